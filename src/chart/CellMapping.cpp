@@ -1,0 +1,14 @@
+#include "chart/CellMapping.h"
+
+ChartCell cellOfGridIndex(int index, int page, int group)
+{
+    return {index / ChannelsPerGroup + StepsPerPage * page, ChannelsPerGroup * group + index % ChannelsPerGroup};
+}
+
+std::optional<int> gridIndexOfCell(ChartCell cell, int page, int group)
+{
+    if (cell.step < 0 || cell.channel < 0 || cell.step / StepsPerPage != page ||
+        cell.channel / ChannelsPerGroup != group)
+        return std::nullopt;
+    return ChannelsPerGroup * (cell.step % StepsPerPage) + cell.channel % ChannelsPerGroup;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <optional>
+
+// Between the 200 members of the visible grid and the cells of the chart.
+// Member i is column i / 5 (the step within the page) and row i % 5 (the
+// channel within the group).
+struct ChartCell
+{
+    int step;
+    int channel;
+    friend bool operator==(const ChartCell&, const ChartCell&) = default;
+};
+
+inline constexpr int StepsPerPage = 40;
+inline constexpr int ChannelsPerGroup = 5;
+inline constexpr int GridSize = StepsPerPage * ChannelsPerGroup;
+
+ChartCell cellOfGridIndex(int index, int page, int group);
+// The grid member that shows `cell`, or none when it is not on the shown page and group.
+std::optional<int> gridIndexOfCell(ChartCell cell, int page, int group);

@@ -1,0 +1,30 @@
+#include "chart/WindowState.h"
+
+void WindowState::startUp()
+{
+    PatternData.fillUsed(ElementCode::number(3));
+    BusyFlag = QStringLiteral("0");
+    CurrentGroup = 0;
+    StepCount = 80;
+    CurrentPage = 0;
+    EditMode = EditingMode::Normal;
+    SelectedElement = ElementCode::number(0);
+    BatchChannel = 0;
+    BatchFromStep = 0;
+    BatchToStep = 0;
+}
+
+bool WindowState::busy() const
+{
+    bool ok = false;
+    const double value = BusyFlag.trimmed().toDouble(&ok);
+    return ok && value == 1;
+}
+
+bool WindowState::StatusReset()
+{
+    if (busy())
+        return false;
+    Status = StatusDisplay{};
+    return true;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "chart/ElementCode.h"
+#include "chart/PatternTable.h"
+
+#include <QString>
+#include <QtGlobal>
+
+// Lamp colours as RGB (0xRRGGBB).
+namespace LampColour {
+inline constexpr quint32 Idle = 0xFFFFFF;
+} // namespace LampColour
+
+// The status lamp `Shape11` (its fill) and the status label `disp1` (its caption).
+struct StatusDisplay
+{
+    quint32 lamp = LampColour::Idle;
+    QString caption;
+    friend bool operator==(const StatusDisplay&, const StatusDisplay&) = default;
+};
+
+enum class EditingMode : qint16 { Normal = 0, SamePattern = 1, Batch = 2 };
+
+// Everything the window keeps for the length of a run. The window owns one
+// and every handler reads and writes it; the names are the window's own.
+struct WindowState
+{
+    PatternTable PatternData;
+    qint16 StepCount = 80;
+    qint16 CurrentGroup = 0;
+    qint16 CurrentPage = 0;
+    EditingMode EditMode = EditingMode::Normal;
+    ElementCode SelectedElement = ElementCode::number(0);
+    qint16 BatchChannel = 0;
+    qint16 BatchFromStep = 0;
+    qint16 BatchToStep = 0;
+    ElementCode BatchElement;
+    QString BusyFlag = QStringLiteral("0");
+    QString PortName;
+    qint16 RecordIndex = 0;
+    StatusDisplay Status;
+
+    // The chart and editing values of start-up: every used cell OFF, not
+    // busy, group A, 80 steps, page 1, normal mode, UP selected, batch range 0.
+    void startUp();
+
+    // BusyFlag read as a number: "1" locks, any other text unlocks.
+    bool busy() const;
+
+    // The opening of nearly every handler: false (and nothing changed) while a
+    // transfer runs, otherwise the status display goes idle and true.
+    bool StatusReset();
+};
