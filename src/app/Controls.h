@@ -1,0 +1,62 @@
+#pragma once
+
+#include "app/Units.h"
+
+#include <QColor>
+#include <QLabel>
+#include <QWidget>
+#include <optional>
+
+// A filled rectangle or rounded rectangle drawn on its container, like the
+// designer's shapes: the tabs, the bands, the status lamp and the end marker.
+// It keeps its place in points, so that run-time moves use the window's unit.
+class ShapeWidget : public QWidget
+{
+    Q_OBJECT
+    Q_PROPERTY(double Left READ left)
+    Q_PROPERTY(double Top READ top)
+    Q_PROPERTY(double Width READ widthPt)
+    Q_PROPERTY(double Height READ heightPt)
+
+public:
+    ShapeWidget(bool rounded, QWidget* parent);
+
+    void setFillColor(std::optional<QColor> colour);
+    std::optional<QColor> fillColor() const { return m_fill; }
+    void setBorderColor(std::optional<QColor> colour);
+    std::optional<QColor> borderColor() const { return m_border; }
+    bool isRounded() const { return m_rounded; }
+
+    void setRectPt(const RectPt& rect);
+    RectPt rectPt() const { return m_rect; }
+    double left() const { return m_rect.left; }
+    double top() const { return m_rect.top; }
+    double widthPt() const { return m_rect.width; }
+    double heightPt() const { return m_rect.height; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    bool m_rounded;
+    std::optional<QColor> m_fill;
+    std::optional<QColor> m_border;
+    RectPt m_rect{};
+};
+
+// A label or picture box that reports a click of the left mouse button:
+// the group tab captions and the chart cells.
+class ClickLabel : public QLabel
+{
+    Q_OBJECT
+
+public:
+    using QLabel::QLabel;
+
+signals:
+    void clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};

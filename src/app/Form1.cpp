@@ -1,0 +1,340 @@
+#include "app/Form1.h"
+
+#include "app/Controls.h"
+#include "app/Layout.h"
+#include "app/MessageBoxes.h"
+#include "chart/CellMapping.h"
+#include "chart/ElementTable.h"
+#include "chart/EndMarker.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QImageReader>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+namespace {
+
+const QString FontFace = QStringLiteral("ＭＳ Ｐゴシック");
+
+// Where the designer's face is missing, a proportional Japanese Gothic stands in.
+void installFontFallback()
+{
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
+    QFont::insertSubstitutions(FontFace, {QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"),
+                                          QStringLiteral("MS PGothic"), QStringLiteral("Noto Sans CJK JP"),
+                                          QStringLiteral("VL PGothic"), QStringLiteral("IPAGothic")});
+}
+
+QFont fontOf(const Layout::Font& spec)
+{
+    QFont font(FontFace);
+    font.setPixelSize(pointsToPixels(spec.points));
+    font.setWeight(spec.bold ? QFont::Bold : QFont::Normal);
+    return font;
+}
+
+QColor colourOf(quint32 value, const QPalette& system)
+{
+    switch (value) {
+    case Layout::SystemWindowText:
+        return system.color(QPalette::WindowText);
+    case Layout::SystemWindowBackground:
+        return system.color(QPalette::Base);
+    default:
+        return QColor::fromRgb(QRgb(value));
+    }
+}
+
+bool drawnOnContainer(Layout::Kind kind)
+{
+    using K = Layout::Kind;
+    return kind == K::Shape || kind == K::RoundedShape || kind == K::Label || kind == K::Image;
+}
+
+QString itemText(const char* prefix, int number)
+{
+    return QString::fromUtf8(prefix) + QString::number(number);
+}
+
+} // namespace
+
+Form1::Form1(const QString& programFolder, MessageBoxes& boxes, QWidget* parent)
+    : QWidget(parent), m_programFolder(programFolder), m_boxes(boxes)
+{
+    installFontFallback();
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("TRV5KB Programmer"));
+    setWindowIcon(QIcon(QStringLiteral(":/embedded/icon.png")));
+    setFixedSize(pixelRect(Layout::ClientArea).size());
+    setFont(fontOf(Layout::DefaultFont));
+    QPalette background = palette();
+    background.setColor(QPalette::Window, QColor::fromRgb(Layout::Navy));
+    setPalette(background);
+    setAutoFillBackground(true);
+    buildControls();
+}
+
+Form1::~Form1() = default;
+
+template <typename T> T* Form1::control(const char* name) const
+{
+    T* found = findChild<T*>(QString::fromLatin1(name));
+    Q_ASSERT_X(found, "Form1::control", name);
+    return found;
+}
+
+void Form1::buildControls()
+{
+    const QPalette system = QApplication::palette();
+    auto colour = [&](quint32 value) { return colourOf(value, system); };
+
+    auto create = [&](const Layout::Control& spec, QWidget* parent, double dx, double dy) {
+        using K = Layout::Kind;
+        const RectPt rect{spec.rect.left - dx, spec.rect.top - dy, spec.rect.width, spec.rect.height};
+        const QString caption = QString::fromUtf8(spec.caption);
+        QWidget* widget = nullptr;
+        QPalette pal = parent->palette();
+        switch (spec.kind) {
+        case K::Shape:
+        case K::RoundedShape: {
+            auto* shape = new ShapeWidget(spec.kind == K::RoundedShape, parent);
+            if (spec.back)
+                shape->setFillColor(colour(*spec.back));
+            if (spec.border)
+                shape->setBorderColor(colour(*spec.border));
+            shape->setRectPt(rect);
+            widget = shape;
+            break;
+        }
+        case K::Label:
+        case K::Image:
+        case K::PictureBox: {
+            auto* label = new ClickLabel(caption, parent);
+            label->setAlignment((spec.align == Layout::Align::Center ? Qt::AlignHCenter : Qt::AlignLeft) |
+                                Qt::AlignTop);
+            label->setMargin(0);
+            widget = label;
+            break;
+        }
+        case K::PushButton:
+            widget = new QPushButton(caption, parent);
+            if (spec.back)
+                pal.setColor(QPalette::Button, colour(*spec.back));
+            break;
+        case K::ComboBox: {
+            auto* box = new QComboBox(parent);
+            box->setEditable(true);
+            box->setInsertPolicy(QComboBox::NoInsert);
+            for (int n = 1; n <= spec.listCount; ++n)
+                box->addItem(itemText(spec.listPrefix, n));
+            box->setEditText(caption);
+            if (spec.back) {
+                pal.setColor(QPalette::Base, colour(*spec.back));
+                pal.setColor(QPalette::Button, colour(*spec.back));
+            }
+            if (spec.fore)
+                pal.setColor(QPalette::Text, colour(*spec.fore));
+            widget = box;
+            break;
+        }
+        case K::OptionButton: {
+            auto* option = new QRadioButton(caption, parent);
+            option->setChecked(spec.checked);
+            widget = option;
+            break;
+        }
+        case K::Frame:
+            widget = new QGroupBox(caption, parent);
+            break;
+        }
+        widget->setObjectName(QString::fromLatin1(spec.name));
+        if (spec.kind != K::Shape && spec.kind != K::RoundedShape) {
+            if (spec.back && spec.kind != K::PushButton && spec.kind != K::ComboBox) {
+                pal.setColor(QPalette::Window, colour(*spec.back));
+                widget->setAutoFillBackground(true);
+            }
+            if (spec.fore && spec.kind != K::ComboBox)
+                pal.setColor(QPalette::WindowText, colour(*spec.fore));
+            widget->setPalette(pal);
+            widget->setFont(fontOf(spec.font.points > 0 ? spec.font : Layout::DefaultFont));
+            widget->setGeometry(pixelRect(rect));
+        }
+        if (spec.toolTip)
+            widget->setToolTip(QString::fromUtf8(spec.toolTip));
+        return widget;
+    };
+
+    auto createContainer = [&](Layout::Container container, QWidget* parent, double dx, double dy,
+                               auto&& betweenPasses) {
+        for (bool onSurface : {true, false}) {
+            for (const Layout::Control& spec : Layout::controls())
+                if (spec.container == container && drawnOnContainer(spec.kind) == onSurface)
+                    create(spec, parent, dx, dy);
+            if (onSurface)
+                betweenPasses();
+        }
+    };
+
+    // The chart cells lie in front of the panel and the end marker, behind nothing.
+    createContainer(Layout::Container::Window, this, 0, 0, [&] {
+        for (int i = 0; i < GridSize; ++i) {
+            auto* cell = new ClickLabel(this);
+            cell->setObjectName(QStringLiteral("Picture1(%1)").arg(i));
+            cell->setAutoFillBackground(true);
+            QPalette pal = cell->palette();
+            pal.setColor(QPalette::Window, colour(Layout::SystemWindowBackground));
+            cell->setPalette(pal);
+            cell->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            cell->setGeometry(pixelRect(Layout::gridCell(i)));
+            m_cells[std::size_t(i)] = cell;
+        }
+    });
+    auto* frame = control<QGroupBox>("Frame1");
+    createContainer(Layout::Container::Frame, frame, Layout::FrameLeft, Layout::FrameTop, [] {});
+
+    auto* modes = new QButtonGroup(this);
+    modes->setObjectName(QStringLiteral("EditModeOptions"));
+    modes->addButton(control<QRadioButton>("Option1"), int(EditingMode::Normal));
+    modes->addButton(control<QRadioButton>("Option2"), int(EditingMode::SamePattern));
+    modes->addButton(control<QRadioButton>("Option3"), int(EditingMode::Batch));
+
+    // Hidden picture holders: filled at start-up, never shown themselves.
+    auto holder = [this](const char* name) {
+        auto* label = new QLabel(this);
+        label->setObjectName(QString::fromLatin1(name));
+        label->hide();
+        return label;
+    };
+    for (const ElementRow& row : ElementTable)
+        m_elementHolders[std::size_t(row.ordinal)] = holder(row.holder);
+    for (const PageStripRow& row : PageStripTable)
+        m_pageHolders[std::size_t(row.page)] = holder(row.holder);
+
+    m_picture2 = control<QLabel>("Picture2");
+    m_picture4 = control<QLabel>("Picture4");
+    m_label28 = control<QLabel>("Label28");
+    m_disp1 = control<QLabel>("disp1");
+    m_shape5 = control<ShapeWidget>("Shape5");
+    m_shape11 = control<ShapeWidget>("Shape11");
+    m_picture2->setPixmap(QPixmap(QStringLiteral(":/embedded/Picture2.jpg")));
+    m_picture4->setPixmap(QPixmap(QStringLiteral(":/embedded/Picture4.jpg")));
+    control<QLabel>("Image1")->setPixmap(QPixmap(QStringLiteral(":/embedded/Image1.jpg")));
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setInterval(15000);
+    m_timer1->setSingleShot(true);
+    m_timer2 = new QTimer(this);
+    m_timer2->setObjectName(QStringLiteral("Timer2"));
+    m_timer2->setInterval(250);
+}
+
+bool Form1::Form_Load()
+{
+    m_state.startUp();
+    if (!loadPictures())
+        return false;
+    m_picture4->setPixmap(m_pageHolders[0]->pixmap());
+    m_picture2->setPixmap(m_elementHolders[0]->pixmap());
+    DrawPage(0);
+    // The chart is complete before the port is looked at; nothing above depends on it.
+    startUpPortSteps();
+    showStatus();
+    return true;
+}
+
+void Form1::Form_Unload()
+{
+    shutdownPortSteps();
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+bool Form1::loadPictures()
+{
+    auto load = [this](QLabel* holder, const char* file) {
+        const QString path = QDir(m_programFolder).filePath(QString::fromUtf8(file));
+        QImageReader reader(path);
+        const QImage image = reader.read();
+        if (!image.isNull()) {
+            holder->setPixmap(QPixmap::fromImage(image));
+            return true;
+        }
+        const QString reason = QFileInfo::exists(path)
+                                   ? QStringLiteral("画像として読み込めません（%1）。").arg(reader.errorString())
+                                   : QStringLiteral("ファイルが見つかりません。");
+        m_boxes.show(this, {QStringLiteral("TRV5KB Programmer"),
+                            QStringLiteral("画像ファイル「%1」を読み込めないため、起動できません。\n%2\n%3")
+                                .arg(QString::fromUtf8(file), QDir::toNativeSeparators(path), reason),
+                            QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok});
+        return false;
+    };
+    for (const ElementRow& row : ElementTable)
+        if (!load(m_elementHolders[std::size_t(row.ordinal)], row.file))
+            return false;
+    for (const PageStripRow& row : PageStripTable)
+        if (!load(m_pageHolders[std::size_t(row.page)], row.file))
+            return false;
+    return true;
+}
+
+QPixmap Form1::ElementPicture(const ElementCode& value) const
+{
+    const std::optional<int> ordinal = value.ordinal();
+    return ordinal ? m_elementHolders[std::size_t(*ordinal)]->pixmap() : QPixmap();
+}
+
+void Form1::paintCell(int index, const ElementCode& value)
+{
+    const QPixmap picture = ElementPicture(value);
+    if (!picture.isNull())
+        m_cells[std::size_t(index)]->setPixmap(picture);
+}
+
+void Form1::DrawPage(int page)
+{
+    for (int index = 0; index < GridSize; ++index) {
+        const ChartCell cell = cellOfGridIndex(index, page, m_state.CurrentGroup);
+        paintCell(index, m_state.PatternData.at(cell.step, cell.channel));
+    }
+}
+
+void Form1::RedrawChart()
+{
+    if (m_state.CurrentPage == 0 || m_state.CurrentPage == 1)
+        DrawPage(m_state.CurrentPage);
+}
+
+void Form1::PlaceEndMarker(int page)
+{
+    const MarkerPlacement placement = endMarkerPlacement(page, m_state.StepCount);
+    m_shape5->setRectPt({placement.left, 72, placement.width, 72.75});
+}
+
+bool Form1::StatusReset()
+{
+    if (!m_state.StatusReset())
+        return false;
+    showStatus();
+    return true;
+}
+
+void Form1::showStatus()
+{
+    m_shape11->setFillColor(QColor::fromRgb(QRgb(m_state.Status.lamp)));
+    m_disp1->setText(m_state.Status.caption);
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "chart/WindowState.h"
+
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+#include <array>
+
+class ClickLabel;
+class MessageBoxes;
+class QComboBox;
+class QLabel;
+class QTimer;
+class ShapeWidget;
+
+// The one window. It owns the state of the run and turns clicks, choices,
+// timer ticks and port events into calls on the chart, editing, file and
+// device code, and their results into pictures, colours and captions.
+class Form1 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // `programFolder` holds the pictures and "Setting.ini" (the executable's folder).
+    Form1(const QString& programFolder, MessageBoxes& boxes, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Start-up. False when a picture could not be loaded: the user has been
+    // told which file, and the window must not be shown.
+    bool Form_Load();
+    // Shutdown: stores the chosen port and closes it. Runs when the window closes.
+    void Form_Unload();
+
+    // The state of the run, for the tests and tools that drive the window.
+    WindowState& state() { return m_state; }
+    const WindowState& state() const { return m_state; }
+
+    // The chart drawing operations.
+    void DrawPage(int page);
+    void RedrawChart();
+    void PlaceEndMarker(int page);
+    // The picture of an element value, or a null pixmap for a value that is no element.
+    QPixmap ElementPicture(const ElementCode& value) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    bool loadPictures();
+    // Applies the cell rule to grid member `index`: a value that is no element leaves the picture as it was.
+    void paintCell(int index, const ElementCode& value);
+    // The handler opening: false while a transfer runs, otherwise the status display goes idle.
+    bool StatusReset();
+    void showStatus();
+
+    void startUpPortSteps();
+    void shutdownPortSteps();
+
+    template <typename T> T* control(const char* name) const;
+
+    QString m_programFolder;
+    MessageBoxes& m_boxes;
+    WindowState m_state;
+
+    std::array<ClickLabel*, 200> m_cells{};
+    std::array<QLabel*, 16> m_elementHolders{};
+    std::array<QLabel*, 2> m_pageHolders{};
+    QLabel* m_picture2 = nullptr;
+    QLabel* m_picture4 = nullptr;
+    QLabel* m_label28 = nullptr;
+    QLabel* m_disp1 = nullptr;
+    ShapeWidget* m_shape5 = nullptr;
+    ShapeWidget* m_shape11 = nullptr;
+    QTimer* m_timer1 = nullptr;
+    QTimer* m_timer2 = nullptr;
+};

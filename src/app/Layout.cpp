@@ -1,0 +1,230 @@
+#include "app/Layout.h"
+
+#include <array>
+
+namespace Layout {
+namespace {
+
+constexpr Font Bold975{9.75, true};
+constexpr Font Bold825{8.25, true};
+constexpr Font Regular975{9.75, false};
+constexpr Font Regular825{8.25, false};
+constexpr Font Regular675{6.75, false};
+constexpr Font Bold12{12, true};
+
+constexpr Control tab(const char* name, double left, quint32 fill = Lavender)
+{
+    return {.name = name, .kind = Kind::RoundedShape, .rect = {left, 6, 66.75, 21.75}, .back = fill,
+            .border = Violet};
+}
+
+constexpr Control tabLabel(const char* name, double left, const char* caption)
+{
+    return {.name = name, .kind = Kind::Label, .rect = {left, 9, 51.75, 12.75}, .caption = caption,
+            .fore = White, .font = Bold975, .align = Align::Center};
+}
+
+constexpr Control channelLabel(const char* name, int row, const char* caption)
+{
+    return {.name = name, .kind = Kind::Label, .rect = {21, 75.0 + 15 * row, 18.75, row == 4 ? 9 : 9.75},
+            .caption = caption, .back = Lavender, .fore = Navy, .font = Bold825, .align = Align::Center};
+}
+
+constexpr Control roundedFrame(const char* name, double left, double width)
+{
+    return {.name = name, .kind = Kind::RoundedShape, .rect = {left, 288, width, 36.75}, .back = Lavender,
+            .border = SystemWindowText};
+}
+
+constexpr Control bottomLabel(const char* name, RectPt rect, const char* caption, Align align)
+{
+    return {.name = name, .kind = Kind::Label, .rect = rect, .caption = caption, .fore = Navy, .font = Bold975,
+            .align = align};
+}
+
+constexpr Control band(const char* name, double top, double height)
+{
+    return {.name = name, .kind = Kind::Shape, .rect = {21, top, 507.75, height}, .container = Container::Frame,
+            .back = Lavender, .border = Violet};
+}
+
+constexpr Control frameLabel(const char* name, RectPt rect, const char* caption)
+{
+    return {.name = name, .kind = Kind::Label, .rect = rect, .container = Container::Frame, .caption = caption,
+            .back = Lavender};
+}
+
+constexpr Control option(const char* name, RectPt rect, const char* caption, const char* toolTip, bool checked)
+{
+    return {.name = name, .kind = Kind::OptionButton, .rect = rect, .container = Container::Frame,
+            .caption = caption, .back = Lavender, .toolTip = toolTip, .checked = checked};
+}
+
+constexpr Control rangeBox(const char* name, double left, int count)
+{
+    return {.name = name, .kind = Kind::ComboBox, .rect = {left, 240, 30.75, 15}, .container = Container::Frame,
+            .caption = "1", .listPrefix = "", .listCount = count};
+}
+
+constexpr Control palette(const char* name, const char* caption, Container container, double left, double top,
+                          double width)
+{
+    return {.name = name, .kind = Kind::PushButton, .rect = {left, top, width, 12.75}, .container = container,
+            .caption = caption, .back = Lavender, .font = Regular825};
+}
+
+constexpr Control button(const char* name, RectPt rect, const char* caption, Font font = {})
+{
+    return {.name = name, .kind = Kind::PushButton, .rect = rect, .caption = caption, .font = font};
+}
+
+constexpr auto W = Container::Window;
+constexpr auto F = Container::Frame;
+
+const std::array table = {
+    // Group tabs: the shapes lie behind the chart panel, which covers their foot.
+    tab("Shape1", 9, Violet), // group A is shown at start
+    tab("Shape2", 75),
+    tab("Shape3", 141),
+    tab("Shape6", 207),
+    tab("Shape7", 273),
+    tab("Shape8", 339),
+    tab("Shape9", 405),
+    tab("Shape10", 471),
+
+    // Chart panel, end marker and the bottom row's frames.
+    Control{.name = "Shape4", .kind = Kind::Shape, .rect = {9, 24, 528.75, 258.75}, .back = Violet,
+            .border = Violet},
+    Control{.name = "Shape5", .kind = Kind::Shape, .rect = {519, 72, 0.75, 72.75}, .back = Navy},
+    Control{.name = "Shape18", .kind = Kind::Shape, .rect = {12.75, 57, 27.75, 87.75}, .back = Lavender},
+    roundedFrame("Shape13", 9, 63.75),
+    roundedFrame("Shape12", 81, 117.75),
+    Control{.name = "Shape11", .kind = Kind::Shape, .rect = {156, 303, 33.75, 15.75}, .back = White},
+    roundedFrame("Shape14", 207, 126.75),
+    Control{.name = "Shape16", .kind = Kind::Shape, .rect = {213, 290.25, 114.75, 16.5}, .border = Violet},
+    Control{.name = "Shape17", .kind = Kind::Shape, .rect = {213, 306, 114.75, 16.5}, .border = Violet},
+    roundedFrame("Shape15", 444, 93.75),
+
+    tabLabel("Label1", 16.5, "グループA"),
+    tabLabel("Label2", 84, "グループB"),
+    tabLabel("Label3", 148.5, "グループC"),
+    tabLabel("Label4", 214.5, "グループD"),
+    tabLabel("Label5", 280.5, "グループE"),
+    tabLabel("Label6", 346.5, "グループF"),
+    tabLabel("Label7", 412.5, "グループG"),
+    tabLabel("Label8", 478.5, "グループH"),
+
+    Control{.name = "Label22", .kind = Kind::Label, .rect = {240, 45, 75.75, 9.75}, .caption = "ステップ",
+            .back = Violet, .fore = Navy, .font = Bold975, .align = Align::Center},
+    Control{.name = "Label21", .kind = Kind::Label, .rect = {15, 63, 24.75, 9.75}, .caption = "チャネル",
+            .back = Lavender, .fore = Navy, .font = Regular675, .align = Align::Center},
+    channelLabel("Label16", 0, "CH1"),
+    channelLabel("Label17", 1, "CH2"),
+    channelLabel("Label18", 2, "CH3"),
+    channelLabel("Label19", 3, "CH4"),
+    channelLabel("Label20", 4, "CH5"),
+    Control{.name = "Label12", .kind = Kind::Label, .rect = {204, 147, 123.75, 9.75},
+            .caption = "調光パターン・チャート", .back = Violet, .fore = Navy, .font = Bold975,
+            .align = Align::Center},
+    Control{.name = "Label28", .kind = Kind::Label, .rect = {327, 147, 51.75, 9.75}, .caption = "（ページ１）",
+            .back = Violet, .fore = Navy, .font = Bold975, .align = Align::Center},
+
+    bottomLabel("Label9", {14.25, 291, 54.75, 12.75}, "ステップ数", Align::Center),
+    bottomLabel("Label11", {162, 291, 21.75, 12.75}, "結果", Align::Left),
+    Control{.name = "disp1", .kind = Kind::Label, .rect = {159, 306.75, 27.75, 9.75}, .font = Regular825,
+            .align = Align::Center},
+    bottomLabel("Label13", {216, 291.75, 51.75, 9.75}, "パターン１", Align::Center),
+    bottomLabel("Label14", {216, 309.75, 51.75, 9.75}, "パターン２", Align::Center),
+    Control{.name = "Image1", .kind = Kind::Image, .rect = {352.5, 291, 74.25, 24.75}},
+    Control{.name = "Label15", .kind = Kind::Label, .rect = {351.75, 315, 78.75, 12.75},
+            .caption = "www.example.jp", .fore = Lavender, .font = Regular975, .align = Align::Center},
+    bottomLabel("Label10", {450, 291, 81.75, 12.75}, "COMポートの選択", Align::Left),
+
+    // Picture boxes, buttons and combo boxes of the window.
+    Control{.name = "Picture4", .kind = Kind::PictureBox, .rect = {42, 57, 480, 12},
+            .back = SystemWindowBackground, .fore = SystemWindowText},
+    button("Command6", {42, 150, 30.75, 12.75}, "←前へ"),
+    button("Command7", {492, 147, 30.75, 12.75}, "次へ→"),
+    Control{.name = "Combo1", .kind = Kind::ComboBox, .rect = {24, 303, 30.75, 15}, .caption = "80",
+            .back = Lavender, .fore = Navy, .listPrefix = "", .listCount = 80},
+    button("Command1", {87, 291, 60.75, 30.75}, "書込", Bold12),
+    button("Command2", {270, 291.75, 24.75, 12.75}, "保存"),
+    button("Command3", {300, 291, 24.75, 12.75}, "呼出"),
+    button("Command4", {270, 308.25, 24.75, 12.75}, "保存"),
+    button("Command5", {300, 308.25, 24.75, 12.75}, "呼出"),
+    Control{.name = "Comportbox", .kind = Kind::ComboBox, .rect = {468, 303, 48.75, 15}, .caption = "選択",
+            .back = Lavender, .fore = Navy, .listPrefix = "COM", .listCount = 20},
+
+    // The editing frame and its children.
+    Control{.name = "Frame1", .kind = Kind::Frame, .rect = {15, 162, 519.75, 111.75}, .caption = "設定補助",
+            .back = Violet, .fore = Navy, .font = Regular975},
+    band("Shape19", 174, 16.5),
+    band("Shape20", 189.75, 32),
+    band("Shape21", 221, 49.5),
+    frameLabel("Label23", {120.5, 193, 63.75, 9.75}, "パターンの指定"),
+    frameLabel("Label24", {90, 243, 12.75, 9.75}, "CH"),
+    frameLabel("Label25", {141, 243, 54.75, 9.75}, "ステップ範囲"),
+    frameLabel("Label26", {228, 243, 12.75, 9.75}, "～"),
+    frameLabel("Label27", {276, 237, 33.75, 9.75}, "パターン"),
+    frameLabel("Label29", {276, 246, 33.75, 9.75}, "の指定"),
+    option("Option1", {24, 177, 69.75, 9.75}, "ノーマル設定", "設定する場所を繰り返しクリックして選択する。", true),
+    option("Option2", {24, 193, 96.75, 9.75}, "同一パターン設定→", "パターンを指定してワン・クリックで設定する。",
+           false),
+    option("Option3", {24, 243, 63.75, 9.75}, "一括設定→",
+           "チャネルとステップ範囲を指定し、同一パターンを一括設定する。", false),
+    rangeBox("Combo2", 105, 5),
+    rangeBox("Combo3", 195, 80),
+    rangeBox("Combo4", 240, 80),
+
+    // Element palettes: same-pattern (two rows), then batch (three rows).
+    palette("Command8", "UP", F, 204, 192, 18.75),
+    palette("Command9", "DOWN", F, 225, 192, 30.75),
+    palette("Command10", "ON", F, 258, 192, 18.75),
+    palette("Command11", "OFF", F, 279, 192, 24.75),
+    palette("Command16", "UP-L", F, 306, 192, 27.75),
+    palette("Command17", "UP-H", F, 336, 192, 27.75),
+    palette("Command18", "DOWN-H", F, 366, 192, 39.75),
+    palette("Command19", "DOWN-L", F, 408, 192, 39.75),
+    palette("Command20", "ON-OFF", F, 450, 192, 36.75),
+    palette("Command21", "OFF-ON", F, 489, 192, 36.75),
+    palette("Command12", "UP", F, 312, 225, 18.75),
+    palette("Command13", "DOWN", F, 333, 225, 30.75),
+    palette("Command14", "ON", F, 366, 225, 18.75),
+    palette("Command15", "OFF", F, 387, 225, 24.75),
+    palette("Command22", "UP-L", F, 414, 225, 27.75),
+    palette("Command23", "UP-H", F, 444, 225, 27.75),
+    palette("Command24", "DOWN-H", F, 474, 225, 39.75),
+    palette("Command25", "DOWN-L", F, 312, 240, 39.75),
+    palette("Command26", "ON-OFF", F, 354, 240, 36.75),
+    palette("Command27", "OFF-ON", F, 393, 240, 36.75),
+
+    // Children of the window lying in front of the frame.
+    Control{.name = "Picture2", .kind = Kind::PictureBox, .rect = {180, 192, 12, 12},
+            .back = SystemWindowBackground, .fore = SystemWindowText},
+    palette("Command28", "ON-1/2", W, 204, 207, 36.75),
+    palette("Command29", "ON-1/4", W, 243, 207, 36.75),
+    palette("Command30", "UP-L(1/4)", W, 282, 207, 45.75),
+    palette("Command31", "UP-H(1/4)", W, 330, 207, 45.75),
+    palette("Command32", "DOWN-H(1/4)", W, 378, 207, 57.75),
+    palette("Command33", "DOWN-L(1/4)", W, 438, 207, 57.75),
+    palette("Command34", "ON-1/2", W, 432, 240, 39.75),
+    palette("Command35", "ON-1/4", W, 474, 240, 39.75),
+    palette("Command36", "UP-L(1/4)", W, 312, 255, 45.75),
+    palette("Command37", "UP-H(1/4)", W, 360, 255, 45.75),
+    palette("Command38", "DOWN-H(1/4)", W, 408, 255, 57.75),
+    palette("Command39", "DOWN-L(1/4)", W, 468, 255, 57.75),
+};
+
+} // namespace
+
+std::span<const Control> controls()
+{
+    return table;
+}
+
+RectPt gridCell(int index)
+{
+    return {42.0 + 12 * (index / 5), 72.0 + 15 * (index % 5), 12, 12};
+}
+
+} // namespace Layout

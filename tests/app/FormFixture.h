@@ -1,0 +1,55 @@
+#pragma once
+
+#include "app/Form1.h"
+#include "app/MessageBoxes.h"
+
+#include <QList>
+#include <QTemporaryDir>
+#include <memory>
+
+class ClickLabel;
+class ShapeWidget;
+
+// Answers the window's message boxes in place of a user and keeps what was shown.
+class ScriptedMessageBoxes : public MessageBoxes
+{
+public:
+    QList<MessageRequest> shown;
+    // Answers in order; when none is left, the box's default button (or OK).
+    QList<QMessageBox::StandardButton> answers;
+
+    QMessageBox::StandardButton show(QWidget* parent, const MessageRequest& request) override;
+};
+
+// A program folder of its own in a temporary directory, holding copies of the
+// pictures the build generated, so a test may add or remove files beside them.
+class ProgramFolder
+{
+public:
+    ProgramFolder();
+    QString path() const { return m_dir.path(); }
+    QString filePath(const QString& name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// A started window over a program folder of its own.
+struct StartedForm
+{
+    ProgramFolder folder;
+    ScriptedMessageBoxes boxes;
+    std::unique_ptr<Form1> form;
+
+    StartedForm();
+    // The window after start-up has run; fails the test when start-up failed.
+    bool start();
+
+    template <typename T> T* get(const QString& name) const { return form->findChild<T*>(name); }
+    QLabel* cell(int index) const;
+    ShapeWidget* shape(const QString& name) const;
+};
+
+// The picture holder's image, for comparing what a control shows.
+QImage holderImage(const Form1& form, const char* holder);
+QImage shownImage(const QLabel* label);
