@@ -82,16 +82,10 @@ Form1::Form1(const QString& programFolder, MessageBoxes& boxes, QWidget* parent)
     setPalette(background);
     setAutoFillBackground(true);
     buildControls();
+    connectEditing();
 }
 
 Form1::~Form1() = default;
-
-template <typename T> T* Form1::control(const char* name) const
-{
-    T* found = findChild<T*>(QString::fromLatin1(name));
-    Q_ASSERT_X(found, "Form1::control", name);
-    return found;
-}
 
 void Form1::buildControls()
 {

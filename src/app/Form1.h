@@ -1,6 +1,7 @@
 #pragma once
 
 #include "chart/WindowState.h"
+#include "edit/Palette.h"
 
 #include <QPixmap>
 #include <QString>
@@ -13,6 +14,7 @@ class QComboBox;
 class QLabel;
 class QTimer;
 class ShapeWidget;
+struct ElementRow;
 
 // The one window. It owns the state of the run and turns clicks, choices,
 // timer ticks and port events into calls on the chart, editing, file and
@@ -55,10 +57,27 @@ private:
     bool StatusReset();
     void showStatus();
 
+    // Editing: the cells, the palettes, the modes, the range and step-count
+    // boxes, the group tabs and the page buttons.
+    void connectEditing();
+    void Picture1_Click(int index);
+    void paletteClick(const ElementRow& row, PaletteKind palette);
+    void Option_Click(EditingMode mode);
+    void rangeBox_Click(qint16 WindowState::*range, const QString& text);
+    void Combo1_Click(const QString& text);
+    void groupLabel_Click(int group);
+    void pageButton_Click(int from, int to);
+
     void startUpPortSteps();
     void shutdownPortSteps();
 
-    template <typename T> T* control(const char* name) const;
+    // A control by its designer name; every name asked for exists.
+    template <typename T> T* control(const char* name) const
+    {
+        T* found = findChild<T*>(QString::fromLatin1(name));
+        Q_ASSERT_X(found, "Form1::control", name);
+        return found;
+    }
 
     QString m_programFolder;
     MessageBoxes& m_boxes;

@@ -3,6 +3,8 @@
 #include "app/Controls.h"
 #include "chart/ElementTable.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -27,7 +29,10 @@ StartedForm::StartedForm() : form(std::make_unique<Form1>(folder.path(), boxes))
 
 bool StartedForm::start()
 {
-    return form->Form_Load();
+    if (!form->Form_Load())
+        return false;
+    form->show();
+    return QTest::qWaitForWindowExposed(form.get());
 }
 
 QLabel* StartedForm::cell(int index) const
@@ -38,6 +43,49 @@ QLabel* StartedForm::cell(int index) const
 ShapeWidget* StartedForm::shape(const QString& name) const
 {
     return get<ShapeWidget>(name);
+}
+
+void StartedForm::click(const QString& name) const
+{
+    QWidget* widget = get<QWidget>(name);
+    QVERIFY2(widget, qPrintable(name));
+    QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+}
+
+void StartedForm::clickCell(int index) const
+{
+    QTest::mouseClick(cell(index), Qt::LeftButton, {}, QPoint(8, 8));
+}
+
+void StartedForm::chooseItem(const QString& comboName, const QString& itemText) const
+{
+    auto* combo = get<QComboBox>(comboName);
+    QVERIFY2(combo, qPrintable(comboName));
+    const int row = combo->findText(itemText);
+    QVERIFY2(row >= 0, qPrintable(itemText));
+    combo->showPopup();
+    QAbstractItemView* view = combo->view();
+    const QModelIndex index = view->model()->index(row, 0);
+    view->scrollTo(index);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+    QTRY_VERIFY(!view->isVisible());
+}
+
+quint32 StartedForm::lamp() const
+{
+    return shape(QStringLiteral("Shape11"))->fillColor().value_or(QColor()).rgb() & 0xFFFFFF;
+}
+
+QString StartedForm::caption() const
+{
+    return get<QLabel>(QStringLiteral("disp1"))->text();
+}
+
+void StartedForm::showStatus(quint32 lampColour, const QString& text) const
+{
+    form->state().Status = {lampColour, text};
+    shape(QStringLiteral("Shape11"))->setFillColor(QColor::fromRgb(QRgb(lampColour)));
+    get<QLabel>(QStringLiteral("disp1"))->setText(text);
 }
 
 QImage holderImage(const Form1& form, const char* holder)

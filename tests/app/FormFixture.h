@@ -48,6 +48,17 @@ struct StartedForm
     template <typename T> T* get(const QString& name) const { return form->findChild<T*>(name); }
     QLabel* cell(int index) const;
     ShapeWidget* shape(const QString& name) const;
+
+    // What a user does: a left click on a named control, an item chosen from a combo box's list.
+    void click(const QString& name) const;
+    void clickCell(int index) const;
+    void chooseItem(const QString& comboName, const QString& itemText) const;
+
+    // The status lamp's colour (0xRRGGBB) and the status caption as shown.
+    quint32 lamp() const;
+    QString caption() const;
+    // Puts the status display into a state a transfer would show.
+    void showStatus(quint32 lamp, const QString& caption) const;
 };
 
 // The picture holder's image, for comparing what a control shows.

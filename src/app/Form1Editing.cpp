@@ -1,0 +1,148 @@
+#include "app/Controls.h"
+#include "app/Form1.h"
+#include "chart/ElementTable.h"
+#include "chart/PageSwitch.h"
+#include "edit/CellClick.h"
+#include "edit/Choices.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+
+namespace {
+
+// Each group tab: the caption that takes the click and the shape that shows the highlight.
+struct GroupTab
+{
+    const char* label;
+    const char* shape;
+};
+
+constexpr GroupTab GroupTabs[] = {{"Label1", "Shape1"}, {"Label2", "Shape2"}, {"Label3", "Shape3"},
+                                  {"Label4", "Shape6"}, {"Label5", "Shape7"}, {"Label6", "Shape8"},
+                                  {"Label7", "Shape9"}, {"Label8", "Shape10"}};
+
+const QColor HighlightedTab(0x80, 0x80, 0xFF);
+const QColor PaleTab(0xC0, 0xC0, 0xFF);
+
+struct RangeBox
+{
+    const char* name;
+    qint16 WindowState::*range;
+};
+
+constexpr RangeBox RangeBoxes[] = {{"Combo2", &WindowState::BatchChannel},
+                                   {"Combo3", &WindowState::BatchFromStep},
+                                   {"Combo4", &WindowState::BatchToStep}};
+
+constexpr struct
+{
+    const char* name;
+    EditingMode mode;
+} ModeOptions[] = {{"Option1", EditingMode::Normal},
+                   {"Option2", EditingMode::SamePattern},
+                   {"Option3", EditingMode::Batch}};
+
+} // namespace
+
+void Form1::connectEditing()
+{
+    for (int i = 0; i < GridSize; ++i)
+        connect(m_cells[std::size_t(i)], &ClickLabel::clicked, this, [this, i] { Picture1_Click(i); });
+    for (const ElementRow& row : ElementTable) {
+        connect(control<QAbstractButton>(row.samePatternButton), &QAbstractButton::clicked, this,
+                [this, &row] { paletteClick(row, PaletteKind::SamePattern); });
+        connect(control<QAbstractButton>(row.batchButton), &QAbstractButton::clicked, this,
+                [this, &row] { paletteClick(row, PaletteKind::Batch); });
+    }
+    for (const auto& option : ModeOptions)
+        connect(control<QAbstractButton>(option.name), &QAbstractButton::clicked, this,
+                [this, mode = option.mode] { Option_Click(mode); });
+    // Only an item chosen from the list counts; text typed into a box and not chosen changes nothing.
+    for (const RangeBox& box : RangeBoxes) {
+        auto* combo = control<QComboBox>(box.name);
+        connect(combo, &QComboBox::activated, this,
+                [this, combo, range = box.range](int index) { rangeBox_Click(range, combo->itemText(index)); });
+    }
+    auto* combo1 = control<QComboBox>("Combo1");
+    connect(combo1, &QComboBox::activated, this,
+            [this, combo1](int index) { Combo1_Click(combo1->itemText(index)); });
+    for (int group = 0; group < int(std::size(GroupTabs)); ++group)
+        connect(control<ClickLabel>(GroupTabs[group].label), &ClickLabel::clicked, this,
+                [this, group] { groupLabel_Click(group); });
+    connect(control<QAbstractButton>("Command6"), &QAbstractButton::clicked, this, [this] { pageButton_Click(1, 0); });
+    connect(control<QAbstractButton>("Command7"), &QAbstractButton::clicked, this, [this] { pageButton_Click(0, 1); });
+}
+
+void Form1::Picture1_Click(int index)
+{
+    if (!StatusReset())
+        return;
+    const std::optional<CellChange> change = cellClick(m_state, index);
+    if (!change)
+        return;
+    // Only the clicked cell is repainted.
+    paintCell(index, change->value);
+    m_state.PatternData.at(change->cell.step, change->cell.channel) = change->value;
+}
+
+void Form1::paletteClick(const ElementRow& row, PaletteKind palette)
+{
+    if (!StatusReset())
+        return;
+    if (palette == PaletteKind::SamePattern) {
+        if (chooseElement(m_state, row.ordinal))
+            m_picture2->setPixmap(m_elementHolders[std::size_t(row.ordinal)]->pixmap());
+    } else if (batchFill(m_state, row.ordinal)) {
+        RedrawChart();
+    }
+}
+
+void Form1::Option_Click(EditingMode mode)
+{
+    // The mode options act during a transfer too, so they clear the status without the busy test.
+    m_state.Status = StatusDisplay{};
+    showStatus();
+    m_state.EditMode = mode;
+}
+
+void Form1::rangeBox_Click(qint16 WindowState::*range, const QString& text)
+{
+    if (!StatusReset())
+        return;
+    if (const std::optional<qint16> value = rangeChoice(text))
+        m_state.*range = *value;
+}
+
+void Form1::Combo1_Click(const QString& text)
+{
+    if (!StatusReset())
+        return;
+    const std::optional<qint16> stepCount = stepCountChoice(text);
+    if (!stepCount)
+        return;
+    m_state.StepCount = *stepCount;
+    if (m_state.CurrentPage == 0 || m_state.CurrentPage == 1)
+        PlaceEndMarker(m_state.CurrentPage);
+}
+
+void Form1::groupLabel_Click(int group)
+{
+    if (!StatusReset())
+        return;
+    m_state.CurrentGroup = qint16(group);
+    for (int tab = 0; tab < int(std::size(GroupTabs)); ++tab)
+        control<ShapeWidget>(GroupTabs[tab].shape)->setFillColor(tab == group ? HighlightedTab : PaleTab);
+    RedrawChart();
+}
+
+void Form1::pageButton_Click(int from, int to)
+{
+    if (!StatusReset())
+        return;
+    if (!switchPage(m_state, from, to))
+        return;
+    m_label28->setText(pageCaption(to));
+    m_picture4->setPixmap(m_pageHolders[std::size_t(to)]->pixmap());
+    DrawPage(to);
+    PlaceEndMarker(to);
+}

@@ -1,0 +1,539 @@
+#include "FormFixture.h"
+
+#include "app/Controls.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTest>
+
+Q_DECLARE_METATYPE(ElementCode)
+
+namespace {
+
+using E = ElementCode;
+
+// A status display a transfer would show, to see whether a handler clears it.
+constexpr quint32 Orange = 0xFFC080;
+const QString Processing = QStringLiteral("処理中");
+
+const char* const Holders[] = {"UP",    "DOWN",  "ON_",  "OFF",  "UPLM", "UPMH", "DOWNHM", "DOWNML",
+                               "ONOFF", "OFFON", "ONHF", "ONQT", "UPQL", "UPQH", "DOWNQH", "DOWNQL"};
+
+} // namespace
+
+class TestEditing : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void normalCycle();
+    void normalOutsideCycle_data();
+    void normalOutsideCycle();
+    void samePattern_data();
+    void samePattern();
+    void onlyStepsInUseRespond_data();
+    void onlyStepsInUseRespond();
+    void clickLandsInGroupAndPage();
+    void batchModeCellClick();
+    void paletteOfOtherMode_data();
+    void paletteOfOtherMode();
+    void batchFill_data();
+    void batchFill();
+    void modesKeepChoice();
+    void rangeBoxes();
+    void typedRangeTextIgnored();
+    void groupTabs();
+    void pages();
+    void pagesWithShortPattern();
+    void stepCount_data();
+    void stepCount();
+    void busy_data();
+    void busy();
+    void optionsActWhileBusy();
+
+private:
+    QImage picture(const char* holder) const { return holderImage(*w->form, holder); }
+    const E& data(int step, int channel) const { return w->form->state().PatternData.at(step, channel); }
+    std::unique_ptr<StartedForm> w;
+};
+
+void TestEditing::init()
+{
+    w = std::make_unique<StartedForm>();
+    QVERIFY(w->start());
+}
+
+void TestEditing::cleanup()
+{
+    w.reset();
+}
+
+void TestEditing::normalCycle()
+{
+    // A cell off-screen of the click holds UP in the data but still shows OFF: a full
+    // repaint would give it away.
+    w->form->state().PatternData.at(0, 1) = E::number(0);
+
+    const struct
+    {
+        int code;
+        const char* holder;
+    } cycle[] = {{0, "UP"}, {1, "DOWN"}, {2, "ON_"}, {3, "OFF"}};
+    for (const auto& expected : cycle) {
+        w->showStatus(Orange, Processing);
+        w->clickCell(0);
+        QVERIFY(data(0, 0) == E::number(expected.code));
+        QCOMPARE(shownImage(w->cell(0)), picture(expected.holder));
+        QCOMPARE(w->lamp(), 0xFFFFFFu);
+        QCOMPARE(w->caption(), "");
+    }
+    QCOMPARE(shownImage(w->cell(1)), picture("OFF"));
+}
+
+void TestEditing::normalOutsideCycle_data()
+{
+    QTest::addColumn<ElementCode>("value");
+    QTest::newRow("UP-L") << E::number(4);
+    QTest::newRow("OFF-ON") << E::number(9);
+    QTest::newRow("ON-1/2") << E::text(":");
+    QTest::newRow("text 3 is not OFF") << E::text("3");
+    QTest::newRow("number 10") << E::number(10);
+}
+
+void TestEditing::normalOutsideCycle()
+{
+    QFETCH(ElementCode, value);
+    w->form->state().PatternData.at(5, 2) = value;
+    w->showStatus(Orange, Processing);
+    w->clickCell(27); // column 5, row 2
+    QVERIFY(data(5, 2) == value);
+    QCOMPARE(data(5, 2).kind(), value.kind());
+    QCOMPARE(shownImage(w->cell(27)), picture("OFF"));
+    QCOMPARE(w->lamp(), 0xFFFFFFu);
+}
+
+void TestEditing::samePattern_data()
+{
+    QTest::addColumn<QString>("button"); // empty: no palette button pressed
+    QTest::addColumn<ElementCode>("placed");
+    QTest::addColumn<QString>("holder");
+
+    QTest::newRow("UP without a choice") << "" << E::number(0) << "UP";
+    QTest::newRow("ON") << "Command10" << E::number(2) << "ON_";
+    QTest::newRow("UP-L") << "Command16" << E::number(4) << "UPLM";
+    QTest::newRow("OFF-ON") << "Command21" << E::number(9) << "OFFON";
+    QTest::newRow("ON-1/2") << "Command28" << E::text(":") << "ONHF";
+    QTest::newRow("DOWN-H(1/4)") << "Command32" << E::text(">") << "DOWNQH";
+    QTest::newRow("DOWN-L(1/4)") << "Command33" << E::text("?") << "DOWNQL";
+}
+
+void TestEditing::samePattern()
+{
+    QFETCH(QString, button);
+    QFETCH(ElementCode, placed);
+    QFETCH(QString, holder);
+
+    w->click("Option2");
+    QCOMPARE(w->form->state().EditMode, EditingMode::SamePattern);
+    if (!button.isEmpty())
+        w->click(button);
+    QVERIFY(w->form->state().SelectedElement == placed);
+    QCOMPARE(shownImage(w->get<QLabel>("Picture2")), picture(qPrintable(holder)));
+
+    // The cell takes the element twice over, also when it holds it already.
+    for (int round = 0; round < 2; ++round) {
+        w->clickCell(12);
+        QVERIFY(data(2, 2) == placed);
+        QCOMPARE(data(2, 2).kind(), placed.kind());
+        QCOMPARE(shownImage(w->cell(12)), picture(qPrintable(holder)));
+    }
+}
+
+void TestEditing::onlyStepsInUseRespond_data()
+{
+    QTest::addColumn<int>("stepCount");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("responds");
+
+    QTest::newRow("30 steps: step 30") << 30 << 0 << 29 << true;
+    QTest::newRow("30 steps: step 31") << 30 << 0 << 30 << false;
+    QTest::newRow("30 steps: step 40") << 30 << 0 << 39 << false;
+    QTest::newRow("45 steps: step 45") << 45 << 1 << 4 << true;
+    QTest::newRow("45 steps: step 46") << 45 << 1 << 5 << false;
+    QTest::newRow("40 steps: step 41") << 40 << 1 << 0 << false;
+    QTest::newRow("1 step: step 1") << 1 << 0 << 0 << true;
+    QTest::newRow("1 step: step 2") << 1 << 0 << 1 << false;
+    QTest::newRow("80 steps: step 80") << 80 << 1 << 39 << true;
+}
+
+void TestEditing::onlyStepsInUseRespond()
+{
+    QFETCH(int, stepCount);
+    QFETCH(int, page);
+    QFETCH(int, column);
+    QFETCH(bool, responds);
+
+    w->chooseItem("Combo1", QString::number(stepCount));
+    if (page == 1)
+        w->click("Command7");
+    w->clickCell(5 * column + 3);
+    const int step = 40 * page + column;
+    QCOMPARE(data(step, 3) == E::number(0), responds);
+    QCOMPARE(shownImage(w->cell(5 * column + 3)) == picture("UP"), responds);
+}
+
+void TestEditing::clickLandsInGroupAndPage()
+{
+    w->click("Label4"); // group D
+    w->click("Command7");
+    w->clickCell(7); // column 1, row 2
+    QVERIFY(data(41, 17) == E::number(0));
+    int changed = 0;
+    for (int step = 0; step < 80; ++step)
+        for (int channel = 0; channel < 40; ++channel)
+            changed += !(data(step, channel) == E::number(3));
+    QCOMPARE(changed, 1);
+}
+
+void TestEditing::batchModeCellClick()
+{
+    w->click("Option3");
+    w->showStatus(Orange, Processing);
+    w->clickCell(0);
+    QVERIFY(data(0, 0) == E::number(3));
+    QCOMPARE(shownImage(w->cell(0)), picture("OFF"));
+    QCOMPARE(w->lamp(), 0xFFFFFFu);
+    QCOMPARE(w->caption(), "");
+}
+
+void TestEditing::paletteOfOtherMode_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("button");
+
+    QTest::newRow("same-pattern ON in normal mode") << "Option1" << "Command10";
+    QTest::newRow("same-pattern ON-1/4 in batch mode") << "Option3" << "Command29";
+    QTest::newRow("batch UP in normal mode") << "Option1" << "Command12";
+    QTest::newRow("batch DOWN-L(1/4) in same-pattern mode") << "Option2" << "Command39";
+}
+
+void TestEditing::paletteOfOtherMode()
+{
+    QFETCH(QString, option);
+    QFETCH(QString, button);
+
+    w->click(option);
+    const QImage preview = shownImage(w->get<QLabel>("Picture2"));
+    const PatternTable before = w->form->state().PatternData;
+    w->showStatus(Orange, Processing);
+    w->click(button);
+    QCOMPARE(w->lamp(), 0xFFFFFFu);
+    QCOMPARE(w->caption(), "");
+    QVERIFY(w->form->state().SelectedElement == E::number(0));
+    QCOMPARE(shownImage(w->get<QLabel>("Picture2")), preview);
+    QVERIFY(w->form->state().PatternData == before);
+}
+
+void TestEditing::batchFill_data()
+{
+    QTest::addColumn<QString>("group");  // tab label clicked before the fill
+    QTest::addColumn<QString>("channel"); // items chosen in the range boxes
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<ElementCode>("value");
+    QTest::addColumn<int>("chartChannel");
+    QTest::addColumn<int>("firstStep");
+    QTest::addColumn<int>("lastStep"); // below firstStep: nothing changes
+
+    QTest::newRow("start-up range: step 1, channel 1") << "Label1" << "1" << "1" << "1" << "Command13" << E::number(1)
+                                                        << 0 << 0 << 0;
+    QTest::newRow("one step") << "Label1" << "3" << "7" << "7" << "Command34" << E::text(":") << 2 << 6 << 6;
+    QTest::newRow("backwards range") << "Label1" << "1" << "30" << "10" << "Command12" << E::number(0) << 0 << 29
+                                     << 28;
+    QTest::newRow("both pages") << "Label1" << "5" << "1" << "80" << "Command26" << E::number(8) << 4 << 0 << 79;
+    QTest::newRow("group C channel 2") << "Label3" << "2" << "11" << "20" << "Command37" << E::text("=") << 11 << 10
+                                       << 19;
+    QTest::newRow("group H channel 5") << "Label8" << "5" << "40" << "41" << "Command15" << E::number(3) << 39
+                                       << 39 << 40;
+}
+
+void TestEditing::batchFill()
+{
+    QFETCH(QString, group);
+    QFETCH(QString, channel);
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QFETCH(QString, button);
+    QFETCH(ElementCode, value);
+    QFETCH(int, chartChannel);
+    QFETCH(int, firstStep);
+    QFETCH(int, lastStep);
+
+    // Every cell starts as UP so that a fill with OFF shows too.
+    w->form->state().PatternData.fillUsed(E::number(0));
+    w->chooseItem("Combo1", "40"); // the fill ignores the step count
+    w->click("Option3");
+    w->chooseItem("Combo2", channel);
+    w->chooseItem("Combo3", from);
+    w->chooseItem("Combo4", to);
+    w->click(group);
+    w->click(button);
+
+    for (int step = 0; step < 80; ++step)
+        for (int ch = 0; ch < 40; ++ch) {
+            const bool inRange = ch == chartChannel && step >= firstStep && step <= lastStep;
+            QVERIFY2(data(step, ch) == (inRange ? value : E::number(0)),
+                     qPrintable(QStringLiteral("step %1 channel %2").arg(step).arg(ch)));
+        }
+    // The visible page is redrawn from the data.
+    const int row = chartChannel % 5;
+    for (int column = 0; column < 40; ++column) {
+        const bool inRange = column >= firstStep && column <= lastStep;
+        const ElementCode shown = inRange ? value : E::number(0);
+        QCOMPARE(shownImage(w->cell(5 * column + row)), picture(Holders[*shown.ordinal()]));
+    }
+}
+
+void TestEditing::modesKeepChoice()
+{
+    w->click("Option2");
+    w->click("Command31"); // UP-H(1/4)
+    w->click("Option1");
+    QCOMPARE(w->form->state().EditMode, EditingMode::Normal);
+    w->click("Option2");
+    QCOMPARE(shownImage(w->get<QLabel>("Picture2")), picture("UPQH"));
+    w->clickCell(0);
+    QVERIFY(data(0, 0) == E::text("="));
+}
+
+void TestEditing::rangeBoxes()
+{
+    w->chooseItem("Combo2", "5");
+    w->chooseItem("Combo3", "11");
+    w->chooseItem("Combo4", "20");
+    QCOMPARE(w->form->state().BatchChannel, 4);
+    QCOMPARE(w->form->state().BatchFromStep, 10);
+    QCOMPARE(w->form->state().BatchToStep, 19);
+}
+
+void TestEditing::typedRangeTextIgnored()
+{
+    auto* combo = w->get<QComboBox>("Combo3");
+    combo->lineEdit()->selectAll();
+    QTest::keyClicks(combo->lineEdit(), "25");
+    QCOMPARE(combo->currentText(), "25");
+    QCOMPARE(w->form->state().BatchFromStep, 0);
+
+    combo->lineEdit()->selectAll();
+    QTest::keyClicks(combo->lineEdit(), "abc");
+    QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
+    QCOMPARE(w->form->state().BatchFromStep, 0);
+    QCOMPARE(combo->count(), 80); // nothing typed joins the list
+}
+
+void TestEditing::groupTabs()
+{
+    w->form->state().PatternData.at(3, 10) = E::number(2);
+    w->form->state().PatternData.at(3, 14) = E::number(1);
+    w->form->state().PatternData.at(3, 15) = E::number(0);
+
+    w->showStatus(0xC0FFC0, "成功");
+    w->click("Label3");
+    QCOMPARE(w->form->state().CurrentGroup, 2);
+    QCOMPARE(w->lamp(), 0xFFFFFFu);
+    QCOMPARE(w->caption(), "");
+    QCOMPARE(shownImage(w->cell(15)), picture("ON_"));
+    QCOMPARE(shownImage(w->cell(19)), picture("DOWN"));
+    const char* tabs[] = {"Shape1", "Shape2", "Shape3", "Shape6", "Shape7", "Shape8", "Shape9", "Shape10"};
+    for (int tab = 0; tab < 8; ++tab)
+        QCOMPARE(w->shape(tabs[tab])->fillColor(), tab == 2 ? QColor(0x80, 0x80, 0xFF) : QColor(0xC0, 0xC0, 0xFF));
+
+    // A click on the tab shape beside its caption does nothing.
+    auto* shape = w->shape("Shape6");
+    w->showStatus(0xC0FFC0, "成功");
+    QTest::mouseClick(w->form.get(), Qt::LeftButton, {}, shape->geometry().topLeft() + QPoint(2, 10));
+    QCOMPARE(w->form->state().CurrentGroup, 2);
+    QCOMPARE(w->caption(), "成功");
+
+    // The tab already shown repaints and resets all the same.
+    w->form->state().PatternData.at(3, 10) = E::number(3);
+    w->click("Label3");
+    QCOMPARE(shownImage(w->cell(15)), picture("OFF"));
+    QCOMPARE(w->caption(), "");
+}
+
+void TestEditing::pages()
+{
+    w->form->state().PatternData.at(40, 15) = E::number(5);
+    w->click("Label4"); // group D: channels 15 to 19
+    w->click("Command7");
+    QCOMPARE(w->form->state().CurrentPage, 1);
+    QCOMPARE(w->form->state().CurrentGroup, 3);
+    QCOMPARE(w->get<QLabel>("Label28")->text(), "（ページ２）");
+    QCOMPARE(shownImage(w->get<QLabel>("Picture4")), picture("PAGE1"));
+    QCOMPARE(shownImage(w->cell(0)), picture("UPMH"));
+    QCOMPARE(w->shape("Shape5")->left(), 522.0);
+    QCOMPARE(w->shape("Shape5")->widthPt(), 0.75);
+
+    // Cells edited on the second page keep their pictures across a round trip.
+    w->clickCell(199);
+    QVERIFY(data(79, 19) == E::number(0));
+    w->click("Command6");
+    QCOMPARE(w->get<QLabel>("Label28")->text(), "（ページ１）");
+    QCOMPARE(shownImage(w->get<QLabel>("Picture4")), picture("PAGE0"));
+    QCOMPARE(shownImage(w->cell(199)), picture("OFF"));
+    w->click("Command7");
+    QCOMPARE(shownImage(w->cell(199)), picture("UP"));
+
+    // The button of the page shown only clears the status display.
+    w->showStatus(0xFFC0C0, "失敗");
+    w->click("Command7");
+    QCOMPARE(w->form->state().CurrentPage, 1);
+    QCOMPARE(w->lamp(), 0xFFFFFFu);
+    QCOMPARE(w->caption(), "");
+}
+
+void TestEditing::pagesWithShortPattern()
+{
+    w->chooseItem("Combo1", "30");
+    w->click("Command7");
+    QCOMPARE(w->shape("Shape5")->left(), 42.0);
+    QCOMPARE(w->shape("Shape5")->widthPt(), 480.75);
+    w->click("Command6");
+    QCOMPARE(w->shape("Shape5")->left(), 402.0);
+    QCOMPARE(w->shape("Shape5")->widthPt(), 120.75);
+
+    // "←前へ" on the first page moves nothing.
+    w->showStatus(0xFFC0C0, "失敗");
+    w->click("Command6");
+    QCOMPARE(w->form->state().CurrentPage, 0);
+    QCOMPARE(w->shape("Shape5")->left(), 402.0);
+    QCOMPARE(w->caption(), "");
+}
+
+void TestEditing::stepCount_data()
+{
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<double>("left");
+    QTest::addColumn<double>("width");
+
+    QTest::newRow("page 1, 12") << 0 << "12" << 186.0 << 336.75;
+    QTest::newRow("page 1, 40") << 0 << "40" << 522.0 << 0.75;
+    QTest::newRow("page 1, 41") << 0 << "41" << 522.0 << 0.75;
+    QTest::newRow("page 2, 41") << 1 << "41" << 54.0 << 468.75;
+    QTest::newRow("page 2, 80") << 1 << "80" << 522.0 << 0.75;
+    QTest::newRow("page 2, 30") << 1 << "30" << 42.0 << 480.75;
+}
+
+void TestEditing::stepCount()
+{
+    QFETCH(int, page);
+    QFETCH(QString, item);
+    QFETCH(double, left);
+    QFETCH(double, width);
+
+    if (page == 1)
+        w->click("Command7");
+    w->form->state().PatternData.at(40 * page + 39, 0) = E::number(1);
+    w->showStatus(0xC0FFC0, "成功");
+    w->chooseItem("Combo1", item);
+    QCOMPARE(w->form->state().StepCount, item.toInt());
+    QCOMPARE(w->shape("Shape5")->left(), left);
+    QCOMPARE(w->shape("Shape5")->widthPt(), width);
+    QCOMPARE(w->shape("Shape5")->top(), 72.0);
+    QCOMPARE(w->shape("Shape5")->heightPt(), 72.75);
+    QCOMPARE(w->caption(), "");
+    // The cells are neither changed nor repainted.
+    QVERIFY(data(40 * page + 39, 0) == E::number(1));
+    QCOMPARE(shownImage(w->cell(195)), picture("OFF"));
+}
+
+void TestEditing::busy_data()
+{
+    QTest::addColumn<QString>("setUp");  // a control clicked before the transfer starts, or ""
+    QTest::addColumn<QString>("action"); // "cell", "combo:<name>:<item>" or a control to click
+
+    QTest::newRow("cell, normal mode") << "" << "cell";
+    QTest::newRow("cell, same-pattern mode") << "Option2" << "cell";
+    QTest::newRow("same-pattern palette") << "Option2" << "Command10";
+    QTest::newRow("batch palette") << "Option3" << "Command14";
+    QTest::newRow("group tab") << "" << "Label5";
+    QTest::newRow("next page") << "" << "Command7";
+    QTest::newRow("previous page") << "Command7" << "Command6";
+    QTest::newRow("step count") << "" << "combo:Combo1:12";
+    QTest::newRow("batch channel") << "" << "combo:Combo2:4";
+    QTest::newRow("batch first step") << "" << "combo:Combo3:30";
+    QTest::newRow("batch last step") << "" << "combo:Combo4:30";
+}
+
+void TestEditing::busy()
+{
+    QFETCH(QString, setUp);
+    QFETCH(QString, action);
+
+    if (!setUp.isEmpty())
+        w->click(setUp);
+    w->form->state().BusyFlag = "1";
+    w->showStatus(Orange, Processing);
+    const WindowState before = w->form->state();
+    const QImage preview = shownImage(w->get<QLabel>("Picture2"));
+    const QImage strip = shownImage(w->get<QLabel>("Picture4"));
+    const double markerLeft = w->shape("Shape5")->left();
+
+    if (action == "cell") {
+        w->clickCell(0);
+    } else if (action.startsWith("combo:")) {
+        const QStringList parts = action.split(':');
+        w->chooseItem(parts[1], parts[2]);
+        QCOMPARE(w->get<QComboBox>(parts[1])->currentText(), parts[2]); // the box shows the pick
+    } else {
+        w->click(action);
+    }
+
+    const WindowState& after = w->form->state();
+    QVERIFY(after.PatternData == before.PatternData);
+    QCOMPARE(after.StepCount, before.StepCount);
+    QCOMPARE(after.CurrentGroup, before.CurrentGroup);
+    QCOMPARE(after.CurrentPage, before.CurrentPage);
+    QVERIFY(after.SelectedElement == before.SelectedElement);
+    QCOMPARE(after.BatchChannel, before.BatchChannel);
+    QCOMPARE(after.BatchFromStep, before.BatchFromStep);
+    QCOMPARE(after.BatchToStep, before.BatchToStep);
+    QCOMPARE(w->lamp(), Orange);
+    QCOMPARE(w->caption(), Processing);
+    QCOMPARE(shownImage(w->cell(0)), picture("OFF"));
+    QCOMPARE(shownImage(w->get<QLabel>("Picture2")), preview);
+    QCOMPARE(shownImage(w->get<QLabel>("Picture4")), strip);
+    QCOMPARE(w->shape("Shape5")->left(), markerLeft);
+    QCOMPARE(w->shape("Shape1")->fillColor(), QColor(0x80, 0x80, 0xFF));
+}
+
+void TestEditing::optionsActWhileBusy()
+{
+    w->form->state().BusyFlag = "1";
+    const struct
+    {
+        const char* option;
+        EditingMode mode;
+    } options[] = {{"Option3", EditingMode::Batch}, {"Option2", EditingMode::SamePattern},
+                   {"Option1", EditingMode::Normal}};
+    for (const auto& o : options) {
+        w->showStatus(Orange, Processing);
+        w->click(o.option);
+        QCOMPARE(w->form->state().EditMode, o.mode);
+        QVERIFY(w->get<QRadioButton>(o.option)->isChecked());
+        QCOMPARE(w->lamp(), 0xFFFFFFu);
+        QCOMPARE(w->caption(), "");
+    }
+}
+
+QTEST_MAIN(TestEditing)
+#include "tst_editing.moc"
