@@ -1,0 +1,244 @@
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+// Checks the pictures the build draws: the eighteen the program loads from
+// its folder at start-up and the four the window carries inside itself.
+class TestPictures : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pictureFile_data();
+    void pictureFile();
+    void elementsPairwiseDistinct();
+    void elementCurve_data();
+    void elementCurve();
+    void embeddedCopies();
+    void regeneratesIdentically();
+    void unwritableFolderFails();
+};
+
+namespace {
+
+const QString PictureDir = QStringLiteral(TRV_PICTURE_DIR);
+const QString EmbeddedDir = QStringLiteral(TRV_EMBEDDED_DIR);
+
+const QStringList ElementFiles{"UP.jpg",     "DOWN.jpg",   "ON.jpg",     "OFF.jpg",   "UPLM.jpg", "UPMH.jpg",
+                               "DOWNHM.jpg", "DOWNML.jpg", "ONOFF.jpg",  "OFFON.jpg", "ONHF.jpg", "ONQT.jpg",
+                               "UPQL.jpg",   "UPQH.jpg",   "DOWNQH.jpg", "DOWNQL.jpg"};
+const QStringList EmbeddedFiles{"icon.png", "Picture4.jpg", "Picture2.jpg", "Image1.jpg"};
+
+QStringList pictureFiles()
+{
+    return ElementFiles + QStringList{"step1.jpg", "step2.jpg"};
+}
+
+QImage readPicture(const QString& path)
+{
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    return reader.read();
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+double meanAbsoluteDifference(const QImage& a, const QImage& b)
+{
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            sum +=
+                std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+        }
+    }
+    return sum / (3.0 * a.width() * a.height());
+}
+
+// Height of the lit area in one column, as a fraction of the cell: the run of
+// pixels from the bottom that stand out from the light background, which the
+// top-left pixel shows in every element picture. The curve's edge line is
+// centred on the level, so half of it lies above.
+double litHeight(const QImage& image, int column)
+{
+    const QRgb background = image.pixel(0, 0);
+    int rows = 0;
+    for (int y = image.height() - 1; y >= 0; --y) {
+        const QRgb p = image.pixel(column, y);
+        const int distance =
+            std::max({std::abs(qRed(p) - qRed(background)), std::abs(qGreen(p) - qGreen(background)),
+                      std::abs(qBlue(p) - qBlue(background))});
+        if (distance < 48)
+            break;
+        ++rows;
+    }
+    return std::max(rows - 0.5, 0.0) / image.height();
+}
+
+} // namespace
+
+void TestPictures::pictureFile_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<QSize>("size");
+
+    for (const QString& name : ElementFiles)
+        QTest::newRow(qPrintable(name)) << PictureDir + '/' + name << QByteArray("jpeg") << QSize(16, 16);
+    QTest::newRow("step1.jpg") << PictureDir + "/step1.jpg" << QByteArray("jpeg") << QSize(640, 16);
+    QTest::newRow("step2.jpg") << PictureDir + "/step2.jpg" << QByteArray("jpeg") << QSize(640, 16);
+    QTest::newRow("icon.png") << EmbeddedDir + "/icon.png" << QByteArray("png") << QSize(128, 128);
+    QTest::newRow("Picture4.jpg") << EmbeddedDir + "/Picture4.jpg" << QByteArray("jpeg") << QSize(640, 16);
+    QTest::newRow("Picture2.jpg") << EmbeddedDir + "/Picture2.jpg" << QByteArray("jpeg") << QSize(16, 16);
+    QTest::newRow("Image1.jpg") << EmbeddedDir + "/Image1.jpg" << QByteArray("jpeg") << QSize(99, 33);
+}
+
+void TestPictures::pictureFile()
+{
+    QFETCH(QString, path);
+    QFETCH(QByteArray, format);
+    QFETCH(QSize, size);
+
+    QVERIFY2(QFile::exists(path), qPrintable(path));
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    QCOMPARE(reader.format(), format);
+    const QImage image = reader.read();
+    QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
+    QCOMPARE(image.size(), size);
+    // The window icon is 24-bit colour: no alpha channel.
+    QVERIFY(!image.hasAlphaChannel());
+}
+
+void TestPictures::elementsPairwiseDistinct()
+{
+    QList<QImage> images;
+    for (const QString& name : ElementFiles) {
+        images.append(readPicture(PictureDir + '/' + name));
+        QVERIFY2(!images.last().isNull(), qPrintable(name));
+    }
+    for (int i = 0; i < images.size(); ++i) {
+        for (int j = i + 1; j < images.size(); ++j) {
+            const double difference = meanAbsoluteDifference(images[i], images[j]);
+            QVERIFY2(difference > 12, qPrintable(QStringLiteral("%1 and %2 differ by only %3")
+                                                     .arg(ElementFiles[i], ElementFiles[j])
+                                                     .arg(difference)));
+        }
+    }
+}
+
+// Each picture shows its element's brightness over the step: the lit height a
+// sixth of the way in and a sixth before the end.
+void TestPictures::elementCurve_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<double>("nearStart");
+    QTest::addColumn<double>("nearEnd");
+
+    QTest::newRow("UP rises from off to full") << "UP.jpg" << 1 / 6.0 << 5 / 6.0;
+    QTest::newRow("DOWN falls from full to off") << "DOWN.jpg" << 5 / 6.0 << 1 / 6.0;
+    QTest::newRow("ON is full") << "ON.jpg" << 1.0 << 1.0;
+    QTest::newRow("OFF is off") << "OFF.jpg" << 0.0 << 0.0;
+    QTest::newRow("UP-L rises to half") << "UPLM.jpg" << 1 / 12.0 << 5 / 12.0;
+    QTest::newRow("UP-H rises from half") << "UPMH.jpg" << 7 / 12.0 << 11 / 12.0;
+    QTest::newRow("DOWN-H falls to half") << "DOWNHM.jpg" << 11 / 12.0 << 7 / 12.0;
+    QTest::newRow("DOWN-L falls from half") << "DOWNML.jpg" << 5 / 12.0 << 1 / 12.0;
+    QTest::newRow("ON-OFF") << "ONOFF.jpg" << 1.0 << 0.0;
+    QTest::newRow("OFF-ON") << "OFFON.jpg" << 0.0 << 1.0;
+    QTest::newRow("ON-1/2") << "ONHF.jpg" << 0.5 << 0.5;
+    QTest::newRow("ON-1/4") << "ONQT.jpg" << 0.25 << 0.25;
+    QTest::newRow("UP-L(1/4)") << "UPQL.jpg" << 1 / 24.0 << 5 / 24.0;
+    QTest::newRow("UP-H(1/4)") << "UPQH.jpg" << 7 / 24.0 << 11 / 24.0;
+    QTest::newRow("DOWN-H(1/4)") << "DOWNQH.jpg" << 11 / 24.0 << 7 / 24.0;
+    QTest::newRow("DOWN-L(1/4)") << "DOWNQL.jpg" << 5 / 24.0 << 1 / 24.0;
+}
+
+void TestPictures::elementCurve()
+{
+    QFETCH(QString, name);
+    QFETCH(double, nearStart);
+    QFETCH(double, nearEnd);
+
+    const QImage image = readPicture(PictureDir + '/' + name);
+    QVERIFY(!image.isNull());
+    // Columns 2 and 12 sit a sixth in from either end of the 15 columns left of
+    // the separator. Two pixels of slack allow for the edge line and rounding.
+    const double tolerance = 2.0 / 16;
+    const double start = litHeight(image, 2);
+    const double end = litHeight(image, 12);
+    QVERIFY2(std::abs(start - nearStart) <= tolerance, qPrintable(QString::number(start)));
+    QVERIFY2(std::abs(end - nearEnd) <= tolerance, qPrintable(QString::number(end)));
+}
+
+// The window's own step strip is the first page's, and its preview shows UP,
+// as start-up leaves them.
+void TestPictures::embeddedCopies()
+{
+    QCOMPARE(fileBytes(EmbeddedDir + "/Picture4.jpg"), fileBytes(PictureDir + "/step1.jpg"));
+    QCOMPARE(fileBytes(EmbeddedDir + "/Picture2.jpg"), fileBytes(PictureDir + "/UP.jpg"));
+    QVERIFY(fileBytes(PictureDir + "/step1.jpg") != fileBytes(PictureDir + "/step2.jpg"));
+}
+
+void TestPictures::regeneratesIdentically()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString pictures = folder.filePath("pictures");
+    const QString embedded = folder.filePath("deep/embedded");
+
+    QProcess picgen;
+    picgen.start(TRV_PICGEN, {pictures, embedded});
+    QVERIFY(picgen.waitForFinished());
+    QCOMPARE(picgen.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(picgen.exitCode(), 0);
+
+    for (const QString& name : pictureFiles())
+        QVERIFY2(fileBytes(pictures + '/' + name) == fileBytes(PictureDir + '/' + name), qPrintable(name));
+    for (const QString& name : EmbeddedFiles)
+        QVERIFY2(fileBytes(embedded + '/' + name) == fileBytes(EmbeddedDir + '/' + name), qPrintable(name));
+    QCOMPARE(QDir(pictures).entryList(QDir::Files).size(), 18);
+    QCOMPARE(QDir(embedded).entryList(QDir::Files).size(), 4);
+}
+
+void TestPictures::unwritableFolderFails()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    // A plain file where a folder should be: nothing can be created below it.
+    QFile blocker(folder.filePath("blocker"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    // A folder where a picture should be: that one file cannot be written.
+    QVERIFY(QDir(folder.path()).mkpath("occupied/UP.jpg"));
+
+    const QList<QStringList> cases{{folder.filePath("blocker/pictures"), folder.filePath("embedded")},
+                                   {folder.filePath("pictures"), folder.filePath("blocker/embedded")},
+                                   {folder.filePath("occupied"), folder.filePath("embedded")},
+                                   {folder.filePath("pictures")}};
+    for (const QStringList& arguments : cases) {
+        QProcess picgen;
+        picgen.start(TRV_PICGEN, arguments);
+        QVERIFY(picgen.waitForFinished());
+        QCOMPARE(picgen.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(picgen.exitCode() != 0, qPrintable(arguments.join(' ')));
+        QVERIFY(!picgen.readAllStandardError().isEmpty());
+    }
+}
+
+QTEST_GUILESS_MAIN(TestPictures)
+#include "tst_pictures.moc"
