@@ -121,7 +121,7 @@ QString CommControl::deviceName() const
 
 QString CommControl::portLabel() const
 {
-    return QStringLiteral("COM%1 (%2)").arg(port).arg(serial.portName());
+    return QStringLiteral("COM%1 (%2)").arg(port).arg(device);
 }
 
 bool CommControl::fail(Failure kind, const QString& reason)
@@ -167,7 +167,7 @@ bool CommControl::setPortOpen(bool open)
     }
     if (opened)
         return true;
-    const QString device = deviceName();
+    device = deviceName();
     if (device.isEmpty())
         return fail(Failure::NoPort, QStringLiteral("No serial port is chosen"));
     serial.setPortName(device);
@@ -262,7 +262,8 @@ void CommControl::onErrorOccurred(QSerialPort::SerialPortError error)
                           error == QSerialPort::WriteError;
     if (!opened || !lineLost)
         return;
-    const QString reason = QStringLiteral("%1: %2").arg(portLabel(), serial.errorString());
+    const QString reason =
+        QStringLiteral("%1: the line was lost (%2)").arg(portLabel(), serial.errorString());
     closePort();
     fail(Failure::DeviceLost, reason);
     emit portFailed(reason);

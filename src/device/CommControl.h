@@ -122,6 +122,8 @@ private:
 
     QSerialPort serial;
     QString settingsPath;
+    // The device of the last opening, for the reasons of failures.
+    QString device;
     qint16 port = 0;
     QString settingsText = QStringLiteral("9600,n,8,1");
     LineSettings line;
