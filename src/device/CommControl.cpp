@@ -1,0 +1,270 @@
+#include "device/CommControl.h"
+
+#include "device/PortName.h"
+
+#include <QMetaObject>
+#include <QStringList>
+#include <utility>
+
+namespace {
+const std::pair<QLatin1String, QSerialPort::Parity> parities[] = {
+    {QLatin1String("n"), QSerialPort::NoParity},    {QLatin1String("e"), QSerialPort::EvenParity},
+    {QLatin1String("o"), QSerialPort::OddParity},   {QLatin1String("m"), QSerialPort::MarkParity},
+    {QLatin1String("s"), QSerialPort::SpaceParity},
+};
+
+const std::pair<QLatin1String, QSerialPort::StopBits> stopBitCounts[] = {
+    {QLatin1String("1"), QSerialPort::OneStop},
+    {QLatin1String("1.5"), QSerialPort::OneAndHalfStop},
+    {QLatin1String("2"), QSerialPort::TwoStop},
+};
+
+template <typename Value, std::size_t Size>
+std::optional<Value> lookUp(const std::pair<QLatin1String, Value> (&table)[Size], const QString& text)
+{
+    for (const auto& [name, value] : table) {
+        if (text == name)
+            return value;
+    }
+    return std::nullopt;
+}
+} // namespace
+
+CommControl::CommControl(const QString& settingsFile, QObject* parent)
+    : QObject(parent), serial(this), settingsPath(settingsFile)
+{
+    connect(&serial, &QSerialPort::readyRead, this, &CommControl::scheduleReceiveEvent);
+    connect(&serial, &QSerialPort::bytesWritten, this, &CommControl::onBytesWritten);
+    connect(&serial, &QSerialPort::errorOccurred, this, &CommControl::onErrorOccurred);
+}
+
+void CommControl::setSettingsFile(const QString& settingsFile)
+{
+    settingsPath = settingsFile;
+}
+
+bool CommControl::setCommPort(qint16 newPort)
+{
+    if (opened)
+        return fail(Failure::PortIsOpen, QStringLiteral("The port cannot change while it is open"));
+    port = newPort;
+    return true;
+}
+
+std::optional<CommControl::LineSettings> CommControl::parseSettings(const QString& text)
+{
+    const QStringList fields = text.split(QLatin1Char(','));
+    if (fields.size() != 4)
+        return std::nullopt;
+    LineSettings parsed;
+    bool ok = false;
+    parsed.baudRate = fields[0].trimmed().toInt(&ok);
+    if (!ok || parsed.baudRate <= 0)
+        return std::nullopt;
+
+    const std::optional<QSerialPort::Parity> parity = lookUp(parities, fields[1].trimmed().toLower());
+    if (!parity)
+        return std::nullopt;
+    parsed.parity = *parity;
+
+    const int dataBits = fields[2].trimmed().toInt(&ok);
+    if (!ok || dataBits < 5 || dataBits > 8)
+        return std::nullopt;
+    parsed.dataBits = static_cast<QSerialPort::DataBits>(dataBits);
+
+    const std::optional<QSerialPort::StopBits> stopBits = lookUp(stopBitCounts, fields[3].trimmed());
+    if (!stopBits)
+        return std::nullopt;
+    parsed.stopBits = *stopBits;
+    return parsed;
+}
+
+bool CommControl::setSettings(const QString& settings)
+{
+    const std::optional<LineSettings> parsed = parseSettings(settings);
+    if (!parsed) {
+        return fail(
+            Failure::BadSettings,
+            QStringLiteral("Line settings \"%1\" are not baud,parity,data bits,stop bits").arg(settings));
+    }
+    settingsText = settings;
+    line = *parsed;
+    return !opened || applyLineSettings();
+}
+
+bool CommControl::setHandshaking(int mode)
+{
+    if (mode < 0 || mode > 3)
+        return fail(Failure::BadSettings, QStringLiteral("Handshaking %1 is not 0 to 3").arg(mode));
+    handshaking = mode;
+    return !opened || applyLineSettings();
+}
+
+void CommControl::setRTSEnable(bool enable)
+{
+    rtsEnable = enable;
+    if (opened)
+        applyRequestToSend();
+}
+
+void CommControl::setRThreshold(int count)
+{
+    receiveThreshold = count;
+    if (opened)
+        scheduleReceiveEvent();
+}
+
+QString CommControl::deviceName() const
+{
+    return portDeviceName(port, settingsPath);
+}
+
+QString CommControl::portLabel() const
+{
+    return QStringLiteral("COM%1 (%2)").arg(port).arg(device);
+}
+
+bool CommControl::fail(Failure kind, const QString& reason)
+{
+    failure = kind;
+    failureText = reason;
+    return false;
+}
+
+// Before opening the port only records these; once open they reach the line.
+bool CommControl::applyLineSettings()
+{
+    const QSerialPort::FlowControl flow = handshaking == 0   ? QSerialPort::NoFlowControl
+                                          : handshaking == 1 ? QSerialPort::SoftwareControl
+                                                             : QSerialPort::HardwareControl;
+    const bool applied = serial.setBaudRate(line.baudRate) && serial.setParity(line.parity) &&
+                         serial.setDataBits(line.dataBits) && serial.setStopBits(line.stopBits) &&
+                         serial.setFlowControl(flow);
+    if (!applied) {
+        const QString reason = QStringLiteral("%1: the line refused \"%2\": %3")
+                                   .arg(portLabel(), settingsText, serial.errorString());
+        serial.clearError();
+        return fail(Failure::BadSettings, reason);
+    }
+    return true;
+}
+
+// RTS is the flow control's own with hardware handshaking. A line without
+// an RTS wire refuses the setting; the port still carries data.
+void CommControl::applyRequestToSend()
+{
+    if (serial.flowControl() == QSerialPort::HardwareControl)
+        return;
+    serial.setRequestToSend(rtsEnable);
+    serial.clearError();
+}
+
+bool CommControl::setPortOpen(bool open)
+{
+    if (!open) {
+        closePort();
+        return true;
+    }
+    if (opened)
+        return true;
+    device = deviceName();
+    if (device.isEmpty())
+        return fail(Failure::NoPort, QStringLiteral("No serial port is chosen"));
+    serial.setPortName(device);
+    if (!applyLineSettings())
+        return false;
+    if (!serial.open(QIODevice::ReadWrite)) {
+        const QString reason = QStringLiteral("%1: %2").arg(portLabel(), serial.errorString());
+        serial.clearError();
+        return fail(Failure::OpenFailed, reason);
+    }
+    opened = true;
+    applyRequestToSend();
+    // Late replies to an earlier transfer must not be taken for answers to this one.
+    serial.clear();
+    failure = Failure::None;
+    failureText.clear();
+    return true;
+}
+
+void CommControl::closePort()
+{
+    opened = false;
+    if (serial.isOpen())
+        serial.close();
+    serial.clearError();
+}
+
+bool CommControl::Output(const QByteArray& data)
+{
+    if (!opened)
+        return fail(Failure::NotOpen, QStringLiteral("The port is not open"));
+    if (serial.write(data) != data.size())
+        return fail(Failure::DeviceLost, QStringLiteral("%1: %2").arg(portLabel(), serial.errorString()));
+    return true;
+}
+
+QByteArray CommControl::Input()
+{
+    if (!opened) {
+        fail(Failure::NotOpen, QStringLiteral("The port is not open"));
+        return {};
+    }
+    return inputLength > 0 ? serial.read(inputLength) : serial.readAll();
+}
+
+qint64 CommControl::InBufferCount() const
+{
+    return opened ? serial.bytesAvailable() : 0;
+}
+
+// Receive events are raised from the event loop, never from inside the
+// port's own signal, so a handler may close the port safely.
+void CommControl::scheduleReceiveEvent()
+{
+    if (receiveEventQueued)
+        return;
+    receiveEventQueued = true;
+    QMetaObject::invokeMethod(this, &CommControl::raiseReceiveEvent, Qt::QueuedConnection);
+}
+
+void CommControl::raiseReceiveEvent()
+{
+    receiveEventQueued = false;
+    if (!opened || receiveThreshold <= 0)
+        return;
+    const qint64 waiting = serial.bytesAvailable();
+    if (waiting < receiveThreshold)
+        return;
+    lastEvent = EventReceive;
+    emit OnComm();
+    // A handler that takes one character per read needs an event for each
+    // of the rest. One that took nothing hears again only when more
+    // characters come; repeating at once would spin for ever.
+    if (!opened)
+        return;
+    const qint64 left = serial.bytesAvailable();
+    if (left >= receiveThreshold && left < waiting)
+        scheduleReceiveEvent();
+}
+
+void CommControl::onBytesWritten()
+{
+    if (!opened || sendThreshold <= 0 || serial.bytesToWrite() >= sendThreshold)
+        return;
+    lastEvent = EventSend;
+    emit OnComm();
+}
+
+void CommControl::onErrorOccurred(QSerialPort::SerialPortError error)
+{
+    const bool lineLost = error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
+                          error == QSerialPort::WriteError;
+    if (!opened || !lineLost)
+        return;
+    const QString reason =
+        QStringLiteral("%1: the line was lost (%2)").arg(portLabel(), serial.errorString());
+    closePort();
+    fail(Failure::DeviceLost, reason);
+    emit portFailed(reason);
+}

@@ -1,0 +1,316 @@
+#include "device/IniProfile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <optional>
+
+namespace {
+
+// A settings file holds a few lines. Nothing past this is looked at, so a
+// wrong or hostile file costs bounded time and memory.
+constexpr qsizetype MaxFileBytes = 1024 * 1024;
+
+// The value buffer of the original profile call held 255 bytes with the
+// closing NUL; callers may rely on values never being longer.
+constexpr qsizetype MaxValueBytes = 254;
+
+const char* const Encoding = "Shift_JIS";
+
+QString missingValue()
+{
+    return QStringLiteral("ERROR");
+}
+
+// The first byte of a double-byte Shift-JIS character. Its second byte may be
+// any of "@" to "~" (letters, "[", "\", "]" among them), so no scan for a
+// structural character may look at it.
+bool isLeadByte(char c)
+{
+    const auto b = static_cast<uchar>(c);
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+bool isLineEnd(char c)
+{
+    return c == '\r' || c == '\n';
+}
+
+QByteArrayView trimmedBlanks(QByteArrayView text)
+{
+    while (!text.isEmpty() && isBlank(text.front()))
+        text = text.sliced(1);
+    while (!text.isEmpty() && isBlank(text.back()))
+        text.chop(1);
+    return text;
+}
+
+// Position of the first single-byte `wanted` at or after `from`, or -1.
+qsizetype findSingleByte(QByteArrayView text, char wanted, qsizetype from = 0)
+{
+    for (qsizetype i = from; i < text.size(); ++i) {
+        if (isLeadByte(text[i]))
+            ++i;
+        else if (text[i] == wanted)
+            return i;
+    }
+    return -1;
+}
+
+// Names compare without regard to ASCII case, as the Windows profile calls
+// do. Second bytes of double-byte characters keep their case.
+QByteArray foldedName(QByteArrayView name)
+{
+    QByteArray folded;
+    folded.reserve(name.size());
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        if (isLeadByte(c) && i + 1 < name.size()) {
+            folded += c;
+            folded += name[++i];
+        } else {
+            folded += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        }
+    }
+    return folded;
+}
+
+// Longest start of `value` of at most `limit` bytes that ends on a character boundary.
+QByteArrayView cutToBytes(QByteArrayView value, qsizetype limit)
+{
+    qsizetype end = 0;
+    while (end < value.size()) {
+        const qsizetype width = isLeadByte(value[end]) && end + 1 < value.size() ? 2 : 1;
+        if (end + width > limit)
+            break;
+        end += width;
+    }
+    return value.first(end);
+}
+
+QString fromShiftJis(QByteArrayView bytes)
+{
+    QStringDecoder decoder(Encoding);
+    if (!decoder.isValid())
+        return QString::fromLatin1(bytes);
+    return decoder.decode(bytes);
+}
+
+std::optional<QByteArray> toShiftJis(const QString& text)
+{
+    QStringEncoder encoder(Encoding);
+    if (!encoder.isValid()) {
+        // Without a Shift-JIS converter only ASCII text keeps its meaning.
+        for (const QChar c : text) {
+            if (c.unicode() >= 0x80)
+                return std::nullopt;
+        }
+        return text.toLatin1();
+    }
+    QByteArray bytes = encoder.encode(text);
+    if (encoder.hasError())
+        return std::nullopt;
+    return bytes;
+}
+
+enum class ProfilePart
+{
+    Section,
+    Key,
+    Value
+};
+
+// The Shift-JIS form of a name or value, or nothing when it could not stand
+// in a line of the file and be found again. Names lose their blanks, as
+// names in the file do.
+std::optional<QByteArray> profileBytes(const QString& text, ProfilePart part)
+{
+    if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')) || text.contains(QChar(0)))
+        return std::nullopt;
+    std::optional<QByteArray> bytes = toShiftJis(text);
+    if (!bytes || part == ProfilePart::Value)
+        return bytes;
+    const QByteArray name = trimmedBlanks(*bytes).toByteArray();
+    if (name.isEmpty())
+        return std::nullopt;
+    if (part == ProfilePart::Section && findSingleByte(name, ']') >= 0)
+        return std::nullopt;
+    if (part == ProfilePart::Key &&
+        (findSingleByte(name, '=') >= 0 || name.front() == '[' || name.front() == ';'))
+        return std::nullopt;
+    return name;
+}
+
+// Where a key stands in the text of a file, or where it would go.
+struct Location
+{
+    bool sectionFound = false;
+    bool keyFound = false;
+    // Key found: the value runs from after "=" and its blanks to the line end.
+    qsizetype valueBegin = 0;
+    qsizetype valueEnd = 0;
+    // Section found, key missing: just after the last non-blank line of the section.
+    qsizetype insertAt = 0;
+    bool insertNeedsLineEnd = false;
+};
+
+// Looks in the first section named `section` for the first key named `key`
+// (both folded). A line is a section header "[name]", a comment starting
+// with ";", a key line "name=value", or anything else, which is kept but
+// has no meaning; lines end with CR LF, LF or CR.
+Location locate(QByteArrayView text, QByteArrayView section, QByteArrayView key)
+{
+    Location found;
+    bool inSection = false;
+    qsizetype pos = text.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    while (pos < text.size()) {
+        qsizetype end = pos;
+        while (end < text.size() && !isLineEnd(text[end]))
+            ++end;
+        qsizetype next = end;
+        if (next < text.size() && text[next] == '\r')
+            ++next;
+        if (next < text.size() && text[next] == '\n')
+            ++next;
+
+        const QByteArrayView line = text.sliced(pos, end - pos);
+        qsizetype lead = 0;
+        while (lead < line.size() && isBlank(line[lead]))
+            ++lead;
+        const bool blank = lead == line.size();
+        const qsizetype close = !blank && line[lead] == '[' ? findSingleByte(line, ']', lead + 1) : -1;
+        if (close >= 0) {
+            if (inSection)
+                return found;
+            const QByteArrayView name = trimmedBlanks(line.sliced(lead + 1, close - lead - 1));
+            inSection = foldedName(name) == section;
+            if (inSection) {
+                found.sectionFound = true;
+                found.insertAt = next;
+                found.insertNeedsLineEnd = next == end;
+            }
+        } else if (inSection && !blank) {
+            const qsizetype equals = line[lead] == ';' ? -1 : findSingleByte(line, '=', lead);
+            if (equals >= 0 && foldedName(trimmedBlanks(line.sliced(lead, equals - lead))) == key) {
+                qsizetype valueBegin = equals + 1;
+                while (valueBegin < line.size() && isBlank(line[valueBegin]))
+                    ++valueBegin;
+                found.keyFound = true;
+                found.valueBegin = pos + valueBegin;
+                found.valueEnd = end;
+                return found;
+            }
+            found.insertAt = next;
+            found.insertNeedsLineEnd = next == end;
+        }
+        pos = next;
+    }
+    return found;
+}
+
+struct FileText
+{
+    QByteArray bytes;
+    bool complete = true;
+};
+
+// The start of a settings file, at most MaxFileBytes of it; nothing when the
+// path is no readable regular file (a folder, a device or a pipe would block
+// or never end).
+std::optional<FileText> readFileText(const QString& path)
+{
+    if (!QFileInfo(path).isFile())
+        return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    FileText text;
+    text.bytes = file.read(MaxFileBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    text.complete = text.bytes.size() <= MaxFileBytes;
+    return text;
+}
+
+} // namespace
+
+QString GetINIValue(const QString& KEY, const QString& Section, const QString& ININame)
+{
+    const std::optional<QByteArray> section = profileBytes(Section, ProfilePart::Section);
+    const std::optional<QByteArray> key = profileBytes(KEY, ProfilePart::Key);
+    if (!section || !key)
+        return missingValue();
+    std::optional<FileText> text = readFileText(ININame);
+    if (!text)
+        return missingValue();
+    if (!text->complete) {
+        // A line cut by the size limit would give a truncated value as if it were whole.
+        text->bytes.truncate(MaxFileBytes);
+        qsizetype lastEnd = text->bytes.size();
+        while (lastEnd > 0 && !isLineEnd(text->bytes[lastEnd - 1]))
+            --lastEnd;
+        text->bytes.truncate(lastEnd);
+    }
+
+    const Location location = locate(text->bytes, foldedName(*section), foldedName(*key));
+    if (!location.keyFound)
+        return missingValue();
+    QByteArrayView value(text->bytes.constData() + location.valueBegin,
+                         location.valueEnd - location.valueBegin);
+    const qsizetype nul = value.indexOf('\0');
+    if (nul >= 0)
+        value = value.first(nul);
+    return fromShiftJis(cutToBytes(trimmedBlanks(value), MaxValueBytes));
+}
+
+bool SetINIValue(const QString& Value, const QString& KEY, const QString& Section, const QString& ININame)
+{
+    const std::optional<QByteArray> section = profileBytes(Section, ProfilePart::Section);
+    const std::optional<QByteArray> key = profileBytes(KEY, ProfilePart::Key);
+    const std::optional<QByteArray> value = profileBytes(Value, ProfilePart::Value);
+    if (!section || !key || !value)
+        return false;
+
+    QByteArray old;
+    if (QFileInfo::exists(ININame)) {
+        const std::optional<FileText> text = readFileText(ININame);
+        // Rewriting what could not be read whole would lose the rest of it.
+        if (!text || !text->complete)
+            return false;
+        old = text->bytes;
+    }
+
+    const Location location = locate(old, foldedName(*section), foldedName(*key));
+    const QByteArray entry = *key + '=' + *value;
+    QByteArray updated;
+    if (location.keyFound) {
+        updated = old.first(location.valueBegin) + *value + old.sliced(location.valueEnd);
+    } else if (location.sectionFound) {
+        updated = old.first(location.insertAt);
+        if (location.insertNeedsLineEnd)
+            updated += "\r\n";
+        updated += entry + "\r\n" + old.sliced(location.insertAt);
+    } else {
+        updated = old;
+        if (!updated.isEmpty() && !isLineEnd(updated.back()))
+            updated += "\r\n";
+        updated += '[' + *section + "]\r\n" + entry + "\r\n";
+    }
+    if (updated.size() > MaxFileBytes)
+        return false;
+    if (updated == old && QFileInfo::exists(ININame))
+        return true;
+
+    QSaveFile file(ININame);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(updated);
+    return file.commit();
+}

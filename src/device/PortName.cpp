@@ -1,0 +1,36 @@
+#include "device/PortName.h"
+
+#include "device/IniProfile.h"
+
+namespace {
+constexpr qint16 HighestPort = 20;
+
+QString comName(qint16 port)
+{
+    return QStringLiteral("COM%1").arg(port);
+}
+} // namespace
+
+qint16 portNumberOf(const QString& portName)
+{
+    for (qint16 port = 1; port <= HighestPort; ++port) {
+        if (portName == comName(port))
+            return port;
+    }
+    return 0;
+}
+
+QString portDeviceName(qint16 port, const QString& settingsFile)
+{
+    if (port < 1)
+        return {};
+#ifdef Q_OS_WIN
+    Q_UNUSED(settingsFile);
+    return comName(port);
+#else
+    const QString mapped = GetINIValue(comName(port), QStringLiteral("Ports"), settingsFile);
+    if (mapped != QLatin1String("ERROR") && !mapped.isEmpty())
+        return mapped;
+    return QStringLiteral("/dev/ttyS%1").arg(port - 1);
+#endif
+}
