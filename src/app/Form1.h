@@ -9,6 +9,7 @@
 #include <array>
 
 class ClickLabel;
+class CommControl;
 class MessageBoxes;
 class QComboBox;
 class QLabel;
@@ -68,8 +69,14 @@ private:
     void groupLabel_Click(int group);
     void pageButton_Click(int from, int to);
 
+    // The serial port: restored from the settings file at start-up, chosen in
+    // `Comportbox`, stored again at shutdown.
+    QString settingsFile() const;
     void startUpPortSteps();
     void shutdownPortSteps();
+    void configurePort();
+    void connectPort();
+    void Comportbox_Click();
 
     // A control by its designer name; every name asked for exists.
     template <typename T> T* control(const char* name) const
@@ -94,4 +101,6 @@ private:
     ShapeWidget* m_shape11 = nullptr;
     QTimer* m_timer1 = nullptr;
     QTimer* m_timer2 = nullptr;
+    QComboBox* m_comportbox = nullptr;
+    CommControl* mscPort = nullptr;
 };

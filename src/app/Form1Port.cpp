@@ -1,6 +1,70 @@
 #include "app/Form1.h"
+#include "app/MessageBoxes.h"
+#include "device/CommControl.h"
+#include "device/IniProfile.h"
+#include "device/PortName.h"
 
-// The serial port is restored from and stored in the settings file here.
-void Form1::startUpPortSteps() {}
+#include <QComboBox>
+#include <QDir>
 
-void Form1::shutdownPortSteps() {}
+namespace {
+const QString SettingSection = QStringLiteral("Setting");
+const QString PortKey = QStringLiteral("comport");
+const QString Choose = QStringLiteral("選択");
+} // namespace
+
+QString Form1::settingsFile() const
+{
+    return QDir(m_programFolder).filePath(QStringLiteral("Setting.ini"));
+}
+
+void Form1::connectPort()
+{
+    m_comportbox = control<QComboBox>("Comportbox");
+    mscPort = new CommControl(settingsFile(), this);
+    mscPort->setObjectName(QStringLiteral("mscPort"));
+    // Replies come as a letter and a CR in reads of their own, so every read takes one character.
+    mscPort->setInputLen(1);
+    connect(m_comportbox, &QComboBox::activated, this, [this] { Comportbox_Click(); });
+}
+
+void Form1::startUpPortSteps()
+{
+    m_comportbox->setEditText(GetINIValue(PortKey, SettingSection, settingsFile()));
+    if (m_comportbox->currentText() == Choose) {
+        // No port is configured until the user picks one.
+        m_boxes.show(this, {QStringLiteral("COMポートの選択"), QStringLiteral("COMポートを選択してください"),
+                            QMessageBox::NoIcon, QMessageBox::Ok, QMessageBox::Ok});
+        return;
+    }
+    configurePort();
+}
+
+void Form1::configurePort()
+{
+    m_state.PortName = m_comportbox->currentText();
+    mscPort->setCommPort(portNumberOf(m_state.PortName));
+    mscPort->setSettings(QStringLiteral("57600,n,8,1"));
+    mscPort->setHandshaking(0);
+    mscPort->setRTSEnable(false);
+    mscPort->setSThreshold(1);
+    mscPort->setRThreshold(1);
+}
+
+void Form1::Comportbox_Click()
+{
+    if (!StatusReset())
+        return;
+    if (mscPort->PortOpen())
+        mscPort->setPortOpen(false);
+    configurePort();
+}
+
+void Form1::shutdownPortSteps()
+{
+    m_state.PortName = m_comportbox->currentText();
+    // A settings file that cannot be written must not keep the window from closing.
+    SetINIValue(m_state.PortName, PortKey, SettingSection, settingsFile());
+    if (mscPort->PortOpen())
+        mscPort->setPortOpen(false);
+}

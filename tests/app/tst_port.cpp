@@ -1,0 +1,206 @@
+#include "FormFixture.h"
+
+#include "device/CommControl.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#if defined(Q_OS_LINUX)
+#include <pty.h>
+#else
+#include <util.h>
+#endif
+#endif
+
+namespace {
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+} // namespace
+
+class TestPort : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startUp_data();
+    void startUp();
+    void pickWhenIdle();
+    void pickWhileBusy();
+    void shutdownStores_data();
+    void shutdownStores();
+    void shutdownIgnoresFailedWrite();
+    void shutdownClosesOpenPort();
+};
+
+void TestPort::startUp_data()
+{
+    QTest::addColumn<QByteArray>("settings"); // "(none)": no Setting.ini
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<int>("port"); // -1: not configured
+
+    QTest::newRow("no file") << QByteArray("(none)") << "ERROR" << false << 0;
+    QTest::newRow("no section") << QByteArray("[Other]\r\ncomport=COM3\r\n") << "ERROR" << false << 0;
+    QTest::newRow("no key") << QByteArray("[Setting]\r\nport=COM3\r\n") << "ERROR" << false << 0;
+    QTest::newRow("choose, Shift-JIS") << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n") << "選択" << true
+                                       << -1;
+    QTest::newRow("COM20") << QByteArray("[Setting]\r\ncomport=COM20\r\n") << "COM20" << false << 20;
+    QTest::newRow("COM3, other case of names") << QByteArray("[SETTING]\r\nComPort = COM3 \r\n") << "COM3" << false
+                                               << 3;
+    QTest::newRow("com3") << QByteArray("[Setting]\r\ncomport=com3\r\n") << "com3" << false << 0;
+    QTest::newRow("COM21") << QByteArray("[Setting]\r\ncomport=COM21\r\n") << "COM21" << false << 0;
+    QTest::newRow("empty value") << QByteArray("[Setting]\r\ncomport=\r\n") << "" << false << 0;
+    QTest::newRow("binary garbage") << QByteArray(100000, '\0') << "ERROR" << false << 0;
+}
+
+void TestPort::startUp()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QString, shown);
+    QFETCH(bool, asked);
+    QFETCH(int, port);
+
+    StartedForm w;
+    if (settings != "(none)")
+        writeFile(w.folder.filePath("Setting.ini"), settings);
+    QVERIFY(w.start());
+
+    QCOMPARE(w.get<QComboBox>("Comportbox")->currentText(), shown);
+    auto* mscPort = w.get<CommControl>("mscPort");
+    QVERIFY(!mscPort->PortOpen());
+    if (asked) {
+        QCOMPARE(w.boxes.shown.size(), 1);
+        const MessageRequest& box = w.boxes.shown.first();
+        QCOMPARE(box.title, "COMポートの選択");
+        QCOMPARE(box.text, "COMポートを選択してください");
+        QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(box.icon, QMessageBox::NoIcon);
+        QCOMPARE(w.form->state().PortName, "");
+        QVERIFY(mscPort->Settings() != "57600,n,8,1"); // left unconfigured
+    } else {
+        QVERIFY(w.boxes.shown.isEmpty());
+        QCOMPARE(w.form->state().PortName, shown);
+        QCOMPARE(mscPort->CommPort(), port);
+        QCOMPARE(mscPort->Settings(), "57600,n,8,1");
+        QCOMPARE(mscPort->Handshaking(), 0);
+        QCOMPARE(mscPort->RTSEnable(), false);
+        QCOMPARE(mscPort->SThreshold(), 1);
+        QCOMPARE(mscPort->RThreshold(), 1);
+    }
+}
+
+void TestPort::pickWhenIdle()
+{
+    StartedForm w;
+    QVERIFY(w.start());
+    w.showStatus(0xC0FFC0, "成功");
+    w.chooseItem("Comportbox", "COM5");
+    QCOMPARE(w.lamp(), 0xFFFFFFu);
+    QCOMPARE(w.caption(), "");
+    QCOMPARE(w.form->state().PortName, "COM5");
+    auto* mscPort = w.get<CommControl>("mscPort");
+    QCOMPARE(mscPort->CommPort(), 5);
+    QCOMPARE(mscPort->Settings(), "57600,n,8,1");
+    QVERIFY(!mscPort->PortOpen());
+}
+
+void TestPort::pickWhileBusy()
+{
+    StartedForm w;
+    writeFile(w.folder.filePath("Setting.ini"), "[Setting]\r\ncomport=COM2\r\n");
+    QVERIFY(w.start());
+    w.form->state().BusyFlag = "1";
+    w.showStatus(0xFFC080, "処理中");
+    w.chooseItem("Comportbox", "COM5");
+    QCOMPARE(w.lamp(), 0xFFC080u);
+    QCOMPARE(w.caption(), "処理中");
+    QCOMPARE(w.form->state().PortName, "COM2");
+    QCOMPARE(w.get<CommControl>("mscPort")->CommPort(), 2);
+}
+
+void TestPort::shutdownStores_data()
+{
+    QTest::addColumn<QByteArray>("before"); // "(none)": no Setting.ini
+    QTest::addColumn<QString>("pick");      // "": no pick
+    QTest::addColumn<QByteArray>("after");
+
+    QTest::newRow("first run, no pick") << QByteArray("(none)") << "" << QByteArray("[Setting]\r\ncomport=ERROR\r\n");
+    QTest::newRow("first run, COM3") << QByteArray("(none)") << "COM3" << QByteArray("[Setting]\r\ncomport=COM3\r\n");
+    QTest::newRow("choose kept in Shift-JIS") << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n") << ""
+                                              << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n");
+    QTest::newRow("rest of the file kept")
+        << QByteArray("; ports\r\n[Ports]\r\nCOM3=/dev/ttyUSB0\r\n[Setting]\r\ncomport=COM1\r\n") << "COM12"
+        << QByteArray("; ports\r\n[Ports]\r\nCOM3=/dev/ttyUSB0\r\n[Setting]\r\ncomport=COM12\r\n");
+}
+
+void TestPort::shutdownStores()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QString, pick);
+    QFETCH(QByteArray, after);
+
+    StartedForm w;
+    const QString path = w.folder.filePath("Setting.ini");
+    if (before != "(none)")
+        writeFile(path, before);
+    QVERIFY(w.start());
+    if (!pick.isEmpty())
+        w.chooseItem("Comportbox", pick);
+    w.form->close();
+    QCOMPARE(readFile(path), after);
+    QCOMPARE(w.form->state().PortName, pick.isEmpty() ? w.get<QComboBox>("Comportbox")->currentText() : pick);
+}
+
+void TestPort::shutdownIgnoresFailedWrite()
+{
+    StartedForm w;
+    // A folder where the settings file should be: reading finds nothing, writing fails.
+    QVERIFY(QDir(w.folder.path()).mkdir("Setting.ini"));
+    QVERIFY(w.start());
+    QCOMPARE(w.get<QComboBox>("Comportbox")->currentText(), "ERROR");
+    QVERIFY(w.form->close());
+    QVERIFY(w.boxes.shown.isEmpty());
+    QVERIFY(QFileInfo(w.folder.filePath("Setting.ini")).isDir());
+}
+
+void TestPort::shutdownClosesOpenPort()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("needs a pseudo-terminal");
+#else
+    int master = -1, slave = -1;
+    char name[128] = {};
+    QVERIFY(openpty(&master, &slave, name, nullptr, nullptr) == 0);
+
+    StartedForm w;
+    writeFile(w.folder.filePath("Setting.ini"),
+              QByteArray("[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=") + name + "\r\n");
+    QVERIFY(w.start());
+    auto* mscPort = w.get<CommControl>("mscPort");
+    QVERIFY2(mscPort->setPortOpen(true), qPrintable(mscPort->errorString()));
+    w.form->close();
+    QVERIFY(!mscPort->PortOpen());
+    ::close(slave);
+    ::close(master);
+#endif
+}
+
+QTEST_MAIN(TestPort)
+#include "tst_port.moc"
