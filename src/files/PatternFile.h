@@ -36,6 +36,12 @@ inline constexpr qsizetype MaxPatternFileBytes = 256 * 1024;
 // Nor a longer value: real ones are one to three bytes.
 inline constexpr qsizetype MaxPatternFieldBytes = 64;
 
+// Whether a pattern file carries `value` so that it reads back the same:
+// every value the reader yields does; a text with a double quote, a line end,
+// a control or non-ASCII character or over MaxPatternFieldBytes, or a number
+// that is not finite, does not.
+bool fitsPatternFile(const ElementCode& value);
+
 // The exact bytes of a pattern file. Exact for every chart the reader can
 // produce; savePatternFile() refuses the values a file cannot carry.
 QByteArray formatPatternFile(const PatternTable& chart, qint16 stepCount);

@@ -16,9 +16,11 @@ void appendField(QByteArray& out, const ElementCode& value)
     }
 }
 
-// A value the reader would give back differently, or not at all. The reader
-// never yields one, so only a chart filled by other means can hold it; such a
-// chart is refused rather than written into a file that loads otherwise.
+} // namespace
+
+// The reader never yields a value that does not fit, so only a chart filled
+// by other means can hold one; such a chart is refused rather than written
+// into a file that loads otherwise.
 bool fitsPatternFile(const ElementCode& value)
 {
     if (value.isNumber())
@@ -33,8 +35,6 @@ bool fitsPatternFile(const ElementCode& value)
     }
     return true;
 }
-
-} // namespace
 
 QByteArray formatPatternFile(const PatternTable& chart, qint16 stepCount)
 {
