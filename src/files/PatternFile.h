@@ -42,8 +42,8 @@ inline constexpr qsizetype MaxPatternFieldBytes = 64;
 // that is not finite, does not.
 bool fitsPatternFile(const ElementCode& value);
 
-// The exact bytes of a pattern file. Exact for every chart the reader can
-// produce; savePatternFile() refuses the values a file cannot carry.
+// The exact bytes of a pattern file. They load back as the same chart when
+// every used value fits; savePatternFile() refuses a chart where one does not.
 QByteArray formatPatternFile(const PatternTable& chart, qint16 stepCount);
 
 // Reads the bytes of a pattern file into a fresh chart: the first 3,200

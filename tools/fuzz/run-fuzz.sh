@@ -13,7 +13,7 @@ seconds=${1:-60}
 [ $# -gt 0 ] && shift
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTRV_FUZZ=ON
+    -DCMAKE_CXX_COMPILER=clang++ -DTRV_FUZZ=ON
 cmake --build "$build" --target fuzz_patternreader -j2
 
 # Seeds: the start-up chart, every element in the standard layout, the same
