@@ -15,7 +15,47 @@ struct PatternFileContent
 {
     PatternTable chart;
     qint16 stepCount = 0;
+
+    friend bool operator==(const PatternFileContent&, const PatternFileContent&) = default;
 };
 
-// The exact bytes of a pattern file.
+// The outcome of reading a pattern file: the content, or why there is none.
+// The error is a short Japanese sentence meant to follow the file name, as in
+// "「パターン１.txt」：ファイルが壊れています（値が足りません）。".
+struct PatternFileResult
+{
+    std::optional<PatternFileContent> content;
+    QString error;
+
+    bool ok() const { return content.has_value(); }
+};
+
+// Nothing longer is taken for a pattern file; the largest one the program
+// writes is under 13 KB, hand-edited ones with blanks stay far below this.
+inline constexpr qsizetype MaxPatternFileBytes = 256 * 1024;
+// Nor a longer value: real ones are one to three bytes.
+inline constexpr qsizetype MaxPatternFieldBytes = 64;
+
+// Whether a pattern file carries `value` so that it reads back the same:
+// every value the reader yields does; a text with a double quote, a line end,
+// a control or non-ASCII character or over MaxPatternFieldBytes, or a number
+// that is not finite, does not.
+bool fitsPatternFile(const ElementCode& value);
+
+// The exact bytes of a pattern file. They load back as the same chart when
+// every used value fits; savePatternFile() refuses a chart where one does not.
 QByteArray formatPatternFile(const PatternTable& chart, qint16 stepCount);
+
+// Reads the bytes of a pattern file into a fresh chart: the first 3,200
+// fields fill steps 0-79 by channels 0-39, the 3,201st is the step count.
+// Values are taken as they stand, without a range test.
+PatternFileResult parsePatternFile(QByteArrayView bytes);
+
+// Reads and parses the file at `path`. Refuses an oversized file without
+// reading it whole.
+PatternFileResult loadPatternFile(const QString& path);
+
+// Writes the pattern file at `path`; the old file is replaced only by a
+// complete new one. Returns the reason when nothing was written, else nothing.
+[[nodiscard]] std::optional<QString> savePatternFile(const QString& path, const PatternTable& chart,
+                                                     qint16 stepCount);

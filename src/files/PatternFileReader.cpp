@@ -1,0 +1,228 @@
+#include "files/PatternFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cmath>
+
+// The reader takes fields in file order, wherever the line ends fall, so a
+// file written on one line or with other line ends loads the same. It is
+// strict about everything the writer can never produce (control bytes, stray
+// quotes, extra values), because such a file is damaged or not a pattern file
+// at all, and loading it would silently put wrong values into the chart.
+namespace {
+
+constexpr int ChartFields = PatternTable::UsedSteps * PatternTable::UsedChannels;
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+bool isLineEnd(char c)
+{
+    return c == '\r' || c == '\n';
+}
+
+bool isTextByte(char c)
+{
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= 0x20 && u < 0x7f) || isBlank(c) || isLineEnd(c);
+}
+
+QString damaged(const QString& why)
+{
+    return QStringLiteral("ファイルが壊れています（%1）。").arg(why);
+}
+
+// An unquoted field: a finite number in any form the C locale reads, an empty
+// field as an empty value, anything else as its text.
+ElementCode unquotedValue(QByteArrayView field)
+{
+    if (field.isEmpty())
+        return {};
+    bool isNumber = false;
+    const double number = field.toDouble(&isNumber);
+    if (isNumber && std::isfinite(number))
+        return ElementCode::number(number);
+    return ElementCode::text(QString::fromLatin1(field));
+}
+
+std::optional<qint16> stepCountOf(const ElementCode& value)
+{
+    if (!value.isNumber())
+        return std::nullopt;
+    const double number = value.numberValue();
+    if (number < -32768 || number > 32767 || std::floor(number) != number)
+        return std::nullopt;
+    return qint16(number);
+}
+
+class FieldReader
+{
+public:
+    explicit FieldReader(QByteArrayView bytes) : m_bytes(bytes) {}
+
+    PatternFileResult read();
+
+private:
+    // Each returns false with m_error set when the file is refused.
+    bool take(const ElementCode& value);
+    bool readQuoted(ElementCode& value);
+    bool readUnquoted(ElementCode& value);
+    bool failOnLine(const QString& why);
+
+    bool atEnd() const { return m_pos == m_bytes.size(); }
+    bool atSeparator() const { return atEnd() || m_bytes[m_pos] == ',' || isLineEnd(m_bytes[m_pos]); }
+    void skipBlanks();
+    void skipLineEnd();
+
+    QByteArrayView m_bytes;
+    qsizetype m_pos = 0;
+    int m_line = 1;
+    int m_fieldCount = 0;
+    PatternFileContent m_content;
+    ElementCode m_stepField;
+    QString m_error;
+};
+
+bool FieldReader::take(const ElementCode& value)
+{
+    if (m_fieldCount < ChartFields)
+        m_content.chart.at(m_fieldCount / PatternTable::UsedChannels,
+                           m_fieldCount % PatternTable::UsedChannels) = value;
+    else if (m_fieldCount == ChartFields)
+        m_stepField = value;
+    else {
+        m_error = damaged(QStringLiteral("値が多すぎます"));
+        return false;
+    }
+    ++m_fieldCount;
+    return true;
+}
+
+bool FieldReader::failOnLine(const QString& why)
+{
+    m_error = damaged(QStringLiteral("%1 行目%2").arg(m_line).arg(why));
+    return false;
+}
+
+// The text between the quotes; only blanks may follow the closing quote.
+bool FieldReader::readQuoted(ElementCode& value)
+{
+    const qsizetype start = ++m_pos;
+    while (!atEnd() && m_bytes[m_pos] != '"' && !isLineEnd(m_bytes[m_pos]))
+        ++m_pos;
+    if (atEnd() || m_bytes[m_pos] != '"')
+        return failOnLine(QStringLiteral("の引用符が閉じていません"));
+    if (m_pos - start > MaxPatternFieldBytes)
+        return failOnLine(QStringLiteral("に長すぎる値があります"));
+    value = ElementCode::text(QString::fromLatin1(m_bytes.sliced(start, m_pos - start)));
+    ++m_pos;
+    skipBlanks();
+    if (!atSeparator())
+        return failOnLine(QStringLiteral("の引用符の位置が正しくありません"));
+    return true;
+}
+
+bool FieldReader::readUnquoted(ElementCode& value)
+{
+    const qsizetype start = m_pos;
+    for (; !atSeparator(); ++m_pos)
+        if (m_bytes[m_pos] == '"')
+            return failOnLine(QStringLiteral("の引用符の位置が正しくありません"));
+    qsizetype end = m_pos;
+    while (end > start && isBlank(m_bytes[end - 1]))
+        --end;
+    if (end - start > MaxPatternFieldBytes)
+        return failOnLine(QStringLiteral("に長すぎる値があります"));
+    value = unquotedValue(m_bytes.sliced(start, end - start));
+    return true;
+}
+
+void FieldReader::skipBlanks()
+{
+    while (!atEnd() && isBlank(m_bytes[m_pos]))
+        ++m_pos;
+}
+
+void FieldReader::skipLineEnd()
+{
+    if (m_bytes[m_pos] == '\r' && m_pos + 1 < m_bytes.size() && m_bytes[m_pos + 1] == '\n')
+        ++m_pos;
+    ++m_pos;
+    ++m_line;
+}
+
+PatternFileResult FieldReader::read()
+{
+    // After a comma a field is due even if nothing stands before the next
+    // separator; a line holding nothing carries no field, so blank lines
+    // (such as trailing ones) are harmless.
+    bool fieldDue = false;
+    while (true) {
+        skipBlanks();
+        if (atEnd() || isLineEnd(m_bytes[m_pos])) {
+            if (fieldDue && !take({}))
+                return {std::nullopt, m_error};
+            fieldDue = false;
+            if (atEnd())
+                break;
+            skipLineEnd();
+            continue;
+        }
+        ElementCode value;
+        const bool read = m_bytes[m_pos] == '"' ? readQuoted(value) : readUnquoted(value);
+        if (!read || !take(value))
+            return {std::nullopt, m_error};
+        fieldDue = !atEnd() && m_bytes[m_pos] == ',';
+        if (fieldDue)
+            ++m_pos;
+    }
+
+    if (m_fieldCount == 0)
+        return {std::nullopt, QStringLiteral("ファイルが空です。")};
+    if (m_fieldCount <= ChartFields)
+        return {std::nullopt, damaged(QStringLiteral("値が足りません"))};
+    const std::optional<qint16> stepCount = stepCountOf(m_stepField);
+    if (!stepCount)
+        return {std::nullopt, damaged(QStringLiteral("ステップ数が正しくありません"))};
+    m_content.stepCount = *stepCount;
+    return {std::move(m_content), {}};
+}
+
+} // namespace
+
+PatternFileResult parsePatternFile(QByteArrayView bytes)
+{
+    if (bytes.size() > MaxPatternFileBytes)
+        return {std::nullopt, QStringLiteral("パターンファイルではありません（大きすぎます）。")};
+    // Editors that save text as UTF-8 may put a byte-order mark in front.
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes = bytes.sliced(3);
+    for (const char c : bytes)
+        if (!isTextByte(c))
+            return {std::nullopt,
+                    QStringLiteral("パターンファイルではありません（文字でないデータがあります）。")};
+    return FieldReader(bytes).read();
+}
+
+PatternFileResult loadPatternFile(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {std::nullopt, QStringLiteral("ファイルが見つかりません。")};
+    // A folder or a pipe is no pattern file, and reading a pipe could wait
+    // forever.
+    if (!info.isFile())
+        return {std::nullopt,
+                QStringLiteral("パターンファイルではありません（通常のファイルではありません）。")};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {std::nullopt, QStringLiteral("ファイルを読み込めません（%1）。").arg(file.errorString())};
+    // One byte past the limit is enough for the parser to refuse the file,
+    // whatever size the file system reports.
+    const QByteArray bytes = file.read(MaxPatternFileBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        return {std::nullopt, QStringLiteral("ファイルを読み込めません（%1）。").arg(file.errorString())};
+    return parsePatternFile(bytes);
+}

@@ -1,0 +1,71 @@
+#include "files/PatternFile.h"
+
+#include <QSaveFile>
+#include <cmath>
+
+namespace {
+
+void appendField(QByteArray& out, const ElementCode& value)
+{
+    if (value.isText()) {
+        out += '"';
+        out += value.toText().toLatin1();
+        out += '"';
+    } else {
+        out += value.toText().toLatin1();
+    }
+}
+
+} // namespace
+
+// The reader never yields a value that does not fit, so only a chart filled
+// by other means can hold one; such a chart is refused rather than written
+// into a file that loads otherwise.
+bool fitsPatternFile(const ElementCode& value)
+{
+    if (value.isNumber())
+        return std::isfinite(value.numberValue());
+    if (value.isText()) {
+        const QString& text = value.textValue();
+        if (text.size() > MaxPatternFieldBytes)
+            return false;
+        for (const QChar c : text)
+            if (c == QChar('"') || (c < QChar(0x20) && c != QChar('\t')) || c > QChar(0x7e))
+                return false;
+    }
+    return true;
+}
+
+QByteArray formatPatternFile(const PatternTable& chart, qint16 stepCount)
+{
+    QByteArray out;
+    out.reserve(6600);
+    for (int step = 0; step < PatternTable::UsedSteps; ++step) {
+        for (int channel = 0; channel < PatternTable::UsedChannels; ++channel) {
+            appendField(out, chart.at(step, channel));
+            out += channel + 1 < PatternTable::UsedChannels ? "," : "\r\n";
+        }
+    }
+    out += QByteArray::number(stepCount);
+    out += "\r\n";
+    return out;
+}
+
+std::optional<QString> savePatternFile(const QString& path, const PatternTable& chart, qint16 stepCount)
+{
+    for (int step = 0; step < PatternTable::UsedSteps; ++step)
+        for (int channel = 0; channel < PatternTable::UsedChannels; ++channel)
+            if (!fitsPatternFile(chart.at(step, channel)))
+                return QStringLiteral("ファイルに保存できません（ステップ %1、チャンネル %2 "
+                                      "の値はファイルに書けません）。")
+                    .arg(step + 1)
+                    .arg(channel + 1);
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return QStringLiteral("ファイルに保存できません（%1）。").arg(file.errorString());
+    const QByteArray bytes = formatPatternFile(chart, stepCount);
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        return QStringLiteral("ファイルに保存できません（%1）。").arg(file.errorString());
+    return std::nullopt;
+}

@@ -1,0 +1,249 @@
+#include "files/PatternFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+Q_DECLARE_METATYPE(ElementCode)
+
+namespace {
+
+const QByteArray offLine =
+    "3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3\r\n";
+const QString slotFile = QStringLiteral("パターン１.txt");
+const QByteArray oldBytes = "old pattern\r\n";
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+PatternTable startUpChart()
+{
+    PatternTable chart;
+    chart.fillUsed(ElementCode::number(3));
+    return chart;
+}
+
+// Whether this user can still write where permission bits say no (root can).
+bool canStillWrite(const QString& path, QIODevice::OpenMode mode)
+{
+    QFile probe(path);
+    if (!probe.open(mode))
+        return false;
+    probe.close();
+    return true;
+}
+
+} // namespace
+
+class TestPatternStorage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void saveWritesTheFile();
+    void saveAndLoadRoundTrip();
+    void saveFailureKeepsOldFile_data();
+    void saveFailureKeepsOldFile();
+    void saveRefusesValuesThatWouldNotReadBack_data();
+    void saveRefusesValuesThatWouldNotReadBack();
+    void loadFailures_data();
+    void loadFailures();
+};
+
+void TestPatternStorage::saveWritesTheFile()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(slotFile);
+    QVERIFY(writeFile(path, QByteArray(10000, 'x')));
+
+    const QByteArray expected = offLine.repeated(80) + "80\r\n";
+    QCOMPARE(savePatternFile(path, startUpChart(), 80), std::nullopt);
+    QCOMPARE(fileBytes(path), expected);
+    QCOMPARE(savePatternFile(path, startUpChart(), 80), std::nullopt);
+    QCOMPARE(fileBytes(path), expected);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{slotFile});
+}
+
+void TestPatternStorage::saveAndLoadRoundTrip()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(slotFile);
+
+    PatternTable chart;
+    for (int step = 0; step < 80; ++step)
+        for (int channel = 0; channel < 40; ++channel)
+            chart.at(step, channel) = ElementCode::ofOrdinal((step * 3 + channel) % 16);
+    chart.at(79, 39) = ElementCode::number(3.5);
+    chart.at(0, 39) = ElementCode::text("@");
+    QCOMPARE(savePatternFile(path, chart, 42), std::nullopt);
+
+    const PatternFileResult result = loadPatternFile(path);
+    QVERIFY2(result.ok(), qPrintable(result.error));
+    QVERIFY(result.content->chart == chart);
+    QCOMPARE(result.content->stepCount, qint16(42));
+}
+
+void TestPatternStorage::saveFailureKeepsOldFile_data()
+{
+    QTest::addColumn<QString>("setup");
+
+    for (const char* setup : {"parent is a file", "path is a folder", "read-only folder", "read-only file"})
+        QTest::newRow(setup) << QString::fromLatin1(setup);
+}
+
+void TestPatternStorage::saveFailureKeepsOldFile()
+{
+    QFETCH(QString, setup);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString folder = dir.filePath("slot");
+    QVERIFY(QDir().mkdir(folder));
+    QString path = folder + '/' + slotFile;
+    QString oldPath = path;
+    const auto restore = qScopeGuard(
+        [&] { QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); });
+
+    if (setup == "parent is a file") {
+        oldPath = folder + "/blocker";
+        path = oldPath + '/' + slotFile;
+        QVERIFY(writeFile(oldPath, oldBytes));
+    } else if (setup == "path is a folder") {
+        QVERIFY(QDir().mkdir(path));
+        oldPath = path + "/inside.txt";
+        QVERIFY(writeFile(oldPath, oldBytes));
+    } else if (setup == "read-only folder") {
+        QVERIFY(writeFile(path, oldBytes));
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        if (canStillWrite(folder + "/probe", QIODevice::WriteOnly))
+            QSKIP("permission bits do not stop this user from writing");
+    } else {
+        QVERIFY(writeFile(path, oldBytes));
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
+        if (canStillWrite(path, QIODevice::Append))
+            QSKIP("permission bits do not stop this user from writing");
+    }
+    const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+
+    const std::optional<QString> reason = savePatternFile(path, startUpChart(), 80);
+    QVERIFY(reason.has_value());
+    QVERIFY2(reason->startsWith("ファイルに保存できません（") && reason->size() > 16, qPrintable(*reason));
+    QCOMPARE(fileBytes(oldPath), oldBytes);
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+}
+
+void TestPatternStorage::saveRefusesValuesThatWouldNotReadBack_data()
+{
+    QTest::addColumn<ElementCode>("value");
+
+    using E = ElementCode;
+    QTest::newRow("double quote") << E::text("a\"b");
+    QTest::newRow("CR") << E::text("a\rb");
+    QTest::newRow("LF") << E::text("\n");
+    QTest::newRow("NUL") << E::text(QString(QChar(0)));
+    QTest::newRow("non-ASCII") << E::text("é");
+    QTest::newRow("Japanese") << E::text("日本");
+    QTest::newRow("65 characters") << E::text(QString(65, 'a'));
+    QTest::newRow("not a number") << E::number(std::nan(""));
+    QTest::newRow("infinity") << E::number(INFINITY);
+}
+
+void TestPatternStorage::saveRefusesValuesThatWouldNotReadBack()
+{
+    QFETCH(ElementCode, value);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(slotFile);
+    QVERIFY(writeFile(path, oldBytes));
+    PatternTable chart = startUpChart();
+    chart.at(1, 2) = value;
+
+    QCOMPARE(
+        savePatternFile(path, chart, 80),
+        QStringLiteral("ファイルに保存できません（ステップ 2、チャンネル 3 の値はファイルに書けません）。"));
+    QCOMPARE(fileBytes(path), oldBytes);
+}
+
+void TestPatternStorage::loadFailures_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("error");
+
+    const QString tooLarge = "パターンファイルではありません（大きすぎます）。";
+    const QString notRegular = "パターンファイルではありません（通常のファイルではありません）。";
+    QTest::newRow("missing file") << "missing"
+                                  << "ファイルが見つかりません。";
+    QTest::newRow("folder") << "folder" << notRegular;
+    QTest::newRow("pipe") << "pipe" << notRegular;
+    QTest::newRow("unreadable file") << "unreadable"
+                                     << "";
+    QTest::newRow("too few values") << "short"
+                                    << "ファイルが壊れています（値が足りません）。";
+    QTest::newRow("5 MB of random bytes") << "random" << tooLarge;
+    QTest::newRow("5 MB line of digits") << "digits" << tooLarge;
+}
+
+void TestPatternStorage::loadFailures()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, error);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(slotFile);
+    if (setup == "folder") {
+        QVERIFY(QDir().mkdir(path));
+    } else if (setup == "pipe") {
+#ifdef Q_OS_UNIX
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+#else
+        QSKIP("no named pipes here");
+#endif
+    } else if (setup == "unreadable") {
+        QVERIFY(writeFile(path, offLine.repeated(80) + "80\r\n"));
+        QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
+        if (canStillWrite(path, QIODevice::ReadOnly))
+            QSKIP("permission bits do not stop this user from reading");
+    } else if (setup == "short") {
+        QVERIFY(writeFile(path, offLine.repeated(80)));
+    } else if (setup == "random") {
+        QByteArray bytes(5 << 20, Qt::Uninitialized);
+        QRandomGenerator generator(7);
+        generator.fillRange(reinterpret_cast<quint32*>(bytes.data()), bytes.size() / 4);
+        QVERIFY(writeFile(path, bytes));
+    } else if (setup == "digits") {
+        QVERIFY(writeFile(path, QByteArray(5 << 20, '3')));
+    }
+
+    const PatternFileResult result = loadPatternFile(path);
+    QVERIFY(!result.ok());
+    if (setup == "unreadable")
+        QVERIFY2(result.error.startsWith("ファイルを読み込めません（"), qPrintable(result.error));
+    else
+        QCOMPARE(result.error, error);
+}
+
+QTEST_GUILESS_MAIN(TestPatternStorage)
+#include "tst_patternstorage.moc"
