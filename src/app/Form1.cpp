@@ -83,6 +83,7 @@ Form1::Form1(const QString& programFolder, MessageBoxes& boxes, QWidget* parent)
     setAutoFillBackground(true);
     buildControls();
     connectEditing();
+    connectFiles();
     connectPort();
 }
 

@@ -16,6 +16,7 @@ class QLabel;
 class QTimer;
 class ShapeWidget;
 struct ElementRow;
+struct PatternSlot;
 
 // The one window. It owns the state of the run and turns clicks, choices,
 // timer ticks and port events into calls on the chart, editing, file and
@@ -69,6 +70,13 @@ private:
     void groupLabel_Click(int group);
     void pageButton_Click(int from, int to);
 
+    // The two pattern files: saving and loading the whole chart.
+    void connectFiles();
+    bool confirm(const char* title, const char* prompt);
+    void reportFileFailure(const char* title, const char* file, const QString& reason);
+    void saveSlot(const PatternSlot& slot);
+    void loadSlot(const PatternSlot& slot);
+
     // The serial port: restored from the settings file at start-up, chosen in
     // `Comportbox`, stored again at shutdown.
     QString settingsFile() const;
@@ -102,5 +110,6 @@ private:
     QTimer* m_timer1 = nullptr;
     QTimer* m_timer2 = nullptr;
     QComboBox* m_comportbox = nullptr;
+    QComboBox* m_combo1 = nullptr;
     CommControl* mscPort = nullptr;
 };

@@ -1,0 +1,96 @@
+#include "app/Form1.h"
+#include "app/MessageBoxes.h"
+#include "files/PatternFile.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDir>
+
+// One pattern file with its two buttons and the texts of their questions.
+struct PatternSlot
+{
+    const char* saveButton;
+    const char* loadButton;
+    const char* file;
+    const char* saveTitle;
+    const char* savePrompt;
+    const char* loadTitle;
+    const char* loadPrompt;
+};
+
+namespace {
+constexpr PatternSlot PatternSlots[] = {
+    {"Command2", "Command3", "パターン１.txt", "パターン１へ保存",
+     "現在の画面表示を保存するとパターン１の元のデータは失われます。保存しますか？", "パターン１の呼び出し",
+     "パターン１のデータを呼び出すと、現在画面に表示されているデータは失われます。呼び出しますか？"},
+    {"Command4", "Command5", "パターン２.txt", "パターン２へ保存",
+     "現在の画面表示を保存するとパターン２の元のデータは失われます。保存しますか？", "パターン２の呼び出し",
+     "パターン２のデータを呼び出すと、現在画面に表示されているデータは失われます。呼び出しますか？"},
+};
+
+// The files live in the current working directory, under their bare names.
+QString slotPath(const PatternSlot& slot)
+{
+    return QString::fromUtf8(slot.file);
+}
+} // namespace
+
+void Form1::connectFiles()
+{
+    m_combo1 = control<QComboBox>("Combo1");
+    for (const PatternSlot& slot : PatternSlots) {
+        connect(control<QAbstractButton>(slot.saveButton), &QAbstractButton::clicked, this,
+                [this, &slot] { saveSlot(slot); });
+        connect(control<QAbstractButton>(slot.loadButton), &QAbstractButton::clicked, this,
+                [this, &slot] { loadSlot(slot); });
+    }
+}
+
+bool Form1::confirm(const char* title, const char* prompt)
+{
+    return m_boxes.show(this, {QString::fromUtf8(title), QString::fromUtf8(prompt), QMessageBox::Information,
+                               QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes}) == QMessageBox::Yes;
+}
+
+void Form1::reportFileFailure(const char* title, const char* file, const QString& reason)
+{
+    const QString name = QString::fromUtf8(file);
+    m_boxes.show(this, {QString::fromUtf8(title),
+                        QStringLiteral("「%1」：%2\n%3").arg(name, reason,
+                                                            QDir::toNativeSeparators(QDir::current().absoluteFilePath(name))),
+                        QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok});
+}
+
+void Form1::saveSlot(const PatternSlot& slot)
+{
+    if (m_state.busy())
+        return;
+    if (!confirm(slot.saveTitle, slot.savePrompt))
+        return;
+    StatusReset();
+    // The old file is replaced only by a complete new one; the chart stays as it is either way.
+    if (const std::optional<QString> reason = savePatternFile(slotPath(slot), m_state.PatternData, m_state.StepCount))
+        reportFileFailure(slot.saveTitle, slot.file, *reason);
+}
+
+void Form1::loadSlot(const PatternSlot& slot)
+{
+    if (m_state.busy())
+        return;
+    if (!confirm(slot.loadTitle, slot.loadPrompt))
+        return;
+    StatusReset();
+    // The whole file is read and checked before the chart changes: a bad file changes nothing.
+    const PatternFileResult result = loadPatternFile(slotPath(slot));
+    if (!result.ok()) {
+        reportFileFailure(slot.loadTitle, slot.file, result.error);
+        return;
+    }
+    m_state.PatternData = result.content->chart;
+    m_state.StepCount = result.content->stepCount;
+    m_combo1->setEditText(QString::number(m_state.StepCount));
+    if (m_state.CurrentPage == 0 || m_state.CurrentPage == 1) {
+        DrawPage(m_state.CurrentPage);
+        PlaceEndMarker(m_state.CurrentPage);
+    }
+}

@@ -1,0 +1,387 @@
+#include "FormFixture.h"
+
+#include "app/Controls.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace {
+
+using E = ElementCode;
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// A pattern file of the start-up chart with the given step count.
+QByteArray offChart(const QByteArray& stepCount)
+{
+    QByteArray line = "3";
+    for (int i = 1; i < 40; ++i)
+        line += ",3";
+    return line.append("\r\n").repeated(80) + stepCount + "\r\n";
+}
+
+const char* const Holders[] = {"UP",    "DOWN",  "ON_",  "OFF",  "UPLM", "UPMH", "DOWNHM", "DOWNML",
+                               "ONOFF", "OFFON", "ONHF", "ONQT", "UPQL", "UPQH", "DOWNQH", "DOWNQL"};
+
+} // namespace
+
+class TestFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void saveStartUpChart();
+    void saveAskedAndAnsweredNo();
+    void saveWhileBusy();
+    void slotsAreSeparate();
+    void roundTrip();
+    void loadPlacesMarker_data();
+    void loadPlacesMarker();
+    void loadKeepsGroupAndPage();
+    void loadKeepsPictureOfUnknownValue();
+    void loadAnsweredNo();
+    void loadFailureChangesNothing_data();
+    void loadFailureChangesNothing();
+    void saveFailureKeepsChart();
+    void saveIntoReadOnlyFolderKeepsOldFile();
+
+private:
+    std::unique_ptr<StartedForm> w;
+    std::unique_ptr<QTemporaryDir> workDir;
+    QString previousDir;
+    QString path(const char* name) const { return workDir->filePath(QString::fromUtf8(name)); }
+};
+
+void TestFiles::init()
+{
+    previousDir = QDir::currentPath();
+    // A working directory of its own for every test: the pattern files are looked for there.
+    workDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(workDir->isValid());
+    QVERIFY(QDir::setCurrent(workDir->path()));
+    w = std::make_unique<StartedForm>();
+    QVERIFY(w->start());
+    w->boxes.shown.clear();
+}
+
+void TestFiles::cleanup()
+{
+    w.reset();
+    QDir::setCurrent(previousDir);
+    workDir.reset();
+}
+
+void TestFiles::saveStartUpChart()
+{
+    w->showStatus(0xC0FFC0, "成功");
+    w->click("Command2");
+    QCOMPARE(w->boxes.shown.size(), 1);
+    const MessageRequest& box = w->boxes.shown.first();
+    QCOMPARE(box.title, "パターン１へ保存");
+    QCOMPARE(box.text, "現在の画面表示を保存するとパターン１の元のデータは失われます。保存しますか？");
+    QCOMPARE(box.icon, QMessageBox::Information);
+    QCOMPARE(box.buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(box.defaultButton, QMessageBox::Yes);
+
+    const QByteArray saved = readFile(path("パターン１.txt"));
+    QCOMPARE(saved.size(), 6484);
+    QCOMPARE(saved, offChart("80"));
+    QCOMPARE(w->lamp(), 0xFFFFFFu);
+    QCOMPARE(w->caption(), "");
+
+    // Saving the same chart again gives the same bytes.
+    w->click("Command2");
+    QCOMPARE(readFile(path("パターン１.txt")), saved);
+}
+
+void TestFiles::saveAskedAndAnsweredNo()
+{
+    writeFile(path("パターン２.txt"), "old");
+    w->showStatus(0xC0FFC0, "成功");
+    w->boxes.answers = {QMessageBox::No};
+    w->click("Command4");
+    QCOMPARE(w->boxes.shown.size(), 1);
+    QCOMPARE(w->boxes.shown.first().title, "パターン２へ保存");
+    QCOMPARE(w->boxes.shown.first().text,
+             "現在の画面表示を保存するとパターン２の元のデータは失われます。保存しますか？");
+    QCOMPARE(readFile(path("パターン２.txt")), "old");
+    QCOMPARE(w->lamp(), 0xC0FFC0u);
+    QCOMPARE(w->caption(), "成功");
+}
+
+void TestFiles::saveWhileBusy()
+{
+    w->form->state().BusyFlag = "1";
+    for (const char* button : {"Command2", "Command3", "Command4", "Command5"})
+        w->click(button);
+    QVERIFY(w->boxes.shown.isEmpty());
+    QCOMPARE(readFile(path("パターン１.txt")), "(missing)");
+    QCOMPARE(readFile(path("パターン２.txt")), "(missing)");
+}
+
+void TestFiles::slotsAreSeparate()
+{
+    writeFile(path("パターン１.txt"), offChart("12"));
+    w->click("Command4");
+    QCOMPARE(readFile(path("パターン１.txt")), offChart("12"));
+    QCOMPARE(readFile(path("パターン２.txt")), offChart("80"));
+
+    w->click("Command5"); // loads only slot 2
+    QCOMPARE(w->form->state().StepCount, 80);
+    QCOMPARE(w->boxes.shown.last().title, "パターン２の呼び出し");
+}
+
+void TestFiles::roundTrip()
+{
+    // Every element in every group, on both pages, in the kind each is stored in.
+    PatternTable chart;
+    for (int step = 0; step < 80; ++step)
+        for (int channel = 0; channel < 40; ++channel)
+            chart.at(step, channel) = E::ofOrdinal((step * 7 + channel) % 16);
+    w->form->state().PatternData = chart;
+    w->chooseItem("Combo1", "37");
+    w->click("Command2");
+
+    w->form->state().PatternData.fillUsed(E::number(3));
+    w->chooseItem("Combo1", "80");
+    w->click("Label2");
+    w->showStatus(0xFFC0C0, "失敗");
+    w->click("Command3");
+    QCOMPARE(w->boxes.shown.last().title, "パターン１の呼び出し");
+    QCOMPARE(w->boxes.shown.last().text,
+             "パターン１のデータを呼び出すと、現在画面に表示されているデータは失われます。呼び出しますか？");
+
+    QVERIFY(w->form->state().PatternData == chart);
+    for (int step = 0; step < 80; ++step)
+        for (int channel = 0; channel < 40; ++channel)
+            QCOMPARE(w->form->state().PatternData.at(step, channel).kind(), chart.at(step, channel).kind());
+    QCOMPARE(w->form->state().StepCount, 37);
+    QCOMPARE(w->get<QComboBox>("Combo1")->currentText(), "37");
+    QCOMPARE(w->lamp(), 0xFFFFFFu);
+    QCOMPARE(w->caption(), "");
+    for (int i = 0; i < 200; ++i) {
+        const int step = i / 5, channel = 5 + i % 5; // group B, page 1
+        QCOMPARE(shownImage(w->cell(i)), holderImage(*w->form, Holders[(step * 7 + channel) % 16]));
+    }
+    QCOMPARE(w->shape("Shape5")->left(), 486.0);
+}
+
+void TestFiles::loadPlacesMarker_data()
+{
+    QTest::addColumn<QByteArray>("stepCount");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<double>("left");
+    QTest::addColumn<double>("width");
+
+    QTest::newRow("1, page 1") << QByteArray("1") << 0 << 54.0 << 468.75;
+    QTest::newRow("40, page 1") << QByteArray("40") << 0 << 522.0 << 0.75;
+    QTest::newRow("41, page 2") << QByteArray("41") << 1 << 54.0 << 468.75;
+    QTest::newRow("40, page 2") << QByteArray("40") << 1 << 42.0 << 480.75;
+    QTest::newRow("0 loads as it stands") << QByteArray("0") << 0 << 522.0 << 0.75;
+    QTest::newRow("120 loads as it stands") << QByteArray("120") << 1 << 42.0 << 480.75;
+    QTest::newRow("-7 loads as it stands") << QByteArray("-7") << 1 << 42.0 << 480.75;
+}
+
+void TestFiles::loadPlacesMarker()
+{
+    QFETCH(QByteArray, stepCount);
+    QFETCH(int, page);
+    QFETCH(double, left);
+    QFETCH(double, width);
+
+    if (page == 1)
+        w->click("Command7");
+    writeFile(path("パターン１.txt"), offChart(stepCount));
+    w->click("Command3");
+    QCOMPARE(w->form->state().StepCount, stepCount.toInt());
+    QCOMPARE(w->get<QComboBox>("Combo1")->currentText(), QString::fromLatin1(stepCount));
+    QCOMPARE(w->shape("Shape5")->left(), left);
+    QCOMPARE(w->shape("Shape5")->widthPt(), width);
+}
+
+void TestFiles::loadKeepsGroupAndPage()
+{
+    // Group C, second page: codes 4 to 9 in channels 10 to 14 of step 41 and channel 10 of step 42.
+    QByteArray file;
+    for (int step = 0; step < 80; ++step) {
+        QByteArrayList fields;
+        for (int channel = 0; channel < 40; ++channel) {
+            int code = 3;
+            if (step == 40 && channel >= 10 && channel < 15)
+                code = 4 + channel - 10;
+            if (step == 41 && channel == 10)
+                code = 9;
+            fields << QByteArray::number(code);
+        }
+        file += fields.join(',') + "\r\n";
+    }
+    file += "80\r\n";
+    writeFile(path("パターン１.txt"), file);
+
+    w->click("Label3");
+    w->click("Command7");
+    w->click("Command3");
+    QCOMPARE(w->form->state().CurrentGroup, 2);
+    QCOMPARE(w->form->state().CurrentPage, 1);
+    QCOMPARE(w->get<QLabel>("Label28")->text(), "（ページ２）");
+    const char* expected[] = {"UPLM", "UPMH", "DOWNHM", "DOWNML", "ONOFF", "OFFON"};
+    for (int i = 0; i < 6; ++i)
+        QCOMPARE(shownImage(w->cell(i)), holderImage(*w->form, expected[i]));
+    QCOMPARE(w->shape("Shape3")->fillColor(), QColor(0x80, 0x80, 0xFF));
+}
+
+void TestFiles::loadKeepsPictureOfUnknownValue()
+{
+    w->clickCell(0); // shows UP
+    QByteArray file = offChart("80");
+    file.replace(0, 1, "10");
+    writeFile(path("パターン１.txt"), file);
+    w->click("Command3");
+    QVERIFY(w->form->state().PatternData.at(0, 0) == E::number(10));
+    QCOMPARE(shownImage(w->cell(0)), holderImage(*w->form, "UP"));
+    QCOMPARE(shownImage(w->cell(1)), holderImage(*w->form, "OFF"));
+}
+
+void TestFiles::loadAnsweredNo()
+{
+    writeFile(path("パターン１.txt"), offChart("5"));
+    w->clickCell(0);
+    w->showStatus(0xC0FFC0, "成功");
+    w->boxes.answers = {QMessageBox::No};
+    w->click("Command3");
+    QVERIFY(w->form->state().PatternData.at(0, 0) == E::number(0));
+    QCOMPARE(w->form->state().StepCount, 80);
+    QCOMPARE(w->get<QComboBox>("Combo1")->currentText(), "80");
+    QCOMPARE(w->shape("Shape5")->left(), 519.0);
+    QCOMPARE(w->caption(), "成功");
+}
+
+void TestFiles::loadFailureChangesNothing_data()
+{
+    QTest::addColumn<QByteArray>("content"); // "(none)": no file
+    QTest::newRow("missing file") << QByteArray("(none)");
+    QTest::newRow("empty file") << QByteArray();
+    QTest::newRow("too few fields") << offChart("80").left(3000);
+    QTest::newRow("no step count") << offChart("").chopped(2);
+    QTest::newRow("step count text") << offChart("abc");
+    QTest::newRow("step count 1.5") << offChart("1.5");
+    QTest::newRow("step count 40000") << offChart("40000");
+    QTest::newRow("unterminated quote") << offChart("80").replace(0, 1, "\"3");
+    QTest::newRow("binary bytes") << QByteArray(5000, '\x01');
+    QTest::newRow("5 MB of digits") << QByteArray(5 * 1024 * 1024, '7');
+}
+
+void TestFiles::loadFailureChangesNothing()
+{
+    QFETCH(QByteArray, content);
+    if (content != "(none)")
+        writeFile(path("パターン１.txt"), content);
+    w->clickCell(0);
+    w->chooseItem("Combo1", "30");
+    const PatternTable before = w->form->state().PatternData;
+    const QImage cell0 = shownImage(w->cell(0));
+
+    w->click("Command3");
+    QCOMPARE(w->boxes.shown.size(), 2);
+    const MessageRequest& report = w->boxes.shown.last();
+    QVERIFY2(report.text.contains("パターン１.txt"), qPrintable(report.text));
+    QCOMPARE(report.icon, QMessageBox::Warning);
+    QVERIFY(w->form->state().PatternData == before);
+    QCOMPARE(w->form->state().StepCount, 30);
+    QCOMPARE(w->get<QComboBox>("Combo1")->currentText(), "30");
+    QCOMPARE(shownImage(w->cell(0)), cell0);
+    QCOMPARE(w->shape("Shape5")->left(), 402.0);
+}
+
+void TestFiles::saveFailureKeepsChart()
+{
+    // A folder where the file should be: the save cannot replace it.
+    QVERIFY(QDir(workDir->path()).mkdir("パターン１.txt"));
+    w->clickCell(0);
+    const PatternTable before = w->form->state().PatternData;
+    w->click("Command2");
+    QCOMPARE(w->boxes.shown.size(), 2);
+    const MessageRequest& report = w->boxes.shown.last();
+    QVERIFY2(report.text.contains("パターン１.txt"), qPrintable(report.text));
+    QCOMPARE(report.title, "パターン１へ保存");
+    QCOMPARE(report.icon, QMessageBox::Warning);
+    QVERIFY(w->form->state().PatternData == before);
+    QVERIFY(QFileInfo(path("パターン１.txt")).isDir());
+
+    // The window goes on working: the other slot saves.
+    w->click("Command4");
+    QCOMPARE(readFile(path("パターン２.txt")).size(), 6484);
+}
+
+// Makes a folder refuse new files, also for root (who ignores permission bits):
+// there the folder is made immutable, where the file system allows it.
+class ReadOnlyFolder
+{
+public:
+    explicit ReadOnlyFolder(const QString& path) : m_path(path)
+    {
+#ifdef Q_OS_UNIX
+        m_root = ::geteuid() == 0;
+#endif
+        if (m_root)
+            m_ok = QProcess::execute("chattr", {"+i", m_path}) == 0;
+        else
+            m_ok = QFile::setPermissions(m_path, QFile::ReadOwner | QFile::ExeOwner);
+    }
+    ~ReadOnlyFolder()
+    {
+        if (m_root)
+            QProcess::execute("chattr", {"-i", m_path});
+        else
+            QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    QString m_path;
+    bool m_root = false;
+    bool m_ok = false;
+};
+
+void TestFiles::saveIntoReadOnlyFolderKeepsOldFile()
+{
+    writeFile(path("パターン１.txt"), offChart("12"));
+    w->clickCell(0);
+    const PatternTable before = w->form->state().PatternData;
+    {
+        ReadOnlyFolder readOnly(workDir->path());
+        if (!readOnly.ok())
+            QSKIP("this file system cannot make a folder read-only for this user");
+        w->click("Command2");
+    }
+    QCOMPARE(w->boxes.shown.size(), 2);
+    QVERIFY2(w->boxes.shown.last().text.contains("パターン１.txt"), qPrintable(w->boxes.shown.last().text));
+    QCOMPARE(readFile(path("パターン１.txt")), offChart("12"));
+    QCOMPARE(QDir(workDir->path()).entryList(QDir::Files | QDir::Hidden).size(), 1); // no leftovers
+    QVERIFY(w->form->state().PatternData == before);
+}
+
+QTEST_MAIN(TestFiles)
+#include "tst_files.moc"
