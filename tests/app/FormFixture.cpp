@@ -88,6 +88,22 @@ void StartedForm::showStatus(quint32 lampColour, const QString& text) const
     get<QLabel>(QStringLiteral("disp1"))->setText(text);
 }
 
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+const char* const ElementHolders[16] = {"UP",    "DOWN",  "ON_",  "OFF",  "UPLM", "UPMH", "DOWNHM", "DOWNML",
+                                        "ONOFF", "OFFON", "ONHF", "ONQT", "UPQL", "UPQH", "DOWNQH", "DOWNQL"};
+
 QImage holderImage(const Form1& form, const char* holder)
 {
     return form.findChild<QLabel*>(QString::fromLatin1(holder))->pixmap().toImage();

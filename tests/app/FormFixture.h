@@ -61,6 +61,13 @@ struct StartedForm
     void showStatus(quint32 lamp, const QString& caption) const;
 };
 
+// Whole files in and out of the test's folders.
+QByteArray readFile(const QString& path);
+void writeFile(const QString& path, const QByteArray& bytes);
+
+// The picture holder of each element, by ordinal.
+extern const char* const ElementHolders[16];
+
 // The picture holder's image, for comparing what a control shows.
 QImage holderImage(const Form1& form, const char* holder);
 QImage shownImage(const QLabel* label);

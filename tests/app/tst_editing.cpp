@@ -18,8 +18,6 @@ using E = ElementCode;
 constexpr quint32 Orange = 0xFFC080;
 const QString Processing = QStringLiteral("処理中");
 
-const char* const Holders[] = {"UP",    "DOWN",  "ON_",  "OFF",  "UPLM", "UPMH", "DOWNHM", "DOWNML",
-                               "ONOFF", "OFFON", "ONHF", "ONQT", "UPQL", "UPQH", "DOWNQH", "DOWNQL"};
 
 } // namespace
 
@@ -297,7 +295,7 @@ void TestEditing::batchFill()
     for (int column = 0; column < 40; ++column) {
         const bool inRange = column >= firstStep && column <= lastStep;
         const ElementCode shown = inRange ? value : E::number(0);
-        QCOMPARE(shownImage(w->cell(5 * column + row)), picture(Holders[*shown.ordinal()]));
+        QCOMPARE(shownImage(w->cell(5 * column + row)), picture(ElementHolders[*shown.ordinal()]));
     }
 }
 

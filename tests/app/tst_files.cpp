@@ -17,19 +17,6 @@ namespace {
 
 using E = ElementCode;
 
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 // A pattern file of the start-up chart with the given step count.
 QByteArray offChart(const QByteArray& stepCount)
 {
@@ -39,8 +26,6 @@ QByteArray offChart(const QByteArray& stepCount)
     return line.append("\r\n").repeated(80) + stepCount + "\r\n";
 }
 
-const char* const Holders[] = {"UP",    "DOWN",  "ON_",  "OFF",  "UPLM", "UPMH", "DOWNHM", "DOWNML",
-                               "ONOFF", "OFFON", "ONHF", "ONQT", "UPQL", "UPQH", "DOWNQH", "DOWNQL"};
 
 } // namespace
 
@@ -183,7 +168,7 @@ void TestFiles::roundTrip()
     QCOMPARE(w->caption(), "");
     for (int i = 0; i < 200; ++i) {
         const int step = i / 5, channel = 5 + i % 5; // group B, page 1
-        QCOMPARE(shownImage(w->cell(i)), holderImage(*w->form, Holders[(step * 7 + channel) % 16]));
+        QCOMPARE(shownImage(w->cell(i)), holderImage(*w->form, ElementHolders[(step * 7 + channel) % 16]));
     }
     QCOMPARE(w->shape("Shape5")->left(), 486.0);
 }
