@@ -102,7 +102,8 @@ public:
     // `Timer2`: toggles between the two running colours, leaves any other alone.
     TransferActions blink();
     // The port could not be opened, or failed while the transfer ran (a write
-    // that did not go out, a line that went away).
+    // that did not go out, a line that went away: QSerialPort::errorOccurred).
+    // A second call for the same failure changes nothing more.
     TransferActions portFailed();
 
     const State& state() const { return m_state; }
