@@ -1,0 +1,129 @@
+#pragma once
+
+#include "chart/PatternTable.h"
+#include "chart/WindowState.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <optional>
+
+// Lamp colours of a transfer, as RGB (0xRRGGBB).
+namespace LampColour {
+inline constexpr quint32 Busy = 0xFFC080;
+inline constexpr quint32 BusyBlink = 0xFFE0C0;
+inline constexpr quint32 Success = 0xC0FFC0;
+inline constexpr quint32 Failure = 0xFFC0C0;
+} // namespace LampColour
+
+enum class TransferEnd
+{
+    None,
+    Success,
+    Failure
+};
+
+// What the window has to do after a call of TransferProtocol. Carry the steps
+// out in the order of the members; after all of them show the window's
+// `Status` again (every call may have changed it).
+//
+//   void Form1::apply(const TransferActions& a)
+//   {
+//       if (a.stopTimers) { Timer1.stop(); Timer2.stop(); }
+//       if (a.startBlinkTimer) Timer2.start();
+//       if (a.openPort && !mscPort.isOpen() && !mscPort.open(QIODevice::ReadWrite))
+//           return apply(protocol.portFailed());
+//       for (const QByteArray& bytes : a.writes)
+//           if (mscPort.write(bytes) != bytes.size())
+//               return apply(protocol.portFailed());
+//       if (a.startTimeoutTimer) Timer1.start();
+//       if (a.closePort && mscPort.isOpen()) mscPort.close();
+//       showStatus();
+//   }
+//
+// A failed open must skip the rest of the steps: nothing may be sent and the
+// time-out must not start, which is why it goes back to portFailed() at once.
+struct TransferActions
+{
+    bool stopTimers = false;             // disable Timer1 and Timer2
+    bool startBlinkTimer = false;        // enable Timer2 (BlinkIntervalMs, repeating)
+    bool openPort = false;               // open mscPort unless it is open; on failure call portFailed()
+    QList<QByteArray> writes;            // each one write of its own, in this order
+    bool startTimeoutTimer = false;      // enable Timer1 (TimeoutMs, once)
+    bool closePort = false;              // close mscPort if it is open
+    TransferEnd end = TransferEnd::None; // how the running transfer ended with this call, if it did
+
+    friend bool operator==(const TransferActions&, const TransferActions&) = default;
+};
+
+// The exchange that writes the chart into the controller: erase, step count,
+// then 400 records, each sent on the controller's letter and the lone CR after
+// it. The class is fed, not run: the window hands it the click of `Command1`,
+// every read of `mscPort` and the ticks of `Timer1` and `Timer2`, and carries
+// out the TransferActions it answers with. It works on the window's own
+// BusyFlag, RecordIndex, StepCount, PatternData and Status.
+//
+// The protocol state is deliberately not reset when a transfer starts: the
+// controller's letters reset it, and a stray CR acts on what the previous
+// transfer left behind.
+class TransferProtocol
+{
+public:
+    enum class Stage
+    {
+        Empty,
+        Erase,
+        Step,
+        Write
+    };
+
+    struct State
+    {
+        Stage TransferStage = Stage::Empty; // the controller's last letter
+        qint16 ReadsSinceReply = 0;         // reads that were no letter since the last letter
+        QByteArray ReceivedText;            // what the last read took
+    };
+
+    static constexpr int TimeoutMs = 15000;
+    static constexpr int BlinkIntervalMs = 250;
+    static constexpr int RecordCount = 400;
+
+    explicit TransferProtocol(WindowState& window);
+
+    // The click of `Command1`. Does nothing while a transfer runs. A chart
+    // that cannot be put on the wire ends the transfer at once as failed,
+    // before anything is opened or sent.
+    TransferActions start();
+    // What one read of the port took. Read one character per read: the
+    // controller's letter and its CR must come in reads of their own.
+    TransferActions received(QByteArrayView read);
+    // `Timer1`: the time-out.
+    TransferActions timeout();
+    // `Timer2`: toggles between the two running colours, leaves any other alone.
+    TransferActions blink();
+    // The port could not be opened, or failed while the transfer ran (a write
+    // that did not go out, a line that went away: QSerialPort::errorOccurred).
+    // A second call for the same failure changes nothing more.
+    TransferActions portFailed();
+
+    const State& state() const { return m_state; }
+
+    // "S", two digits, CR; none for a count outside 1 to 80.
+    static std::optional<QByteArray> stepCountMessage(qint16 stepCount);
+    // Record number as three digits, the 8 element characters of step
+    // record / 5 at channels 8 * (record % 5) onwards, CR; none when a cell
+    // holds no element or the record is outside 0 to 399.
+    static std::optional<QByteArray> recordLine(const PatternTable& chart, int record);
+    // Whether every message of a transfer of this chart and step count is well formed.
+    static bool sendable(const PatternTable& chart, qint16 stepCount);
+
+private:
+    TransferActions sendRecord(int record);
+    TransferActions finish(TransferEnd end);
+
+    WindowState& m_window;
+    State m_state;
+    // Whether the controller acknowledged the step count in this transfer,
+    // with no erase after it: only then do 400 records make a whole chart.
+    bool m_stepCountAcknowledged = false;
+};

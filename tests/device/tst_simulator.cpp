@@ -1,0 +1,283 @@
+#include "chart/PatternTable.h"
+#include "files/PatternFile.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+// The simulator as a user runs it, with the terminal it names opened the way
+// the programmer opens its port.
+class SimulatorRun
+{
+public:
+    explicit SimulatorRun(const QStringList& arguments)
+    {
+        m_process.start(QStringLiteral(TRV_SIMULATOR), arguments);
+        const QDeadlineTimer deadline(10000);
+        while (!m_process.canReadLine() && !deadline.hasExpired())
+            m_process.waitForReadyRead(int(deadline.remainingTime()));
+        const QByteArray first = m_process.readLine().trimmed();
+        if (!first.startsWith("DEVICE="))
+            return;
+        m_port.setPortName(QString::fromLocal8Bit(first.mid(7)));
+        openPort();
+    }
+
+    ~SimulatorRun()
+    {
+        m_port.close();
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
+    }
+
+    bool opened() const { return m_opened; }
+    void closePort() { m_port.close(); }
+    void openPort()
+    {
+        m_opened = m_port.open(QIODevice::ReadWrite) && m_port.setBaudRate(57600) &&
+                   m_port.setFlowControl(QSerialPort::NoFlowControl);
+    }
+    QProcess& process() { return m_process; }
+
+    // Writes each part as a write of its own.
+    void send(const QList<QByteArray>& parts)
+    {
+        for (const QByteArray& part : parts)
+            m_port.write(part);
+        m_port.flush();
+    }
+
+    // Everything that arrives until a CR came or the time is up.
+    QByteArray readThroughCR(int timeoutMs)
+    {
+        QByteArray got;
+        const QDeadlineTimer deadline(timeoutMs);
+        while (!got.endsWith('\r') && !deadline.hasExpired()) {
+            if (m_port.bytesAvailable() == 0 && !m_port.waitForReadyRead(int(deadline.remainingTime())))
+                break;
+            got += m_port.read(1);
+        }
+        return got;
+    }
+
+    QByteArray readRest(int waitMs)
+    {
+        QByteArray got = m_port.readAll();
+        while (m_port.waitForReadyRead(waitMs))
+            got += m_port.readAll();
+        return got;
+    }
+
+    // Ends a simulator that serves on and gives its exit status.
+    int stop()
+    {
+        m_port.close();
+        m_process.terminate();
+        if (!m_process.waitForFinished(10000) || m_process.exitStatus() != QProcess::NormalExit)
+            return -1;
+        return m_process.exitCode();
+    }
+
+private:
+    QProcess m_process;
+    QSerialPort m_port;
+    bool m_opened = false;
+};
+
+QByteArray recordLine(const PatternTable& chart, int record)
+{
+    QByteArray line = QByteArray::number(record).rightJustified(3, '0');
+    for (int i = 0; i < 8; ++i)
+        line += chart.at(record / 5, record % 5 * 8 + i).toText().toLatin1();
+    return line + '\r';
+}
+
+PatternTable variedChart(int factor)
+{
+    PatternTable chart;
+    for (int step = 0; step < 80; ++step)
+        for (int channel = 0; channel < 40; ++channel)
+            chart.at(step, channel) = ElementCode::ofOrdinal((step * factor + channel * 5) % 16);
+    return chart;
+}
+
+// One whole transfer as the programmer makes it, each message after the
+// answer to the one before; gives all the answers.
+QByteArray transfer(SimulatorRun& simulator, const PatternTable& chart, const QByteArray& stepCountMessage)
+{
+    simulator.send({"E\r"});
+    QByteArray replies = simulator.readThroughCR(5000);
+    simulator.send({stepCountMessage});
+    replies += simulator.readThroughCR(5000);
+    for (int record = 0; record < 400; ++record) {
+        simulator.send({"W", recordLine(chart, record)});
+        replies += simulator.readThroughCR(5000);
+    }
+    return replies;
+}
+
+const QByteArray WholeTransferReplies = "e\rs\r" + QByteArray("w\r").repeated(400);
+} // namespace
+
+class TestSimulator : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void wholeTransfer();
+    void repeatedTransfers();
+    void exchanges_data();
+    void exchanges();
+};
+
+void TestSimulator::wholeTransfer()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString received = dir.filePath(QStringLiteral("received.txt"));
+    SimulatorRun simulator({"--once", "--trace", "--output", received});
+    QVERIFY(simulator.opened());
+
+    const PatternTable chart = variedChart(7);
+    QCOMPARE(transfer(simulator, chart, "S37\r"), WholeTransferReplies);
+
+    QProcess& process = simulator.process();
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(process.readAllStandardError(), QByteArray());
+
+    QFile file(received);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), formatPatternFile(chart, 37));
+
+    // Every letter and every CR went out in a write of its own.
+    int sent = 0;
+    int messages = 0;
+    for (const QByteArray& line : process.readAllStandardOutput().split('\n')) {
+        if (line.startsWith("sent ")) {
+            ++sent;
+            QVERIFY2(line == R"(sent "\r")" || (line.size() == 8 && QByteArray("esw").contains(line[6])),
+                     line.constData());
+        }
+        messages += line.startsWith("recv ");
+    }
+    QCOMPARE(sent, 804);
+    QCOMPARE(messages, 402);
+}
+
+// The simulator serves on, over the port closed and opened again, and each
+// whole transfer replaces the file.
+void TestSimulator::repeatedTransfers()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString received = dir.filePath(QStringLiteral("received.txt"));
+    SimulatorRun simulator({"--output", received});
+    QVERIFY(simulator.opened());
+
+    QCOMPARE(transfer(simulator, variedChart(3), "S80\r"), WholeTransferReplies);
+    simulator.closePort();
+    simulator.openPort();
+    QVERIFY(simulator.opened());
+    // A transfer given up half-way, then a whole one.
+    simulator.send({"E\r"});
+    QCOMPARE(simulator.readThroughCR(5000), QByteArray("e\r"));
+    QCOMPARE(transfer(simulator, variedChart(11), "S01\r"), WholeTransferReplies);
+
+    QCOMPARE(simulator.stop(), 0);
+    QCOMPARE(simulator.process().readAllStandardError(), QByteArray());
+    QFile file(received);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), formatPatternFile(variedChart(11), 1));
+}
+
+// A short transfer of 5 steps, or a broken one; each message waits for its
+// answer (up to a CR) before the next goes out.
+void TestSimulator::exchanges_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("messages");
+    QTest::addColumn<QByteArray>("replies");
+    QTest::addColumn<QString>("violation"); // a part of the report on standard error
+    QTest::addColumn<bool>("hangsUp");
+
+    const QByteArray transfer = "E\r|S05\r|W|00012345678\r|W|00100000000\r|W|002:;<=>?:;\r|W|00333333333\r|"
+                                "W|00433333333\r";
+    const QByteArray allReplies = "e\rs\rw\rw\rw\rw\rw\r";
+    QTest::newRow("plain") << QStringList{} << transfer << allReplies << QString() << false;
+    QTest::newRow("paced") << QStringList{"--paced"} << transfer << allReplies << QString() << false;
+    QTest::newRow("joined replies") << QStringList{"--joined-replies"} << transfer << allReplies << QString()
+                                    << false;
+    QTest::newRow("garbage") << QStringList{"--garbage"} << transfer
+                             << QByteArray("e\r#s\r\nw\r\0w\r\xffw\rEw\r w\r#", 21) << QString() << false;
+    QTest::newRow("silent after 3") << QStringList{"--silent-after", "3"} << transfer
+                                    << QByteArray("e\rs\rw\rw\rw\r") << QString() << false;
+    QTest::newRow("silent until the next erase")
+        << QStringList{"--silent-after", "0"} << QByteArray("E\r|S05\r|W|00012345678\r|E\r|S80\r")
+        << QByteArray("e\rs\re\rs\r") << QString() << false;
+    QTest::newRow("hang-up after 2") << QStringList{"--hangup-after", "2"} << transfer
+                                     << QByteArray("e\rs\rw\rw\r") << QString() << true;
+
+    QTest::newRow("step count before the erase")
+        << QStringList{} << QByteArray("S05\r") << QByteArray() << "without an erase" << false;
+    QTest::newRow("step count 81") << QStringList{} << QByteArray("E\r|S81\r") << QByteArray("e\r")
+                                   << "outside 01 to 80" << false;
+    QTest::newRow("step count 00") << QStringList{} << QByteArray("E\r|S00\r") << QByteArray("e\r")
+                                   << "outside 01 to 80" << false;
+    QTest::newRow("record out of turn")
+        << QStringList{} << QByteArray("E\r|S05\r|W|00012345678\r|W|00212345678\r") << QByteArray("e\rs\rw\r")
+        << "record 002 where 001 was due" << false;
+    QTest::newRow("no element character") << QStringList{} << QByteArray("E\r|S05\r|W|000123@5678\r")
+                                          << QByteArray("e\rs\r") << "element code" << false;
+    QTest::newRow("record without its CR") << QStringList{} << QByteArray("E\r|S05\r|W|000123456789")
+                                           << QByteArray("e\rs\r") << "no CR" << false;
+    QTest::newRow("record before the step count") << QStringList{} << QByteArray("E\r|W|00012345678\r")
+                                                  << QByteArray("e\r") << "before the step count" << false;
+    QTest::newRow("stray bytes") << QStringList{} << QByteArray("xyz\r") << QByteArray()
+                                 << "outside a message" << false;
+}
+
+void TestSimulator::exchanges()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, messages);
+    QFETCH(QByteArray, replies);
+    QFETCH(QString, violation);
+    QFETCH(bool, hangsUp);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    SimulatorRun simulator(arguments + QStringList{"--output", dir.filePath("received.txt")});
+    QVERIFY(simulator.opened());
+
+    QByteArray got;
+    for (const QByteArray& part : messages.split('|')) {
+        simulator.send({part});
+        if (part != "W")
+            got += simulator.readThroughCR(300);
+    }
+    got += simulator.readRest(100);
+    QCOMPARE(got, replies);
+
+    QProcess& process = simulator.process();
+    if (hangsUp) {
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 0);
+        return;
+    }
+    QCOMPARE(simulator.stop(), violation.isEmpty() ? 0 : 1);
+    const QString errors = QString::fromLocal8Bit(process.readAllStandardError());
+    if (violation.isEmpty())
+        QCOMPARE(errors, QString());
+    else
+        QVERIFY2(errors.startsWith("violation: ") && errors.contains(violation), qPrintable(errors));
+}
+
+QTEST_GUILESS_MAIN(TestSimulator)
+#include "tst_simulator.moc"

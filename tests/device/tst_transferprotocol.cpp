@@ -1,0 +1,468 @@
+#include "chart/WindowState.h"
+#include "device/TransferProtocol.h"
+
+#include <QTest>
+
+using Writes = QList<QByteArray>;
+using Stage = TransferProtocol::Stage;
+
+Q_DECLARE_METATYPE(ElementCode)
+Q_DECLARE_METATYPE(TransferProtocol::Stage)
+Q_DECLARE_METATYPE(TransferEnd)
+
+namespace {
+// Every cell (step, channel) holds element (3 * step + channel) mod 16, so
+// every record line differs and all sixteen characters go out.
+void fillVaried(PatternTable& chart)
+{
+    for (int step = 0; step < 80; ++step)
+        for (int channel = 0; channel < 40; ++channel)
+            chart.at(step, channel) = ElementCode::ofOrdinal((3 * step + channel) % 16);
+}
+
+// A controller that answers every message as it should: its letter, then a
+// lone CR, in reads of their own.
+struct ControllerRun
+{
+    int erases = 0;
+    int stepCounts = 0;
+    int acknowledgements = 0;
+    QList<QByteArray> records;
+    Writes unexpected;
+    TransferActions last;
+};
+
+ControllerRun answerUntilEnd(TransferProtocol& protocol, TransferActions actions)
+{
+    ControllerRun run;
+    while (actions.end == TransferEnd::None && run.acknowledgements < 1000) {
+        QByteArray letter;
+        const Writes& w = actions.writes;
+        if (w == Writes{"E\r"}) {
+            ++run.erases;
+            letter = "e";
+        } else if (w.size() == 1 && w[0].size() == 4 && w[0].startsWith('S')) {
+            ++run.stepCounts;
+            letter = "s";
+        } else if (w.size() == 2 && w[0] == "W") {
+            run.records += w[1];
+            letter = "w";
+        } else {
+            run.unexpected += w;
+            break;
+        }
+        ++run.acknowledgements;
+        if (protocol.received(letter) != TransferActions{})
+            break;
+        actions = protocol.received("\r");
+    }
+    run.last = actions;
+    return run;
+}
+
+// Feeds reads one after the other and gathers all that the program writes.
+Writes feed(TransferProtocol& protocol, const QList<QByteArray>& reads)
+{
+    Writes written;
+    for (const QByteArray& read : reads)
+        written += protocol.received(read).writes;
+    return written;
+}
+
+// What start() asks for once the port is open; the controller answers from there.
+TransferActions eraseSent()
+{
+    TransferActions actions;
+    actions.writes = {"E\r"};
+    return actions;
+}
+
+QList<QByteArray> split(const char* reads)
+{
+    QList<QByteArray> list;
+    for (const QByteArray& read : QByteArray(reads).split('|'))
+        list += read == "CR" ? QByteArray("\r") : read;
+    return list;
+}
+
+const StatusDisplay Running{0xFFC080, QStringLiteral("処理中")};
+const StatusDisplay Succeeded{0xC0FFC0, QStringLiteral("成功")};
+const StatusDisplay Failed{0xFFC0C0, QStringLiteral("失敗")};
+} // namespace
+
+class TestTransferProtocol : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void stepCountMessage_data();
+    void stepCountMessage();
+    void recordLines_data();
+    void recordLines();
+    void wholeExchange();
+    void reads_data();
+    void reads();
+    void carriedOverState_data();
+    void carriedOverState();
+    void leftOverRecordIndexIsNoSuccess();
+    void secondStartWhileBusy();
+    void lampClearedMidTransfer();
+    void endings_data();
+    void endings();
+    void blink();
+    void readsSinceReplySaturates();
+    void unsendableChart_data();
+    void unsendableChart();
+
+private:
+    WindowState window;
+};
+
+void TestTransferProtocol::init()
+{
+    window = WindowState{};
+    window.startUp();
+}
+
+void TestTransferProtocol::stepCountMessage_data()
+{
+    QTest::addColumn<int>("stepCount");
+    QTest::addColumn<QByteArray>("message");
+    QTest::newRow("80") << 80 << QByteArray("S80\r");
+    QTest::newRow("5") << 5 << QByteArray("S05\r");
+    QTest::newRow("1") << 1 << QByteArray("S01\r");
+    QTest::newRow("10") << 10 << QByteArray("S10\r");
+}
+
+void TestTransferProtocol::stepCountMessage()
+{
+    QFETCH(int, stepCount);
+    QFETCH(QByteArray, message);
+    window.StepCount = qint16(stepCount);
+    TransferProtocol protocol(window);
+    QCOMPARE(protocol.start().writes, Writes{"E\r"});
+    QCOMPARE(feed(protocol, {"e", "\r"}), Writes{message});
+}
+
+void TestTransferProtocol::recordLines_data()
+{
+    QTest::addColumn<bool>("varied");
+    QTest::addColumn<int>("record");
+    QTest::addColumn<QByteArray>("line");
+    QTest::newRow("record 0") << true << 0 << QByteArray("00001234567\r");
+    QTest::newRow("record 7: step 1, channels 16-23") << true << 7 << QByteArray("0073456789:\r");
+    QTest::newRow("record 399: step 79, channels 32-39") << true << 399 << QByteArray("399=>?01234\r");
+    QTest::newRow("all OFF") << false << 123 << QByteArray("12333333333\r");
+}
+
+void TestTransferProtocol::recordLines()
+{
+    QFETCH(bool, varied);
+    QFETCH(int, record);
+    QFETCH(QByteArray, line);
+    if (varied)
+        fillVaried(window.PatternData);
+    TransferProtocol protocol(window);
+    const ControllerRun run = answerUntilEnd(protocol, protocol.start());
+    QCOMPARE(run.records.size(), 400);
+    QCOMPARE(run.records[record], line);
+}
+
+void TestTransferProtocol::wholeExchange()
+{
+    TransferProtocol protocol(window);
+    const TransferActions first = protocol.start();
+    QVERIFY(first.startBlinkTimer);
+    QVERIFY(first.openPort);
+    QCOMPARE(first.writes, Writes{"E\r"});
+    QVERIFY(first.startTimeoutTimer);
+    QVERIFY(!first.stopTimers);
+    QVERIFY(!first.closePort);
+    QCOMPARE(window.Status, Running);
+    QCOMPARE(window.BusyFlag, QStringLiteral("1"));
+
+    const ControllerRun run = answerUntilEnd(protocol, first);
+    QCOMPARE(run.unexpected, Writes{});
+    QCOMPARE(run.erases, 1);
+    QCOMPARE(run.stepCounts, 1);
+    QCOMPARE(run.records.size(), 400);
+    QCOMPARE(run.acknowledgements, 402);
+    for (int record = 0; record < 400; ++record)
+        QCOMPARE(run.records[record].left(3).toInt(), record);
+
+    QCOMPARE(run.last.end, TransferEnd::Success);
+    QVERIFY(run.last.stopTimers);
+    QVERIFY(run.last.closePort);
+    QCOMPARE(run.last.writes, Writes{});
+    QCOMPARE(window.Status, Succeeded);
+    QCOMPARE(window.BusyFlag, QStringLiteral("0"));
+
+    // Once idle, a late CR is ignored.
+    QCOMPARE(protocol.received("\r"), TransferActions{});
+    QCOMPARE(window.Status, Succeeded);
+}
+
+// Reads after the start of a first transfer (the chart all OFF, 80 steps).
+void TestTransferProtocol::reads_data()
+{
+    QTest::addColumn<QByteArray>("reads");
+    QTest::addColumn<Writes>("writes");
+    QTest::addColumn<Stage>("stage");
+    QTest::addColumn<int>("readsSinceReply");
+    QTest::addColumn<int>("recordIndex");
+
+    const QByteArray s80 = "S80\r";
+    const QByteArray w = "W";
+    auto rec = [](const char* number) { return QByteArray(number) + "33333333\r"; };
+
+    QTest::newRow("lone CR before any letter") << QByteArray("CR") << Writes{} << Stage::Empty << 1 << 0;
+    QTest::newRow("letter and CR in one read") << QByteArray("e\r") << Writes{} << Stage::Empty << 1 << 0;
+    QTest::newRow("w and CR in one read in the record phase")
+        << QByteArray("e|CR|s|CR|w\r|CR") << Writes{s80, w, rec("000")} << Stage::Step << 3 << 1;
+    QTest::newRow("two CRs after one letter")
+        << QByteArray("e|CR|CR") << Writes{s80} << Stage::Erase << 2 << 0;
+    QTest::newRow("other text between letter and CR")
+        << QByteArray("e|x|CR") << Writes{} << Stage::Erase << 2 << 0;
+    QTest::newRow("text before the letter is forgotten")
+        << QByteArray("x|\n|e|CR") << Writes{s80} << Stage::Erase << 1 << 0;
+    QTest::newRow("capital letter") << QByteArray("E|CR") << Writes{} << Stage::Empty << 2 << 0;
+    QTest::newRow("CR LF") << QByteArray("e|\r\n") << Writes{} << Stage::Erase << 1 << 0;
+    QTest::newRow("second e in the record phase sends the step count again")
+        << QByteArray("e|CR|s|CR|w|CR|e|CR") << Writes{s80, w, rec("000"), w, rec("001"), s80} << Stage::Erase
+        << 1 << 2;
+    QTest::newRow("record index restarts only after s")
+        << QByteArray("e|CR|s|CR|w|CR|e|CR|w|CR|s|CR")
+        << Writes{s80, w, rec("000"), w, rec("001"), s80, w, rec("002"), w, rec("000")} << Stage::Step << 1
+        << 1;
+}
+
+void TestTransferProtocol::reads()
+{
+    QFETCH(QByteArray, reads);
+    QFETCH(Writes, writes);
+    QFETCH(Stage, stage);
+    QFETCH(int, readsSinceReply);
+    QFETCH(int, recordIndex);
+
+    TransferProtocol protocol(window);
+    protocol.start();
+    QCOMPARE(feed(protocol, split(reads.constData())), writes);
+    QCOMPARE(protocol.state().TransferStage, stage);
+    QCOMPARE(protocol.state().ReadsSinceReply, readsSinceReply);
+    QCOMPARE(window.RecordIndex, recordIndex);
+    QCOMPARE(window.BusyFlag, QStringLiteral("1"));
+}
+
+// A transfer that timed out leaves its stage, count and record index to the
+// next one; a CR that comes before the controller's "e" acts on them.
+void TestTransferProtocol::carriedOverState_data()
+{
+    QTest::addColumn<QByteArray>("firstReads");
+    QTest::addColumn<Writes>("afterLoneCR");
+    QTest::addColumn<int>("recordIndex");
+
+    QTest::newRow("failed between w and its CR")
+        << QByteArray("e|CR|s|CR|w|CR|w|CR|w|CR|w|CR|w") << Writes{"W", "00533333333\r"} << 6;
+    QTest::newRow("failed between e and its CR") << QByteArray("e") << Writes{"S80\r"} << 0;
+    QTest::newRow("failed after a CR") << QByteArray("e|CR|s|CR|w|CR") << Writes{} << 2;
+    QTest::newRow("failed before any letter") << QByteArray("") << Writes{} << 0;
+}
+
+void TestTransferProtocol::carriedOverState()
+{
+    QFETCH(QByteArray, firstReads);
+    QFETCH(Writes, afterLoneCR);
+    QFETCH(int, recordIndex);
+
+    TransferProtocol protocol(window);
+    protocol.start();
+    if (!firstReads.isEmpty())
+        feed(protocol, split(firstReads.constData()));
+    QCOMPARE(protocol.timeout().end, TransferEnd::Failure);
+    const TransferProtocol::State before = protocol.state();
+
+    QCOMPARE(protocol.start().writes, Writes{"E\r"});
+    QCOMPARE(protocol.state().TransferStage, before.TransferStage);
+    QCOMPARE(protocol.state().ReadsSinceReply, before.ReadsSinceReply);
+    QCOMPARE(protocol.received("\r").writes, afterLoneCR);
+    QCOMPARE(window.RecordIndex, recordIndex);
+
+    // The controller's own answers then take over and the transfer succeeds.
+    const ControllerRun run = answerUntilEnd(protocol, eraseSent());
+    QCOMPARE(run.last.end, TransferEnd::Success);
+    QCOMPARE(run.records.size(), 400);
+}
+
+// The "w" after record 399 came but its CR did not: the time-out ends the
+// transfer with RecordIndex 400. A stray CR at the start of the next one,
+// after only the erase went out, must not show success.
+void TestTransferProtocol::leftOverRecordIndexIsNoSuccess()
+{
+    TransferProtocol protocol(window);
+    protocol.start();
+    feed(protocol, {"e", "\r", "s", "\r"});
+    for (int record = 1; record < 400; ++record)
+        feed(protocol, {"w", "\r"});
+    protocol.received("w");
+    QCOMPARE(window.RecordIndex, 400);
+    QCOMPARE(protocol.timeout().end, TransferEnd::Failure);
+
+    protocol.start();
+    QCOMPARE(protocol.received("\r"), TransferActions{});
+    QCOMPARE(window.Status, Running);
+    QCOMPARE(window.BusyFlag, QStringLiteral("1"));
+
+    const ControllerRun run = answerUntilEnd(protocol, eraseSent());
+    QCOMPARE(run.records.size(), 400);
+    QCOMPARE(run.last.end, TransferEnd::Success);
+}
+
+void TestTransferProtocol::secondStartWhileBusy()
+{
+    TransferProtocol protocol(window);
+    protocol.start();
+    feed(protocol, {"e", "\r", "s"});
+    window.Status.lamp = 0xFFE0C0;
+    QCOMPARE(protocol.start(), TransferActions{});
+    QCOMPARE(window.Status, (StatusDisplay{0xFFE0C0, QStringLiteral("処理中")}));
+    QCOMPARE(window.BusyFlag, QStringLiteral("1"));
+    QCOMPARE(protocol.state().TransferStage, Stage::Step);
+    QCOMPARE(protocol.received("\r").writes, (Writes{"W", "00033333333\r"}));
+}
+
+// A mode option clears the lamp and label during a transfer: the blink stops
+// on white and the result still shows at the end.
+void TestTransferProtocol::lampClearedMidTransfer()
+{
+    TransferProtocol protocol(window);
+    const TransferActions first = protocol.start();
+    protocol.blink();
+    window.Status = StatusDisplay{};
+    protocol.blink();
+    protocol.blink();
+    QCOMPARE(window.Status, StatusDisplay{});
+    QCOMPARE(answerUntilEnd(protocol, first).last.end, TransferEnd::Success);
+    QCOMPARE(window.Status, Succeeded);
+}
+
+void TestTransferProtocol::endings_data()
+{
+    QTest::addColumn<QByteArray>("event");
+    QTest::addColumn<bool>("running");
+    QTest::addColumn<TransferEnd>("end");
+
+    QTest::newRow("time-out while running") << QByteArray("timeout") << true << TransferEnd::Failure;
+    QTest::newRow("time-out when idle") << QByteArray("timeout") << false << TransferEnd::None;
+    QTest::newRow("port fails while running") << QByteArray("port") << true << TransferEnd::Failure;
+    QTest::newRow("port fails when idle") << QByteArray("port") << false << TransferEnd::None;
+}
+
+void TestTransferProtocol::endings()
+{
+    QFETCH(QByteArray, event);
+    QFETCH(bool, running);
+    QFETCH(TransferEnd, end);
+
+    TransferProtocol protocol(window);
+    if (running) {
+        protocol.start();
+        feed(protocol, {"e", "\r", "s", "\r", "w"});
+    } else {
+        window.Status = Succeeded;
+    }
+    const StatusDisplay before = window.Status;
+
+    const TransferActions actions = event == "timeout" ? protocol.timeout() : protocol.portFailed();
+    QCOMPARE(actions.end, end);
+    QVERIFY(actions.stopTimers);
+    QVERIFY(actions.closePort);
+    QCOMPARE(actions.writes, Writes{});
+    QVERIFY(!actions.openPort && !actions.startBlinkTimer && !actions.startTimeoutTimer);
+    QCOMPARE(window.BusyFlag, QStringLiteral("0"));
+    QCOMPARE(window.Status, running ? Failed : before);
+
+    // The end is final: the CR of the pending "w" sends nothing.
+    QCOMPARE(protocol.received("\r"), TransferActions{});
+}
+
+void TestTransferProtocol::blink()
+{
+    TransferProtocol protocol(window);
+    protocol.start();
+    const quint32 expected[] = {0xFFE0C0, 0xFFC080, 0xFFE0C0, 0xFFC080};
+    for (quint32 lamp : expected) {
+        QCOMPARE(protocol.blink(), TransferActions{});
+        QCOMPARE(window.Status, (StatusDisplay{lamp, QStringLiteral("処理中")}));
+    }
+    protocol.timeout();
+    protocol.blink();
+    QCOMPARE(window.Status, Failed);
+    window.Status = Succeeded;
+    protocol.blink();
+    QCOMPARE(window.Status, Succeeded);
+}
+
+void TestTransferProtocol::readsSinceReplySaturates()
+{
+    TransferProtocol protocol(window);
+    protocol.start();
+    protocol.received("e");
+    for (int i = 0; i < 40000; ++i)
+        protocol.received("x");
+    QCOMPARE(protocol.state().ReadsSinceReply, qint16(32767));
+    QCOMPARE(protocol.received("\r"), TransferActions{});
+    QCOMPARE(protocol.state().ReadsSinceReply, qint16(32767));
+    QCOMPARE(feed(protocol, {"e", "\r"}), Writes{"S80\r"});
+}
+
+void TestTransferProtocol::unsendableChart_data()
+{
+    QTest::addColumn<int>("stepCount");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<ElementCode>("value");
+    QTest::addColumn<bool>("sendable");
+
+    using E = ElementCode;
+    QTest::newRow("step count 0") << 0 << 0 << 0 << E::number(3) << false;
+    QTest::newRow("step count 81") << 81 << 0 << 0 << E::number(3) << false;
+    QTest::newRow("step count -1") << -1 << 0 << 0 << E::number(3) << false;
+    QTest::newRow("empty cell") << 80 << 0 << 0 << E() << false;
+    QTest::newRow("number 10 in the last cell") << 80 << 79 << 39 << E::number(10) << false;
+    QTest::newRow("number 3.5") << 80 << 40 << 17 << E::number(3.5) << false;
+    QTest::newRow("text 3") << 80 << 12 << 8 << E::text("3") << false;
+    QTest::newRow("two-character text") << 80 << 12 << 8 << E::text("::") << false;
+    QTest::newRow("bad cell beyond the step count") << 1 << 79 << 0 << E::text("@") << false;
+    QTest::newRow("unused channel 40") << 80 << 0 << 40 << E::text("@") << true;
+    QTest::newRow("unused step 80") << 80 << 80 << 0 << E::number(99) << true;
+    QTest::newRow("floating 3 is OFF") << 80 << 5 << 5 << E::number(3.0) << true;
+}
+
+void TestTransferProtocol::unsendableChart()
+{
+    QFETCH(int, stepCount);
+    QFETCH(int, step);
+    QFETCH(int, channel);
+    QFETCH(ElementCode, value);
+    QFETCH(bool, sendable);
+
+    window.StepCount = qint16(stepCount);
+    window.PatternData.at(step, channel) = value;
+    TransferProtocol protocol(window);
+    const TransferActions actions = protocol.start();
+    if (sendable) {
+        QCOMPARE(actions.writes, Writes{"E\r"});
+        return;
+    }
+    QCOMPARE(actions.end, TransferEnd::Failure);
+    QCOMPARE(actions.writes, Writes{});
+    QVERIFY(!actions.openPort && !actions.startBlinkTimer && !actions.startTimeoutTimer);
+    QVERIFY(actions.stopTimers);
+    QCOMPARE(window.Status, Failed);
+    QCOMPARE(window.BusyFlag, QStringLiteral("0"));
+}
+
+QTEST_APPLESS_MAIN(TestTransferProtocol)
+#include "tst_transferprotocol.moc"
