@@ -6,6 +6,7 @@
 #include "chart/CellMapping.h"
 #include "chart/ElementTable.h"
 #include "chart/EndMarker.h"
+#include "device/TransferProtocol.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -85,6 +86,7 @@ Form1::Form1(const QString& programFolder, MessageBoxes& boxes, QWidget* parent)
     connectEditing();
     connectFiles();
     connectPort();
+    connectTransfer();
 }
 
 Form1::~Form1() = default;
@@ -333,4 +335,5 @@ void Form1::showStatus()
 {
     m_shape11->setFillColor(QColor::fromRgb(QRgb(m_state.Status.lamp)));
     m_disp1->setText(m_state.Status.caption);
+    m_disp1->setToolTip(m_state.Status.lamp == LampColour::Failure ? m_failureReason : QString());
 }

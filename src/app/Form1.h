@@ -7,6 +7,7 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <memory>
 
 class ClickLabel;
 class CommControl;
@@ -15,6 +16,8 @@ class QComboBox;
 class QLabel;
 class QTimer;
 class ShapeWidget;
+class TransferProtocol;
+struct TransferActions;
 struct ElementRow;
 struct PatternSlot;
 
@@ -77,6 +80,17 @@ private:
     void saveSlot(const PatternSlot& slot);
     void loadSlot(const PatternSlot& slot);
 
+    // Writing the chart into the controller: the write button, the port's
+    // receive event and the two timers feed the protocol; what it answers is
+    // carried out on the port, the timers and the status display.
+    void connectTransfer();
+    void Command1_Click();
+    void mscPort_OnComm();
+    void Timer1_Timer();
+    void Timer2_Timer();
+    void apply(const TransferActions& actions);
+    void portFailure(const QString& reason);
+
     // The serial port: restored from the settings file at start-up, chosen in
     // `Comportbox`, stored again at shutdown.
     QString settingsFile() const;
@@ -112,4 +126,7 @@ private:
     QComboBox* m_comportbox = nullptr;
     QComboBox* m_combo1 = nullptr;
     CommControl* mscPort = nullptr;
+    std::unique_ptr<TransferProtocol> m_protocol;
+    // Why the last transfer failed, shown as the tool tip of the status caption.
+    QString m_failureReason;
 };

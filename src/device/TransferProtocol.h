@@ -8,14 +8,6 @@
 #include <QList>
 #include <optional>
 
-// Lamp colours of a transfer, as RGB (0xRRGGBB).
-namespace LampColour {
-inline constexpr quint32 Busy = 0xFFC080;
-inline constexpr quint32 BusyBlink = 0xFFE0C0;
-inline constexpr quint32 Success = 0xC0FFC0;
-inline constexpr quint32 Failure = 0xFFC0C0;
-} // namespace LampColour
-
 enum class TransferEnd
 {
     None,

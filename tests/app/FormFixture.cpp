@@ -6,6 +6,8 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
+#include <QEventLoop>
+#include <QTimer>
 #include <QFile>
 #include <QLabel>
 #include <QTest>
@@ -86,6 +88,21 @@ void StartedForm::showStatus(quint32 lampColour, const QString& text) const
     form->state().Status = {lampColour, text};
     shape(QStringLiteral("Shape11"))->setFillColor(QColor::fromRgb(QRgb(lampColour)));
     get<QLabel>(QStringLiteral("disp1"))->setText(text);
+}
+
+bool waitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    check.start(5);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    if (!done())
+        loop.exec();
+    return done();
 }
 
 QByteArray readFile(const QString& path)

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 class ClickLabel;
@@ -60,6 +61,11 @@ struct StartedForm
     // Puts the status display into a state a transfer would show.
     void showStatus(quint32 lamp, const QString& caption) const;
 };
+
+// Runs the event loop until `done` holds or the time is up; whether it holds.
+// Unlike QTRY_VERIFY, which sleeps between rounds, it serves the serial line
+// as fast as the program itself does.
+bool waitFor(const std::function<bool()>& done, int timeoutMs);
 
 // Whole files in and out of the test's folders.
 QByteArray readFile(const QString& path);

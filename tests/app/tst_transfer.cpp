@@ -1,0 +1,253 @@
+#include "FormFixture.h"
+
+#include "SimulatorProcess.h"
+#include "app/Controls.h"
+#include "device/CommControl.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+using E = ElementCode;
+
+constexpr quint32 White = 0xFFFFFF, Orange = 0xFFC080, PaleOrange = 0xFFE0C0, Green = 0xC0FFC0, Red = 0xFFC0C0;
+
+// A chart that holds every element in both kinds, differently in every record.
+PatternTable mixedChart()
+{
+    PatternTable chart;
+    for (int step = 0; step < 80; ++step)
+        for (int channel = 0; channel < 40; ++channel)
+            chart.at(step, channel) = E::ofOrdinal((step * 3 + channel * 5) % 16);
+    return chart;
+}
+
+} // namespace
+
+// Writes charts into the controller simulator over a real pseudo-terminal.
+class TestTransfer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void success();
+    void faults_data();
+    void faults();
+    void portCannotOpen_data();
+    void portCannotOpen();
+    void unsendableChart_data();
+    void unsendableChart();
+    void modeOptionDuringTransfer();
+    void closingDuringTransfer();
+
+private:
+    // The window with COM3 pointing at the simulator, started with `arguments`.
+    bool startWith(const QStringList& arguments);
+    void expectIdleAfter(const char* caption);
+
+    std::unique_ptr<QTemporaryDir> workDir;
+    QString previousDir;
+    std::unique_ptr<SimulatorProcess> simulator;
+    std::unique_ptr<StartedForm> w;
+    QString received() const { return workDir->filePath("received.txt"); }
+};
+
+void TestTransfer::init()
+{
+    previousDir = QDir::currentPath();
+    workDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(QDir::setCurrent(workDir->path()));
+}
+
+void TestTransfer::cleanup()
+{
+    w.reset();
+    simulator.reset();
+    QDir::setCurrent(previousDir);
+    workDir.reset();
+}
+
+bool TestTransfer::startWith(const QStringList& arguments)
+{
+    simulator = std::make_unique<SimulatorProcess>();
+    if (!simulator->start(QStringList{"--output", received()} + arguments)) {
+        qWarning() << simulator->errorString();
+        return false;
+    }
+    w = std::make_unique<StartedForm>();
+    writeFile(w->folder.filePath("Setting.ini"), simulator->settingsFile());
+    return w->start() && w->form->state().PortName == "COM3";
+}
+
+// After a transfer ended: not busy, timers off, port closed, and the window edits again.
+void TestTransfer::expectIdleAfter(const char* caption)
+{
+    QCOMPARE(w->caption(), QString::fromUtf8(caption));
+    QCOMPARE(w->form->state().BusyFlag, "0");
+    QVERIFY(!w->get<QTimer>("Timer1")->isActive());
+    QVERIFY(!w->get<QTimer>("Timer2")->isActive());
+    QVERIFY(!w->get<CommControl>("mscPort")->PortOpen());
+    w->clickCell(0); // OFF becomes UP
+    QVERIFY(w->form->state().PatternData.at(0, 0) == E::number(0));
+    QCOMPARE(w->lamp(), White);
+    QCOMPARE(w->caption(), "");
+}
+
+void TestTransfer::success()
+{
+    QVERIFY(startWith({}));
+    w->form->state().PatternData = mixedChart();
+    w->chooseItem("Combo1", "37");
+
+    w->click("Command1");
+    QCOMPARE(w->form->state().BusyFlag, "1");
+    QCOMPARE(w->lamp(), Orange);
+    QCOMPARE(w->caption(), "処理中");
+    QVERIFY(w->get<QTimer>("Timer1")->isActive());
+    QVERIFY(w->get<QTimer>("Timer2")->isActive());
+    w->click("Command1"); // a second press while busy does nothing
+
+    QVERIFY(waitFor([&] { return w->form->state().BusyFlag == "0"; }, 20000));
+    QCOMPARE(w->caption(), "成功");
+    QCOMPARE(w->lamp(), Green);
+    QCOMPARE(w->form->state().RecordIndex, 400);
+    QVERIFY(!w->get<QTimer>("Timer1")->isActive());
+    QVERIFY(!w->get<QTimer>("Timer2")->isActive());
+    QVERIFY(!w->get<CommControl>("mscPort")->PortOpen());
+
+    // What the controller received is byte for byte the chart as the window saves it.
+    w->click("Command2");
+    QCOMPARE(readFile(received()), readFile(workDir->filePath("パターン１.txt")));
+    QCOMPARE(simulator->stop(), 0);
+    QCOMPARE(simulator->errors(), QByteArray());
+
+    // The next transfer, of a changed chart, goes through the same port again.
+    QVERIFY(QFile::remove(received()));
+    simulator = std::make_unique<SimulatorProcess>();
+    QVERIFY(simulator->start(QStringList{"--output", received()}));
+    writeFile(w->folder.filePath("Setting.ini"), simulator->settingsFile());
+    w->clickCell(0);
+    w->click("Command1");
+    QVERIFY(waitFor([&] { return w->form->state().BusyFlag == "0"; }, 20000));
+    QCOMPARE(w->caption(), "成功");
+    w->click("Command2");
+    QCOMPARE(readFile(received()), readFile(workDir->filePath("パターン１.txt")));
+}
+
+void TestTransfer::faults_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("result");
+
+    QTest::newRow("silent after 3 records") << QStringList{"--silent-after", "3"} << "失敗";
+    QTest::newRow("line closed mid-transfer") << QStringList{"--hangup-after", "5"} << "失敗";
+    // One character per read takes a letter and its CR apart even when they come together,
+    // and lets stray bytes between replies pass.
+    QTest::newRow("letter and CR in one write") << QStringList{"--joined-replies"} << "成功";
+    QTest::newRow("garbage between replies") << QStringList{"--garbage"} << "成功";
+    QTest::newRow("paced as a 57,600-baud line") << QStringList{"--paced"} << "成功";
+}
+
+void TestTransfer::faults()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, result);
+
+    QVERIFY(startWith(options));
+    w->get<QTimer>("Timer1")->setInterval(3000); // the time-out, shortened for the test
+    w->click("Command1");
+    QVERIFY(waitFor([&] { return w->form->state().BusyFlag == "0"; }, 20000));
+    QCOMPARE(w->caption(), result);
+    QCOMPARE(w->lamp(), result == "成功" ? Green : Red);
+    if (result == "成功")
+        QCOMPARE(readFile(received()).size(), 6484);
+    else
+        QVERIFY(!w->get<QLabel>("disp1")->toolTip().isEmpty()); // why it failed
+    expectIdleAfter(qPrintable(result));
+}
+
+void TestTransfer::portCannotOpen_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::newRow("no settings file: port 0") << QByteArray("(none)");
+    QTest::newRow("no such device") << QByteArray("[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=/dev/no-such-tty\r\n");
+    QTest::newRow("a name that is no port") << QByteArray("[Setting]\r\ncomport=COM21\r\n");
+}
+
+void TestTransfer::portCannotOpen()
+{
+    QFETCH(QByteArray, settings);
+    w = std::make_unique<StartedForm>();
+    if (settings != "(none)")
+        writeFile(w->folder.filePath("Setting.ini"), settings);
+    QVERIFY(w->start());
+    w->click("Command1");
+    QCOMPARE(w->lamp(), Red);
+    QVERIFY(w->get<QLabel>("disp1")->toolTip().contains("開けません"));
+    expectIdleAfter("失敗");
+}
+
+void TestTransfer::unsendableChart_data()
+{
+    QTest::addColumn<int>("stepCount");
+    QTest::addColumn<ElementCode>("cell");
+    QTest::newRow("step count 0") << 0 << E::number(3);
+    QTest::newRow("step count 81") << 81 << E::number(3);
+    QTest::newRow("number 10 in a cell") << 80 << E::number(10);
+    QTest::newRow("text 3 in a cell") << 80 << E::text("3");
+}
+
+void TestTransfer::unsendableChart()
+{
+    QFETCH(int, stepCount);
+    QFETCH(ElementCode, cell);
+
+    QVERIFY(startWith({"--trace"}));
+    w->form->state().StepCount = qint16(stepCount);
+    w->form->state().PatternData.at(79, 39) = cell;
+    w->click("Command1");
+    QCOMPARE(w->lamp(), Red);
+    QCOMPARE(w->caption(), "失敗");
+    QVERIFY(!w->get<CommControl>("mscPort")->PortOpen());
+    // Nothing reached the line: the simulator saw no message at all.
+    QTest::qWait(200);
+    QCOMPARE(simulator->stop(), 0);
+    QCOMPARE(simulator->errors(), QByteArray());
+    QVERIFY(!QFile::exists(received()));
+}
+
+void TestTransfer::modeOptionDuringTransfer()
+{
+    QVERIFY(startWith({"--paced"}));
+    w->click("Command1");
+    QVERIFY(waitFor([&] { return w->lamp() == PaleOrange; }, 1000)); // blinking
+    w->click("Option3");
+    QCOMPARE(w->lamp(), White);
+    QCOMPARE(w->caption(), "");
+    QCOMPARE(w->form->state().EditMode, EditingMode::Batch);
+    // Two blink ticks pass: the lamp stays white.
+    QVERIFY(!waitFor([&] { return w->lamp() != White; }, 600));
+    QVERIFY(waitFor([&] { return w->form->state().BusyFlag == "0"; }, 20000));
+    QCOMPARE(w->caption(), "成功");
+    QCOMPARE(w->lamp(), Green);
+}
+
+void TestTransfer::closingDuringTransfer()
+{
+    QVERIFY(startWith({"--paced"}));
+    w->click("Command1");
+    QVERIFY(waitFor([&] { return w->form->state().RecordIndex > 3; }, 5000));
+    QVERIFY(w->form->close());
+    QVERIFY(!w->get<CommControl>("mscPort")->PortOpen());
+    QCOMPARE(readFile(w->folder.filePath("Setting.ini")).left(25), "[Setting]\r\ncomport=COM3\r\n");
+}
+
+QTEST_MAIN(TestTransfer)
+#include "tst_transfer.moc"
