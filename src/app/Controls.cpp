@@ -11,6 +11,8 @@ ShapeWidget::ShapeWidget(bool rounded, QWidget* parent) : QWidget(parent), m_rou
 
 void ShapeWidget::setFillColor(std::optional<QColor> colour)
 {
+    if (m_fill == colour)
+        return;
     m_fill = colour;
     update();
 }

@@ -33,7 +33,7 @@ std::optional<Value> lookUp(const std::pair<QLatin1String, Value> (&table)[Size]
 CommControl::CommControl(const QString& settingsFile, QObject* parent)
     : QObject(parent), serial(this), settingsPath(settingsFile)
 {
-    connect(&serial, &QSerialPort::readyRead, this, &CommControl::scheduleReceiveEvent);
+    connect(&serial, &QSerialPort::readyRead, this, &CommControl::raiseReceiveEvent);
     connect(&serial, &QSerialPort::bytesWritten, this, &CommControl::onBytesWritten);
     connect(&serial, &QSerialPort::errorOccurred, this, &CommControl::onErrorOccurred);
 }
@@ -201,6 +201,8 @@ bool CommControl::Output(const QByteArray& data)
         return fail(Failure::NotOpen, QStringLiteral("The port is not open"));
     if (serial.write(data) != data.size())
         return fail(Failure::DeviceLost, QStringLiteral("%1: %2").arg(portLabel(), serial.errorString()));
+    // Hand the bytes to the device now rather than on the next round of the event loop.
+    serial.flush();
     return true;
 }
 
@@ -218,8 +220,10 @@ qint64 CommControl::InBufferCount() const
     return opened ? serial.bytesAvailable() : 0;
 }
 
-// Receive events are raised from the event loop, never from inside the
-// port's own signal, so a handler may close the port safely.
+// The first receive event is raised from the port's own signal, as soon as
+// characters arrive (the port has finished with its buffer by then, so a
+// handler may read, write or close); events for characters still waiting
+// after a handler took its share are raised from the event loop.
 void CommControl::scheduleReceiveEvent()
 {
     if (receiveEventQueued)

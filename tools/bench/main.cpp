@@ -1,0 +1,188 @@
+// Measures whole transfers from the window into the controller simulator over
+// a pseudo-terminal: unpaced, what the program itself costs per
+// acknowledgement; paced as a 57,600-baud line, how close a transfer comes to
+// the time the bytes need on the wire.
+
+#include "SimulatorProcess.h"
+#include "app/Form1.h"
+#include "app/MessageBoxes.h"
+
+#include <QAbstractButton>
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// 2 + 4 + 400 x 13 bytes from the program, 402 x 2 acknowledgements, 10 bits a byte.
+constexpr double WireSeconds = 6010 * 10 / 57600.0;
+constexpr int Exchanges = 402;
+
+class SilentBoxes : public MessageBoxes
+{
+public:
+    QMessageBox::StandardButton show(QWidget*, const MessageRequest& request) override
+    {
+        std::fprintf(stderr, "message: %s\n", qPrintable(request.text));
+        return QMessageBox::Ok;
+    }
+};
+
+struct Run
+{
+    std::vector<double> seconds;
+    int failures = 0;
+};
+
+Run measure(const QStringList& simulatorOptions, int transfers)
+{
+    Run run;
+    QTemporaryDir folder;
+    const QDir pictures(QCoreApplication::applicationDirPath());
+    for (const QString& name : pictures.entryList({QStringLiteral("*.jpg")}, QDir::Files))
+        QFile::copy(pictures.filePath(name), folder.filePath(name));
+
+    SimulatorProcess simulator;
+    if (!simulator.start(QStringList{QStringLiteral("--output"), folder.filePath(QStringLiteral("received.txt"))} +
+                         simulatorOptions)) {
+        std::fprintf(stderr, "%s\n", qPrintable(simulator.errorString()));
+        run.failures = transfers;
+        return run;
+    }
+    QFile settings(folder.filePath(QStringLiteral("Setting.ini")));
+    if (!settings.open(QIODevice::WriteOnly) || settings.write(simulator.settingsFile()) < 0)
+        return run;
+    settings.close();
+
+    SilentBoxes boxes;
+    Form1 form(folder.path(), boxes);
+    if (!form.Form_Load())
+        return run;
+    auto* write = form.findChild<QAbstractButton*>(QStringLiteral("Command1"));
+
+    for (int i = 0; i < transfers; ++i) {
+        // The event loop checks for the end each time it has handled what was waiting,
+        // so the measurement adds no wake-ups of its own.
+        QEventLoop loop;
+        QElapsedTimer clock;
+        const auto connection =
+            QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &loop,
+                             [&] {
+                                 if (form.state().BusyFlag == QLatin1String("0"))
+                                     loop.quit();
+                             });
+        clock.start();
+        write->click();
+        loop.exec();
+        QObject::disconnect(connection);
+        const double seconds = clock.nsecsElapsed() / 1e9;
+        if (form.state().Status.caption == QStringLiteral("成功"))
+            run.seconds.push_back(seconds);
+        else
+            ++run.failures;
+    }
+    return run;
+}
+
+// What 402 exchanges cost on this machine's pseudo-terminals alone: two
+// threads with blocking reads play programmer and controller, writing the
+// same messages and replies. No transfer can be faster than this.
+double ptyFloorSeconds()
+{
+    int master = -1, slave = -1;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+        return -1;
+    termios raw{};
+    tcgetattr(slave, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(slave, TCSANOW, &raw);
+    std::thread controller([master] {
+        char message[16];
+        for (int i = 0; i < Exchanges; ++i) {
+            for (int got = 0; got < 13;) {
+                const ssize_t n = ::read(master, message + got, sizeof message - std::size_t(got));
+                if (n <= 0)
+                    return;
+                got += int(n);
+            }
+            if (::write(master, "w", 1) != 1 || ::write(master, "\r", 1) != 1)
+                return;
+        }
+    });
+    const auto begin = std::chrono::steady_clock::now();
+    char reply;
+    bool ok = true;
+    for (int i = 0; i < Exchanges && ok; ++i) {
+        ok = ::write(slave, "W", 1) == 1 && ::write(slave, "000333333333\r", 12) == 12;
+        for (int got = 0; got < 2 && ok; ++got)
+            ok = ::read(slave, &reply, 1) == 1;
+    }
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - begin;
+    controller.join();
+    ::close(slave);
+    ::close(master);
+    return ok ? took.count() : -1;
+}
+
+void report(const char* title, const Run& run)
+{
+    if (run.seconds.empty()) {
+        std::printf("%s: no transfer succeeded (%d failed)\n", title, run.failures);
+        return;
+    }
+    std::vector<double> sorted = run.seconds;
+    std::sort(sorted.begin(), sorted.end());
+    const double median = sorted[sorted.size() / 2];
+    std::printf("%s: %zu transfers, %d failed; median %.1f ms, min %.1f ms, max %.1f ms\n", title, sorted.size(),
+                run.failures, median * 1e3, sorted.front() * 1e3, sorted.back() * 1e3);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    std::vector<double> floors;
+    for (int i = 0; i < 5; ++i)
+        floors.push_back(ptyFloorSeconds());
+    std::sort(floors.begin(), floors.end());
+    std::printf("pseudo-terminal floor: %d bare round trips in %.1f ms (median of 5)\n", Exchanges,
+                floors[2] * 1e3);
+
+    const Run unpaced = measure({}, 20);
+    report("unpaced", unpaced);
+    if (!unpaced.seconds.empty()) {
+        std::vector<double> sorted = unpaced.seconds;
+        std::sort(sorted.begin(), sorted.end());
+        const double median = sorted[sorted.size() / 2];
+        std::printf("  %d exchanges in %.1f ms: %.0f us per acknowledgement (target: under 100 ms in all)\n",
+                    Exchanges, median * 1e3, median * 1e6 / Exchanges);
+    }
+
+    const Run paced = measure({QStringLiteral("--paced")}, 5);
+    report("paced", paced);
+    if (!paced.seconds.empty()) {
+        std::vector<double> sorted = paced.seconds;
+        std::sort(sorted.begin(), sorted.end());
+        const double median = sorted[sorted.size() / 2];
+        std::printf("  wire time %.3f s, transfer %.3f s: %+.1f %% (target: within 5 %%)\n", WireSeconds, median,
+                    (median / WireSeconds - 1) * 100);
+    }
+    return unpaced.failures + paced.failures == 0 ? 0 : 1;
+}
