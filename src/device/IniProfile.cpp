@@ -95,9 +95,21 @@ QByteArrayView cutToBytes(QByteArrayView value, qsizetype limit)
     return value.first(end);
 }
 
+// Qt builds without ICU have no Shift-JIS converter. On Windows the ANSI code
+// page stands in, which is Shift-JIS on a Japanese system.
+template <typename Converter> Converter shiftJisConverter()
+{
+    Converter converter(Encoding);
+#ifdef Q_OS_WIN
+    if (!converter.isValid())
+        converter = Converter(QStringConverter::System);
+#endif
+    return converter;
+}
+
 QString fromShiftJis(QByteArrayView bytes)
 {
-    QStringDecoder decoder(Encoding);
+    QStringDecoder decoder = shiftJisConverter<QStringDecoder>();
     if (!decoder.isValid())
         return QString::fromLatin1(bytes);
     return decoder.decode(bytes);
@@ -105,7 +117,7 @@ QString fromShiftJis(QByteArrayView bytes)
 
 std::optional<QByteArray> toShiftJis(const QString& text)
 {
-    QStringEncoder encoder(Encoding);
+    QStringEncoder encoder = shiftJisConverter<QStringEncoder>();
     if (!encoder.isValid()) {
         // Without a Shift-JIS converter only ASCII text keeps its meaning.
         for (const QChar c : text) {
