@@ -272,9 +272,10 @@ bool Form1::loadPictures()
             holder->setPixmap(QPixmap::fromImage(image));
             return true;
         }
-        const QString reason = QFileInfo::exists(path)
-                                   ? QStringLiteral("画像として読み込めません（%1）。").arg(reader.errorString())
-                                   : QStringLiteral("ファイルが見つかりません。");
+        const QString reason =
+            QFileInfo::exists(path)
+                ? QStringLiteral("画像として読み込めません（%1）。").arg(reader.errorString())
+                : QStringLiteral("ファイルが見つかりません。");
         m_boxes.show(this, {QStringLiteral("TRV5KB Programmer"),
                             QStringLiteral("画像ファイル「%1」を読み込めないため、起動できません。\n%2\n%3")
                                 .arg(QString::fromUtf8(file), QDir::toNativeSeparators(path), reason),

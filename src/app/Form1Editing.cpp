@@ -38,9 +38,8 @@ constexpr struct
 {
     const char* name;
     EditingMode mode;
-} ModeOptions[] = {{"Option1", EditingMode::Normal},
-                   {"Option2", EditingMode::SamePattern},
-                   {"Option3", EditingMode::Batch}};
+} ModeOptions[] = {
+    {"Option1", EditingMode::Normal}, {"Option2", EditingMode::SamePattern}, {"Option3", EditingMode::Batch}};
 
 } // namespace
 
@@ -60,8 +59,9 @@ void Form1::connectEditing()
     // Only an item chosen from the list counts; text typed into a box and not chosen changes nothing.
     for (const RangeBox& box : RangeBoxes) {
         auto* combo = control<QComboBox>(box.name);
-        connect(combo, &QComboBox::activated, this,
-                [this, combo, range = box.range](int index) { rangeBox_Click(range, combo->itemText(index)); });
+        connect(combo, &QComboBox::activated, this, [this, combo, range = box.range](int index) {
+            rangeBox_Click(range, combo->itemText(index));
+        });
     }
     auto* combo1 = control<QComboBox>("Combo1");
     connect(combo1, &QComboBox::activated, this,
@@ -69,8 +69,10 @@ void Form1::connectEditing()
     for (int group = 0; group < int(std::size(GroupTabs)); ++group)
         connect(control<ClickLabel>(GroupTabs[group].label), &ClickLabel::clicked, this,
                 [this, group] { groupLabel_Click(group); });
-    connect(control<QAbstractButton>("Command6"), &QAbstractButton::clicked, this, [this] { pageButton_Click(1, 0); });
-    connect(control<QAbstractButton>("Command7"), &QAbstractButton::clicked, this, [this] { pageButton_Click(0, 1); });
+    connect(control<QAbstractButton>("Command6"), &QAbstractButton::clicked, this,
+            [this] { pageButton_Click(1, 0); });
+    connect(control<QAbstractButton>("Command7"), &QAbstractButton::clicked, this,
+            [this] { pageButton_Click(0, 1); });
 }
 
 void Form1::Picture1_Click(int index)

@@ -55,10 +55,11 @@ bool Form1::confirm(const char* title, const char* prompt)
 void Form1::reportFileFailure(const char* title, const char* file, const QString& reason)
 {
     const QString name = QString::fromUtf8(file);
-    m_boxes.show(this, {QString::fromUtf8(title),
-                        QStringLiteral("「%1」：%2\n%3").arg(name, reason,
-                                                            QDir::toNativeSeparators(QDir::current().absoluteFilePath(name))),
-                        QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok});
+    m_boxes.show(this,
+                 {QString::fromUtf8(title),
+                  QStringLiteral("「%1」：%2\n%3")
+                      .arg(name, reason, QDir::toNativeSeparators(QDir::current().absoluteFilePath(name))),
+                  QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok});
 }
 
 void Form1::saveSlot(const PatternSlot& slot)
@@ -69,7 +70,8 @@ void Form1::saveSlot(const PatternSlot& slot)
         return;
     StatusReset();
     // The old file is replaced only by a complete new one; the chart stays as it is either way.
-    if (const std::optional<QString> reason = savePatternFile(slotPath(slot), m_state.PatternData, m_state.StepCount))
+    if (const std::optional<QString> reason =
+            savePatternFile(slotPath(slot), m_state.PatternData, m_state.StepCount))
         reportFileFailure(slot.saveTitle, slot.file, *reason);
 }
 

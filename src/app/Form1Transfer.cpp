@@ -8,20 +8,23 @@
 void Form1::connectTransfer()
 {
     m_protocol = std::make_unique<TransferProtocol>(m_state);
-    connect(control<QAbstractButton>("Command1"), &QAbstractButton::clicked, this, [this] { Command1_Click(); });
+    connect(control<QAbstractButton>("Command1"), &QAbstractButton::clicked, this,
+            [this] { Command1_Click(); });
     connect(m_timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
     connect(m_timer2, &QTimer::timeout, this, [this] { Timer2_Timer(); });
     connect(mscPort, &CommControl::OnComm, this, [this] { mscPort_OnComm(); });
     // A device that goes away mid-transfer (a USB adapter pulled) ends the transfer at once.
-    connect(mscPort, &CommControl::portFailed, this,
-            [this](const QString& reason) { portFailure(QStringLiteral("通信中にポートが使えなくなりました（%1）。").arg(reason)); });
+    connect(mscPort, &CommControl::portFailed, this, [this](const QString& reason) {
+        portFailure(QStringLiteral("通信中にポートが使えなくなりました（%1）。").arg(reason));
+    });
 }
 
 void Form1::Command1_Click()
 {
     const TransferActions actions = m_protocol->start();
     if (actions.end == TransferEnd::Failure)
-        m_failureReason = QStringLiteral("送れない値があります：ステップ数は 1～80、各セルは16の要素のどれかでなければなりません。");
+        m_failureReason = QStringLiteral(
+            "送れない値があります：ステップ数は 1～80、各セルは16の要素のどれかでなければなりません。");
     apply(actions);
 }
 

@@ -14,63 +14,110 @@ constexpr Font Bold12{12, true};
 
 constexpr Control tab(const char* name, double left, quint32 fill = Lavender)
 {
-    return {.name = name, .kind = Kind::RoundedShape, .rect = {left, 6, 66.75, 21.75}, .back = fill,
+    return {.name = name,
+            .kind = Kind::RoundedShape,
+            .rect = {left, 6, 66.75, 21.75},
+            .back = fill,
             .border = Violet};
 }
 
 constexpr Control tabLabel(const char* name, double left, const char* caption)
 {
-    return {.name = name, .kind = Kind::Label, .rect = {left, 9, 51.75, 12.75}, .caption = caption,
-            .fore = White, .font = Bold975, .align = Align::Center};
+    return {.name = name,
+            .kind = Kind::Label,
+            .rect = {left, 9, 51.75, 12.75},
+            .caption = caption,
+            .fore = White,
+            .font = Bold975,
+            .align = Align::Center};
 }
 
 constexpr Control channelLabel(const char* name, int row, const char* caption)
 {
-    return {.name = name, .kind = Kind::Label, .rect = {21, 75.0 + 15 * row, 18.75, row == 4 ? 9 : 9.75},
-            .caption = caption, .back = Lavender, .fore = Navy, .font = Bold825, .align = Align::Center};
+    return {.name = name,
+            .kind = Kind::Label,
+            .rect = {21, 75.0 + 15 * row, 18.75, row == 4 ? 9 : 9.75},
+            .caption = caption,
+            .back = Lavender,
+            .fore = Navy,
+            .font = Bold825,
+            .align = Align::Center};
 }
 
 constexpr Control roundedFrame(const char* name, double left, double width)
 {
-    return {.name = name, .kind = Kind::RoundedShape, .rect = {left, 288, width, 36.75}, .back = Lavender,
+    return {.name = name,
+            .kind = Kind::RoundedShape,
+            .rect = {left, 288, width, 36.75},
+            .back = Lavender,
             .border = SystemWindowText};
 }
 
 constexpr Control bottomLabel(const char* name, RectPt rect, const char* caption, Align align)
 {
-    return {.name = name, .kind = Kind::Label, .rect = rect, .caption = caption, .fore = Navy, .font = Bold975,
+    return {.name = name,
+            .kind = Kind::Label,
+            .rect = rect,
+            .caption = caption,
+            .fore = Navy,
+            .font = Bold975,
             .align = align};
 }
 
 constexpr Control band(const char* name, double top, double height)
 {
-    return {.name = name, .kind = Kind::Shape, .rect = {21, top, 507.75, height}, .container = Container::Frame,
-            .back = Lavender, .border = Violet};
+    return {.name = name,
+            .kind = Kind::Shape,
+            .rect = {21, top, 507.75, height},
+            .container = Container::Frame,
+            .back = Lavender,
+            .border = Violet};
 }
 
 constexpr Control frameLabel(const char* name, RectPt rect, const char* caption)
 {
-    return {.name = name, .kind = Kind::Label, .rect = rect, .container = Container::Frame, .caption = caption,
+    return {.name = name,
+            .kind = Kind::Label,
+            .rect = rect,
+            .container = Container::Frame,
+            .caption = caption,
             .back = Lavender};
 }
 
-constexpr Control option(const char* name, RectPt rect, const char* caption, const char* toolTip, bool checked)
+constexpr Control option(const char* name, RectPt rect, const char* caption, const char* toolTip,
+                         bool checked)
 {
-    return {.name = name, .kind = Kind::OptionButton, .rect = rect, .container = Container::Frame,
-            .caption = caption, .back = Lavender, .toolTip = toolTip, .checked = checked};
+    return {.name = name,
+            .kind = Kind::OptionButton,
+            .rect = rect,
+            .container = Container::Frame,
+            .caption = caption,
+            .back = Lavender,
+            .toolTip = toolTip,
+            .checked = checked};
 }
 
 constexpr Control rangeBox(const char* name, double left, int count)
 {
-    return {.name = name, .kind = Kind::ComboBox, .rect = {left, 240, 30.75, 15}, .container = Container::Frame,
-            .caption = "1", .listPrefix = "", .listCount = count};
+    return {.name = name,
+            .kind = Kind::ComboBox,
+            .rect = {left, 240, 30.75, 15},
+            .container = Container::Frame,
+            .caption = "1",
+            .listPrefix = "",
+            .listCount = count};
 }
 
 constexpr Control palette(const char* name, const char* caption, Container container, double left, double top,
                           double width)
 {
-    return {.name = name, .kind = Kind::PushButton, .rect = {left, top, width, 12.75}, .container = container,
-            .caption = caption, .back = Lavender, .font = Regular825};
+    return {.name = name,
+            .kind = Kind::PushButton,
+            .rect = {left, top, width, 12.75},
+            .container = container,
+            .caption = caption,
+            .back = Lavender,
+            .font = Regular825};
 }
 
 constexpr Control button(const char* name, RectPt rect, const char* caption, Font font = {})
@@ -81,6 +128,7 @@ constexpr Control button(const char* name, RectPt rect, const char* caption, Fon
 constexpr auto W = Container::Window;
 constexpr auto F = Container::Frame;
 
+// clang-format off
 const std::array table = {
     // Group tabs: the shapes lie behind the chart panel, which covers their foot.
     tab("Shape1", 9, Violet), // group A is shown at start
@@ -214,6 +262,7 @@ const std::array table = {
     palette("Command38", "DOWN-H(1/4)", W, 408, 255, 57.75),
     palette("Command39", "DOWN-L(1/4)", W, 468, 255, 57.75),
 };
+// clang-format on
 
 } // namespace
 

@@ -2,7 +2,8 @@
 
 ChartCell cellOfGridIndex(int index, int page, int group)
 {
-    return {index / ChannelsPerGroup + StepsPerPage * page, ChannelsPerGroup * group + index % ChannelsPerGroup};
+    return {index / ChannelsPerGroup + StepsPerPage * page,
+            ChannelsPerGroup * group + index % ChannelsPerGroup};
 }
 
 std::optional<int> gridIndexOfCell(ChartCell cell, int page, int group)

@@ -21,22 +21,9 @@ class CommControl : public QObject
 
 public:
     // What CommEvent reports in OnComm.
-    enum : qint16
-    {
-        EventSend = 1,
-        EventReceive = 2
-    };
+    enum : qint16 { EventSend = 1, EventReceive = 2 };
 
-    enum class Failure
-    {
-        None,
-        NoPort,
-        BadSettings,
-        PortIsOpen,
-        OpenFailed,
-        NotOpen,
-        DeviceLost
-    };
+    enum class Failure { None, NoPort, BadSettings, PortIsOpen, OpenFailed, NotOpen, DeviceLost };
     Q_ENUM(Failure)
 
     // `settingsFile` is where the device of a port number is looked up on

@@ -132,12 +132,7 @@ std::optional<QByteArray> toShiftJis(const QString& text)
     return bytes;
 }
 
-enum class ProfilePart
-{
-    Section,
-    Key,
-    Value
-};
+enum class ProfilePart { Section, Key, Value };
 
 // The Shift-JIS form of a name or value, or nothing when it could not stand
 // in a line of the file and be found again. Names lose their blanks, as

@@ -8,12 +8,7 @@
 #include <QList>
 #include <optional>
 
-enum class TransferEnd
-{
-    None,
-    Success,
-    Failure
-};
+enum class TransferEnd { None, Success, Failure };
 
 // What the window has to do after a call of TransferProtocol. Carry the steps
 // out in the order of the members; after all of them show the window's
@@ -61,13 +56,7 @@ struct TransferActions
 class TransferProtocol
 {
 public:
-    enum class Stage
-    {
-        Empty,
-        Erase,
-        Step,
-        Write
-    };
+    enum class Stage { Empty, Erase, Step, Write };
 
     struct State
     {

@@ -7,10 +7,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QEventLoop>
-#include <QTimer>
 #include <QFile>
 #include <QLabel>
 #include <QTest>
+#include <QTimer>
 
 QMessageBox::StandardButton ScriptedMessageBoxes::show(QWidget*, const MessageRequest& request)
 {

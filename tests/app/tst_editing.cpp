@@ -18,7 +18,6 @@ using E = ElementCode;
 constexpr quint32 Orange = 0xFFC080;
 const QString Processing = QStringLiteral("処理中");
 
-
 } // namespace
 
 class TestEditing : public QObject
@@ -215,10 +214,14 @@ void TestEditing::paletteOfOtherMode_data()
     QTest::addColumn<QString>("option");
     QTest::addColumn<QString>("button");
 
-    QTest::newRow("same-pattern ON in normal mode") << "Option1" << "Command10";
-    QTest::newRow("same-pattern ON-1/4 in batch mode") << "Option3" << "Command29";
-    QTest::newRow("batch UP in normal mode") << "Option1" << "Command12";
-    QTest::newRow("batch DOWN-L(1/4) in same-pattern mode") << "Option2" << "Command39";
+    QTest::newRow("same-pattern ON in normal mode") << "Option1"
+                                                    << "Command10";
+    QTest::newRow("same-pattern ON-1/4 in batch mode") << "Option3"
+                                                       << "Command29";
+    QTest::newRow("batch UP in normal mode") << "Option1"
+                                             << "Command12";
+    QTest::newRow("batch DOWN-L(1/4) in same-pattern mode") << "Option2"
+                                                            << "Command39";
 }
 
 void TestEditing::paletteOfOtherMode()
@@ -240,7 +243,7 @@ void TestEditing::paletteOfOtherMode()
 
 void TestEditing::batchFill_data()
 {
-    QTest::addColumn<QString>("group");  // tab label clicked before the fill
+    QTest::addColumn<QString>("group");   // tab label clicked before the fill
     QTest::addColumn<QString>("channel"); // items chosen in the range boxes
     QTest::addColumn<QString>("from");
     QTest::addColumn<QString>("to");
@@ -250,16 +253,36 @@ void TestEditing::batchFill_data()
     QTest::addColumn<int>("firstStep");
     QTest::addColumn<int>("lastStep"); // below firstStep: nothing changes
 
-    QTest::newRow("start-up range: step 1, channel 1") << "Label1" << "1" << "1" << "1" << "Command13" << E::number(1)
-                                                        << 0 << 0 << 0;
-    QTest::newRow("one step") << "Label1" << "3" << "7" << "7" << "Command34" << E::text(":") << 2 << 6 << 6;
-    QTest::newRow("backwards range") << "Label1" << "1" << "30" << "10" << "Command12" << E::number(0) << 0 << 29
-                                     << 28;
-    QTest::newRow("both pages") << "Label1" << "5" << "1" << "80" << "Command26" << E::number(8) << 4 << 0 << 79;
-    QTest::newRow("group C channel 2") << "Label3" << "2" << "11" << "20" << "Command37" << E::text("=") << 11 << 10
-                                       << 19;
-    QTest::newRow("group H channel 5") << "Label8" << "5" << "40" << "41" << "Command15" << E::number(3) << 39
-                                       << 39 << 40;
+    QTest::newRow("start-up range: step 1, channel 1") << "Label1"
+                                                       << "1"
+                                                       << "1"
+                                                       << "1"
+                                                       << "Command13" << E::number(1) << 0 << 0 << 0;
+    QTest::newRow("one step") << "Label1"
+                              << "3"
+                              << "7"
+                              << "7"
+                              << "Command34" << E::text(":") << 2 << 6 << 6;
+    QTest::newRow("backwards range") << "Label1"
+                                     << "1"
+                                     << "30"
+                                     << "10"
+                                     << "Command12" << E::number(0) << 0 << 29 << 28;
+    QTest::newRow("both pages") << "Label1"
+                                << "5"
+                                << "1"
+                                << "80"
+                                << "Command26" << E::number(8) << 4 << 0 << 79;
+    QTest::newRow("group C channel 2") << "Label3"
+                                       << "2"
+                                       << "11"
+                                       << "20"
+                                       << "Command37" << E::text("=") << 11 << 10 << 19;
+    QTest::newRow("group H channel 5") << "Label8"
+                                       << "5"
+                                       << "40"
+                                       << "41"
+                                       << "Command15" << E::number(3) << 39 << 39 << 40;
 }
 
 void TestEditing::batchFill()
@@ -351,7 +374,8 @@ void TestEditing::groupTabs()
     QCOMPARE(shownImage(w->cell(19)), picture("DOWN"));
     const char* tabs[] = {"Shape1", "Shape2", "Shape3", "Shape6", "Shape7", "Shape8", "Shape9", "Shape10"};
     for (int tab = 0; tab < 8; ++tab)
-        QCOMPARE(w->shape(tabs[tab])->fillColor(), tab == 2 ? QColor(0x80, 0x80, 0xFF) : QColor(0xC0, 0xC0, 0xFF));
+        QCOMPARE(w->shape(tabs[tab])->fillColor(),
+                 tab == 2 ? QColor(0x80, 0x80, 0xFF) : QColor(0xC0, 0xC0, 0xFF));
 
     // A click on the tab shape beside its caption does nothing.
     auto* shape = w->shape("Shape6");
@@ -459,17 +483,28 @@ void TestEditing::busy_data()
     QTest::addColumn<QString>("setUp");  // a control clicked before the transfer starts, or ""
     QTest::addColumn<QString>("action"); // "cell", "combo:<name>:<item>" or a control to click
 
-    QTest::newRow("cell, normal mode") << "" << "cell";
-    QTest::newRow("cell, same-pattern mode") << "Option2" << "cell";
-    QTest::newRow("same-pattern palette") << "Option2" << "Command10";
-    QTest::newRow("batch palette") << "Option3" << "Command14";
-    QTest::newRow("group tab") << "" << "Label5";
-    QTest::newRow("next page") << "" << "Command7";
-    QTest::newRow("previous page") << "Command7" << "Command6";
-    QTest::newRow("step count") << "" << "combo:Combo1:12";
-    QTest::newRow("batch channel") << "" << "combo:Combo2:4";
-    QTest::newRow("batch first step") << "" << "combo:Combo3:30";
-    QTest::newRow("batch last step") << "" << "combo:Combo4:30";
+    QTest::newRow("cell, normal mode") << ""
+                                       << "cell";
+    QTest::newRow("cell, same-pattern mode") << "Option2"
+                                             << "cell";
+    QTest::newRow("same-pattern palette") << "Option2"
+                                          << "Command10";
+    QTest::newRow("batch palette") << "Option3"
+                                   << "Command14";
+    QTest::newRow("group tab") << ""
+                               << "Label5";
+    QTest::newRow("next page") << ""
+                               << "Command7";
+    QTest::newRow("previous page") << "Command7"
+                                   << "Command6";
+    QTest::newRow("step count") << ""
+                                << "combo:Combo1:12";
+    QTest::newRow("batch channel") << ""
+                                   << "combo:Combo2:4";
+    QTest::newRow("batch first step") << ""
+                                      << "combo:Combo3:30";
+    QTest::newRow("batch last step") << ""
+                                     << "combo:Combo4:30";
 }
 
 void TestEditing::busy()
@@ -521,7 +556,8 @@ void TestEditing::optionsActWhileBusy()
     {
         const char* option;
         EditingMode mode;
-    } options[] = {{"Option3", EditingMode::Batch}, {"Option2", EditingMode::SamePattern},
+    } options[] = {{"Option3", EditingMode::Batch},
+                   {"Option2", EditingMode::SamePattern},
                    {"Option1", EditingMode::Normal}};
     for (const auto& o : options) {
         w->showStatus(Orange, Processing);

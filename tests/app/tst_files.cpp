@@ -26,7 +26,6 @@ QByteArray offChart(const QByteArray& stepCount)
     return line.append("\r\n").repeated(80) + stepCount + "\r\n";
 }
 
-
 } // namespace
 
 class TestFiles : public QObject
@@ -342,7 +341,10 @@ public:
         else
             QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
-    bool ok() const { return m_ok; }
+    bool ok() const
+    {
+        return m_ok;
+    }
 
 private:
     QString m_path;

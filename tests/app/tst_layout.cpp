@@ -32,6 +32,7 @@ constexpr int Navy = 0x000040, Lavender = 0xC0C0FF, Violet = 0x8080FF, White = 0
 constexpr int SystemText = -2; // the system's window-text colour
 constexpr int SystemBack = -3; // the system's window-background colour
 
+// clang-format off
 const Expected ExpectedControls[] = {
     {"Shape1", 9, 6, 66.75, 21.75, "", Violet, Violet, 0, false},
     {"Shape2", 75, 6, 66.75, 21.75, "", Lavender, Violet, 0, false},
@@ -136,6 +137,7 @@ const Expected ExpectedControls[] = {
     {"Label10", 450, 291, 81.75, 12.75, "COMポートの選択", None, Navy, 9.75, true},
     {"Comportbox", 468, 303, 48.75, 15, "選択", Lavender, Navy, 0, false},
 };
+// clang-format on
 
 // Pixel rounding moves an edge by at most half a pixel, 3/8 point.
 constexpr double Tolerance = 0.375 + 1e-9;
@@ -204,7 +206,8 @@ void TestLayout::control()
     const QPointF at = windowPoints(widget);
     QVERIFY2(qAbs(at.x() - e.left) <= Tolerance, qPrintable(QString::number(at.x())));
     QVERIFY2(qAbs(at.y() - e.top) <= Tolerance, qPrintable(QString::number(at.y())));
-    QVERIFY2(qAbs(widget->width() * 0.75 - e.width) <= 2 * Tolerance, qPrintable(QString::number(widget->width())));
+    QVERIFY2(qAbs(widget->width() * 0.75 - e.width) <= 2 * Tolerance,
+             qPrintable(QString::number(widget->width())));
     QVERIFY2(qAbs(widget->height() * 0.75 - e.height) <= 2 * Tolerance,
              qPrintable(QString::number(widget->height())));
 
@@ -301,19 +304,32 @@ void TestLayout::stacking_data()
     QTest::addColumn<QString>("behind");
     QTest::addColumn<QString>("front");
 
-    QTest::newRow("tab behind panel") << "Shape1" << "Shape4";
-    QTest::newRow("last tab behind panel") << "Shape10" << "Shape4";
-    QTest::newRow("tab caption on tab") << "Shape6" << "Label4";
-    QTest::newRow("marker on panel") << "Shape4" << "Shape5";
-    QTest::newRow("cells over marker") << "Shape5" << "Picture1(199)";
-    QTest::newRow("channel band on panel") << "Shape4" << "Shape18";
-    QTest::newRow("lamp caption on lamp") << "Shape11" << "disp1";
-    QTest::newRow("pattern rows in their frame") << "Shape14" << "Shape16";
-    QTest::newRow("frame over panel") << "Shape4" << "Frame1";
-    QTest::newRow("window palette over frame") << "Frame1" << "Command28";
-    QTest::newRow("preview over frame") << "Frame1" << "Picture2";
-    QTest::newRow("band behind its options") << "Shape19" << "Option1";
-    QTest::newRow("band behind frame palette") << "Shape21" << "Command12";
+    QTest::newRow("tab behind panel") << "Shape1"
+                                      << "Shape4";
+    QTest::newRow("last tab behind panel") << "Shape10"
+                                           << "Shape4";
+    QTest::newRow("tab caption on tab") << "Shape6"
+                                        << "Label4";
+    QTest::newRow("marker on panel") << "Shape4"
+                                     << "Shape5";
+    QTest::newRow("cells over marker") << "Shape5"
+                                       << "Picture1(199)";
+    QTest::newRow("channel band on panel") << "Shape4"
+                                           << "Shape18";
+    QTest::newRow("lamp caption on lamp") << "Shape11"
+                                          << "disp1";
+    QTest::newRow("pattern rows in their frame") << "Shape14"
+                                                 << "Shape16";
+    QTest::newRow("frame over panel") << "Shape4"
+                                      << "Frame1";
+    QTest::newRow("window palette over frame") << "Frame1"
+                                               << "Command28";
+    QTest::newRow("preview over frame") << "Frame1"
+                                        << "Picture2";
+    QTest::newRow("band behind its options") << "Shape19"
+                                             << "Option1";
+    QTest::newRow("band behind frame palette") << "Shape21"
+                                               << "Command12";
 }
 
 void TestLayout::stacking()
@@ -369,8 +385,9 @@ void TestLayout::invisibleParts()
     QCOMPARE(timer2->interval(), 250);
     QVERIFY(!timer1->isActive());
     QVERIFY(!timer2->isActive());
-    for (const char* holder : {"UP", "DOWN", "ON_", "OFF", "UPLM", "UPMH", "DOWNHM", "DOWNML", "ONOFF", "OFFON",
-                               "ONHF", "ONQT", "UPQL", "UPQH", "DOWNQH", "DOWNQL", "PAGE0", "PAGE1"}) {
+    for (const char* holder :
+         {"UP", "DOWN", "ON_", "OFF", "UPLM", "UPMH", "DOWNHM", "DOWNML", "ONOFF", "OFFON", "ONHF", "ONQT",
+          "UPQL", "UPQH", "DOWNQH", "DOWNQL", "PAGE0", "PAGE1"}) {
         auto* label = w->get<QLabel>(holder);
         QVERIFY2(label, holder);
         QVERIFY(label->isHidden());

@@ -42,11 +42,11 @@ void TestPort::startUp_data()
     QTest::newRow("no file") << QByteArray("(none)") << "ERROR" << false << 0;
     QTest::newRow("no section") << QByteArray("[Other]\r\ncomport=COM3\r\n") << "ERROR" << false << 0;
     QTest::newRow("no key") << QByteArray("[Setting]\r\nport=COM3\r\n") << "ERROR" << false << 0;
-    QTest::newRow("choose, Shift-JIS") << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n") << "選択" << true
-                                       << -1;
+    QTest::newRow("choose, Shift-JIS")
+        << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n") << "選択" << true << -1;
     QTest::newRow("COM20") << QByteArray("[Setting]\r\ncomport=COM20\r\n") << "COM20" << false << 20;
-    QTest::newRow("COM3, other case of names") << QByteArray("[SETTING]\r\nComPort = COM3 \r\n") << "COM3" << false
-                                               << 3;
+    QTest::newRow("COM3, other case of names")
+        << QByteArray("[SETTING]\r\nComPort = COM3 \r\n") << "COM3" << false << 3;
     QTest::newRow("com3") << QByteArray("[Setting]\r\ncomport=com3\r\n") << "com3" << false << 0;
     QTest::newRow("COM21") << QByteArray("[Setting]\r\ncomport=COM21\r\n") << "COM21" << false << 0;
     QTest::newRow("empty value") << QByteArray("[Setting]\r\ncomport=\r\n") << "" << false << 0;
@@ -124,8 +124,10 @@ void TestPort::shutdownStores_data()
     QTest::addColumn<QString>("pick");      // "": no pick
     QTest::addColumn<QByteArray>("after");
 
-    QTest::newRow("first run, no pick") << QByteArray("(none)") << "" << QByteArray("[Setting]\r\ncomport=ERROR\r\n");
-    QTest::newRow("first run, COM3") << QByteArray("(none)") << "COM3" << QByteArray("[Setting]\r\ncomport=COM3\r\n");
+    QTest::newRow("first run, no pick")
+        << QByteArray("(none)") << "" << QByteArray("[Setting]\r\ncomport=ERROR\r\n");
+    QTest::newRow("first run, COM3") << QByteArray("(none)") << "COM3"
+                                     << QByteArray("[Setting]\r\ncomport=COM3\r\n");
     QTest::newRow("choose kept in Shift-JIS") << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n") << ""
                                               << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n");
     QTest::newRow("rest of the file kept")

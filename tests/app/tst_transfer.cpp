@@ -14,7 +14,8 @@ namespace {
 
 using E = ElementCode;
 
-constexpr quint32 White = 0xFFFFFF, Orange = 0xFFC080, PaleOrange = 0xFFE0C0, Green = 0xC0FFC0, Red = 0xFFC0C0;
+constexpr quint32 White = 0xFFFFFF, Orange = 0xFFC080, PaleOrange = 0xFFE0C0, Green = 0xC0FFC0,
+                  Red = 0xFFC0C0;
 
 // A chart that holds every element in both kinds, differently in every record.
 PatternTable mixedChart()
@@ -177,7 +178,8 @@ void TestTransfer::portCannotOpen_data()
 {
     QTest::addColumn<QByteArray>("settings");
     QTest::newRow("no settings file: port 0") << QByteArray("(none)");
-    QTest::newRow("no such device") << QByteArray("[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=/dev/no-such-tty\r\n");
+    QTest::newRow("no such device") << QByteArray(
+        "[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=/dev/no-such-tty\r\n");
     QTest::newRow("a name that is no port") << QByteArray("[Setting]\r\ncomport=COM21\r\n");
 }
 

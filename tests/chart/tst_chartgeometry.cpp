@@ -53,10 +53,10 @@ void TestChartGeometry::cellMapping()
 
 void TestChartGeometry::cellNotVisible()
 {
-    QCOMPARE(gridIndexOfCell({40, 0}, 0, 0), std::nullopt);  // second page
-    QCOMPARE(gridIndexOfCell({39, 5}, 0, 0), std::nullopt);  // group B
-    QCOMPARE(gridIndexOfCell({0, 39}, 0, 6), std::nullopt);  // group H while G shown
-    QCOMPARE(gridIndexOfCell({39, 4}, 1, 0), std::nullopt);  // first page while second shown
+    QCOMPARE(gridIndexOfCell({40, 0}, 0, 0), std::nullopt); // second page
+    QCOMPARE(gridIndexOfCell({39, 5}, 0, 0), std::nullopt); // group B
+    QCOMPARE(gridIndexOfCell({0, 39}, 0, 6), std::nullopt); // group H while G shown
+    QCOMPARE(gridIndexOfCell({39, 4}, 1, 0), std::nullopt); // first page while second shown
 }
 
 void TestChartGeometry::endMarker_data()

@@ -56,15 +56,15 @@ void TestElementCode::elementForms_data()
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("holder");
 
-    const char* captions[] = {"UP",     "DOWN",   "ON",        "OFF",       "UP-L",        "UP-H",
-                              "DOWN-H", "DOWN-L", "ON-OFF",    "OFF-ON",    "ON-1/2",      "ON-1/4",
+    const char* captions[] = {"UP",        "DOWN",      "ON",          "OFF",        "UP-L",   "UP-H",
+                              "DOWN-H",    "DOWN-L",    "ON-OFF",      "OFF-ON",     "ON-1/2", "ON-1/4",
                               "UP-L(1/4)", "UP-H(1/4)", "DOWN-H(1/4)", "DOWN-L(1/4)"};
-    const char* holders[] = {"UP",    "DOWN",  "ON_",  "OFF",  "UPLM", "UPMH",   "DOWNHM", "DOWNML",
+    const char* holders[] = {"UP",    "DOWN",  "ON_",  "OFF",  "UPLM", "UPMH", "DOWNHM", "DOWNML",
                              "ONOFF", "OFFON", "ONHF", "ONQT", "UPQL", "UPQH", "DOWNQH", "DOWNQL"};
     const char* texts = "0123456789:;<=>?";
     for (int i = 0; i < 16; ++i)
-        QTest::addRow("%s", captions[i]) << i << (i < 10) << QString(QChar(texts[i])) << captions[i]
-                                         << holders[i];
+        QTest::addRow("%s", captions[i])
+            << i << (i < 10) << QString(QChar(texts[i])) << captions[i] << holders[i];
 }
 
 void TestElementCode::elementForms()

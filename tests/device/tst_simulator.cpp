@@ -1,3 +1,4 @@
+#include "SimulatorProcess.h"
 #include "chart/PatternTable.h"
 #include "files/PatternFile.h"
 
@@ -16,24 +17,10 @@ class SimulatorRun
 public:
     explicit SimulatorRun(const QStringList& arguments)
     {
-        m_process.start(QStringLiteral(TRV_SIMULATOR), arguments);
-        const QDeadlineTimer deadline(10000);
-        while (!m_process.canReadLine() && !deadline.hasExpired())
-            m_process.waitForReadyRead(int(deadline.remainingTime()));
-        const QByteArray first = m_process.readLine().trimmed();
-        if (!first.startsWith("DEVICE="))
+        if (!m_simulator.start(arguments))
             return;
-        m_port.setPortName(QString::fromLocal8Bit(first.mid(7)));
+        m_port.setPortName(m_simulator.device());
         openPort();
-    }
-
-    ~SimulatorRun()
-    {
-        m_port.close();
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished();
-        }
     }
 
     bool opened() const { return m_opened; }
@@ -43,7 +30,7 @@ public:
         m_opened = m_port.open(QIODevice::ReadWrite) && m_port.setBaudRate(57600) &&
                    m_port.setFlowControl(QSerialPort::NoFlowControl);
     }
-    QProcess& process() { return m_process; }
+    QProcess& process() { return m_simulator.process(); }
 
     // Writes each part as a write of its own.
     void send(const QList<QByteArray>& parts)
@@ -78,14 +65,11 @@ public:
     int stop()
     {
         m_port.close();
-        m_process.terminate();
-        if (!m_process.waitForFinished(10000) || m_process.exitStatus() != QProcess::NormalExit)
-            return -1;
-        return m_process.exitCode();
+        return m_simulator.stop();
     }
 
 private:
-    QProcess m_process;
+    SimulatorProcess m_simulator;
     QSerialPort m_port;
     bool m_opened = false;
 };

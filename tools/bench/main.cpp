@@ -56,8 +56,9 @@ Run measure(const QStringList& simulatorOptions, int transfers)
         QFile::copy(pictures.filePath(name), folder.filePath(name));
 
     SimulatorProcess simulator;
-    if (!simulator.start(QStringList{QStringLiteral("--output"), folder.filePath(QStringLiteral("received.txt"))} +
-                         simulatorOptions)) {
+    if (!simulator.start(
+            QStringList{QStringLiteral("--output"), folder.filePath(QStringLiteral("received.txt"))} +
+            simulatorOptions)) {
         std::fprintf(stderr, "%s\n", qPrintable(simulator.errorString()));
         run.failures = transfers;
         return run;
@@ -78,12 +79,11 @@ Run measure(const QStringList& simulatorOptions, int transfers)
         // so the measurement adds no wake-ups of its own.
         QEventLoop loop;
         QElapsedTimer clock;
-        const auto connection =
-            QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &loop,
-                             [&] {
-                                 if (form.state().BusyFlag == QLatin1String("0"))
-                                     loop.quit();
-                             });
+        const auto connection = QObject::connect(QAbstractEventDispatcher::instance(),
+                                                 &QAbstractEventDispatcher::aboutToBlock, &loop, [&] {
+                                                     if (form.state().BusyFlag == QLatin1String("0"))
+                                                         loop.quit();
+                                                 });
         clock.start();
         write->click();
         loop.exec();
@@ -146,8 +146,8 @@ void report(const char* title, const Run& run)
     std::vector<double> sorted = run.seconds;
     std::sort(sorted.begin(), sorted.end());
     const double median = sorted[sorted.size() / 2];
-    std::printf("%s: %zu transfers, %d failed; median %.1f ms, min %.1f ms, max %.1f ms\n", title, sorted.size(),
-                run.failures, median * 1e3, sorted.front() * 1e3, sorted.back() * 1e3);
+    std::printf("%s: %zu transfers, %d failed; median %.1f ms, min %.1f ms, max %.1f ms\n", title,
+                sorted.size(), run.failures, median * 1e3, sorted.front() * 1e3, sorted.back() * 1e3);
 }
 
 } // namespace
@@ -181,8 +181,8 @@ int main(int argc, char* argv[])
         std::vector<double> sorted = paced.seconds;
         std::sort(sorted.begin(), sorted.end());
         const double median = sorted[sorted.size() / 2];
-        std::printf("  wire time %.3f s, transfer %.3f s: %+.1f %% (target: within 5 %%)\n", WireSeconds, median,
-                    (median / WireSeconds - 1) * 100);
+        std::printf("  wire time %.3f s, transfer %.3f s: %+.1f %% (target: within 5 %%)\n", WireSeconds,
+                    median, (median / WireSeconds - 1) * 100);
     }
     return unpaced.failures + paced.failures == 0 ? 0 : 1;
 }

@@ -40,12 +40,7 @@ public:
     static QString printable(const QByteArray& bytes);
 
 private:
-    enum class Expecting
-    {
-        Erase,
-        StepCount,
-        Record
-    };
+    enum class Expecting { Erase, StepCount, Record };
 
     void handle(const QByteArray& message, Step& step);
     void handleErase(Step& step);

@@ -18,8 +18,9 @@ bool SimulatorProcess::start(const QStringList& arguments)
         m_process.waitForReadyRead(int(qMin<qint64>(deadline.remainingTime(), 100)));
     const QByteArray first = m_process.readLine().trimmed();
     if (!first.startsWith("DEVICE=")) {
-        m_error = QStringLiteral("the simulator named no terminal: %1 %2")
-                      .arg(QString::fromLocal8Bit(first), QString::fromLocal8Bit(m_process.readAllStandardError()));
+        m_error =
+            QStringLiteral("the simulator named no terminal: %1 %2")
+                .arg(QString::fromLocal8Bit(first), QString::fromLocal8Bit(m_process.readAllStandardError()));
         return false;
     }
     m_device = QString::fromLocal8Bit(first.mid(7));

@@ -25,6 +25,8 @@ public:
     QByteArray errors();
     // Ends the simulator; its exit code, or -1 when it did not end normally.
     int stop();
+    // The running program, for its output and exit status.
+    QProcess& process() { return m_process; }
     QString errorString() const { return m_error; }
 
 private:

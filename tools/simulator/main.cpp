@@ -44,12 +44,7 @@ constexpr auto SpinAfterActivity = 5ms;
 
 namespace {
 
-enum ExitStatus
-{
-    Clean = 0,
-    Faulty = 1,
-    BadStart = 2
-};
+enum ExitStatus { Clean = 0, Faulty = 1, BadStart = 2 };
 
 struct Options
 {
