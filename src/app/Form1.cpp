@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 
+#include "app/ControlFactory.h"
 #include "app/Controls.h"
 #include "app/Layout.h"
 #include "app/MessageBoxes.h"
@@ -8,66 +9,14 @@
 #include "chart/EndMarker.h"
 #include "device/TransferProtocol.h"
 
-#include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QImageReader>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
-
-namespace {
-
-const QString FontFace = QStringLiteral("ＭＳ Ｐゴシック");
-
-// Where the designer's face is missing, a proportional Japanese Gothic stands in.
-void installFontFallback()
-{
-    static bool installed = false;
-    if (installed)
-        return;
-    installed = true;
-    QFont::insertSubstitutions(FontFace, {QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"),
-                                          QStringLiteral("MS PGothic"), QStringLiteral("Noto Sans CJK JP"),
-                                          QStringLiteral("VL PGothic"), QStringLiteral("IPAGothic")});
-}
-
-QFont fontOf(const Layout::Font& spec)
-{
-    QFont font(FontFace);
-    font.setPixelSize(pointsToPixels(spec.points));
-    font.setWeight(spec.bold ? QFont::Bold : QFont::Normal);
-    return font;
-}
-
-QColor colourOf(quint32 value, const QPalette& system)
-{
-    switch (value) {
-    case Layout::SystemWindowText:
-        return system.color(QPalette::WindowText);
-    case Layout::SystemWindowBackground:
-        return system.color(QPalette::Base);
-    default:
-        return QColor::fromRgb(QRgb(value));
-    }
-}
-
-bool drawnOnContainer(Layout::Kind kind)
-{
-    using K = Layout::Kind;
-    return kind == K::Shape || kind == K::RoundedShape || kind == K::Label || kind == K::Image;
-}
-
-QString itemText(const char* prefix, int number)
-{
-    return QString::fromUtf8(prefix) + QString::number(number);
-}
-
-} // namespace
 
 Form1::Form1(const QString& programFolder, MessageBoxes& boxes, QWidget* parent)
     : QWidget(parent), m_programFolder(programFolder), m_boxes(boxes)
@@ -77,7 +26,7 @@ Form1::Form1(const QString& programFolder, MessageBoxes& boxes, QWidget* parent)
     setWindowTitle(QStringLiteral("TRV5KB Programmer"));
     setWindowIcon(QIcon(QStringLiteral(":/embedded/icon.png")));
     setFixedSize(pixelRect(Layout::ClientArea).size());
-    setFont(fontOf(Layout::DefaultFont));
+    setFont(layoutFont(Layout::DefaultFont));
     QPalette background = palette();
     background.setColor(QPalette::Window, QColor::fromRgb(Layout::Navy));
     setPalette(background);
@@ -93,91 +42,12 @@ Form1::~Form1() = default;
 
 void Form1::buildControls()
 {
-    const QPalette system = QApplication::palette();
-    auto colour = [&](quint32 value) { return colourOf(value, system); };
-
-    auto create = [&](const Layout::Control& spec, QWidget* parent, double dx, double dy) {
-        using K = Layout::Kind;
-        const RectPt rect{spec.rect.left - dx, spec.rect.top - dy, spec.rect.width, spec.rect.height};
-        const QString caption = QString::fromUtf8(spec.caption);
-        QWidget* widget = nullptr;
-        QPalette pal = parent->palette();
-        switch (spec.kind) {
-        case K::Shape:
-        case K::RoundedShape: {
-            auto* shape = new ShapeWidget(spec.kind == K::RoundedShape, parent);
-            if (spec.back)
-                shape->setFillColor(colour(*spec.back));
-            if (spec.border)
-                shape->setBorderColor(colour(*spec.border));
-            shape->setRectPt(rect);
-            widget = shape;
-            break;
-        }
-        case K::Label:
-        case K::Image:
-        case K::PictureBox: {
-            auto* label = new ClickLabel(caption, parent);
-            label->setAlignment((spec.align == Layout::Align::Center ? Qt::AlignHCenter : Qt::AlignLeft) |
-                                Qt::AlignTop);
-            label->setMargin(0);
-            widget = label;
-            break;
-        }
-        case K::PushButton:
-            widget = new QPushButton(caption, parent);
-            if (spec.back)
-                pal.setColor(QPalette::Button, colour(*spec.back));
-            break;
-        case K::ComboBox: {
-            auto* box = new QComboBox(parent);
-            box->setEditable(true);
-            box->setInsertPolicy(QComboBox::NoInsert);
-            for (int n = 1; n <= spec.listCount; ++n)
-                box->addItem(itemText(spec.listPrefix, n));
-            box->setEditText(caption);
-            if (spec.back) {
-                pal.setColor(QPalette::Base, colour(*spec.back));
-                pal.setColor(QPalette::Button, colour(*spec.back));
-            }
-            if (spec.fore)
-                pal.setColor(QPalette::Text, colour(*spec.fore));
-            widget = box;
-            break;
-        }
-        case K::OptionButton: {
-            auto* option = new QRadioButton(caption, parent);
-            option->setChecked(spec.checked);
-            widget = option;
-            break;
-        }
-        case K::Frame:
-            widget = new QGroupBox(caption, parent);
-            break;
-        }
-        widget->setObjectName(QString::fromLatin1(spec.name));
-        if (spec.kind != K::Shape && spec.kind != K::RoundedShape) {
-            if (spec.back && spec.kind != K::PushButton && spec.kind != K::ComboBox) {
-                pal.setColor(QPalette::Window, colour(*spec.back));
-                widget->setAutoFillBackground(true);
-            }
-            if (spec.fore && spec.kind != K::ComboBox)
-                pal.setColor(QPalette::WindowText, colour(*spec.fore));
-            widget->setPalette(pal);
-            widget->setFont(fontOf(spec.font.points > 0 ? spec.font : Layout::DefaultFont));
-            widget->setGeometry(pixelRect(rect));
-        }
-        if (spec.toolTip)
-            widget->setToolTip(QString::fromUtf8(spec.toolTip));
-        return widget;
-    };
-
     auto createContainer = [&](Layout::Container container, QWidget* parent, double dx, double dy,
                                auto&& betweenPasses) {
         for (bool onSurface : {true, false}) {
             for (const Layout::Control& spec : Layout::controls())
                 if (spec.container == container && drawnOnContainer(spec.kind) == onSurface)
-                    create(spec, parent, dx, dy);
+                    createControl(spec, parent, dx, dy);
             if (onSurface)
                 betweenPasses();
         }
@@ -190,7 +60,7 @@ void Form1::buildControls()
             cell->setObjectName(QStringLiteral("Picture1(%1)").arg(i));
             cell->setAutoFillBackground(true);
             QPalette pal = cell->palette();
-            pal.setColor(QPalette::Window, colour(Layout::SystemWindowBackground));
+            pal.setColor(QPalette::Window, layoutColour(Layout::SystemWindowBackground));
             cell->setPalette(pal);
             cell->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             cell->setGeometry(pixelRect(Layout::gridCell(i)));

@@ -6,6 +6,7 @@
 #include "edit/Choices.h"
 
 #include <QAbstractButton>
+#include <QButtonGroup>
 #include <QComboBox>
 
 namespace {
@@ -34,13 +35,6 @@ constexpr RangeBox RangeBoxes[] = {{"Combo2", &WindowState::BatchChannel},
                                    {"Combo3", &WindowState::BatchFromStep},
                                    {"Combo4", &WindowState::BatchToStep}};
 
-constexpr struct
-{
-    const char* name;
-    EditingMode mode;
-} ModeOptions[] = {
-    {"Option1", EditingMode::Normal}, {"Option2", EditingMode::SamePattern}, {"Option3", EditingMode::Batch}};
-
 } // namespace
 
 void Form1::connectEditing()
@@ -53,9 +47,8 @@ void Form1::connectEditing()
         connect(control<QAbstractButton>(row.batchButton), &QAbstractButton::clicked, this,
                 [this, &row] { paletteClick(row, PaletteKind::Batch); });
     }
-    for (const auto& option : ModeOptions)
-        connect(control<QAbstractButton>(option.name), &QAbstractButton::clicked, this,
-                [this, mode = option.mode] { Option_Click(mode); });
+    connect(findChild<QButtonGroup*>(QStringLiteral("EditModeOptions")), &QButtonGroup::idClicked, this,
+            [this](int mode) { Option_Click(EditingMode(mode)); });
     // Only an item chosen from the list counts; text typed into a box and not chosen changes nothing.
     for (const RangeBox& box : RangeBoxes) {
         auto* combo = control<QComboBox>(box.name);
