@@ -30,12 +30,12 @@ void installFontFallback()
                                           QStringLiteral("VL PGothic"), QStringLiteral("IPAGothic")});
 }
 
-QFont layoutFont(const Layout::Font& spec)
+QFont layoutFont(const Layout::Font& font)
 {
-    QFont font(FontFace);
-    font.setPixelSize(pointsToPixels(spec.points));
-    font.setWeight(spec.bold ? QFont::Bold : QFont::Normal);
-    return font;
+    QFont result(FontFace);
+    result.setPixelSize(pointsToPixels(font.points));
+    result.setWeight(font.bold ? QFont::Bold : QFont::Normal);
+    return result;
 }
 
 QColor layoutColour(quint32 value)
@@ -56,21 +56,21 @@ bool drawnOnContainer(Layout::Kind kind)
     return kind == K::Shape || kind == K::RoundedShape || kind == K::Label || kind == K::Image;
 }
 
-QWidget* createControl(const Layout::Control& spec, QWidget* parent, double dx, double dy)
+QWidget* createControl(const Layout::Control& row, QWidget* parent, double dx, double dy)
 {
     using K = Layout::Kind;
-    const RectPt rect{spec.rect.left - dx, spec.rect.top - dy, spec.rect.width, spec.rect.height};
-    const QString caption = QString::fromUtf8(spec.caption);
+    const RectPt rect{row.rect.left - dx, row.rect.top - dy, row.rect.width, row.rect.height};
+    const QString caption = QString::fromUtf8(row.caption);
     QWidget* widget = nullptr;
     QPalette pal = parent->palette();
-    switch (spec.kind) {
+    switch (row.kind) {
     case K::Shape:
     case K::RoundedShape: {
-        auto* shape = new ShapeWidget(spec.kind == K::RoundedShape, parent);
-        if (spec.back)
-            shape->setFillColor(layoutColour(*spec.back));
-        if (spec.border)
-            shape->setBorderColor(layoutColour(*spec.border));
+        auto* shape = new ShapeWidget(row.kind == K::RoundedShape, parent);
+        if (row.back)
+            shape->setFillColor(layoutColour(*row.back));
+        if (row.border)
+            shape->setBorderColor(layoutColour(*row.border));
         shape->setRectPt(rect);
         widget = shape;
         break;
@@ -79,7 +79,7 @@ QWidget* createControl(const Layout::Control& spec, QWidget* parent, double dx, 
     case K::Image:
     case K::PictureBox: {
         auto* label = new ClickLabel(caption, parent);
-        label->setAlignment((spec.align == Layout::Align::Center ? Qt::AlignHCenter : Qt::AlignLeft) |
+        label->setAlignment((row.align == Layout::Align::Center ? Qt::AlignHCenter : Qt::AlignLeft) |
                             Qt::AlignTop);
         label->setMargin(0);
         widget = label;
@@ -87,28 +87,28 @@ QWidget* createControl(const Layout::Control& spec, QWidget* parent, double dx, 
     }
     case K::PushButton:
         widget = new QPushButton(caption, parent);
-        if (spec.back)
-            pal.setColor(QPalette::Button, layoutColour(*spec.back));
+        if (row.back)
+            pal.setColor(QPalette::Button, layoutColour(*row.back));
         break;
     case K::ComboBox: {
         auto* box = new QComboBox(parent);
         box->setEditable(true);
         box->setInsertPolicy(QComboBox::NoInsert);
-        for (int n = 1; n <= spec.listCount; ++n)
-            box->addItem(itemText(spec.listPrefix, n));
+        for (int n = 1; n <= row.listCount; ++n)
+            box->addItem(itemText(row.listPrefix, n));
         box->setEditText(caption);
-        if (spec.back) {
-            pal.setColor(QPalette::Base, layoutColour(*spec.back));
-            pal.setColor(QPalette::Button, layoutColour(*spec.back));
+        if (row.back) {
+            pal.setColor(QPalette::Base, layoutColour(*row.back));
+            pal.setColor(QPalette::Button, layoutColour(*row.back));
         }
-        if (spec.fore)
-            pal.setColor(QPalette::Text, layoutColour(*spec.fore));
+        if (row.fore)
+            pal.setColor(QPalette::Text, layoutColour(*row.fore));
         widget = box;
         break;
     }
     case K::OptionButton: {
         auto* option = new QRadioButton(caption, parent);
-        option->setChecked(spec.checked);
+        option->setChecked(row.checked);
         widget = option;
         break;
     }
@@ -116,19 +116,19 @@ QWidget* createControl(const Layout::Control& spec, QWidget* parent, double dx, 
         widget = new QGroupBox(caption, parent);
         break;
     }
-    widget->setObjectName(QString::fromLatin1(spec.name));
-    if (spec.kind != K::Shape && spec.kind != K::RoundedShape) {
-        if (spec.back && spec.kind != K::PushButton && spec.kind != K::ComboBox) {
-            pal.setColor(QPalette::Window, layoutColour(*spec.back));
+    widget->setObjectName(QString::fromLatin1(row.name));
+    if (row.kind != K::Shape && row.kind != K::RoundedShape) {
+        if (row.back && row.kind != K::PushButton && row.kind != K::ComboBox) {
+            pal.setColor(QPalette::Window, layoutColour(*row.back));
             widget->setAutoFillBackground(true);
         }
-        if (spec.fore && spec.kind != K::ComboBox)
-            pal.setColor(QPalette::WindowText, layoutColour(*spec.fore));
+        if (row.fore && row.kind != K::ComboBox)
+            pal.setColor(QPalette::WindowText, layoutColour(*row.fore));
         widget->setPalette(pal);
-        widget->setFont(layoutFont(spec.font.points > 0 ? spec.font : Layout::DefaultFont));
+        widget->setFont(layoutFont(row.font.points > 0 ? row.font : Layout::DefaultFont));
         widget->setGeometry(pixelRect(rect));
     }
-    if (spec.toolTip)
-        widget->setToolTip(QString::fromUtf8(spec.toolTip));
+    if (row.toolTip)
+        widget->setToolTip(QString::fromUtf8(row.toolTip));
     return widget;
 }

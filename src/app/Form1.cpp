@@ -45,9 +45,9 @@ void Form1::buildControls()
     auto createContainer = [&](Layout::Container container, QWidget* parent, double dx, double dy,
                                auto&& betweenPasses) {
         for (bool onSurface : {true, false}) {
-            for (const Layout::Control& spec : Layout::controls())
-                if (spec.container == container && drawnOnContainer(spec.kind) == onSurface)
-                    createControl(spec, parent, dx, dy);
+            for (const Layout::Control& row : Layout::controls())
+                if (row.container == container && drawnOnContainer(row.kind) == onSurface)
+                    createControl(row, parent, dx, dy);
             if (onSurface)
                 betweenPasses();
         }
