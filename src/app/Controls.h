@@ -25,10 +25,8 @@ public:
     std::optional<QColor> fillColor() const { return m_fill; }
     void setBorderColor(std::optional<QColor> colour);
     std::optional<QColor> borderColor() const { return m_border; }
-    bool isRounded() const { return m_rounded; }
 
     void setRectPt(const RectPt& rect);
-    RectPt rectPt() const { return m_rect; }
     double left() const { return m_rect.left; }
     double top() const { return m_rect.top; }
     double widthPt() const { return m_rect.width; }

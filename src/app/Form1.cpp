@@ -100,11 +100,11 @@ void Form1::buildControls()
 
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
-    m_timer1->setInterval(15000);
+    m_timer1->setInterval(TransferProtocol::TimeoutMs);
     m_timer1->setSingleShot(true);
     m_timer2 = new QTimer(this);
     m_timer2->setObjectName(QStringLiteral("Timer2"));
-    m_timer2->setInterval(250);
+    m_timer2->setInterval(TransferProtocol::BlinkIntervalMs);
 }
 
 bool Form1::Form_Load()
