@@ -7,8 +7,9 @@
 // The reader takes fields in file order, wherever the line ends fall, so a
 // file written on one line or with other line ends loads the same. It is
 // strict about everything the writer can never produce (control bytes, stray
-// quotes, extra values), because such a file is damaged or not a pattern file
-// at all, and loading it would silently put wrong values into the chart.
+// quotes, overlong fields), because such a file is damaged or not a pattern
+// file at all, and loading it would silently put wrong values into the chart.
+// Reading ends with the step count, so nothing after it is looked at.
 namespace {
 
 constexpr int ChartFields = PatternTable::UsedSteps * PatternTable::UsedChannels;
@@ -47,11 +48,18 @@ ElementCode unquotedValue(QByteArrayView field)
     return ElementCode::text(QString::fromLatin1(field));
 }
 
+// A step count written between quotes still counts when it is a number.
 std::optional<qint16> stepCountOf(const ElementCode& value)
 {
-    if (!value.isNumber())
-        return std::nullopt;
-    const double number = value.numberValue();
+    double number = 0;
+    if (value.isNumber()) {
+        number = value.numberValue();
+    } else {
+        bool isNumber = false;
+        number = value.isText() ? value.textValue().trimmed().toDouble(&isNumber) : 0;
+        if (!isNumber)
+            return std::nullopt;
+    }
     if (number < -32768 || number > 32767 || std::floor(number) != number)
         return std::nullopt;
     return qint16(number);
@@ -65,8 +73,8 @@ public:
     PatternFileResult read();
 
 private:
+    void take(const ElementCode& value);
     // Each returns false with m_error set when the file is refused.
-    bool take(const ElementCode& value);
     bool readQuoted(ElementCode& value);
     bool readUnquoted(ElementCode& value);
     bool failOnLine(const QString& why);
@@ -85,19 +93,14 @@ private:
     QString m_error;
 };
 
-bool FieldReader::take(const ElementCode& value)
+void FieldReader::take(const ElementCode& value)
 {
     if (m_fieldCount < ChartFields)
         m_content.chart.at(m_fieldCount / PatternTable::UsedChannels,
                            m_fieldCount % PatternTable::UsedChannels) = value;
-    else if (m_fieldCount == ChartFields)
+    else
         m_stepField = value;
-    else {
-        m_error = damaged(QStringLiteral("値が多すぎます"));
-        return false;
-    }
     ++m_fieldCount;
-    return true;
 }
 
 bool FieldReader::failOnLine(const QString& why)
@@ -159,11 +162,11 @@ PatternFileResult FieldReader::read()
     // separator; a line holding nothing carries no field, so blank lines
     // (such as trailing ones) are harmless.
     bool fieldDue = false;
-    while (true) {
+    while (m_fieldCount <= ChartFields) {
         skipBlanks();
         if (atEnd() || isLineEnd(m_bytes[m_pos])) {
-            if (fieldDue && !take({}))
-                return {std::nullopt, m_error};
+            if (fieldDue)
+                take({});
             fieldDue = false;
             if (atEnd())
                 break;
@@ -172,8 +175,9 @@ PatternFileResult FieldReader::read()
         }
         ElementCode value;
         const bool read = m_bytes[m_pos] == '"' ? readQuoted(value) : readUnquoted(value);
-        if (!read || !take(value))
+        if (!read)
             return {std::nullopt, m_error};
+        take(value);
         fieldDue = !atEnd() && m_bytes[m_pos] == ',';
         if (fieldDue)
             ++m_pos;

@@ -1,18 +1,33 @@
 #include "files/PatternFile.h"
 
+#include <QLocale>
 #include <QSaveFile>
 #include <cmath>
 
 namespace {
 
+// Numbers are written in plain decimal form, so that 100000 reads as it was
+// typed. Only a magnitude far outside anything a chart holds would make that
+// longer than the reader takes; such a number keeps the exponent form, which
+// reads back as the same value.
+QByteArray numberField(double number)
+{
+    if (number == 0)
+        return "0"; // also for -0
+    QByteArray plain = QByteArray::number(number, 'f', QLocale::FloatingPointShortest);
+    if (plain.size() <= MaxPatternFieldBytes)
+        return plain;
+    return QByteArray::number(number, 'g', QLocale::FloatingPointShortest);
+}
+
 void appendField(QByteArray& out, const ElementCode& value)
 {
     if (value.isText()) {
         out += '"';
-        out += value.toText().toLatin1();
+        out += value.textValue().toLatin1();
         out += '"';
-    } else {
-        out += value.toText().toLatin1();
+    } else if (value.isNumber()) {
+        out += numberField(value.numberValue());
     }
 }
 
