@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -94,6 +95,11 @@ QWidget* createControl(const Layout::Control& row, QWidget* parent, double dx, d
         auto* box = new QComboBox(parent);
         box->setEditable(true);
         box->setInsertPolicy(QComboBox::NoInsert);
+        // Only an item chosen from the list is a choice. Left to itself the box would also take
+        // typed text that names an item, on Enter or when the focus leaves it.
+        box->setCompleter(nullptr);
+        QObject::disconnect(box->lineEdit(), &QLineEdit::returnPressed, box, nullptr);
+        QObject::disconnect(box->lineEdit(), &QLineEdit::editingFinished, box, nullptr);
         for (int n = 1; n <= row.listCount; ++n)
             box->addItem(itemText(row.listPrefix, n));
         box->setEditText(caption);

@@ -1,5 +1,6 @@
 #include "app/Controls.h"
 
+#include <QComboBox>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -55,4 +56,10 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         emit clicked();
+}
+
+void showInComboBox(QComboBox* box, const QString& text)
+{
+    box->setCurrentIndex(box->findText(text));
+    box->setEditText(text);
 }

@@ -58,3 +58,9 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
+
+class QComboBox;
+
+// Shows a value in an editable combo box, with its list item current when the
+// list holds it, so the open list marks the value that is shown.
+void showInComboBox(QComboBox* box, const QString& text);

@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QLineEdit>
 
 namespace {
 
@@ -50,15 +51,26 @@ void Form1::connectEditing()
     connect(findChild<QButtonGroup*>(QStringLiteral("EditModeOptions")), &QButtonGroup::idClicked, this,
             [this](int mode) { Option_Click(EditingMode(mode)); });
     // Only an item chosen from the list counts; text typed into a box and not chosen changes nothing.
+    // Once the user is done with a box it shows the value in use again, so a pick refused during
+    // a transfer or text never chosen cannot pass for the value the chart and the controller get.
     for (const RangeBox& box : RangeBoxes) {
         auto* combo = control<QComboBox>(box.name);
-        connect(combo, &QComboBox::activated, this, [this, combo, range = box.range](int index) {
+        const auto showInUse = [this, combo, range = box.range] {
+            showInComboBox(combo, QString::number(m_state.*range + 1));
+        };
+        connect(combo, &QComboBox::activated, this, [this, combo, range = box.range, showInUse](int index) {
             rangeBox_Click(range, combo->itemText(index));
+            showInUse();
         });
+        connect(combo->lineEdit(), &QLineEdit::editingFinished, this, showInUse);
     }
     auto* combo1 = control<QComboBox>("Combo1");
-    connect(combo1, &QComboBox::activated, this,
-            [this, combo1](int index) { Combo1_Click(combo1->itemText(index)); });
+    const auto showStepCount = [this, combo1] { showInComboBox(combo1, QString::number(m_state.StepCount)); };
+    connect(combo1, &QComboBox::activated, this, [combo1, this, showStepCount](int index) {
+        Combo1_Click(combo1->itemText(index));
+        showStepCount();
+    });
+    connect(combo1->lineEdit(), &QLineEdit::editingFinished, this, showStepCount);
     for (int group = 0; group < int(std::size(GroupTabs)); ++group)
         connect(control<ClickLabel>(GroupTabs[group].label), &ClickLabel::clicked, this,
                 [this, group] { groupLabel_Click(group); });

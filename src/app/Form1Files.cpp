@@ -1,3 +1,4 @@
+#include "app/Controls.h"
 #include "app/Form1.h"
 #include "app/MessageBoxes.h"
 #include "files/PatternFile.h"
@@ -90,7 +91,7 @@ void Form1::loadSlot(const PatternSlot& slot)
     }
     m_state.PatternData = result.content->chart;
     m_state.StepCount = result.content->stepCount;
-    m_combo1->setEditText(QString::number(m_state.StepCount));
+    showInComboBox(m_combo1, QString::number(m_state.StepCount));
     if (m_state.CurrentPage == 0 || m_state.CurrentPage == 1) {
         DrawPage(m_state.CurrentPage);
         PlaceEndMarker(m_state.CurrentPage);

@@ -1,3 +1,4 @@
+#include "app/Controls.h"
 #include "app/Form1.h"
 #include "app/MessageBoxes.h"
 #include "device/CommControl.h"
@@ -53,8 +54,12 @@ void Form1::configurePort()
 
 void Form1::Comportbox_Click()
 {
-    if (!StatusReset())
+    // A pick refused during a transfer leaves the port in use showing, which is also what
+    // shutdown stores.
+    if (!StatusReset()) {
+        showInComboBox(m_comportbox, m_state.PortName);
         return;
+    }
     if (mscPort->PortOpen())
         mscPort->setPortOpen(false);
     configurePort();

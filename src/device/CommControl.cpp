@@ -46,7 +46,7 @@ void CommControl::setSettingsFile(const QString& settingsFile)
 bool CommControl::setCommPort(qint16 newPort)
 {
     if (opened)
-        return fail(Failure::PortIsOpen, QStringLiteral("The port cannot change while it is open"));
+        return fail(Failure::PortIsOpen, QStringLiteral("ポートを開いている間はポートを変えられません"));
     port = newPort;
     return true;
 }
@@ -85,7 +85,8 @@ bool CommControl::setSettings(const QString& settings)
     if (!parsed) {
         return fail(
             Failure::BadSettings,
-            QStringLiteral("Line settings \"%1\" are not baud,parity,data bits,stop bits").arg(settings));
+            QStringLiteral("通信設定「%1」は「速度,パリティ,データビット,ストップビット」の形ではありません")
+                .arg(settings));
     }
     settingsText = settings;
     line = *parsed;
@@ -95,7 +96,8 @@ bool CommControl::setSettings(const QString& settings)
 bool CommControl::setHandshaking(int mode)
 {
     if (mode < 0 || mode > 3)
-        return fail(Failure::BadSettings, QStringLiteral("Handshaking %1 is not 0 to 3").arg(mode));
+        return fail(Failure::BadSettings,
+                    QStringLiteral("フロー制御 %1 は 0 から 3 のどれでもありません").arg(mode));
     handshaking = mode;
     return !opened || applyLineSettings();
 }
@@ -141,7 +143,7 @@ bool CommControl::applyLineSettings()
                          serial.setDataBits(line.dataBits) && serial.setStopBits(line.stopBits) &&
                          serial.setFlowControl(flow);
     if (!applied) {
-        const QString reason = QStringLiteral("%1: the line refused \"%2\": %3")
+        const QString reason = QStringLiteral("%1: 通信設定「%2」を受け付けません: %3")
                                    .arg(portLabel(), settingsText, serial.errorString());
         serial.clearError();
         return fail(Failure::BadSettings, reason);
@@ -169,7 +171,7 @@ bool CommControl::setPortOpen(bool open)
         return true;
     device = deviceName();
     if (device.isEmpty())
-        return fail(Failure::NoPort, QStringLiteral("No serial port is chosen"));
+        return fail(Failure::NoPort, QStringLiteral("ポートが選ばれていません"));
     serial.setPortName(device);
     if (!applyLineSettings())
         return false;
@@ -198,7 +200,7 @@ void CommControl::closePort()
 bool CommControl::Output(const QByteArray& data)
 {
     if (!opened)
-        return fail(Failure::NotOpen, QStringLiteral("The port is not open"));
+        return fail(Failure::NotOpen, QStringLiteral("ポートが開いていません"));
     if (serial.write(data) != data.size())
         return fail(Failure::DeviceLost, QStringLiteral("%1: %2").arg(portLabel(), serial.errorString()));
     // Hand the bytes to the device now rather than on the next round of the event loop.
@@ -209,7 +211,7 @@ bool CommControl::Output(const QByteArray& data)
 QByteArray CommControl::Input()
 {
     if (!opened) {
-        fail(Failure::NotOpen, QStringLiteral("The port is not open"));
+        fail(Failure::NotOpen, QStringLiteral("ポートが開いていません"));
         return {};
     }
     return inputLength > 0 ? serial.read(inputLength) : serial.readAll();
@@ -267,7 +269,7 @@ void CommControl::onErrorOccurred(QSerialPort::SerialPortError error)
     if (!opened || !lineLost)
         return;
     const QString reason =
-        QStringLiteral("%1: the line was lost (%2)").arg(portLabel(), serial.errorString());
+        QStringLiteral("%1: 回線が切れました（%2）").arg(portLabel(), serial.errorString());
     closePort();
     fail(Failure::DeviceLost, reason);
     emit portFailed(reason);

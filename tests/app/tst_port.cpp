@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QTest>
 
 #ifdef Q_OS_UNIX
@@ -26,6 +27,7 @@ private slots:
     void startUp();
     void pickWhenIdle();
     void pickWhileBusy();
+    void typedNameIsNoPick();
     void shutdownStores_data();
     void shutdownStores();
     void shutdownIgnoresFailedWrite();
@@ -116,6 +118,28 @@ void TestPort::pickWhileBusy()
     QCOMPARE(w.caption(), "処理中");
     QCOMPARE(w.form->state().PortName, "COM2");
     QCOMPARE(w.get<CommControl>("mscPort")->CommPort(), 2);
+    // The box goes back to the port in use, so shutdown does not store the refused pick.
+    QCOMPARE(w.get<QComboBox>("Comportbox")->currentText(), "COM2");
+    w.form->state().BusyFlag = "0";
+    w.form->close();
+    QCOMPARE(readFile(w.folder.filePath("Setting.ini")), QByteArray("[Setting]\r\ncomport=COM2\r\n"));
+}
+
+// Text typed into the box is no pick, even when it names a port; shutdown
+// still stores whatever the box shows.
+void TestPort::typedNameIsNoPick()
+{
+    StartedForm w;
+    writeFile(w.folder.filePath("Setting.ini"), "[Setting]\r\ncomport=COM2\r\n");
+    QVERIFY(w.start());
+    auto* box = w.get<QComboBox>("Comportbox");
+    box->lineEdit()->selectAll();
+    QTest::keyClicks(box->lineEdit(), "com7");
+    QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+    QCOMPARE(w.form->state().PortName, "COM2");
+    QCOMPARE(w.get<CommControl>("mscPort")->CommPort(), 2);
+    w.form->close();
+    QCOMPARE(readFile(w.folder.filePath("Setting.ini")), QByteArray("[Setting]\r\ncomport=com7\r\n"));
 }
 
 void TestPort::shutdownStores_data()
