@@ -31,6 +31,7 @@ public:
                    m_port.setFlowControl(QSerialPort::NoFlowControl);
     }
     QProcess& process() { return m_simulator.process(); }
+    QSerialPort& port() { return m_port; }
 
     // Writes each part as a write of its own.
     void send(const QList<QByteArray>& parts)
@@ -73,6 +74,18 @@ private:
     QSerialPort m_port;
     bool m_opened = false;
 };
+
+// Stops the simulator and checks its exit status and that its report holds the
+// violation, or nothing at all when none is expected.
+void stopAndCheckReport(SimulatorRun& simulator, const QString& violation)
+{
+    QCOMPARE(simulator.stop(), violation.isEmpty() ? 0 : 1);
+    const QString errors = QString::fromLocal8Bit(simulator.process().readAllStandardError());
+    if (violation.isEmpty())
+        QCOMPARE(errors, QString());
+    else
+        QVERIFY2(errors.startsWith("violation: ") && errors.contains(violation), qPrintable(errors));
+}
 
 QByteArray recordLine(const PatternTable& chart, int record)
 {
@@ -118,6 +131,8 @@ private slots:
     void repeatedTransfers();
     void exchanges_data();
     void exchanges();
+    void lineSettings_data();
+    void lineSettings();
 };
 
 void TestSimulator::wholeTransfer()
@@ -223,6 +238,8 @@ void TestSimulator::exchanges_data()
                                            << QByteArray("e\rs\r") << "no CR" << false;
     QTest::newRow("record before the step count") << QStringList{} << QByteArray("E\r|W|00012345678\r")
                                                   << QByteArray("e\r") << "before the step count" << false;
+    QTest::newRow("message before the reply") << QStringList{} << QByteArray("E\rS05\r")
+                                              << QByteArray("e\rs\r") << "sent before the reply" << false;
     QTest::newRow("stray bytes") << QStringList{} << QByteArray("xyz\r") << QByteArray()
                                  << "outside a message" << false;
 }
@@ -255,12 +272,46 @@ void TestSimulator::exchanges()
         QCOMPARE(process.exitCode(), 0);
         return;
     }
-    QCOMPARE(simulator.stop(), violation.isEmpty() ? 0 : 1);
-    const QString errors = QString::fromLocal8Bit(process.readAllStandardError());
-    if (violation.isEmpty())
-        QCOMPARE(errors, QString());
-    else
-        QVERIFY2(errors.startsWith("violation: ") && errors.contains(violation), qPrintable(errors));
+    stopAndCheckReport(simulator, violation);
+}
+
+// The simulator leaves the terminal at settings the controller does not use,
+// so a programmer that does not set the line up is caught.
+void TestSimulator::lineSettings_data()
+{
+    QTest::addColumn<QString>("setting");
+    QTest::addColumn<QString>("fault"); // empty: no fault
+
+    QTest::newRow("57,600 baud, 1 stop bit") << ""
+                                             << "";
+    QTest::newRow("9600 baud") << "baud"
+                               << "not 57,600 baud";
+    QTest::newRow("2 stop bits") << "stop"
+                                 << "2 stop bits";
+    QTest::newRow("hardware flow control") << "flow"
+                                           << "flow control on";
+}
+
+void TestSimulator::lineSettings()
+{
+    QFETCH(QString, setting);
+    QFETCH(QString, fault);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    SimulatorRun simulator({"--output", dir.filePath("received.txt")});
+    QVERIFY(simulator.opened());
+    QSerialPort& port = simulator.port();
+    if (setting == "baud")
+        QVERIFY(port.setBaudRate(9600));
+    else if (setting == "stop")
+        QVERIFY(port.setStopBits(QSerialPort::TwoStop));
+    else if (setting == "flow")
+        QVERIFY(port.setFlowControl(QSerialPort::HardwareControl));
+
+    simulator.send({"E\r"});
+    QCOMPARE(simulator.readThroughCR(300), QByteArray("e\r"));
+    stopAndCheckReport(simulator, fault.isEmpty() ? fault : "line settings at the erase message: " + fault);
 }
 
 QTEST_GUILESS_MAIN(TestSimulator)

@@ -7,10 +7,6 @@ constexpr int RecordCount = 400;
 constexpr int RecordsPerStep = 5;
 constexpr int CodesPerRecord = 8;
 
-bool isCommand(char byte)
-{
-    return byte == 'E' || byte == 'S' || byte == 'W';
-}
 bool isDigit(char byte)
 {
     return byte >= '0' && byte <= '9';
@@ -43,6 +39,11 @@ bool allOf(const QByteArray& bytes, int from, int to, bool (*test)(char))
 } // namespace
 
 ControllerSession::ControllerSession(Faults faults) : m_faults(faults) {}
+
+bool ControllerSession::isCommand(char byte)
+{
+    return byte == 'E' || byte == 'S' || byte == 'W';
+}
 
 ControllerSession::Step ControllerSession::feed(char byte)
 {

@@ -39,6 +39,9 @@ public:
     // Shows a message or a byte the way a user can read it: "S80\r".
     static QString printable(const QByteArray& bytes);
 
+    // E, S and W: the letters that begin a message.
+    static bool isCommand(char byte);
+
 private:
     enum class Expecting { Erase, StepCount, Record };
 

@@ -130,6 +130,28 @@ struct Line
     QString path;
 };
 
+// What is wrong with the line settings the programmer left on the terminal,
+// measured against 57,600 baud, 1 stop bit and no flow control; empty when
+// nothing is. A pseudo-terminal always keeps 8 data bits and no parity, so
+// those two cannot be checked here.
+QString lineSettingsFault(int slave)
+{
+    termios settings{};
+    if (tcgetattr(slave, &settings) != 0)
+        return QStringLiteral("the line settings cannot be read: %1")
+            .arg(QString::fromLocal8Bit(std::strerror(errno)));
+    QStringList faults;
+    if (cfgetispeed(&settings) != B57600 || cfgetospeed(&settings) != B57600)
+        faults += QStringLiteral("not 57,600 baud");
+    if (settings.c_cflag & CSTOPB)
+        faults += QStringLiteral("2 stop bits");
+    if ((settings.c_cflag & CRTSCTS) || (settings.c_iflag & (IXON | IXOFF)))
+        faults += QStringLiteral("flow control on");
+    if (faults.isEmpty())
+        return {};
+    return QStringLiteral("line settings at the erase message: ") + faults.join(QStringLiteral(", "));
+}
+
 std::optional<Line> openLine()
 {
     Line line;
@@ -144,9 +166,13 @@ std::optional<Line> openLine()
     termios settings{};
     if (line.slave < 0 || tcgetattr(line.slave, &settings) != 0)
         return std::nullopt;
+    // Raw, but at a speed and framing the controller does not use: a
+    // programmer that leaves the line as it finds it is caught at its first
+    // message.
     cfmakeraw(&settings);
-    cfsetispeed(&settings, B57600);
-    cfsetospeed(&settings, B57600);
+    settings.c_cflag |= CSTOPB;
+    cfsetispeed(&settings, B9600);
+    cfsetospeed(&settings, B9600);
     if (tcsetattr(line.slave, TCSANOW, &settings) != 0)
         return std::nullopt;
     if (fcntl(line.master, F_SETFL, fcntl(line.master, F_GETFL) | O_NONBLOCK) != 0)
@@ -170,6 +196,7 @@ private:
     {
         Clock::time_point due;
         QByteArray bytes;
+        int repliesWritten = 0; // received bytes: replies whole on the line when it was read
     };
 
     std::optional<Clock::time_point> nextDue() const;
@@ -192,6 +219,10 @@ private:
     Clock::time_point m_receiveLineFree;
     Clock::time_point m_lastActivity;
     Clock::time_point m_sendLineFree;
+
+    // Each message must wait for the reply to the one before it.
+    int m_repliesQueued = 0;
+    int m_repliesWritten = 0;
 
     int m_transfers = 0;
     int m_violations = 0;
@@ -287,7 +318,7 @@ bool Simulator::receive(Clock::time_point now)
         }
         for (ssize_t i = 0; i < got; ++i) {
             m_receiveLineFree = std::max(m_receiveLineFree, now) + m_byteTime;
-            m_incoming.push_back({m_receiveLineFree, QByteArray(1, buffer[i])});
+            m_incoming.push_back({m_receiveLineFree, QByteArray(1, buffer[i]), m_repliesWritten});
         }
     }
 }
@@ -297,7 +328,13 @@ void Simulator::handleDue(Clock::time_point now)
     while (!m_incoming.empty() && m_incoming.front().due <= now && !m_hungUp) {
         const Timed byte = m_incoming.front();
         m_incoming.pop_front();
-        const ControllerSession::Step step = m_session.feed(byte.bytes[0]);
+        ControllerSession::Step step = m_session.feed(byte.bytes[0]);
+        if (ControllerSession::isCommand(byte.bytes[0]) && byte.repliesWritten < m_repliesQueued)
+            step.violations += ControllerSession::printable(byte.bytes) +
+                               QStringLiteral(" sent before the reply to the previous message");
+        if (step.message.startsWith('E'))
+            if (const QString fault = lineSettingsFault(m_line.slave); !fault.isEmpty())
+                step.violations += fault;
 
         if (m_options.trace && !step.message.isEmpty())
             say(stdout, QStringLiteral("recv ") + ControllerSession::printable(step.message));
@@ -338,6 +375,7 @@ void Simulator::answer(char letter, bool lastOfTransfer, Clock::time_point ready
         m_sendLineFree = std::max(m_sendLineFree, ready) + m_byteTime * bytes.size();
         m_outgoing.push_back({m_sendLineFree, bytes});
     }
+    ++m_repliesQueued;
 }
 
 bool Simulator::writeDue(Clock::time_point now)
@@ -357,9 +395,13 @@ bool Simulator::writeDue(Clock::time_point now)
         m_lastActivity = now;
         if (m_options.trace)
             say(stdout, QStringLiteral("sent ") + ControllerSession::printable(bytes.left(put)));
+        // Only a reply ends with CR; a stray byte never is one.
+        const bool replyWhole = put == bytes.size() && bytes.endsWith('\r');
         bytes.remove(0, put);
-        if (bytes.isEmpty())
+        if (bytes.isEmpty()) {
+            m_repliesWritten += replyWhole ? 1 : 0;
             m_outgoing.pop_front();
+        }
     }
     return true;
 }
