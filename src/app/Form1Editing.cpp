@@ -9,6 +9,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QLineEdit>
+#include <functional>
 
 namespace {
 
@@ -36,6 +37,20 @@ constexpr RangeBox RangeBoxes[] = {{"Combo2", &WindowState::BatchChannel},
                                    {"Combo3", &WindowState::BatchFromStep},
                                    {"Combo4", &WindowState::BatchToStep}};
 
+// Only an item chosen from the list counts; text typed into a box and not chosen changes nothing.
+// Once the user is done with a box it shows the value in use again, so a pick refused during a
+// transfer or text never chosen cannot pass for the value the chart and the controller get.
+void connectChoiceBox(QObject* context, QComboBox* box, const std::function<void(const QString&)>& click,
+                      const std::function<QString()>& inUse)
+{
+    const auto showInUse = [box, inUse] { showInComboBox(box, inUse()); };
+    QObject::connect(box, &QComboBox::activated, context, [box, click, showInUse](int index) {
+        click(box->itemText(index));
+        showInUse();
+    });
+    QObject::connect(box->lineEdit(), &QLineEdit::editingFinished, context, showInUse);
+}
+
 } // namespace
 
 void Form1::connectEditing()
@@ -50,27 +65,14 @@ void Form1::connectEditing()
     }
     connect(findChild<QButtonGroup*>(QStringLiteral("EditModeOptions")), &QButtonGroup::idClicked, this,
             [this](int mode) { Option_Click(EditingMode(mode)); });
-    // Only an item chosen from the list counts; text typed into a box and not chosen changes nothing.
-    // Once the user is done with a box it shows the value in use again, so a pick refused during
-    // a transfer or text never chosen cannot pass for the value the chart and the controller get.
-    for (const RangeBox& box : RangeBoxes) {
-        auto* combo = control<QComboBox>(box.name);
-        const auto showInUse = [this, combo, range = box.range] {
-            showInComboBox(combo, QString::number(m_state.*range + 1));
-        };
-        connect(combo, &QComboBox::activated, this, [this, combo, range = box.range, showInUse](int index) {
-            rangeBox_Click(range, combo->itemText(index));
-            showInUse();
-        });
-        connect(combo->lineEdit(), &QLineEdit::editingFinished, this, showInUse);
-    }
-    auto* combo1 = control<QComboBox>("Combo1");
-    const auto showStepCount = [this, combo1] { showInComboBox(combo1, QString::number(m_state.StepCount)); };
-    connect(combo1, &QComboBox::activated, this, [combo1, this, showStepCount](int index) {
-        Combo1_Click(combo1->itemText(index));
-        showStepCount();
-    });
-    connect(combo1->lineEdit(), &QLineEdit::editingFinished, this, showStepCount);
+    for (const RangeBox& box : RangeBoxes)
+        connectChoiceBox(
+            this, control<QComboBox>(box.name),
+            [this, range = box.range](const QString& text) { rangeBox_Click(range, text); },
+            [this, range = box.range] { return QString::number(m_state.*range + 1); });
+    connectChoiceBox(
+        this, control<QComboBox>("Combo1"), [this](const QString& text) { Combo1_Click(text); },
+        [this] { return QString::number(m_state.StepCount); });
     for (int group = 0; group < int(std::size(GroupTabs)); ++group)
         connect(control<ClickLabel>(GroupTabs[group].label), &ClickLabel::clicked, this,
                 [this, group] { groupLabel_Click(group); });

@@ -5,6 +5,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <utility>
 
 int main(int argc, char* argv[])
 {
@@ -12,12 +13,13 @@ int main(int argc, char* argv[])
     QApplication::setStyle(QStringLiteral("Fusion"));
     // Qt's own texts (the edit menu of the combo boxes, the serial port's error reasons) in
     // Japanese, where the translations are installed.
-    QTranslator qtTexts[2];
-    const char* const catalogues[] = {"qtbase", "qtserialport"};
-    for (int i = 0; i < 2; ++i)
-        if (qtTexts[i].load(QLocale(QLocale::Japanese, QLocale::Japan), QString::fromLatin1(catalogues[i]),
-                            QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-            QCoreApplication::installTranslator(&qtTexts[i]);
+    QTranslator qtbase;
+    QTranslator qtserialport;
+    for (const auto& [translator, catalogue] :
+         {std::pair{&qtbase, "qtbase"}, std::pair{&qtserialport, "qtserialport"}})
+        if (translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QString::fromLatin1(catalogue),
+                             QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QCoreApplication::installTranslator(translator);
     ModalMessageBoxes boxes;
     Form1 form(QCoreApplication::applicationDirPath(), boxes);
     if (!form.Form_Load())

@@ -49,17 +49,12 @@ ElementCode unquotedValue(QByteArrayView field)
 }
 
 // A step count written between quotes still counts when it is a number.
-std::optional<qint16> stepCountOf(const ElementCode& value)
+std::optional<qint16> stepCountOf(const ElementCode& field)
 {
-    double number = 0;
-    if (value.isNumber()) {
-        number = value.numberValue();
-    } else {
-        bool isNumber = false;
-        number = value.isText() ? value.textValue().trimmed().toDouble(&isNumber) : 0;
-        if (!isNumber)
-            return std::nullopt;
-    }
+    const ElementCode value = field.isText() ? unquotedValue(field.textValue().toLatin1().trimmed()) : field;
+    if (!value.isNumber())
+        return std::nullopt;
+    const double number = value.numberValue();
     if (number < -32768 || number > 32767 || std::floor(number) != number)
         return std::nullopt;
     return qint16(number);

@@ -10,14 +10,13 @@ namespace {
 // typed. Only a magnitude far outside anything a chart holds would make that
 // longer than the reader takes; such a number keeps the exponent form, which
 // reads back as the same value.
-QByteArray numberField(double number)
+QByteArray numberField(const ElementCode& value)
 {
-    if (number == 0)
-        return "0"; // also for -0
-    QByteArray plain = QByteArray::number(number, 'f', QLocale::FloatingPointShortest);
-    if (plain.size() <= MaxPatternFieldBytes)
-        return plain;
-    return QByteArray::number(number, 'g', QLocale::FloatingPointShortest);
+    const double number = value.numberValue();
+    const QByteArray plain = QByteArray::number(number, 'f', QLocale::FloatingPointShortest);
+    if (number == 0 || plain.size() > MaxPatternFieldBytes)
+        return value.toText().toLatin1(); // "0" for -0 too
+    return plain;
 }
 
 void appendField(QByteArray& out, const ElementCode& value)
@@ -27,7 +26,7 @@ void appendField(QByteArray& out, const ElementCode& value)
         out += value.textValue().toLatin1();
         out += '"';
     } else if (value.isNumber()) {
-        out += numberField(value.numberValue());
+        out += numberField(value);
     }
 }
 
