@@ -18,8 +18,8 @@
 #include <QRadioButton>
 #include <QTimer>
 
-Form1::Form1(const QString& programFolder, MessageBoxes& boxes, QWidget* parent)
-    : QWidget(parent), m_programFolder(programFolder), m_boxes(boxes)
+Form1::Form1(const QString& programFolder, const QString& configFolder, MessageBoxes& boxes, QWidget* parent)
+    : QWidget(parent), m_programFolder(programFolder), m_configFolder(configFolder), m_boxes(boxes)
 {
     installFontFallback();
     setObjectName(QStringLiteral("Form1"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "chart/WindowState.h"
+#include "device/SettingsLocation.h"
 #include "edit/Palette.h"
 
 #include <QPixmap>
@@ -29,8 +30,11 @@ class Form1 : public QWidget
     Q_OBJECT
 
 public:
-    // `programFolder` holds the pictures and "Setting.ini" (the executable's folder).
-    Form1(const QString& programFolder, MessageBoxes& boxes, QWidget* parent = nullptr);
+    // `programFolder` holds the pictures and "Setting.ini" (the executable's
+    // folder); `configFolder` is the user's configuration folder, where the
+    // settings are kept when the program's own file cannot be written.
+    Form1(const QString& programFolder, const QString& configFolder, MessageBoxes& boxes,
+          QWidget* parent = nullptr);
     ~Form1() override;
 
     // Start-up. False when a picture could not be loaded: the user has been
@@ -93,7 +97,6 @@ private:
 
     // The serial port: restored from the settings file at start-up, chosen in
     // `Comportbox`, stored again at shutdown.
-    QString settingsFile() const;
     void startUpPortSteps();
     void shutdownPortSteps();
     void configurePort();
@@ -109,6 +112,9 @@ private:
     }
 
     QString m_programFolder;
+    QString m_configFolder;
+    // The settings files, found by the start-up port steps.
+    SettingsLocation m_settings;
     MessageBoxes& m_boxes;
     WindowState m_state;
 

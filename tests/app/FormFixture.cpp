@@ -27,7 +27,7 @@ ProgramFolder::ProgramFolder()
         QFile::copy(pictures.filePath(name), m_dir.filePath(name));
 }
 
-StartedForm::StartedForm() : form(std::make_unique<Form1>(folder.path(), boxes)) {}
+StartedForm::StartedForm() : form(std::make_unique<Form1>(folder.path(), folder.configFolder(), boxes)) {}
 
 bool StartedForm::start()
 {

@@ -23,16 +23,20 @@ public:
 };
 
 // A program folder of its own in a temporary directory, holding copies of the
-// pictures the build generated, so a test may add or remove files beside them.
+// pictures the build generated, so a test may add or remove files beside them,
+// and a configuration folder of the user's, which does not exist until
+// something is stored there.
 class ProgramFolder
 {
 public:
     ProgramFolder();
     QString path() const { return m_dir.path(); }
     QString filePath(const QString& name) const { return m_dir.filePath(name); }
+    QString configFolder() const { return m_configHome.filePath(QStringLiteral("trv5kb-programmer")); }
 
 private:
     QTemporaryDir m_dir;
+    QTemporaryDir m_configHome;
 };
 
 // A started window over a program folder of its own.

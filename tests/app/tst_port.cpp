@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTest>
 
 #ifdef Q_OS_UNIX
@@ -180,10 +181,20 @@ void TestPort::shutdownStores()
 void TestPort::shutdownIgnoresFailedWrite()
 {
     StartedForm w;
-    // A folder where the settings file should be: reading finds nothing, writing fails.
+    // Neither settings file can be written: a folder where the program's should be, and a
+    // plain file where the user's configuration folder should be. Reading finds nothing.
     QVERIFY(QDir(w.folder.path()).mkdir("Setting.ini"));
+    writeFile(w.folder.configFolder(), "not a folder");
     QVERIFY(w.start());
     QCOMPARE(w.get<QComboBox>("Comportbox")->currentText(), "ERROR");
+
+    // The window closes all the same and asks nothing; one line on standard error names the
+    // file and the reason.
+    const QString file = QDir::toNativeSeparators(w.folder.configFolder() + "/Setting.ini");
+    QTest::failOnWarning(QRegularExpression("."));
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression("^trv5kb-programmer: [^\\n]*" + QRegularExpression::escape(file) +
+                                            "[^\\n]*: [^\\n]+$"));
     QVERIFY(w.form->close());
     QVERIFY(w.boxes.shown.isEmpty());
     QVERIFY(QFileInfo(w.folder.filePath("Setting.ini")).isDir());

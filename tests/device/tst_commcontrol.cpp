@@ -129,7 +129,7 @@ void TestCommControl::init()
 
 std::unique_ptr<CommControl> TestCommControl::configuredControl(const QString& settings)
 {
-    auto control = std::make_unique<CommControl>(dir->filePath("Setting.ini"));
+    auto control = std::make_unique<CommControl>(SettingsLocation(dir->filePath("Setting.ini")));
     control->setCommPort(3);
     control->setSettings(settings);
     control->setHandshaking(0);

@@ -69,7 +69,7 @@ Run measure(const QStringList& simulatorOptions, int transfers)
     settings.close();
 
     SilentBoxes boxes;
-    Form1 form(folder.path(), boxes);
+    Form1 form(folder.path(), folder.filePath(QStringLiteral("config")), boxes);
     if (!form.Form_Load())
         return run;
     auto* write = form.findChild<QAbstractButton*>(QStringLiteral("Command1"));

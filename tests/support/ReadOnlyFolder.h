@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+// Makes a folder refuse every write for as long as the object lives, the
+// administrator's writes too, as a program installed for every user finds its
+// folder. Run as root, the folder is mounted over itself read-only, in a
+// mount namespace of the test's own where the system allows one, so nothing
+// outlives the test; otherwise its write permission is taken away. Child
+// processes started afterwards see the folder the same way.
+class ReadOnlyFolder
+{
+public:
+    explicit ReadOnlyFolder(const QString& path);
+    ~ReadOnlyFolder();
+    ReadOnlyFolder(const ReadOnlyFolder&) = delete;
+    ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
+
+    // Empty once a new file in the folder is refused; otherwise why it is not, for QSKIP.
+    QString failure() const { return m_failure; }
+
+private:
+    QString m_path;
+    bool m_mounted = false;
+    bool m_permissionsTaken = false;
+    QString m_failure;
+};
