@@ -63,6 +63,11 @@ void StartedForm::chooseItem(const QString& comboName, const QString& itemText) 
 {
     auto* combo = get<QComboBox>(comboName);
     QVERIFY2(combo, qPrintable(comboName));
+    chooseComboItem(combo, itemText);
+}
+
+void chooseComboItem(QComboBox* combo, const QString& itemText)
+{
     const int row = combo->findText(itemText);
     QVERIFY2(row >= 0, qPrintable(itemText));
     combo->showPopup();

@@ -9,6 +9,7 @@
 #include <memory>
 
 class ClickLabel;
+class QComboBox;
 class ShapeWidget;
 
 // Answers the window's message boxes in place of a user and keeps what was shown.
@@ -65,6 +66,9 @@ struct StartedForm
     // Puts the status display into a state a transfer would show.
     void showStatus(quint32 lamp, const QString& caption) const;
 };
+
+// What a user does to choose an item from a combo box's list: opens it and clicks the item.
+void chooseComboItem(QComboBox* combo, const QString& itemText);
 
 // Runs the event loop until `done` holds or the time is up; whether it holds.
 // Unlike QTRY_VERIFY, which sleeps between rounds, it serves the serial line
