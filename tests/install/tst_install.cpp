@@ -42,6 +42,7 @@ private:
     // Starts the installed program from its own folder, waits until its window is up, asks it
     // to close as the session's end does, and waits for it to finish.
     std::optional<Finished> runInstalled(const QString& configHome);
+    static QString howItEnded(const std::optional<Finished>& finished);
     QString programFolder() const { return m_prefix + "/lib/trv5kb-programmer"; }
 
     QTemporaryDir m_root;
@@ -194,6 +195,20 @@ std::optional<TestInstall::Finished> TestInstall::runInstalled(const QString& co
     return Finished{program.exitStatus(), program.exitCode(), program.readAllStandardError()};
 }
 
+// Empty when the program came up and closed the regular way: exit code 0 and nothing to say on
+// standard error; otherwise what went wrong.
+QString TestInstall::howItEnded(const std::optional<Finished>& finished)
+{
+    if (!finished)
+        return QStringLiteral("the program did not come up or did not end");
+    if (finished->status != QProcess::NormalExit || finished->code != 0 || !finished->standardError.isEmpty())
+        return QStringLiteral("ended with %1, exit code %2, standard error: %3")
+            .arg(finished->status == QProcess::NormalExit ? "a normal exit" : "a crash")
+            .arg(finished->code)
+            .arg(QString::fromLocal8Bit(finished->standardError));
+    return {};
+}
+
 void TestInstall::installedProgramKeepsPortForUser()
 {
     if (!m_readOnly->failure().isEmpty())
@@ -203,11 +218,8 @@ void TestInstall::installedProgramKeepsPortForUser()
 
     // First start: nothing stored yet. Closing stores what the port box shows, in the user's
     // configuration folder, which the program creates.
-    std::optional<Finished> first = runInstalled(configHome);
-    QVERIFY(first);
-    QCOMPARE(first->status, QProcess::NormalExit);
-    QCOMPARE(first->code, 0);
-    QCOMPARE(first->standardError, QByteArray());
+    const QString first = howItEnded(runInstalled(configHome));
+    QVERIFY2(first.isEmpty(), qPrintable(first));
     QCOMPARE(readFile(usersFile), QByteArray("[Setting]\r\ncomport=ERROR\r\n"));
     QVERIFY(!QFile::exists(programFolder() + "/Setting.ini"));
 
@@ -235,11 +247,8 @@ void TestInstall::installedProgramKeepsPortForUser()
     // The next start reads COM3 back from there: shutdown stores what the box showed, so any
     // other reading (the missing file beside the program, or nothing) would have put "ERROR"
     // into the file, and a store that failed would have said so on standard error.
-    std::optional<Finished> second = runInstalled(configHome);
-    QVERIFY(second);
-    QCOMPARE(second->status, QProcess::NormalExit);
-    QCOMPARE(second->code, 0);
-    QCOMPARE(second->standardError, QByteArray());
+    const QString second = howItEnded(runInstalled(configHome));
+    QVERIFY2(second.isEmpty(), qPrintable(second));
     QCOMPARE(readFile(usersFile), QByteArray("[Setting]\r\ncomport=COM3\r\n"));
     QVERIFY(!QFile::exists(programFolder() + "/Setting.ini"));
 }
