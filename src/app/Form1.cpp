@@ -98,12 +98,16 @@ void Form1::buildControls()
     m_picture4->setPixmap(QPixmap(QStringLiteral(":/embedded/Picture4.jpg")));
     control<QLabel>("Image1")->setPixmap(QPixmap(QStringLiteral(":/embedded/Image1.jpg")));
 
+    // A coarse timer may fire up to 5 % early, which would end a transfer
+    // before its 15 seconds are up; these keep to the millisecond.
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setTimerType(Qt::PreciseTimer);
     m_timer1->setInterval(TransferProtocol::TimeoutMs);
     m_timer1->setSingleShot(true);
     m_timer2 = new QTimer(this);
     m_timer2->setObjectName(QStringLiteral("Timer2"));
+    m_timer2->setTimerType(Qt::PreciseTimer);
     m_timer2->setInterval(TransferProtocol::BlinkIntervalMs);
 }
 

@@ -28,7 +28,7 @@ void Form1::startUpPortSteps()
 {
     m_settings = SettingsLocation::find(m_programFolder, m_configFolder);
     mscPort->setSettingsLocation(m_settings);
-    m_comportbox->setEditText(m_settings.value(PortKey, SettingSection));
+    showInComboBox(m_comportbox, m_settings.value(PortKey, SettingSection));
     if (m_comportbox->currentText() == Choose) {
         // No port is configured until the user picks one.
         m_boxes.show(this, {QStringLiteral("COMポートの選択"), QStringLiteral("COMポートを選択してください"),

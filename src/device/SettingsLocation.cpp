@@ -4,8 +4,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QStringEncoder>
 #include <QTemporaryFile>
 #include <filesystem>
 #include <system_error>
@@ -13,11 +11,6 @@
 namespace {
 
 const QString FileName = QStringLiteral("Setting.ini");
-
-QString shown(const QString& path)
-{
-    return QDir::toNativeSeparators(path);
-}
 
 // QDir::mkpath says only whether it worked; the file system's own error says why not.
 bool makeFolder(const QString& folder, QString* reason)
@@ -27,31 +20,11 @@ bool makeFolder(const QString& folder, QString* reason)
     if (!error && QFileInfo(folder).isDir())
         return true;
     if (reason)
-        *reason = QStringLiteral("フォルダ「%1」を作成できません（%2）")
-                      .arg(shown(folder), error ? QString::fromLocal8Bit(error.message())
-                                                : QStringLiteral("フォルダではありません"));
+        *reason =
+            QStringLiteral("フォルダ「%1」を作成できません（%2）")
+                .arg(QDir::toNativeSeparators(folder), error ? QString::fromLocal8Bit(error.message())
+                                                             : QStringLiteral("フォルダではありません"));
     return false;
-}
-
-// Why a store into `file` failed, found by trying what a store does first:
-// opening a new file beside it that would replace it.
-QString whyNotStored(const QString& file, const QString& value)
-{
-    QSaveFile probe(file);
-    if (!probe.open(QIODevice::WriteOnly))
-        return probe.errorString();
-    probe.cancelWriting();
-    const QFileInfo info(file);
-    if (info.exists() && !info.isReadable())
-        return QStringLiteral("読み取れないため、ほかの行を残して書き換えられません");
-    QStringEncoder encoder("Shift_JIS");
-    if (encoder.isValid()) {
-        // The encoder finds a character without a Shift-JIS form only while converting.
-        const QByteArray encoded = encoder.encode(value);
-        if (encoder.hasError() || value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r')))
-            return QStringLiteral("値「%1」はShift-JISの1行として保存できません").arg(value);
-    }
-    return QStringLiteral("書き込みを完了できませんでした（ディスクの空き不足など）");
 }
 
 } // namespace
@@ -82,18 +55,18 @@ bool SettingsLocation::store(const QString& Value, const QString& KEY, const QSt
 {
     if (!makeFolder(QFileInfo(m_file).absolutePath(), reason))
         return false;
-    if (SetINIValue(Value, KEY, Section, m_file))
-        return true;
-    if (reason)
-        *reason = whyNotStored(m_file, Value);
-    return false;
+    const std::optional<QString> failure = storeINIValue(Value, KEY, Section, m_file);
+    if (failure && reason)
+        *reason = *failure;
+    return !failure;
 }
 
 bool canWriteSettingsFile(const QString& path)
 {
     const QFileInfo info(path);
-    if (info.exists() && !(info.isFile() && info.isWritable()))
-        return false;
+    // An existing file is rewritten in place where its folder refuses a new one.
+    if (info.exists())
+        return info.isFile() && info.isWritable();
     QTemporaryFile probe(QDir(info.absolutePath()).filePath(FileName + QStringLiteral(".XXXXXX")));
     return probe.open();
 }

@@ -31,8 +31,8 @@ public:
     // The value of a key, as GetINIValue gives it, from the first file that has it.
     QString value(const QString& KEY, const QString& Section) const;
 
-    // Stores a value in `file`, creating its folder first, as SetINIValue
-    // does. On failure `reason`, when given, says why in one line.
+    // Stores a value in `file` as SetINIValue does, creating its folder
+    // first. On failure `reason`, when given, says why in one line.
     bool store(const QString& Value, const QString& KEY, const QString& Section,
                QString* reason = nullptr) const;
 
@@ -41,8 +41,8 @@ private:
     QString m_fallbackFile;
 };
 
-// Whether a settings file at `path` can be written for real: it is missing
-// or a writable regular file, and its folder takes a new file (a store
-// replaces the file through a new one beside it). Asks the file system, so
-// a read-only mount refuses even the administrator.
+// Whether a settings file at `path` can be written for real: an existing
+// one is a regular file the user may write, a missing one can be created in
+// its folder. Asks the file system, so a read-only mount refuses even the
+// administrator.
 bool canWriteSettingsFile(const QString& path);

@@ -1,5 +1,7 @@
 #include "FormFixture.h"
 
+#include "SmallFileSystem.h"
+
 #include "device/CommControl.h"
 
 #include <QComboBox>
@@ -32,8 +34,19 @@ private slots:
     void shutdownStores_data();
     void shutdownStores();
     void shutdownIgnoresFailedWrite();
+    void shutdownOnFullDiskKeepsSettings();
     void shutdownClosesOpenPort();
 };
+
+namespace {
+// The one line shutdown leaves when the port cannot be stored: the program, the file, the reason.
+QRegularExpression storeFailureLine(const QString& file)
+{
+    return QRegularExpression("^trv5kb-programmer: [^\\n]*" +
+                              QRegularExpression::escape(QDir::toNativeSeparators(file)) +
+                              "[^\\n]*: [^\\n]+$");
+}
+} // namespace
 
 void TestPort::startUp_data()
 {
@@ -190,14 +203,28 @@ void TestPort::shutdownIgnoresFailedWrite()
 
     // The window closes all the same and asks nothing; one line on standard error names the
     // file and the reason.
-    const QString file = QDir::toNativeSeparators(w.folder.configFolder() + "/Setting.ini");
     QTest::failOnWarning(QRegularExpression("."));
-    QTest::ignoreMessage(QtWarningMsg,
-                         QRegularExpression("^trv5kb-programmer: [^\\n]*" + QRegularExpression::escape(file) +
-                                            "[^\\n]*: [^\\n]+$"));
+    QTest::ignoreMessage(QtWarningMsg, storeFailureLine(w.folder.configFolder() + "/Setting.ini"));
     QVERIFY(w.form->close());
     QVERIFY(w.boxes.shown.isEmpty());
     QVERIFY(QFileInfo(w.folder.filePath("Setting.ini")).isDir());
+}
+
+void TestPort::shutdownOnFullDiskKeepsSettings()
+{
+    SmallFileSystem disk("size=256k");
+    if (!disk.isMounted())
+        QSKIP(qPrintable(disk.whyNotMounted()));
+    StartedForm w(disk.path());
+    const QByteArray before = "[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM4=/dev/ttyUSB0\r\n";
+    writeFile(w.folder.filePath("Setting.ini"), before);
+    QVERIFY(w.start());
+    w.chooseItem("Comportbox", "COM4");
+    QVERIFY(disk.fillBlocks());
+    QTest::ignoreMessage(QtWarningMsg, storeFailureLine(w.folder.filePath("Setting.ini")));
+    QVERIFY(w.form->close());
+    QVERIFY(w.boxes.shown.isEmpty());
+    QCOMPARE(readFile(w.folder.filePath("Setting.ini")), before);
 }
 
 void TestPort::shutdownClosesOpenPort()

@@ -45,6 +45,7 @@ private slots:
     void portCannotOpen();
     void unsendableChart_data();
     void unsendableChart();
+    void timeoutNeverEarly();
     void modeOptionDuringTransfer();
     void closingDuringTransfer();
 
@@ -223,6 +224,26 @@ void TestTransfer::unsendableChart()
     QCOMPARE(simulator->stop(), 0);
     QCOMPARE(simulator->errors(), QByteArray());
     QVERIFY(!QFile::exists(received()));
+}
+
+// The time-out and the blink keep to the millisecond: a coarse timer may fire
+// up to 5 % early and end a transfer that would still have finished in time.
+void TestTransfer::timeoutNeverEarly()
+{
+    QVERIFY(startWith({"--silent-after", "0"}));
+    auto* timer1 = w->get<QTimer>("Timer1");
+    QCOMPARE(timer1->interval(), 15000);
+    QCOMPARE(timer1->timerType(), Qt::PreciseTimer);
+    QCOMPARE(w->get<QTimer>("Timer2")->interval(), 250);
+    QCOMPARE(w->get<QTimer>("Timer2")->timerType(), Qt::PreciseTimer);
+
+    timer1->setInterval(400); // shortened for the test
+    QElapsedTimer clock;
+    clock.start();
+    w->click("Command1");
+    QVERIFY(waitFor([&] { return w->form->state().BusyFlag == "0"; }, 5000));
+    QVERIFY2(clock.elapsed() >= 400, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(w->caption(), "失敗");
 }
 
 void TestTransfer::modeOptionDuringTransfer()

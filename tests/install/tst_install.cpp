@@ -270,8 +270,10 @@ void TestInstall::failedStoreSaysWhy()
     QCOMPARE(line.count('\n'), 1);
     QVERIFY2(line.endsWith('\n'), qPrintable(line));
     QVERIFY2(line.startsWith("trv5kb-programmer: "), qPrintable(line));
-    QVERIFY2(line.contains(configHome + "/trv5kb-programmer/Setting.ini"), qPrintable(line));
-    QVERIFY2(line.contains("Not a directory"), qPrintable(line));
+    const QString file = configHome + "/trv5kb-programmer/Setting.ini";
+    QVERIFY2(line.contains(file), qPrintable(line));
+    // The reason follows the file; the system's own words for it depend on the language.
+    QVERIFY2(!line.section(file, 1).section(": ", 1).trimmed().isEmpty(), qPrintable(line));
 }
 
 void TestInstall::package()

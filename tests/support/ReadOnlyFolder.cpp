@@ -1,8 +1,16 @@
 #include "ReadOnlyFolder.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 
+namespace {
+const QFile::Permissions Writable =
+    QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther;
+} // namespace
+
+#ifdef Q_OS_LINUX
 #include <cerrno>
 #include <cstring>
 #include <sched.h>
@@ -27,8 +35,13 @@ QString systemError(const char* what, const QString& path)
 
 } // namespace
 
+#endif
+
 ReadOnlyFolder::ReadOnlyFolder(const QString& path) : m_path(path)
 {
+#ifndef Q_OS_LINUX
+    m_failure = QStringLiteral("read-only folders are made on Linux only");
+#else
     const QByteArray native = QFile::encodeName(path);
     if (::geteuid() == 0) {
         // Permissions do not stop root; a read-only mount does.
@@ -43,12 +56,13 @@ ReadOnlyFolder::ReadOnlyFolder(const QString& path) : m_path(path)
             return;
         }
     } else {
-        m_permissionsTaken =
-            QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
-                                            QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
-        if (!m_permissionsTaken) {
-            m_failure = QStringLiteral("cannot take the write permission of %1").arg(path);
-            return;
+        // Everything below too, as in a tree installed by someone else.
+        m_permissionsTaken = true;
+        for (const QString& entry : entries()) {
+            if (!QFile::setPermissions(entry, QFileInfo(entry).permissions() & ~Writable)) {
+                m_failure = QStringLiteral("cannot take the write permission of %1").arg(entry);
+                return;
+            }
         }
     }
     QFile probe(QDir(path).filePath(QStringLiteral(".write-probe")));
@@ -56,12 +70,27 @@ ReadOnlyFolder::ReadOnlyFolder(const QString& path) : m_path(path)
         probe.remove();
         m_failure = QStringLiteral("%1 still takes new files").arg(path);
     }
+#endif
 }
 
 ReadOnlyFolder::~ReadOnlyFolder()
 {
+#ifdef Q_OS_LINUX
     if (m_mounted)
         ::umount2(QFile::encodeName(m_path).constData(), MNT_DETACH);
-    if (m_permissionsTaken)
-        QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+#endif
+    if (m_permissionsTaken) {
+        for (const QString& entry : entries())
+            QFile::setPermissions(entry, QFileInfo(entry).permissions() | QFile::WriteOwner);
+    }
+}
+
+QStringList ReadOnlyFolder::entries() const
+{
+    QStringList found{m_path};
+    QDirIterator it(m_path, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found << it.next();
+    return found;
 }
