@@ -1,7 +1,7 @@
 #include "app/Controls.h"
 #include "app/Form1.h"
 #include "chart/ElementTable.h"
-#include "chart/PageSwitch.h"
+#include "edit/PageSwitch.h"
 #include "edit/CellClick.h"
 #include "edit/Choices.h"
 

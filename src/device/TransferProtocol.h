@@ -1,7 +1,7 @@
 #pragma once
 
 #include "chart/PatternTable.h"
-#include "chart/WindowState.h"
+#include "state/WindowState.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

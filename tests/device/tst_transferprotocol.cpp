@@ -1,4 +1,4 @@
-#include "chart/WindowState.h"
+#include "state/WindowState.h"
 #include "device/TransferProtocol.h"
 
 #include <QTest>
