@@ -1,5 +1,7 @@
 #include "app/Layout.h"
 
+#include "app/ChartGeometry.h"
+
 #include <array>
 
 namespace Layout {
@@ -32,11 +34,12 @@ constexpr Control tabLabel(const char* name, double left, const char* caption)
             .align = Align::Center};
 }
 
+// Each beside its row of the grid.
 constexpr Control channelLabel(const char* name, int row, const char* caption)
 {
     return {.name = name,
             .kind = Kind::Label,
-            .rect = {21, 75.0 + 15 * row, 18.75, row == 4 ? 9 : 9.75},
+            .rect = {21, ChartGeometry::Top + 3 + ChartGeometry::RowPitch * row, 18.75, row == 4 ? 9 : 9.75},
             .caption = caption,
             .back = Lavender,
             .fore = Navy,
@@ -143,7 +146,12 @@ const std::array table = {
     // Chart panel, end marker and the bottom row's frames.
     Control{.name = "Shape4", .kind = Kind::Shape, .rect = {9, 24, 528.75, 258.75}, .back = Violet,
             .border = Violet},
-    Control{.name = "Shape5", .kind = Kind::Shape, .rect = {519, 72, 0.75, 72.75}, .back = Navy},
+    // The end marker spans the grid's height. Until the step count or the page changes it stands
+    // where the designer left it, inside the last column.
+    Control{.name = "Shape5", .kind = Kind::Shape,
+            .rect = {519, ChartGeometry::Top, ChartGeometry::MarkerOverhang,
+                     ChartGeometry::Height + ChartGeometry::MarkerOverhang},
+            .back = Navy},
     Control{.name = "Shape18", .kind = Kind::Shape, .rect = {12.75, 57, 27.75, 87.75}, .back = Lavender},
     roundedFrame("Shape13", 9, 63.75),
     roundedFrame("Shape12", 81, 117.75),
@@ -189,7 +197,9 @@ const std::array table = {
     bottomLabel("Label10", {450, 291, 81.75, 12.75}, "COMポートの選択", Align::Left),
 
     // Picture boxes, buttons and combo boxes of the window.
-    Control{.name = "Picture4", .kind = Kind::PictureBox, .rect = {42, 57, 480, 12},
+    // The step-number strip, one number above each column of the grid.
+    Control{.name = "Picture4", .kind = Kind::PictureBox,
+            .rect = {ChartGeometry::Left, 57, ChartGeometry::Width, ChartGeometry::CellSize},
             .back = SystemWindowBackground, .fore = SystemWindowText},
     button("Command6", {42, 150, 30.75, 12.75}, "←前へ"),
     button("Command7", {492, 147, 30.75, 12.75}, "次へ→"),
@@ -269,11 +279,6 @@ const std::array table = {
 std::span<const Control> controls()
 {
     return table;
-}
-
-RectPt gridCell(int index)
-{
-    return {42.0 + 12 * (index / 5), 72.0 + 15 * (index % 5), 12, 12};
 }
 
 } // namespace Layout
