@@ -1,8 +1,8 @@
 #pragma once
 
-#include "chart/WindowState.h"
 #include "device/SettingsLocation.h"
 #include "edit/Palette.h"
+#include "state/WindowState.h"
 
 #include <QPixmap>
 #include <QString>
@@ -19,6 +19,7 @@ class QTimer;
 class ShapeWidget;
 class TransferProtocol;
 struct TransferActions;
+enum class TransferCause;
 struct ElementRow;
 struct PatternSlot;
 
@@ -93,7 +94,8 @@ private:
     void Timer1_Timer();
     void Timer2_Timer();
     void apply(const TransferActions& actions);
-    void portFailure(const QString& reason);
+    // The Japanese reason for a failed transfer, with the port's own where it has one.
+    QString failureText(TransferCause cause) const;
 
     // The serial port: restored from the settings file at start-up, chosen in
     // `Comportbox`, stored again at shutdown.

@@ -46,6 +46,14 @@ QStringList pictureFiles()
     return ElementFiles + QStringList{"step1.jpg", "step2.jpg"};
 }
 
+// A list of the build's, comma-separated, in the order QDir::Name gives.
+QStringList sortedNames(const char* names)
+{
+    QStringList list = QString::fromUtf8(names).split(',');
+    list.sort();
+    return list;
+}
+
 // The desktop icon at the sizes of the hicolor theme, laid out as the theme is.
 QStringList themeIconFiles()
 {
@@ -259,6 +267,10 @@ void TestPictures::regeneratesIdentically()
     QCOMPARE(QDir(pictures).entryList(QDir::Files).size(), 18);
     QCOMPARE(QDir(embedded).entryList(QDir::Files).size(), 4);
     QCOMPARE(QDir(icons).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 8);
+
+    // What the generator draws is what the build expects of it and installs.
+    QCOMPARE(QDir(pictures).entryList(QDir::Files, QDir::Name), sortedNames(TRV_PICTURE_NAMES));
+    QCOMPARE(QDir(embedded).entryList(QDir::Files, QDir::Name), sortedNames(TRV_EMBEDDED_NAMES));
 }
 
 void TestPictures::unwritableFolderFails()
