@@ -92,7 +92,7 @@ QWidget* createControl(const Layout::Control& row, QWidget* parent, double dx, d
             pal.setColor(QPalette::Button, layoutColour(*row.back));
         break;
     case K::ComboBox: {
-        auto* box = new QComboBox(parent);
+        auto* box = new ChoiceBox(parent);
         box->setEditable(true);
         box->setInsertPolicy(QComboBox::NoInsert);
         // Only an item chosen from the list is a choice. Left to itself the box would also take

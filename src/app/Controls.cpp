@@ -58,6 +58,12 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent* event)
         emit clicked();
 }
 
+void ChoiceBox::showPopup()
+{
+    emit aboutToShowPopup();
+    QComboBox::showPopup();
+}
+
 void showInComboBox(QComboBox* box, const QString& text)
 {
     box->setCurrentIndex(box->findText(text));

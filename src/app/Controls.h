@@ -3,6 +3,7 @@
 #include "app/Units.h"
 
 #include <QColor>
+#include <QComboBox>
 #include <QLabel>
 #include <QWidget>
 #include <optional>
@@ -59,7 +60,19 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
-class QComboBox;
+// A combo box that says when its list is about to open, so the list can be
+// brought up to date first: the port picker lists the serial devices present.
+class ChoiceBox : public QComboBox
+{
+    Q_OBJECT
+
+public:
+    using QComboBox::QComboBox;
+    void showPopup() override;
+
+signals:
+    void aboutToShowPopup();
+};
 
 // Shows a value in an editable combo box, with its list item current when the
 // list holds it, so that the open list marks the value shown and the wheel and

@@ -7,6 +7,7 @@
 #include "app/MessageBoxes.h"
 #include "chart/CellMapping.h"
 #include "chart/ElementTable.h"
+#include "device/TransferCarrier.h"
 #include "device/TransferProtocol.h"
 
 #include <QButtonGroup>

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/SerialDevices.h"
 #include "device/SettingsLocation.h"
 #include "edit/Palette.h"
 #include "state/WindowState.h"
@@ -9,6 +10,7 @@
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <utility>
 
 class ClickLabel;
 class CommControl;
@@ -17,6 +19,7 @@ class QComboBox;
 class QLabel;
 class QTimer;
 class ShapeWidget;
+class TransferCarrier;
 class TransferProtocol;
 struct TransferActions;
 enum class TransferCause;
@@ -43,6 +46,10 @@ public:
     bool Form_Load();
     // Shutdown: stores the chosen port and closes it. Runs when the window closes.
     void Form_Unload();
+
+    // Where the port picker learns which serial devices are present; the
+    // system's list unless set before start-up.
+    void setSerialDeviceList(SerialDeviceList list) { m_serialDevices = std::move(list); }
 
     // The state of the run, for the tests and tools that drive the window.
     WindowState& state() { return m_state; }
@@ -104,6 +111,10 @@ private:
     void configurePort();
     void connectPort();
     void Comportbox_Click();
+    // The serial devices present, listed after COM20 each time the list opens.
+    void refreshPortList();
+    // The picker's tool tip names the device behind the value it shows.
+    void showPortDevice(const QList<SerialDevice>& present);
 
     // A control by its designer name; every name asked for exists.
     template <typename T> T* control(const char* name) const
@@ -135,6 +146,8 @@ private:
     QComboBox* m_combo1 = nullptr;
     CommControl* mscPort = nullptr;
     std::unique_ptr<TransferProtocol> m_protocol;
+    std::unique_ptr<TransferCarrier> m_carrier;
+    SerialDeviceList m_serialDevices = presentSerialDevices;
     // Why the last transfer failed, shown as the tool tip of the status caption.
     QString m_failureReason;
 };

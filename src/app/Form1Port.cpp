@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDebug>
 #include <QDir>
+#include <QSignalBlocker>
 
 namespace {
 const QString SettingSection = QStringLiteral("Setting");
@@ -22,12 +23,18 @@ void Form1::connectPort()
     // Replies come as a letter and a CR in reads of their own, so every read takes one character.
     mscPort->setInputLen(1);
     connect(m_comportbox, &QComboBox::activated, this, [this] { Comportbox_Click(); });
+    connect(control<ChoiceBox>("Comportbox"), &ChoiceBox::aboutToShowPopup, this,
+            [this] { refreshPortList(); });
+    connect(m_comportbox, &QComboBox::currentTextChanged, this,
+            [this] { showPortDevice(m_serialDevices()); });
 }
 
 void Form1::startUpPortSteps()
 {
     m_settings = SettingsLocation::find(m_programFolder, m_configFolder);
     mscPort->setSettingsLocation(m_settings);
+    // A stored device path that is present then starts on its list item.
+    refreshPortList();
     showInComboBox(m_comportbox, m_settings.value(PortKey, SettingSection));
     if (m_comportbox->currentText() == Choose) {
         // No port is configured until the user picks one.
@@ -41,12 +48,36 @@ void Form1::startUpPortSteps()
 void Form1::configurePort()
 {
     m_state.PortName = m_comportbox->currentText();
-    mscPort->setCommPort(portNumberOf(m_state.PortName));
-    mscPort->setSettings(QStringLiteral("57600,n,8,1"));
-    mscPort->setHandshaking(0);
-    mscPort->setRTSEnable(false);
-    mscPort->setSThreshold(1);
-    mscPort->setRThreshold(1);
+    configureControllerPort(*mscPort, m_state.PortName);
+}
+
+// Only the items after COM20 change, and only outside Windows, whose serial
+// ports are the COMn themselves. The value shown stays as it was.
+void Form1::refreshPortList()
+{
+    const QList<SerialDevice> present = m_serialDevices();
+    const QString shown = m_comportbox->currentText();
+    {
+        const QSignalBlocker quiet(m_comportbox);
+#ifndef Q_OS_WIN
+        while (m_comportbox->count() > HighestComPort)
+            m_comportbox->removeItem(HighestComPort);
+        for (const SerialDevice& device : present) {
+            m_comportbox->addItem(device.path);
+            m_comportbox->setItemData(m_comportbox->count() - 1, deviceDetails(device), Qt::ToolTipRole);
+        }
+#endif
+        for (int item = 0; item < HighestComPort; ++item)
+            m_comportbox->setItemData(
+                item, portNameToolTip(m_comportbox->itemText(item), m_settings, present), Qt::ToolTipRole);
+        showInComboBox(m_comportbox, shown);
+    }
+    showPortDevice(present);
+}
+
+void Form1::showPortDevice(const QList<SerialDevice>& present)
+{
+    m_comportbox->setToolTip(portNameToolTip(m_comportbox->currentText(), m_settings, present));
 }
 
 void Form1::Comportbox_Click()

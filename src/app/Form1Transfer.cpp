@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 #include "device/CommControl.h"
+#include "device/TransferCarrier.h"
 #include "device/TransferProtocol.h"
 
 #include <QAbstractButton>
@@ -8,6 +9,7 @@
 void Form1::connectTransfer()
 {
     m_protocol = std::make_unique<TransferProtocol>(m_state);
+    m_carrier = std::make_unique<TransferCarrier>(*m_protocol, *mscPort, *m_timer1, m_timer2);
     connect(control<QAbstractButton>("Command1"), &QAbstractButton::clicked, this,
             [this] { Command1_Click(); });
     connect(m_timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
@@ -41,46 +43,17 @@ void Form1::Timer2_Timer()
 
 QString Form1::failureText(TransferCause cause) const
 {
-    switch (cause) {
-    case TransferCause::UnsendableChart:
-        return QStringLiteral(
-            "送れない値があります：ステップ数は 1～80、各セルは16の要素のどれかでなければなりません。");
-    case TransferCause::NoReply:
-        return QStringLiteral("コントローラーから時間内に応答がありませんでした。");
-    case TransferCause::PortNotOpened:
-        return QStringLiteral("ポート「%1」を開けません（%2）。")
-            .arg(m_state.PortName.isEmpty() ? QStringLiteral("未選択") : m_state.PortName,
-                 mscPort->errorString());
-    case TransferCause::WriteFailed:
-        return QStringLiteral("ポートに書き込めません（%1）。").arg(mscPort->errorString());
-    case TransferCause::PortLost:
-        return QStringLiteral("通信中にポートが使えなくなりました（%1）。").arg(mscPort->errorString());
-    case TransferCause::None:
-        break;
-    }
-    return {};
+    const QString text = transferFailureText(cause, m_state.PortName, mscPort->errorString());
+    // A port that cannot be opened is often the wrong one: say which are there.
+    if (cause == TransferCause::PortNotOpened)
+        return text + QLatin1Char('\n') + presentDevicesText(m_serialDevices());
+    return text;
 }
 
 void Form1::apply(const TransferActions& actions)
 {
-    // The port's reason is read before the port is closed below.
-    if (actions.end == TransferEnd::Failure)
-        m_failureReason = failureText(actions.cause);
-    if (actions.stopTimers) {
-        m_timer1->stop();
-        m_timer2->stop();
-    }
-    if (actions.startBlinkTimer)
-        m_timer2->start();
-    // Nothing is sent and the time-out does not start when the port cannot be opened.
-    if (actions.openPort && !mscPort->PortOpen() && !mscPort->setPortOpen(true))
-        return apply(m_protocol->portNotOpened());
-    for (const QByteArray& bytes : actions.writes)
-        if (!mscPort->Output(bytes))
-            return apply(m_protocol->writeFailed());
-    if (actions.startTimeoutTimer)
-        m_timer1->start();
-    if (actions.closePort && mscPort->PortOpen())
-        mscPort->setPortOpen(false);
+    const TransferActions done = m_carrier->carryOut(actions);
+    if (done.end == TransferEnd::Failure)
+        m_failureReason = failureText(done.cause);
     showStatus();
 }

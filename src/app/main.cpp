@@ -1,13 +1,10 @@
 #include "app/Form1.h"
 #include "app/MessageBoxes.h"
 #include "app/TerminationSignals.h"
+#include "device/QtTranslations.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QStandardPaths>
-#include <QTranslator>
-#include <utility>
 
 int main(int argc, char* argv[])
 {
@@ -17,15 +14,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("trv5kb-programmer"));
     QApplication::setDesktopFileName(QStringLiteral("trv5kb-programmer"));
     QApplication::setStyle(QStringLiteral("Fusion"));
-    // Qt's own texts (the edit menu of the combo boxes, the serial port's error reasons) in
-    // Japanese, where the translations are installed.
-    QTranslator qtbase;
-    QTranslator qtserialport;
-    for (const auto& [translator, catalogue] :
-         {std::pair{&qtbase, "qtbase"}, std::pair{&qtserialport, "qtserialport"}})
-        if (translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QString::fromLatin1(catalogue),
-                             QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-            QCoreApplication::installTranslator(translator);
+    installJapaneseQtTranslations();
     ModalMessageBoxes boxes;
     Form1 form(QCoreApplication::applicationDirPath(),
                QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation), boxes);

@@ -7,6 +7,11 @@
 #include <QStringList>
 #include <utility>
 
+#ifdef Q_OS_LINUX
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#endif
+
 namespace {
 const std::pair<QLatin1String, QSerialPort::Parity> parities[] = {
     {QLatin1String("n"), QSerialPort::NoParity},    {QLatin1String("e"), QSerialPort::EvenParity},
@@ -29,6 +34,33 @@ std::optional<Value> lookUp(const std::pair<QLatin1String, Value> (&table)[Size]
     }
     return std::nullopt;
 }
+
+#ifdef Q_OS_LINUX
+bool lowLatencyOn(int descriptor)
+{
+    serial_struct settings{};
+    return ::ioctl(descriptor, TIOCGSERIAL, &settings) == 0 && (settings.flags & ASYNC_LOW_LATENCY);
+}
+#endif
+
+CommControl::LowLatency requestLowLatency([[maybe_unused]] qintptr handle)
+{
+#ifdef Q_OS_LINUX
+    const int descriptor = int(handle);
+    serial_struct settings{};
+    if (::ioctl(descriptor, TIOCGSERIAL, &settings) != 0)
+        return CommControl::LowLatency::Refused;
+    if (!(settings.flags & ASYNC_LOW_LATENCY)) {
+        settings.flags |= ASYNC_LOW_LATENCY;
+        // A driver may take the call and still keep the flag off, so it is read back.
+        if (::ioctl(descriptor, TIOCSSERIAL, &settings) != 0 || !lowLatencyOn(descriptor))
+            return CommControl::LowLatency::Refused;
+    }
+    return CommControl::LowLatency::Granted;
+#else
+    return CommControl::LowLatency::NotRequested;
+#endif
+}
 } // namespace
 
 CommControl::CommControl(const SettingsLocation& settings, QObject* parent)
@@ -44,6 +76,16 @@ bool CommControl::setCommPort(qint16 newPort)
     if (opened)
         return fail(Failure::PortIsOpen, QStringLiteral("ポートを開いている間はポートを変えられません"));
     port = newPort;
+    devicePath.clear();
+    return true;
+}
+
+bool CommControl::setPort(const QString& portName)
+{
+    if (!setCommPort(portNumberOf(portName)))
+        return false;
+    if (isDevicePath(portName))
+        devicePath = portName;
     return true;
 }
 
@@ -114,12 +156,12 @@ void CommControl::setRThreshold(int count)
 
 QString CommControl::deviceName() const
 {
-    return portDeviceName(port, settingsFiles);
+    return devicePath.isEmpty() ? portDeviceName(port, settingsFiles) : devicePath;
 }
 
 QString CommControl::portLabel() const
 {
-    return QStringLiteral("COM%1 (%2)").arg(port).arg(device);
+    return devicePath.isEmpty() ? QStringLiteral("COM%1 (%2)").arg(port).arg(device) : device;
 }
 
 bool CommControl::fail(Failure kind, const QString& reason)
@@ -165,6 +207,7 @@ bool CommControl::setPortOpen(bool open)
     }
     if (opened)
         return true;
+    latency = LowLatency::NotRequested;
     device = deviceName();
     if (device.isEmpty())
         return fail(Failure::NoPort, QStringLiteral("ポートが選ばれていません"));
@@ -177,6 +220,7 @@ bool CommControl::setPortOpen(bool open)
         return fail(Failure::OpenFailed, reason);
     }
     opened = true;
+    latency = requestLowLatency(serial.handle());
     applyRequestToSend();
     // Late replies to an earlier transfer must not be taken for answers to this one.
     serial.clear();
@@ -286,4 +330,14 @@ void CommControl::onErrorOccurred(QSerialPort::SerialPortError error)
     closePort();
     fail(Failure::DeviceLost, reason);
     emit portFailed(reason);
+}
+
+void configureControllerPort(CommControl& port, const QString& portName)
+{
+    port.setPort(portName);
+    port.setSettings(QStringLiteral("57600,n,8,1"));
+    port.setHandshaking(0);
+    port.setRTSEnable(false);
+    port.setSThreshold(1);
+    port.setRThreshold(1);
 }

@@ -17,6 +17,8 @@
 // Failures never throw: the call returns false and lastError/errorString
 // tell why. A device that goes away while the port is open (a USB adapter
 // pulled, a hang-up) closes the port and raises portFailed once.
+//
+// On Linux each opening asks the driver for low latency (see lowLatency).
 class CommControl : public QObject
 {
     Q_OBJECT
@@ -28,6 +30,14 @@ public:
     enum class Failure { None, NoPort, BadSettings, PortIsOpen, OpenFailed, NotOpen, DeviceLost };
     Q_ENUM(Failure)
 
+    // What the driver said to low latency at the last opening.
+    enum class LowLatency {
+        NotRequested, // not asked: the port has not been opened, or not on Linux
+        Granted,      // the driver's low-latency flag is on
+        Refused,      // the device has no such flag or kept it off; it is used as it is
+    };
+    Q_ENUM(LowLatency)
+
     // `settings` is where the device of a port number is looked up on
     // platforms without COM names (see portDeviceName).
     explicit CommControl(const SettingsLocation& settings = SettingsLocation(), QObject* parent = nullptr);
@@ -36,6 +46,10 @@ public:
     // 1 to 20 name COM1 to COM20; 0 is no port. Refused while the port is open.
     bool setCommPort(qint16 port);
     qint16 CommPort() const { return port; }
+    // The port a port name of the window stands for: CommPort becomes the
+    // name's number (0 for anything but COM1 to COM20), and a device path
+    // (isDevicePath) is that device itself. Refused while the port is open.
+    bool setPort(const QString& portName);
 
     // "baud,parity,data bits,stop bits", for example "57600,n,8,1": parity
     // one of n, e, o, m, s; 5 to 8 data bits; 1, 1.5 or 2 stop bits.
@@ -78,8 +92,18 @@ public:
     qint64 InBufferCount() const;
     qint16 CommEvent() const { return lastEvent; }
 
-    // The device of the current port number, empty for no port.
+    // The device of the current port, empty for no port.
     QString deviceName() const;
+
+    // A USB serial adapter holds received bytes back for its latency timer
+    // (16 ms on common chips), which each of the controller's replies would
+    // wait for. So once the port is open, the driver's low-latency flag is
+    // switched on (TIOCSSERIAL); drivers of such adapters then hand bytes on
+    // at once. A device without the flag (a pseudo-terminal) or a driver that
+    // does not allow it is used as it is, without a word. The flag is left on
+    // when the port closes: it harms no other user of the device, and the
+    // next opening asks for it again anyway.
+    LowLatency lowLatency() const { return latency; }
     Failure lastError() const { return failure; }
     QString errorString() const { return failureText; }
 
@@ -112,6 +136,8 @@ private:
     SettingsLocation settingsFiles;
     // The device of the last opening, for the reasons of failures.
     QString device;
+    // The device named by its path, when the port was chosen that way.
+    QString devicePath;
     qint16 port = 0;
     QString settingsText = QStringLiteral("9600,n,8,1");
     LineSettings line;
@@ -125,4 +151,11 @@ private:
     qint16 lastEvent = 0;
     Failure failure = Failure::None;
     QString failureText;
+    LowLatency latency = LowLatency::NotRequested;
 };
+
+// The controller's line as the window configures it whenever a port is chosen,
+// in this order: the port of `portName`, "57600,n,8,1", no handshaking, RTS
+// off, a send event once the output is empty and a receive event for every
+// character. The port is not opened.
+void configureControllerPort(CommControl& port, const QString& portName);

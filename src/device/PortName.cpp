@@ -2,9 +2,9 @@
 
 #include "device/SettingsLocation.h"
 
-namespace {
-constexpr qint16 HighestPort = 20;
+#include <QDir>
 
+namespace {
 QString comName(qint16 port)
 {
     return QStringLiteral("COM%1").arg(port);
@@ -13,7 +13,7 @@ QString comName(qint16 port)
 
 qint16 portNumberOf(const QString& portName)
 {
-    for (qint16 port = 1; port <= HighestPort; ++port) {
+    for (qint16 port = 1; port <= HighestComPort; ++port) {
         if (portName == comName(port))
             return port;
     }
@@ -33,4 +33,27 @@ QString portDeviceName(qint16 port, const SettingsLocation& settings)
         return mapped;
     return QStringLiteral("/dev/ttyS%1").arg(port - 1);
 #endif
+}
+
+bool isDevicePath(const QString& portName)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(portName);
+    return false;
+#else
+    const QLatin1String devices("/dev/");
+    if (!portName.startsWith(devices) || portName.size() == devices.size())
+        return false;
+    for (const QChar c : portName)
+        if (c.unicode() <= 0x20 || c.unicode() >= 0x7f)
+            return false;
+    return QDir::cleanPath(portName) == portName;
+#endif
+}
+
+QString deviceOfPortName(const QString& portName, const SettingsLocation& settings)
+{
+    if (isDevicePath(portName))
+        return portName;
+    return portDeviceName(portNumberOf(portName), settings);
 }

@@ -180,3 +180,24 @@ bool TransferProtocol::sendable(const PatternTable& chart, qint16 stepCount)
             return false;
     return true;
 }
+
+QString transferFailureText(TransferCause cause, const QString& portName, const QString& portReason)
+{
+    switch (cause) {
+    case TransferCause::UnsendableChart:
+        return QStringLiteral(
+            "送れない値があります：ステップ数は 1～80、各セルは16の要素のどれかでなければなりません。");
+    case TransferCause::NoReply:
+        return QStringLiteral("コントローラーから時間内に応答がありませんでした。");
+    case TransferCause::PortNotOpened:
+        return QStringLiteral("ポート「%1」を開けません（%2）。")
+            .arg(portName.isEmpty() ? QStringLiteral("未選択") : portName, portReason);
+    case TransferCause::WriteFailed:
+        return QStringLiteral("ポートに書き込めません（%1）。").arg(portReason);
+    case TransferCause::PortLost:
+        return QStringLiteral("通信中にポートが使えなくなりました（%1）。").arg(portReason);
+    case TransferCause::None:
+        break;
+    }
+    return {};
+}

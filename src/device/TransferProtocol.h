@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
+#include <QString>
 #include <optional>
 
 enum class TransferEnd { None, Success, Failure };
@@ -19,6 +20,11 @@ enum class TransferCause {
     WriteFailed,     // a message did not go out
     PortLost,        // the line went away while the transfer ran
 };
+
+// Why a transfer failed, in the user's words: the window's status tool tip
+// and the command-line writer's last line. `portName` is the port as the
+// user chose it, `portReason` the port's own account of its last failure.
+QString transferFailureText(TransferCause cause, const QString& portName, const QString& portReason);
 
 // What the window has to do after a call of TransferProtocol. Carry the steps
 // out in the order of the members; after all of them show the window's

@@ -3,10 +3,14 @@
 #include "SmallFileSystem.h"
 
 #include "device/CommControl.h"
+#include "device/PortName.h"
+#include "device/SerialDevices.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QTest>
@@ -36,6 +40,12 @@ private slots:
     void shutdownIgnoresFailedWrite();
     void shutdownOnFullDiskKeepsSettings();
     void shutdownClosesOpenPort();
+    void devicesListedAfterCom20();
+    void storedDeviceNotPresent();
+    void portToolTip_data();
+    void portToolTip();
+    void openFailureListsDevices_data();
+    void openFailureListsDevices();
 };
 
 namespace {
@@ -45,6 +55,56 @@ QRegularExpression storeFailureLine(const QString& file)
     return QRegularExpression("^trv5kb-programmer: [^\\n]*" +
                               QRegularExpression::escape(QDir::toNativeSeparators(file)) +
                               "[^\\n]*: [^\\n]+$");
+}
+#ifdef Q_OS_UNIX
+// A pseudo-terminal for the port to open: its slave is the device.
+struct PseudoTerminalPair
+{
+    int master = -1;
+    int slave = -1;
+    QString path;
+
+    PseudoTerminalPair()
+    {
+        char name[128] = {};
+        if (openpty(&master, &slave, name, nullptr, nullptr) == 0)
+            path = QString::fromLocal8Bit(name);
+    }
+    ~PseudoTerminalPair()
+    {
+        ::close(slave);
+        ::close(master);
+    }
+};
+#endif
+
+// What a user does: opens the list, finds the item in it as it is now and clicks it.
+void pickFromOpenedList(QComboBox* box, const QString& itemText)
+{
+    box->showPopup();
+    QAbstractItemView* view = box->view();
+    const int row = box->findText(itemText);
+    QVERIFY2(row >= 0, qPrintable(itemText));
+    const QModelIndex index = view->model()->index(row, 0);
+    view->scrollTo(index);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+    QTRY_VERIFY(!view->isVisible());
+}
+
+QStringList itemsOf(const QComboBox* box)
+{
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
+}
+
+QStringList comItems()
+{
+    QStringList items;
+    for (int n = 1; n <= 20; ++n)
+        items << QStringLiteral("COM%1").arg(n);
+    return items;
 }
 } // namespace
 
@@ -247,6 +307,180 @@ void TestPort::shutdownClosesOpenPort()
     ::close(slave);
     ::close(master);
 #endif
+}
+
+// The serial devices present follow COM20, as they are each time the list
+// opens; picking one configures that device, and the next start comes back to it.
+void TestPort::devicesListedAfterCom20()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("only Linux lists devices after COM20");
+#else
+    PseudoTerminalPair adapter;
+    QVERIFY(!adapter.path.isEmpty());
+    QList<SerialDevice> present{{"/dev/ttyACM0", "", "", ""}};
+    StartedForm w;
+    writeFile(w.folder.filePath("Setting.ini"), "[Setting]\r\ncomport=COM2\r\n");
+    w.form->setSerialDeviceList([&] { return present; });
+    QVERIFY(w.start());
+    auto* box = w.get<QComboBox>("Comportbox");
+    QCOMPARE(itemsOf(box), comItems() << "/dev/ttyACM0");
+    QCOMPARE(box->itemData(20, Qt::ToolTipRole).toString(), "（システムからの説明はありません）");
+
+    // Plugged in since: the list opened now shows it, with what the system says of it.
+    present = {{adapter.path, "FT232R USB UART", "FTDI", "A50285BI"}};
+    w.showStatus(0xC0FFC0, "成功");
+    pickFromOpenedList(box, adapter.path);
+    QCOMPARE(itemsOf(box), comItems() << adapter.path);
+    QCOMPARE(box->itemData(20, Qt::ToolTipRole).toString(),
+             "説明：FT232R USB UART\nメーカー：FTDI\nシリアル番号：A50285BI");
+    QCOMPARE(box->toolTip(), adapter.path + "（FT232R USB UART）");
+    // The pick of a port, as for COMn: the status resets and the port is configured, not opened.
+    QCOMPARE(w.lamp(), 0xFFFFFFu);
+    QCOMPARE(w.caption(), "");
+    QCOMPARE(w.form->state().PortName, adapter.path);
+    auto* mscPort = w.get<CommControl>("mscPort");
+    QCOMPARE(mscPort->CommPort(), 0);
+    QCOMPARE(mscPort->deviceName(), adapter.path);
+    QCOMPARE(mscPort->Settings(), "57600,n,8,1");
+    QVERIFY(!mscPort->PortOpen());
+    QVERIFY2(mscPort->setPortOpen(true), qPrintable(mscPort->errorString()));
+    mscPort->setPortOpen(false);
+
+    QVERIFY(w.form->close());
+    QCOMPARE(readFile(w.folder.filePath("Setting.ini")),
+             "[Setting]\r\ncomport=" + adapter.path.toLatin1() + "\r\n");
+
+    StartedForm again(w.folder.path());
+    again.form->setSerialDeviceList([&] { return present; });
+    QVERIFY(again.start());
+    QVERIFY(again.boxes.shown.isEmpty());
+    auto* restored = again.get<QComboBox>("Comportbox");
+    QCOMPARE(restored->currentText(), adapter.path);
+    QCOMPARE(restored->currentIndex(), 20);
+    QCOMPARE(again.form->state().PortName, adapter.path);
+    QCOMPARE(again.get<CommControl>("mscPort")->deviceName(), adapter.path);
+    QVERIFY(again.get<CommControl>("mscPort")->setPortOpen(true));
+#endif
+}
+
+// A stored device that is not there at start-up is still the port: the box
+// shows it, and its tool tip says it is missing.
+void TestPort::storedDeviceNotPresent()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("device paths are Linux port names");
+#else
+    StartedForm w;
+    writeFile(w.folder.filePath("Setting.ini"), "[Setting]\r\ncomport=/dev/ttyUSB7\r\n");
+    w.form->setSerialDeviceList([] { return QList<SerialDevice>{}; });
+    QVERIFY(w.start());
+    auto* box = w.get<QComboBox>("Comportbox");
+    QCOMPARE(itemsOf(box), comItems());
+    QCOMPARE(box->currentText(), "/dev/ttyUSB7");
+    QCOMPARE(box->toolTip(), "/dev/ttyUSB7（接続されていません）");
+    QCOMPARE(w.get<CommControl>("mscPort")->deviceName(), "/dev/ttyUSB7");
+    w.click("Command1");
+    QVERIFY2(
+        w.get<QLabel>("disp1")->toolTip().startsWith("ポート「/dev/ttyUSB7」を開けません（/dev/ttyUSB7: "),
+        qPrintable(w.get<QLabel>("disp1")->toolTip()));
+#endif
+}
+
+void TestPort::portToolTip_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("toolTip");
+
+    const QByteArray mapped = "[Ports]\r\nCOM3=/dev/ttyUSB0\r\nCOM4=/dev/null\r\nCOM5=/dev/ttyUSB9\r\n"
+                              "COM6=/dev/ttyACM0\r\n[Setting]\r\ncomport=";
+    QTest::newRow("COM3, adapter present") << mapped + "COM3\r\n"
+                                           << "COM3"
+                                           << "COM3 → /dev/ttyUSB0（FT232R USB UART）";
+    QTest::newRow("COM6, only the maker known") << mapped + "COM6\r\n"
+                                                << "COM6"
+                                                << "COM6 → /dev/ttyACM0（Arduino）";
+    QTest::newRow("COM5, adapter not present") << mapped + "COM5\r\n"
+                                               << "COM5"
+                                               << "COM5 → /dev/ttyUSB9（接続されていません）";
+    // The system does not list every device that can be opened (pseudo-terminals, for one).
+    QTest::newRow("COM4, a device the system does not list") << mapped + "COM4\r\n"
+                                                             << "COM4"
+                                                             << "COM4 → /dev/null";
+    QTest::newRow("device path") << mapped + "/dev/ttyUSB0\r\n"
+                                 << "/dev/ttyUSB0"
+                                 << "/dev/ttyUSB0（FT232R USB UART）";
+    QTest::newRow("no file") << QByteArray() << "ERROR"
+                             << "「ERROR」はポートの名前ではありません";
+    QTest::newRow("com3") << mapped + "com3\r\n"
+                          << "com3"
+                          << "「com3」はポートの名前ではありません";
+    QTest::newRow("choose") << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n") << "選択"
+                            << "ポートが選ばれていません";
+}
+
+void TestPort::portToolTip()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("the devices behind COMn are Linux's");
+#else
+    QFETCH(QByteArray, settings);
+    QFETCH(QString, shown);
+    QFETCH(QString, toolTip);
+
+    StartedForm w;
+    if (!settings.isEmpty())
+        writeFile(w.folder.filePath("Setting.ini"), settings);
+    w.form->setSerialDeviceList([] {
+        return QList<SerialDevice>{{"/dev/ttyACM0", "", "Arduino", ""},
+                                   {"/dev/ttyUSB0", "FT232R USB UART", "FTDI", ""}};
+    });
+    QVERIFY(w.start());
+    auto* box = w.get<QComboBox>("Comportbox");
+    QCOMPARE(box->currentText(), shown);
+    QCOMPARE(box->toolTip(), toolTip);
+    // The COMn items say the same of themselves.
+    if (portNumberOf(shown) > 0)
+        QCOMPARE(box->itemData(portNumberOf(shown) - 1, Qt::ToolTipRole).toString(), toolTip);
+
+    // It follows the value shown.
+    writeFile(w.folder.filePath("Setting.ini"), "[Ports]\r\nCOM12=/dev/ttyUSB0\r\n");
+    w.chooseItem("Comportbox", "COM12");
+    QCOMPARE(box->toolTip(), "COM12 → /dev/ttyUSB0（FT232R USB UART）");
+#endif
+}
+
+void TestPort::openFailureListsDevices_data()
+{
+    QTest::addColumn<QList<SerialDevice>>("present");
+    QTest::addColumn<QString>("listed");
+
+    QTest::newRow("two adapters")
+        << QList<SerialDevice>{{"/dev/ttyACM0", "", "", ""},
+                               {"/dev/ttyUSB0", "FT232R USB UART", "FTDI", "A1"}}
+        << "接続されているシリアルデバイス：/dev/ttyACM0、/dev/ttyUSB0（FT232R USB UART）";
+    QTest::newRow("none") << QList<SerialDevice>{} << "接続されているシリアルデバイスはありません。";
+}
+
+// When the port cannot be opened, the reason also says which serial devices are there.
+void TestPort::openFailureListsDevices()
+{
+    QFETCH(QList<SerialDevice>, present);
+    QFETCH(QString, listed);
+
+    StartedForm w;
+    writeFile(w.folder.filePath("Setting.ini"),
+              "[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=/dev/no-such-tty\r\n");
+    w.form->setSerialDeviceList([&] { return present; });
+    QVERIFY(w.start());
+    w.click("Command1");
+    QCOMPARE(w.caption(), "失敗");
+    const QStringList reason = w.get<QLabel>("disp1")->toolTip().split('\n');
+    QCOMPARE(reason.size(), 2);
+    QVERIFY2(reason[0].startsWith("ポート「COM3」を開けません（COM3 (/dev/no-such-tty): "),
+             qPrintable(reason[0]));
+    QCOMPARE(reason[1], listed);
 }
 
 QTEST_MAIN(TestPort)

@@ -1,12 +1,17 @@
 #include "device/CommControl.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -99,6 +104,9 @@ private slots:
     void closedPortRaisesNothing();
     void openingDropsStaleCharacters();
     void vanishedDevice();
+    void portByDevicePath();
+    void lowLatencyRefusedByPseudoTerminal();
+    void lowLatencyOnSerialDevice();
 
 private:
     // A control set up as the window sets it up, on COM3 of a settings file
@@ -411,6 +419,87 @@ void TestCommControl::vanishedDevice()
     QCOMPARE(receiveEvents, 0);
     QVERIFY(!control->Output("S80\r"));
     QVERIFY(control->setPortOpen(false));
+}
+
+// A device path chosen as the port is the device itself, whatever the
+// settings file maps; a COMn chosen after it is looked up again.
+void TestCommControl::portByDevicePath()
+{
+    CommControl control(SettingsLocation(dir->filePath("Setting.ini")));
+    takeEachCharacter(control);
+    configureControllerPort(control, line->device());
+    QCOMPARE(control.CommPort(), 0);
+    QCOMPARE(control.deviceName(), line->device());
+    QCOMPARE(control.Settings(), "57600,n,8,1");
+    QCOMPARE(control.Handshaking(), 0);
+    QCOMPARE(control.RThreshold(), 1);
+    QVERIFY2(control.setPortOpen(true), qPrintable(control.errorString()));
+    QVERIFY(control.Output("E\r"));
+    QCOMPARE(line->receive(2), QByteArray("E\r"));
+
+    // Failures name the device as the user chose it.
+    CommControl second;
+    second.setPort(line->device());
+    QVERIFY(!second.setPortOpen(true));
+    QCOMPARE(second.errorString(), line->device() + ": ポートは他のプログラムが使用中です");
+
+    control.setPortOpen(false);
+    QVERIFY(control.setPort("COM4"));
+    QCOMPARE(control.CommPort(), 4);
+    QCOMPARE(control.deviceName(), "/dev/ttyS3");
+    QVERIFY(control.setPort("COM3"));
+    QCOMPARE(control.deviceName(), line->device());
+}
+
+// A pseudo-terminal has no low-latency flag: the port is used as it is and
+// says nothing of it.
+void TestCommControl::lowLatencyRefusedByPseudoTerminal()
+{
+    auto control = configuredControl();
+    takeEachCharacter(*control);
+    QCOMPARE(control->lowLatency(), CommControl::LowLatency::NotRequested);
+    QVERIFY2(control->setPortOpen(true), qPrintable(control->errorString()));
+    QCOMPARE(control->lowLatency(), CommControl::LowLatency::Refused);
+    QCOMPARE(control->lastError(), CommControl::Failure::None);
+    QCOMPARE(control->errorString(), QString());
+    QVERIFY(control->Output("E\r"));
+    QCOMPARE(line->receive(2), QByteArray("E\r"));
+    QVERIFY(line->send("e\r"));
+    QTRY_COMPARE(reads, (QList<QByteArray>{"e", "\r"}));
+}
+
+// A real serial driver turns the flag on when the port opens.
+void TestCommControl::lowLatencyOnSerialDevice()
+{
+    const QString device = "/dev/ttyS0";
+    const int descriptor = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (descriptor < 0)
+        QSKIP(qPrintable(QString("%1 cannot be opened here: %2").arg(device, std::strerror(errno))));
+    serial_struct original{};
+    serial_struct cleared{};
+    if (::ioctl(descriptor, TIOCGSERIAL, &original) != 0) {
+        ::close(descriptor);
+        QSKIP(qPrintable(QString("%1 has no serial driver here: %2").arg(device, std::strerror(errno))));
+    }
+    cleared = original;
+    cleared.flags &= ~ASYNC_LOW_LATENCY;
+    // The device is left as the test found it.
+    const auto restore = qScopeGuard([&] {
+        ::ioctl(descriptor, TIOCSSERIAL, &original);
+        ::close(descriptor);
+    });
+    if (::ioctl(descriptor, TIOCSSERIAL, &cleared) != 0)
+        QSKIP(
+            qPrintable(QString("the flags of %1 cannot be set here: %2").arg(device, std::strerror(errno))));
+
+    CommControl control;
+    configureControllerPort(control, device);
+    QVERIFY2(control.setPortOpen(true), qPrintable(control.errorString()));
+    QCOMPARE(control.lowLatency(), CommControl::LowLatency::Granted);
+    serial_struct now{};
+    QCOMPARE(::ioctl(descriptor, TIOCGSERIAL, &now), 0);
+    QVERIFY(now.flags & ASYNC_LOW_LATENCY);
+    control.setPortOpen(false);
 }
 
 QTEST_GUILESS_MAIN(TestCommControl)

@@ -16,6 +16,8 @@ private slots:
     void portNumber();
     void device_data();
     void device();
+    void devicePath_data();
+    void devicePath();
 };
 
 void TestPortName::portNumber_data()
@@ -105,6 +107,61 @@ void TestPortName::device()
     const SettingsLocation location =
         userSettings.isNull() ? SettingsLocation(path) : SettingsLocation(userPath, path);
     QCOMPARE(portDeviceName(static_cast<qint16>(port), location), device);
+}
+
+// A device path is a port name of its own outside Windows; every other name
+// keeps the number and device it always had.
+void TestPortName::devicePath_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("isPath");
+    QTest::addColumn<QString>("device"); // with COM3 mapped to /dev/ttyUSB0
+
+    QTest::newRow("USB adapter") << "/dev/ttyUSB0" << true << "/dev/ttyUSB0";
+    QTest::newRow("ACM device") << "/dev/ttyACM1" << true << "/dev/ttyACM1";
+    QTest::newRow("pseudo-terminal") << "/dev/pts/7" << true << "/dev/pts/7";
+    QTest::newRow("stable link by id")
+        << "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0" << true
+        << "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    QTest::newRow("the folder itself") << "/dev/" << false << "";
+    QTest::newRow("/dev without slash") << "/dev" << false << "";
+    QTest::newRow("out of /dev") << "/dev/../etc/passwd" << false << "";
+    QTest::newRow("dot part") << "/dev/./ttyUSB0" << false << "";
+    QTest::newRow("double slash") << "/dev//ttyUSB0" << false << "";
+    QTest::newRow("trailing slash") << "/dev/ttyUSB0/" << false << "";
+    QTest::newRow("trailing blank") << "/dev/ttyUSB0 " << false << "";
+    QTest::newRow("inner blank") << "/dev/tty USB0" << false << "";
+    QTest::newRow("relative") << "dev/ttyUSB0" << false << "";
+    QTest::newRow("other folder") << "/tmp/ttyUSB0" << false << "";
+    QTest::newRow("non-ASCII") << QString::fromUtf8("/dev/ｔｔｙ") << false << "";
+    QTest::newRow("COM3") << "COM3" << false << "/dev/ttyUSB0";
+    QTest::newRow("COM4") << "COM4" << false << "/dev/ttyS3";
+    QTest::newRow("com3") << "com3" << false << "";
+    QTest::newRow("COM21") << "COM21" << false << "";
+    QTest::newRow("ERROR") << "ERROR" << false << "";
+    QTest::newRow("choose") << QString::fromUtf8("選択") << false << "";
+}
+
+void TestPortName::devicePath()
+{
+#ifdef Q_OS_WIN
+    QSKIP("Windows names its serial devices COMn");
+#endif
+    QFETCH(QString, name);
+    QFETCH(bool, isPath);
+    QFETCH(QString, device);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QFile file(dir.filePath("Setting.ini"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Ports]\r\nCOM3=/dev/ttyUSB0\r\n");
+    file.close();
+
+    QCOMPARE(isDevicePath(name), isPath);
+    QCOMPARE(deviceOfPortName(name, SettingsLocation(file.fileName())), device);
+    if (isPath)
+        QCOMPARE(portNumberOf(name), 0);
 }
 
 QTEST_GUILESS_MAIN(TestPortName)

@@ -3,6 +3,7 @@
 #include "files/PatternFile.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSerialPort>
@@ -133,6 +134,9 @@ private slots:
     void exchanges();
     void lineSettings_data();
     void lineSettings();
+    void latencyHoldsReplies();
+    void badLatency_data();
+    void badLatency();
 };
 
 void TestSimulator::wholeTransfer()
@@ -312,6 +316,49 @@ void TestSimulator::lineSettings()
     simulator.send({"E\r"});
     QCOMPARE(simulator.readThroughCR(300), QByteArray("e\r"));
     stopAndCheckReport(simulator, fault.isEmpty() ? fault : "line settings at the erase message: " + fault);
+}
+
+// Behind a 100 ms latency timer each reply waits for the next tick, and the
+// next message can only follow the reply: ten exchanges take ten ticks at least.
+void TestSimulator::latencyHoldsReplies()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    SimulatorRun simulator({"--latency", "100", "--output", dir.filePath("received.txt")});
+    QVERIFY(simulator.opened());
+
+    simulator.send({"E\r"});
+    QCOMPARE(simulator.readThroughCR(1000), QByteArray("e\r"));
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray replies;
+    for (int i = 0; i < 10; ++i) {
+        simulator.send({"E\r"});
+        replies += simulator.readThroughCR(1000);
+    }
+    const qint64 elapsed = clock.elapsed();
+    QCOMPARE(replies, QByteArray("e\r").repeated(10));
+    // Less than a whole tick may be lost to the wake-up after the first reply.
+    QVERIFY2(elapsed >= 900, qPrintable(QString::number(elapsed)));
+    stopAndCheckReport(simulator, QString());
+}
+
+void TestSimulator::badLatency_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::newRow("0") << "0";
+    QTest::newRow("over a second") << "1001";
+    QTest::newRow("not a number") << "16ms";
+}
+
+void TestSimulator::badLatency()
+{
+    QFETCH(QString, value);
+    SimulatorProcess simulator;
+    QVERIFY(!simulator.start({"--latency", value}));
+    QCOMPARE(simulator.process().state(), QProcess::NotRunning);
+    QCOMPARE(simulator.process().exitCode(), 2);
+    QVERIFY2(simulator.errorString().contains("--latency"), qPrintable(simulator.errorString()));
 }
 
 QTEST_GUILESS_MAIN(TestSimulator)

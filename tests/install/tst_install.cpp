@@ -29,6 +29,7 @@ private slots:
     void desktopEntry();
     void installedProgramKeepsPortForUser();
     void failedStoreSaysWhy();
+    void commandLineWriterUsesWindowSettings();
     void package();
     void cleanupTestCase();
 
@@ -61,8 +62,11 @@ const QList<int> IconSizes{16, 22, 24, 32, 48, 64, 128, 256};
 // build tools, no libraries).
 QStringList expectedFiles()
 {
-    QStringList files{"bin/trv5kb-programmer", "bin/trv5kb-simulator",
+    QStringList files{"bin/trv5kb-programmer",
+                      "bin/trv5kb-simulator",
+                      "bin/trv5kb",
                       "lib/trv5kb-programmer/trv5kb-programmer",
+                      "lib/trv5kb-programmer/trv5kb",
                       "share/applications/trv5kb-programmer.desktop"};
     for (const QString& picture : Pictures)
         files << "lib/trv5kb-programmer/" + picture;
@@ -276,6 +280,37 @@ void TestInstall::failedStoreSaysWhy()
     QVERIFY2(!line.section(file, 1).section(": ", 1).trimmed().isEmpty(), qPrintable(line));
 }
 
+// The command-line writer is installed as the window is, so through its link it finds the
+// window's folder and reads the same settings: the user's file, then the one beside the window.
+void TestInstall::commandLineWriterUsesWindowSettings()
+{
+    char target[256] = {};
+    const QByteArray link = QFile::encodeName(m_prefix + "/bin/trv5kb");
+    QVERIFY(::readlink(link.constData(), target, sizeof target - 1) > 0);
+    QCOMPARE(QByteArray(target), "../lib/trv5kb-programmer/trv5kb");
+    if (!m_readOnly->failure().isEmpty())
+        QSKIP(qPrintable(m_readOnly->failure()));
+
+    const QString configHome = m_root.filePath("cli-home/.config");
+    QVERIFY(QDir().mkpath(configHome + "/trv5kb-programmer"));
+    writeFile(configHome + "/trv5kb-programmer/Setting.ini",
+              "[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=/dev/ttyUSB9\r\n");
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", configHome);
+    program.setProcessEnvironment(environment);
+    program.start(m_prefix + "/bin/trv5kb", {"ports"});
+    QVERIFY(program.waitForFinished(30000));
+    QCOMPARE(program.exitCode(), 0);
+    const QString out = QString::fromUtf8(program.readAllStandardOutput());
+    QVERIFY2(
+        out.contains(QStringLiteral("（設定ファイル %1/trv5kb-programmer/Setting.ini、次に %2/Setting.ini）")
+                         .arg(configHome, programFolder())),
+        qPrintable(out));
+    QVERIFY2(out.contains("  COM3 → /dev/ttyUSB9（接続されていません）\n"), qPrintable(out));
+    QVERIFY2(out.contains("ウィンドウで選ばれているポート：COM3 — COM3 → /dev/ttyUSB9"), qPrintable(out));
+}
+
 void TestInstall::package()
 {
     const QString dpkgDeb = QStandardPaths::findExecutable("dpkg-deb");
@@ -309,21 +344,24 @@ void TestInstall::package()
     const Output contents = run(dpkgDeb, {"-c", deb});
     QVERIFY(contents.finished && contents.code == 0);
     QStringList files;
-    QString link;
+    QStringList links;
     for (const QString& line : QString::fromUtf8(contents.standardOutput).split('\n', Qt::SkipEmptyParts)) {
         if (line.startsWith('d'))
             continue;
         const QString entry = line.section(' ', 5, -1, QString::SectionSkipEmpty);
         files << entry.section(" -> ", 0, 0);
         if (line.startsWith('l'))
-            link = entry;
+            links << entry;
     }
     files.sort();
     QStringList expected;
     for (const QString& file : expectedFiles())
         expected << "./usr/" + file;
     QCOMPARE(files, expected);
-    QCOMPARE(link, "./usr/bin/trv5kb-programmer -> ../lib/trv5kb-programmer/trv5kb-programmer");
+    links.sort();
+    QCOMPARE(links,
+             QStringList({"./usr/bin/trv5kb -> ../lib/trv5kb-programmer/trv5kb",
+                          "./usr/bin/trv5kb-programmer -> ../lib/trv5kb-programmer/trv5kb-programmer"}));
 }
 
 void TestInstall::cleanupTestCase()

@@ -38,7 +38,8 @@ void say(std::FILE* stream, const QString& line)
 
 SimulatorLoop::SimulatorLoop(const SimulatorOptions& options, const PseudoTerminalLine& line)
     : m_options(options), m_line(line), m_session(options.faults),
-      m_byteTime(options.paced ? std::chrono::nanoseconds(1'000'000'000 / 5760) : 0ns)
+      m_byteTime(options.paced ? std::chrono::nanoseconds(1'000'000'000 / 5760) : 0ns),
+      m_latencyOrigin(Clock::now())
 {
 }
 
@@ -183,9 +184,21 @@ void SimulatorLoop::answer(char letter, bool lastOfTransfer, Clock::time_point r
 
     for (const QByteArray& bytes : writes) {
         m_sendLineFree = std::max(m_sendLineFree, ready) + m_byteTime * bytes.size();
-        m_outgoing.push_back({m_sendLineFree, bytes});
+        m_outgoing.push_back({releasedAt(m_sendLineFree), bytes});
     }
     ++m_repliesQueued;
+}
+
+// An adapter passes what the controller sent on to the computer only when its
+// latency timer ticks: the bytes wait for the first tick at or after the
+// moment they have crossed the wire.
+auto SimulatorLoop::releasedAt(Clock::time_point onLine) const -> Clock::time_point
+{
+    if (m_options.latency <= 0ms || onLine <= m_latencyOrigin)
+        return onLine;
+    const auto period = std::chrono::duration_cast<Clock::duration>(m_options.latency);
+    const auto ticks = (onLine - m_latencyOrigin + period - Clock::duration(1)) / period;
+    return m_latencyOrigin + ticks * period;
 }
 
 bool SimulatorLoop::writeDue(Clock::time_point now)

@@ -21,6 +21,7 @@ struct SimulatorOptions
     bool joinedReplies = false;
     bool garbage = false;
     bool paced = false;
+    std::chrono::milliseconds latency{0}; // a USB adapter's latency timer; 0 for none
     bool trace = false;
     ControllerSession::Faults faults;
 };
@@ -51,6 +52,7 @@ private:
     };
 
     std::optional<Clock::time_point> nextDue() const;
+    Clock::time_point releasedAt(Clock::time_point onLine) const;
     bool receive(Clock::time_point now);
     void handleDue(Clock::time_point now);
     void answer(char letter, bool lastOfTransfer, Clock::time_point ready);
@@ -70,6 +72,8 @@ private:
     Clock::time_point m_receiveLineFree;
     Clock::time_point m_lastActivity;
     Clock::time_point m_sendLineFree;
+    // The latency timer runs freely from the start, one tick each latency.
+    const Clock::time_point m_latencyOrigin;
 
     // Each message must wait for the reply to the one before it.
     int m_repliesQueued = 0;

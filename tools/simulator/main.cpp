@@ -52,6 +52,10 @@ std::optional<SimulatorOptions> parseOptions(const QCoreApplication& app)
         {"joined-replies", "Send each letter and its CR in one write."},
         {"garbage", "Send a stray byte after every reply but the last of a transfer."},
         {"paced", "Take 1/5760 s for every byte received and sent, as a 57,600-baud line does."},
+        {"latency",
+         "Hold every reply until the next tick of a free-running <ms> timer (1 to 1000), as a USB "
+         "serial adapter's latency timer does.",
+         "ms"},
         {"trace", "Show every message received and every write on standard output."},
     });
     parser.process(app);
@@ -69,6 +73,16 @@ std::optional<SimulatorOptions> parseOptions(const QCoreApplication& app)
         say(stderr, QStringLiteral("trv5kb-simulator: --silent-after and --hangup-after take a record count "
                                    "from 0 to 399, and no other arguments are taken; see --help"));
         return std::nullopt;
+    }
+    if (parser.isSet("latency")) {
+        bool ok = false;
+        const int latency = parser.value("latency").toInt(&ok);
+        if (!ok || latency < 1 || latency > 1000) {
+            say(stderr,
+                QStringLiteral("trv5kb-simulator: --latency takes milliseconds from 1 to 1000; see --help"));
+            return std::nullopt;
+        }
+        options.latency = std::chrono::milliseconds(latency);
     }
     options.faults = {*silentAfter, *hangUpAfter};
     return options;

@@ -1,0 +1,157 @@
+#include "CommandLine.h"
+
+#include "device/PortName.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
+#include <utility>
+
+namespace {
+
+const QString HelpOption = QStringLiteral("help");
+const QString VersionOption = QStringLiteral("version");
+const QString GroupOption = QStringLiteral("group");
+const QString PortOption = QStringLiteral("port");
+// For the tests only, so that a transfer that gets no answer ends in less than 15 s. Not in --help.
+const QString TimeoutOption = QStringLiteral("timeout-ms");
+
+struct Subcommand
+{
+    QLatin1String name;
+    Command::Kind kind;
+    bool takesFile;
+};
+
+const Subcommand Subcommands[] = {
+    {QLatin1String("ports"), Command::Kind::Ports, false},
+    {QLatin1String("check"), Command::Kind::Check, true},
+    {QLatin1String("show"), Command::Kind::Show, true},
+    {QLatin1String("write"), Command::Kind::Write, true},
+};
+
+// QCommandLineParser explains in English; the option it names is all that is taken from it.
+QString parserFailure(const QCommandLineParser& parser)
+{
+    if (!parser.unknownOptionNames().isEmpty()) {
+        const QString name = parser.unknownOptionNames().first();
+        return QStringLiteral("「%1%2」というオプションはありません")
+            .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name);
+    }
+    const QString text = parser.errorText();
+    const QRegularExpressionMatch quoted = QRegularExpression(QStringLiteral("'([^']*)'")).match(text);
+    const QString option = quoted.hasMatch() ? quoted.captured(1) : QString();
+    if (text.startsWith(QLatin1String("Missing value")))
+        return QStringLiteral("オプション「%1」には値が要ります").arg(option);
+    if (text.startsWith(QLatin1String("Unexpected value")))
+        return QStringLiteral("オプション「%1」は値をとりません").arg(option.section(QLatin1Char('='), 0, 0));
+    return QStringLiteral("オプションの指定が正しくありません");
+}
+
+} // namespace
+
+std::variant<Command, UsageError> parseCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOptions({
+        {{QStringLiteral("h"), HelpOption}, QString()},
+        {VersionOption, QString()},
+        {GroupOption, QString(), QStringLiteral("A-H")},
+        {PortOption, QString(), QStringLiteral("PORT")},
+        {TimeoutOption, QString(), QStringLiteral("MS")},
+    });
+    if (!parser.parse(arguments))
+        return UsageError{parserFailure(parser)};
+
+    Command command;
+    if (parser.isSet(HelpOption))
+        return command;
+    if (parser.isSet(VersionOption)) {
+        command.kind = Command::Kind::Version;
+        return command;
+    }
+
+    QStringList words = parser.positionalArguments();
+    if (words.isEmpty())
+        return UsageError{QStringLiteral("サブコマンド（ports、check、show、write）を指定してください")};
+    const QString name = words.takeFirst();
+    const Subcommand* subcommand = nullptr;
+    for (const Subcommand& candidate : Subcommands)
+        if (name == candidate.name)
+            subcommand = &candidate;
+    if (!subcommand)
+        return UsageError{QStringLiteral("「%1」というサブコマンドはありません").arg(name)};
+    command.kind = subcommand->kind;
+
+    if (subcommand->takesFile) {
+        if (words.isEmpty())
+            return UsageError{QStringLiteral("%1 にはパターンファイルを指定してください").arg(name)};
+        command.file = words.takeFirst();
+    }
+    if (!words.isEmpty())
+        return UsageError{QStringLiteral("余分な引数「%1」があります").arg(words.first())};
+
+    const bool show = command.kind == Command::Kind::Show;
+    const bool write = command.kind == Command::Kind::Write;
+    for (const auto& [option, allowed] :
+         {std::pair{GroupOption, show}, std::pair{PortOption, write}, std::pair{TimeoutOption, write}})
+        if (parser.isSet(option) && !allowed)
+            return UsageError{QStringLiteral("%1 には --%2 を指定できません").arg(name, option)};
+
+    if (parser.isSet(GroupOption)) {
+        const QString group = parser.value(GroupOption).toUpper();
+        if (group.size() != 1 || group[0] < QLatin1Char('A') || group[0] > QLatin1Char('H'))
+            return UsageError{QStringLiteral("--group には A から H のどれかを指定してください")};
+        command.group = group[0].unicode() - 'A';
+    }
+    if (write) {
+        if (!parser.isSet(PortOption))
+            return UsageError{QStringLiteral("write には --port で書き込むポートを指定してください")};
+        command.port = parser.value(PortOption);
+        if (portNumberOf(command.port) == 0 && !isDevicePath(command.port))
+#ifdef Q_OS_WIN
+            return UsageError{
+                QStringLiteral("「%1」はポートの名前ではありません（COM1～COM20）").arg(command.port)};
+#else
+            return UsageError{QStringLiteral("「%1」はポートの名前ではありません（COM1～COM20、または "
+                                             "/dev/ttyUSB0 のようなデバイスのパス）")
+                                  .arg(command.port)};
+#endif
+    }
+    if (parser.isSet(TimeoutOption)) {
+        bool ok = false;
+        command.timeoutMs = parser.value(TimeoutOption).toInt(&ok);
+        if (!ok || command.timeoutMs < 1)
+            return UsageError{
+                QStringLiteral("--%1 には 1 以上のミリ秒数を指定してください").arg(TimeoutOption)};
+    }
+    return command;
+}
+
+QString helpText()
+{
+    return QStringLiteral(
+        "使い方: trv5kb <サブコマンド> [引数]\n"
+        "\n"
+        "40チャンネル調光コントローラのパターンファイルを調べ、コントローラに書き込みます。\n"
+        "ファイルの読み方、ポートの選び方、書き込みの手順はウィンドウ（trv5kb-programmer）と同じです。\n"
+        "\n"
+        "サブコマンド:\n"
+        "  ports                    接続されているシリアルデバイスと、Setting.ini の COMn の割り当て\n"
+        "  check FILE               "
+        "ファイルをウィンドウと同じく読み込み、ステップ数と各グループの要素を表示\n"
+        "  show FILE [--group A-H]  チャートを表で表示（ステップが縦、チャンネルが横）\n"
+        "  write FILE --port PORT   パターンをコントローラに書き込む\n"
+        "\n"
+        "オプション:\n"
+        "  -h, --help               この説明を表示\n"
+        "  --version                バージョンを表示\n"
+        "  --group A-H              show: そのグループの5チャンネルだけを表示\n"
+        "  --port PORT              write: COM1～COM20（Setting.ini の割り当てのとおり）、\n"
+        "                           または /dev/ttyUSB0 のようなデバイスのパス（Linux）\n"
+        "\n"
+        "結果は標準出力に、失敗の理由は標準エラーに出ます。write の最後の行は「成功」、\n"
+        "または「失敗：」に続く理由です。端末では書き込んだレコード数（400 まで）を表示します。\n"
+        "\n"
+        "終了ステータス: 0 成功、1 失敗、2 引数の誤り\n");
+}

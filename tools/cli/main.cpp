@@ -1,0 +1,139 @@
+// trv5kb: the programmer's command-line writer. It checks and shows pattern
+// files and writes them into the controller from a script or a terminal,
+// with the window's library: the same file reader, port names, settings
+// files, port configuration and transfer protocol. See `trv5kb --help`.
+
+#include "ChartText.h"
+#include "CommandLine.h"
+#include "Output.h"
+#include "Writer.h"
+#include "device/PortName.h"
+#include "device/QtTranslations.h"
+#include "device/SerialDevices.h"
+#include "device/SettingsLocation.h"
+#include "files/PatternFile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
+
+namespace {
+
+enum ExitStatus { Success = 0, Failure = 1, BadUsage = 2 };
+
+// The window's settings files: its program folder is this program's own (both are installed
+// into the same folder), its user's configuration folder the window's.
+SettingsLocation windowSettings()
+{
+    return SettingsLocation::find(QCoreApplication::applicationDirPath(),
+                                  QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+}
+
+int listPorts()
+{
+    const QList<SerialDevice> present = presentSerialDevices();
+    printLine(stdout, QStringLiteral("シリアルデバイス："));
+    if (present.isEmpty())
+        printLine(stdout, QStringLiteral("  接続されているシリアルデバイスはありません。"));
+    for (const SerialDevice& device : present) {
+        printLine(stdout, QStringLiteral("  ") + device.path);
+        printLine(stdout, QStringLiteral("    ") +
+                              deviceDetails(device).replace(QLatin1Char('\n'), QStringLiteral("\n    ")));
+    }
+
+    const SettingsLocation settings = windowSettings();
+    QString files = QDir::toNativeSeparators(settings.file());
+    if (!settings.fallbackFile().isEmpty())
+        files += QStringLiteral("、次に ") + QDir::toNativeSeparators(settings.fallbackFile());
+    printLine(stdout, QString());
+    printLine(stdout, QStringLiteral("COM ポート（設定ファイル %1）：").arg(files));
+#ifdef Q_OS_WIN
+    printLine(stdout, QStringLiteral("  COMn は Windows の同じ名前のポートです。"));
+#else
+    bool mapped = false;
+    for (qint16 port = 1; port <= HighestComPort; ++port) {
+        const QString name = QStringLiteral("COM%1").arg(port);
+        const QString device = settings.value(name, QStringLiteral("Ports"));
+        if (device == QLatin1String("ERROR") || device.isEmpty())
+            continue;
+        mapped = true;
+        printLine(stdout, QStringLiteral("  ") + portNameToolTip(name, settings, present));
+    }
+    printLine(stdout,
+              mapped ? QStringLiteral("  [Ports] にないほかの COMn は /dev/ttyS(n-1) です。")
+                     : QStringLiteral("  [Ports] の割り当てはありません。COMn は /dev/ttyS(n-1) です。"));
+#endif
+    const QString chosen = settings.value(QStringLiteral("comport"), QStringLiteral("Setting"));
+    printLine(stdout, chosen == QLatin1String("ERROR")
+                          ? QStringLiteral("ウィンドウで選ばれているポート：（まだありません）")
+                          : QStringLiteral("ウィンドウで選ばれているポート：%1 — %2")
+                                .arg(chosen, portNameToolTip(chosen, settings, present)));
+    return Success;
+}
+
+std::optional<PatternFileContent> load(const QString& file)
+{
+    PatternFileResult loaded = loadPatternFile(file);
+    if (!loaded.ok()) {
+        printLine(stderr, QStringLiteral("「%1」：%2").arg(file, loaded.error));
+        return std::nullopt;
+    }
+    return std::move(loaded.content);
+}
+
+int check(const QString& file)
+{
+    const std::optional<PatternFileContent> content = load(file);
+    if (!content)
+        return Failure;
+    printLine(stdout, chartSummary(*content));
+    if (const std::optional<QString> reason = unsendableReason(*content)) {
+        printLine(stderr, *reason);
+        return Failure;
+    }
+    return Success;
+}
+
+int show(const QString& file, int group)
+{
+    const std::optional<PatternFileContent> content = load(file);
+    if (!content)
+        return Failure;
+    printLine(stdout, chartGrid(*content, group));
+    return Success;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    // The window's name: its user's configuration folder is where the port settings are.
+    QCoreApplication::setApplicationName(QStringLiteral("trv5kb-programmer"));
+
+    // The parser's own English is read before Qt's texts are translated.
+    const std::variant<Command, UsageError> parsed = parseCommandLine(QCoreApplication::arguments());
+    if (const auto* error = std::get_if<UsageError>(&parsed)) {
+        printLine(stderr, QStringLiteral("trv5kb: %1（使い方は trv5kb --help）").arg(error->reason));
+        return BadUsage;
+    }
+    installJapaneseQtTranslations();
+    const Command& command = std::get<Command>(parsed);
+    switch (command.kind) {
+    case Command::Kind::Help:
+        print(stdout, helpText());
+        return Success;
+    case Command::Kind::Version:
+        printLine(stdout, QStringLiteral("trv5kb " TRV_VERSION));
+        return Success;
+    case Command::Kind::Ports:
+        return listPorts();
+    case Command::Kind::Check:
+        return check(command.file);
+    case Command::Kind::Show:
+        return show(command.file, command.group);
+    case Command::Kind::Write:
+        return writeToController(command.file, command.port, windowSettings(), command.timeoutMs);
+    }
+    return Failure;
+}
