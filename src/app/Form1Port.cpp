@@ -4,9 +4,11 @@
 #include "device/CommControl.h"
 #include "device/PortName.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDebug>
 #include <QDir>
+#include <QScrollBar>
 #include <QSignalBlocker>
 
 namespace {
@@ -72,6 +74,10 @@ void Form1::refreshPortList()
                 item, portNameToolTip(m_comportbox->itemText(item), m_settings, present), Qt::ToolTipRole);
         showInComboBox(m_comportbox, shown);
     }
+    // The box is narrow; its open list is as wide as its longest item, so paths show whole.
+    QAbstractItemView* list = m_comportbox->view();
+    list->setMinimumWidth(list->sizeHintForColumn(0) + list->verticalScrollBar()->sizeHint().width() +
+                          2 * list->frameWidth());
     showPortDevice(present);
 }
 
