@@ -135,24 +135,27 @@ std::optional<QByteArray> toShiftJis(const QString& text)
 enum class ProfilePart { Section, Key, Value };
 
 // The Shift-JIS form of a name or value, or nothing when it could not stand
-// in a line of the file and be found again. Names lose their blanks, as
-// names in the file do.
+// in a line of the file and be found again. Both lose the blanks around
+// them, which reading drops: a value stored with leading blanks would gain
+// them again at every write of the same value.
 std::optional<QByteArray> profileBytes(const QString& text, ProfilePart part)
 {
     if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')) || text.contains(QChar(0)))
         return std::nullopt;
-    std::optional<QByteArray> bytes = toShiftJis(text);
-    if (!bytes || part == ProfilePart::Value)
+    const std::optional<QByteArray> bytes = toShiftJis(text);
+    if (!bytes)
         return bytes;
-    const QByteArray name = trimmedBlanks(*bytes).toByteArray();
-    if (name.isEmpty())
+    const QByteArray trimmed = trimmedBlanks(*bytes).toByteArray();
+    if (part == ProfilePart::Value)
+        return trimmed;
+    if (trimmed.isEmpty())
         return std::nullopt;
-    if (part == ProfilePart::Section && findSingleByte(name, ']') >= 0)
+    if (part == ProfilePart::Section && findSingleByte(trimmed, ']') >= 0)
         return std::nullopt;
     if (part == ProfilePart::Key &&
-        (findSingleByte(name, '=') >= 0 || name.front() == '[' || name.front() == ';'))
+        (findSingleByte(trimmed, '=') >= 0 || trimmed.front() == '[' || trimmed.front() == ';'))
         return std::nullopt;
-    return name;
+    return trimmed;
 }
 
 // Where a key stands in the text of a file, or where it would go.

@@ -17,6 +17,8 @@ QString GetINIValue(const QString& KEY, const QString& Section, const QString& I
 
 // Stores one value, creating the file, the section or the key as needed.
 // Every other byte of the file stays as it was; new lines end with CR LF.
+// Blanks around the value are not stored, as reading would drop them, so
+// writing the same value again changes nothing.
 // The file is replaced whole once the new content is complete, so a failed
 // write leaves the old file (or none) behind. Returns false when nothing
 // was written: the file cannot be read or written, it is larger than a

@@ -204,6 +204,11 @@ void TestIniProfile::write_data()
     QTest::newRow("Shift-JIS value replaced by a name")
         << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n") << "COM3" << setting << comport
         << QByteArray("[Setting]\r\ncomport=COM3\r\n");
+    QTest::newRow("blanks around the value are not stored")
+        << QByteArray("[Setting]\r\ncomport= COM1\r\n") << " \tCOM3 " << setting << comport
+        << QByteArray("[Setting]\r\ncomport= COM3\r\n");
+    QTest::newRow("value of blanks") << NoFile << "  " << setting << comport
+                                     << QByteArray("[Setting]\r\ncomport=\r\n");
 }
 
 void TestIniProfile::write()
@@ -218,8 +223,12 @@ void TestIniProfile::write()
         putFile(before);
     QVERIFY(SetINIValue(value, key, section, iniPath()));
     QCOMPARE(fileBytes(), after);
-    QCOMPARE(GetINIValue(key, section, iniPath()), value);
+    QCOMPARE(GetINIValue(key, section, iniPath()), value.trimmed());
     QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList{"Setting.ini"});
+
+    // Writing the same value again changes nothing.
+    QVERIFY(SetINIValue(value, key, section, iniPath()));
+    QCOMPARE(fileBytes(), after);
 }
 
 void TestIniProfile::writeRefused_data()
