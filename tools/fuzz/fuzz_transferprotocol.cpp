@@ -21,7 +21,10 @@
 //   L            the line is lost (only while the port is open)
 //   M            a mode option is clicked: the status display is cleared
 //   K b1 b2      step count: two digits, or the two bytes as a 16-bit number
-//   P b1 b2 b3   cell (b1 mod 81, b2 mod 41) takes the element named by b3
+//   P b1 b2 b3   cell (b1 mod 81, b2 mod 41) takes the value named by b3:
+//                "0" to "?" that element; "e" empty, "h" the number 3.5, "n"
+//                the number 10, "t" the text "3", "@" the text "@" (none can
+//                be sent); any other byte the element b3 mod 16
 //   A            every used cell takes a different element, all sixteen used
 //   X b          a read of the byte b
 //   J b1 b2      a read of the two bytes b1 b2
@@ -29,8 +32,18 @@
 //                answers the erase and the step count)
 //
 // Reads come only while the port is open, and chart edits only while no
-// transfer runs, as in the window. After every event the promises below are
-// checked; a broken one aborts.
+// transfer runs, as in the window.
+//
+// The promises, checked after every event: nothing is written while the port
+// is closed; each transfer sends the erase first; only the erase, the step
+// count of the chart and records go out; records are numbered on from the
+// controller's last "s" (the count carries over from a transfer that ended
+// early, as designed), each carries its cells and goes out only after the
+// one before it was acknowledged; success comes only with the CR of a "w",
+// after the step count was acknowledged in this transfer and all 400 records
+// since; every ending stops both timers and closes the port, and shows its
+// result; while a transfer runs the port is open and both timers run, and
+// otherwise none of them.
 
 namespace {
 
