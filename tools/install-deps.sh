@@ -1,13 +1,24 @@
 #!/bin/sh
 # Installs what building and testing need on Debian 12, skipping what is there.
+# libxkbcommon-dev is only looked for by Qt's own CMake files; with it there,
+# configuring prints no "Could NOT find XKB".
 set -e
-packages="build-essential cmake qt6-base-dev qt6-serialport-dev libgl-dev fonts-ipafont-gothic qt6-translations-l10n"
+packages="build-essential cmake qt6-base-dev qt6-serialport-dev libgl-dev libxkbcommon-dev fonts-ipafont-gothic qt6-translations-l10n"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
 done
 [ -z "$missing" ] && exit 0
-if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
+if [ "$(id -u)" -eq 0 ]; then
+    sudo=""
+elif command -v sudo >/dev/null 2>&1; then
+    sudo="sudo"
+else
+    echo "install-deps.sh: these packages are missing:$missing" >&2
+    echo "Installing them needs root: run this script as root (for example: su -c tools/install-deps.sh)," >&2
+    echo "or install sudo, give this user the right to use it, and run it again." >&2
+    exit 1
+fi
 echo "Installing:$missing"
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing

@@ -102,7 +102,7 @@ QWidget* createControl(const Layout::Control& row, QWidget* parent, double dx, d
         QObject::disconnect(box->lineEdit(), &QLineEdit::editingFinished, box, nullptr);
         for (int n = 1; n <= row.listCount; ++n)
             box->addItem(itemText(row.listPrefix, n));
-        box->setEditText(caption);
+        showInComboBox(box, caption);
         if (row.back) {
             pal.setColor(QPalette::Base, layoutColour(*row.back));
             pal.setColor(QPalette::Button, layoutColour(*row.back));

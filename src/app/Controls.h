@@ -62,5 +62,6 @@ protected:
 class QComboBox;
 
 // Shows a value in an editable combo box, with its list item current when the
-// list holds it, so the open list marks the value that is shown.
+// list holds it, so that the open list marks the value shown and the wheel and
+// the arrow keys step to its neighbours.
 void showInComboBox(QComboBox* box, const QString& text);

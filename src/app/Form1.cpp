@@ -1,12 +1,12 @@
 #include "app/Form1.h"
 
+#include "app/ChartGeometry.h"
 #include "app/ControlFactory.h"
 #include "app/Controls.h"
 #include "app/Layout.h"
 #include "app/MessageBoxes.h"
 #include "chart/CellMapping.h"
 #include "chart/ElementTable.h"
-#include "chart/EndMarker.h"
 #include "device/TransferProtocol.h"
 
 #include <QButtonGroup>
@@ -63,7 +63,7 @@ void Form1::buildControls()
             pal.setColor(QPalette::Window, layoutColour(Layout::SystemWindowBackground));
             cell->setPalette(pal);
             cell->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            cell->setGeometry(pixelRect(Layout::gridCell(i)));
+            cell->setGeometry(pixelRect(ChartGeometry::gridCell(i)));
             m_cells[std::size_t(i)] = cell;
         }
     });
@@ -98,12 +98,16 @@ void Form1::buildControls()
     m_picture4->setPixmap(QPixmap(QStringLiteral(":/embedded/Picture4.jpg")));
     control<QLabel>("Image1")->setPixmap(QPixmap(QStringLiteral(":/embedded/Image1.jpg")));
 
+    // A coarse timer may fire up to 5 % early, which would end a transfer
+    // before its 15 seconds are up; these keep to the millisecond.
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setTimerType(Qt::PreciseTimer);
     m_timer1->setInterval(TransferProtocol::TimeoutMs);
     m_timer1->setSingleShot(true);
     m_timer2 = new QTimer(this);
     m_timer2->setObjectName(QStringLiteral("Timer2"));
+    m_timer2->setTimerType(Qt::PreciseTimer);
     m_timer2->setInterval(TransferProtocol::BlinkIntervalMs);
 }
 
@@ -190,8 +194,7 @@ void Form1::RedrawChart()
 
 void Form1::PlaceEndMarker(int page)
 {
-    const MarkerPlacement placement = endMarkerPlacement(page, m_state.StepCount);
-    m_shape5->setRectPt({placement.left, 72, placement.width, 72.75});
+    m_shape5->setRectPt(ChartGeometry::endMarker(page, m_state.StepCount));
 }
 
 bool Form1::StatusReset()

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "chart/WindowState.h"
 #include "edit/Palette.h"
+#include "state/WindowState.h"
 
 #include <QPixmap>
 #include <QString>
@@ -18,6 +18,7 @@ class QTimer;
 class ShapeWidget;
 class TransferProtocol;
 struct TransferActions;
+enum class TransferCause;
 struct ElementRow;
 struct PatternSlot;
 
@@ -89,7 +90,8 @@ private:
     void Timer1_Timer();
     void Timer2_Timer();
     void apply(const TransferActions& actions);
-    void portFailure(const QString& reason);
+    // The Japanese reason for a failed transfer, with the port's own where it has one.
+    QString failureText(TransferCause cause) const;
 
     // The serial port: restored from the settings file at start-up, chosen in
     // `Comportbox`, stored again at shutdown.

@@ -1,9 +1,10 @@
+#include "app/ControlFactory.h"
 #include "app/Controls.h"
 #include "app/Form1.h"
 #include "chart/ElementTable.h"
-#include "chart/PageSwitch.h"
 #include "edit/CellClick.h"
 #include "edit/Choices.h"
+#include "edit/PageSwitch.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -23,9 +24,6 @@ struct GroupTab
 constexpr GroupTab GroupTabs[] = {{"Label1", "Shape1"}, {"Label2", "Shape2"}, {"Label3", "Shape3"},
                                   {"Label4", "Shape6"}, {"Label5", "Shape7"}, {"Label6", "Shape8"},
                                   {"Label7", "Shape9"}, {"Label8", "Shape10"}};
-
-const QColor HighlightedTab(0x80, 0x80, 0xFF);
-const QColor PaleTab(0xC0, 0xC0, 0xFF);
 
 struct RangeBox
 {
@@ -139,8 +137,10 @@ void Form1::groupLabel_Click(int group)
     if (!StatusReset())
         return;
     m_state.CurrentGroup = qint16(group);
+    // The tab of the group shown takes the panel's colour, as group A's does at start.
     for (int tab = 0; tab < int(std::size(GroupTabs)); ++tab)
-        control<ShapeWidget>(GroupTabs[tab].shape)->setFillColor(tab == group ? HighlightedTab : PaleTab);
+        control<ShapeWidget>(GroupTabs[tab].shape)
+            ->setFillColor(layoutColour(tab == group ? Layout::Violet : Layout::Lavender));
     RedrawChart();
 }
 

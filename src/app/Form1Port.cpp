@@ -31,7 +31,7 @@ void Form1::connectPort()
 
 void Form1::startUpPortSteps()
 {
-    m_comportbox->setEditText(GetINIValue(PortKey, SettingSection, settingsFile()));
+    showInComboBox(m_comportbox, GetINIValue(PortKey, SettingSection, settingsFile()));
     if (m_comportbox->currentText() == Choose) {
         // No port is configured until the user picks one.
         m_boxes.show(this, {QStringLiteral("COMポートの選択"), QStringLiteral("COMポートを選択してください"),

@@ -14,18 +14,12 @@ void Form1::connectTransfer()
     connect(m_timer2, &QTimer::timeout, this, [this] { Timer2_Timer(); });
     connect(mscPort, &CommControl::OnComm, this, [this] { mscPort_OnComm(); });
     // A device that goes away mid-transfer (a USB adapter pulled) ends the transfer at once.
-    connect(mscPort, &CommControl::portFailed, this, [this](const QString& reason) {
-        portFailure(QStringLiteral("通信中にポートが使えなくなりました（%1）。").arg(reason));
-    });
+    connect(mscPort, &CommControl::portFailed, this, [this] { apply(m_protocol->portLost()); });
 }
 
 void Form1::Command1_Click()
 {
-    const TransferActions actions = m_protocol->start();
-    if (actions.end == TransferEnd::Failure)
-        m_failureReason = QStringLiteral(
-            "送れない値があります：ステップ数は 1～80、各セルは16の要素のどれかでなければなりません。");
-    apply(actions);
+    apply(m_protocol->start());
 }
 
 void Form1::mscPort_OnComm()
@@ -37,8 +31,6 @@ void Form1::mscPort_OnComm()
 
 void Form1::Timer1_Timer()
 {
-    if (m_state.busy())
-        m_failureReason = QStringLiteral("コントローラーから時間内に応答がありませんでした。");
     apply(m_protocol->timeout());
 }
 
@@ -47,15 +39,33 @@ void Form1::Timer2_Timer()
     apply(m_protocol->blink());
 }
 
-void Form1::portFailure(const QString& reason)
+QString Form1::failureText(TransferCause cause) const
 {
-    if (m_state.busy())
-        m_failureReason = reason;
-    apply(m_protocol->portFailed());
+    switch (cause) {
+    case TransferCause::UnsendableChart:
+        return QStringLiteral(
+            "送れない値があります：ステップ数は 1～80、各セルは16の要素のどれかでなければなりません。");
+    case TransferCause::NoReply:
+        return QStringLiteral("コントローラーから時間内に応答がありませんでした。");
+    case TransferCause::PortNotOpened:
+        return QStringLiteral("ポート「%1」を開けません（%2）。")
+            .arg(m_state.PortName.isEmpty() ? QStringLiteral("未選択") : m_state.PortName,
+                 mscPort->errorString());
+    case TransferCause::WriteFailed:
+        return QStringLiteral("ポートに書き込めません（%1）。").arg(mscPort->errorString());
+    case TransferCause::PortLost:
+        return QStringLiteral("通信中にポートが使えなくなりました（%1）。").arg(mscPort->errorString());
+    case TransferCause::None:
+        break;
+    }
+    return {};
 }
 
 void Form1::apply(const TransferActions& actions)
 {
+    // The port's reason is read before the port is closed below.
+    if (actions.end == TransferEnd::Failure)
+        m_failureReason = failureText(actions.cause);
     if (actions.stopTimers) {
         m_timer1->stop();
         m_timer2->stop();
@@ -64,12 +74,10 @@ void Form1::apply(const TransferActions& actions)
         m_timer2->start();
     // Nothing is sent and the time-out does not start when the port cannot be opened.
     if (actions.openPort && !mscPort->PortOpen() && !mscPort->setPortOpen(true))
-        return portFailure(QStringLiteral("ポート「%1」を開けません（%2）。")
-                               .arg(m_state.PortName.isEmpty() ? QStringLiteral("未選択") : m_state.PortName,
-                                    mscPort->errorString()));
+        return apply(m_protocol->portNotOpened());
     for (const QByteArray& bytes : actions.writes)
         if (!mscPort->Output(bytes))
-            return portFailure(QStringLiteral("ポートに書き込めません（%1）。").arg(mscPort->errorString()));
+            return apply(m_protocol->writeFailed());
     if (actions.startTimeoutTimer)
         m_timer1->start();
     if (actions.closePort && mscPort->PortOpen())

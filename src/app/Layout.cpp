@@ -1,5 +1,10 @@
 #include "app/Layout.h"
 
+#include "app/ChartGeometry.h"
+#include "chart/ElementTable.h"
+#include "edit/Palette.h"
+
+#include <algorithm>
 #include <array>
 
 namespace Layout {
@@ -32,11 +37,12 @@ constexpr Control tabLabel(const char* name, double left, const char* caption)
             .align = Align::Center};
 }
 
+// Each beside its row of the grid.
 constexpr Control channelLabel(const char* name, int row, const char* caption)
 {
     return {.name = name,
             .kind = Kind::Label,
-            .rect = {21, 75.0 + 15 * row, 18.75, row == 4 ? 9 : 9.75},
+            .rect = {21, ChartGeometry::Top + 3 + ChartGeometry::RowPitch * row, 18.75, row == 4 ? 9 : 9.75},
             .caption = caption,
             .back = Lavender,
             .fore = Navy,
@@ -108,18 +114,6 @@ constexpr Control rangeBox(const char* name, double left, int count)
             .listCount = count};
 }
 
-constexpr Control palette(const char* name, const char* caption, Container container, double left, double top,
-                          double width)
-{
-    return {.name = name,
-            .kind = Kind::PushButton,
-            .rect = {left, top, width, 12.75},
-            .container = container,
-            .caption = caption,
-            .back = Lavender,
-            .font = Regular825};
-}
-
 constexpr Control button(const char* name, RectPt rect, const char* caption, Font font = {})
 {
     return {.name = name, .kind = Kind::PushButton, .rect = rect, .caption = caption, .font = font};
@@ -127,9 +121,23 @@ constexpr Control button(const char* name, RectPt rect, const char* caption, Fon
 
 constexpr auto W = Container::Window;
 constexpr auto F = Container::Frame;
+constexpr auto Same = PaletteKind::SamePattern;
+constexpr auto Batch = PaletteKind::Batch;
+
+// Where an element's button stands in one of the two palettes; its name and
+// caption come from the element table.
+struct PalettePlace
+{
+    PaletteKind palette;
+    int ordinal;
+    Container container;
+    double left;
+    double top;
+    double width;
+};
 
 // clang-format off
-const std::array table = {
+constexpr std::array windowRows = {
     // Group tabs: the shapes lie behind the chart panel, which covers their foot.
     tab("Shape1", 9, Violet), // group A is shown at start
     tab("Shape2", 75),
@@ -143,7 +151,12 @@ const std::array table = {
     // Chart panel, end marker and the bottom row's frames.
     Control{.name = "Shape4", .kind = Kind::Shape, .rect = {9, 24, 528.75, 258.75}, .back = Violet,
             .border = Violet},
-    Control{.name = "Shape5", .kind = Kind::Shape, .rect = {519, 72, 0.75, 72.75}, .back = Navy},
+    // The end marker spans the grid's height. Until the step count or the page changes it stands
+    // where the designer left it, inside the last column.
+    Control{.name = "Shape5", .kind = Kind::Shape,
+            .rect = {519, ChartGeometry::Top, ChartGeometry::MarkerOverhang,
+                     ChartGeometry::Height + ChartGeometry::MarkerOverhang},
+            .back = Navy},
     Control{.name = "Shape18", .kind = Kind::Shape, .rect = {12.75, 57, 27.75, 87.75}, .back = Lavender},
     roundedFrame("Shape13", 9, 63.75),
     roundedFrame("Shape12", 81, 117.75),
@@ -189,7 +202,9 @@ const std::array table = {
     bottomLabel("Label10", {450, 291, 81.75, 12.75}, "COMポートの選択", Align::Left),
 
     // Picture boxes, buttons and combo boxes of the window.
-    Control{.name = "Picture4", .kind = Kind::PictureBox, .rect = {42, 57, 480, 12},
+    // The step-number strip, one number above each column of the grid.
+    Control{.name = "Picture4", .kind = Kind::PictureBox,
+            .rect = {ChartGeometry::Left, 57, ChartGeometry::Width, ChartGeometry::CellSize},
             .back = SystemWindowBackground, .fore = SystemWindowText},
     button("Command6", {42, 150, 30.75, 12.75}, "←前へ"),
     button("Command7", {492, 147, 30.75, 12.75}, "次へ→"),
@@ -224,56 +239,93 @@ const std::array table = {
     rangeBox("Combo3", 195, 80),
     rangeBox("Combo4", 240, 80),
 
-    // Element palettes: same-pattern (two rows), then batch (three rows).
-    palette("Command8", "UP", F, 204, 192, 18.75),
-    palette("Command9", "DOWN", F, 225, 192, 30.75),
-    palette("Command10", "ON", F, 258, 192, 18.75),
-    palette("Command11", "OFF", F, 279, 192, 24.75),
-    palette("Command16", "UP-L", F, 306, 192, 27.75),
-    palette("Command17", "UP-H", F, 336, 192, 27.75),
-    palette("Command18", "DOWN-H", F, 366, 192, 39.75),
-    palette("Command19", "DOWN-L", F, 408, 192, 39.75),
-    palette("Command20", "ON-OFF", F, 450, 192, 36.75),
-    palette("Command21", "OFF-ON", F, 489, 192, 36.75),
-    palette("Command12", "UP", F, 312, 225, 18.75),
-    palette("Command13", "DOWN", F, 333, 225, 30.75),
-    palette("Command14", "ON", F, 366, 225, 18.75),
-    palette("Command15", "OFF", F, 387, 225, 24.75),
-    palette("Command22", "UP-L", F, 414, 225, 27.75),
-    palette("Command23", "UP-H", F, 444, 225, 27.75),
-    palette("Command24", "DOWN-H", F, 474, 225, 39.75),
-    palette("Command25", "DOWN-L", F, 312, 240, 39.75),
-    palette("Command26", "ON-OFF", F, 354, 240, 36.75),
-    palette("Command27", "OFF-ON", F, 393, 240, 36.75),
-
-    // Children of the window lying in front of the frame.
+    // Children of the window lying in front of the frame; palette buttons follow (PalettePlaces).
     Control{.name = "Picture2", .kind = Kind::PictureBox, .rect = {180, 192, 12, 12},
             .back = SystemWindowBackground, .fore = SystemWindowText},
-    palette("Command28", "ON-1/2", W, 204, 207, 36.75),
-    palette("Command29", "ON-1/4", W, 243, 207, 36.75),
-    palette("Command30", "UP-L(1/4)", W, 282, 207, 45.75),
-    palette("Command31", "UP-H(1/4)", W, 330, 207, 45.75),
-    palette("Command32", "DOWN-H(1/4)", W, 378, 207, 57.75),
-    palette("Command33", "DOWN-L(1/4)", W, 438, 207, 57.75),
-    palette("Command34", "ON-1/2", W, 432, 240, 39.75),
-    palette("Command35", "ON-1/4", W, 474, 240, 39.75),
-    palette("Command36", "UP-L(1/4)", W, 312, 255, 45.75),
-    palette("Command37", "UP-H(1/4)", W, 360, 255, 45.75),
-    palette("Command38", "DOWN-H(1/4)", W, 408, 255, 57.75),
-    palette("Command39", "DOWN-L(1/4)", W, 468, 255, 57.75),
+};
+
+// Where each element's button stands in the two palettes, in stacking order.
+constexpr PalettePlace PalettePlaces[] = {
+    // In the frame: elements 0 to 9, same-pattern in one row, then batch in two.
+    {Same, 0, F, 204, 192, 18.75},
+    {Same, 1, F, 225, 192, 30.75},
+    {Same, 2, F, 258, 192, 18.75},
+    {Same, 3, F, 279, 192, 24.75},
+    {Same, 4, F, 306, 192, 27.75},
+    {Same, 5, F, 336, 192, 27.75},
+    {Same, 6, F, 366, 192, 39.75},
+    {Same, 7, F, 408, 192, 39.75},
+    {Same, 8, F, 450, 192, 36.75},
+    {Same, 9, F, 489, 192, 36.75},
+    {Batch, 0, F, 312, 225, 18.75},
+    {Batch, 1, F, 333, 225, 30.75},
+    {Batch, 2, F, 366, 225, 18.75},
+    {Batch, 3, F, 387, 225, 24.75},
+    {Batch, 4, F, 414, 225, 27.75},
+    {Batch, 5, F, 444, 225, 27.75},
+    {Batch, 6, F, 474, 225, 39.75},
+    {Batch, 7, F, 312, 240, 39.75},
+    {Batch, 8, F, 354, 240, 36.75},
+    {Batch, 9, F, 393, 240, 36.75},
+
+    // In front of the frame: elements 10 to 15, same-pattern in one row, then batch in two.
+    {Same, 10, W, 204, 207, 36.75},
+    {Same, 11, W, 243, 207, 36.75},
+    {Same, 12, W, 282, 207, 45.75},
+    {Same, 13, W, 330, 207, 45.75},
+    {Same, 14, W, 378, 207, 57.75},
+    {Same, 15, W, 438, 207, 57.75},
+    {Batch, 10, W, 432, 240, 39.75},
+    {Batch, 11, W, 474, 240, 39.75},
+    {Batch, 12, W, 312, 255, 45.75},
+    {Batch, 13, W, 360, 255, 45.75},
+    {Batch, 14, W, 408, 255, 57.75},
+    {Batch, 15, W, 468, 255, 57.75},
 };
 // clang-format on
+
+constexpr Control paletteButton(const PalettePlace& place)
+{
+    const ElementRow& element = ElementTable[std::size_t(place.ordinal)];
+    return {.name = place.palette == Same ? element.samePatternButton : element.batchButton,
+            .kind = Kind::PushButton,
+            .rect = {place.left, place.top, place.width, 12.75},
+            .container = place.container,
+            .caption = element.caption,
+            .back = Lavender,
+            .font = Regular825};
+}
+
+constexpr bool eachElementOnceInEachPalette()
+{
+    for (PaletteKind palette : {Same, Batch}) {
+        for (int ordinal = 0; ordinal < ElementCount; ++ordinal) {
+            const auto count = std::count_if(std::begin(PalettePlaces), std::end(PalettePlaces),
+                                             [&](const PalettePlace& place) {
+                                                 return place.palette == palette && place.ordinal == ordinal;
+                                             });
+            if (count != 1)
+                return false;
+        }
+    }
+    return true;
+}
+static_assert(eachElementOnceInEachPalette(), "every element has one button in each palette");
+
+// The window's rows, then the palette buttons: both palettes lie in front of everything else
+// in their container.
+constexpr auto table = [] {
+    std::array<Control, std::size(windowRows) + std::size(PalettePlaces)> rows{};
+    const auto buttons = std::copy(windowRows.begin(), windowRows.end(), rows.begin());
+    std::transform(std::begin(PalettePlaces), std::end(PalettePlaces), buttons, paletteButton);
+    return rows;
+}();
 
 } // namespace
 
 std::span<const Control> controls()
 {
     return table;
-}
-
-RectPt gridCell(int index)
-{
-    return {42.0 + 12 * (index / 5), 72.0 + 15 * (index % 5), 12, 12};
 }
 
 } // namespace Layout

@@ -8,9 +8,9 @@
 
 // The window's controls as the designer placed them: one row per control,
 // positions in points in window coordinates (children of the frame too), in
-// stacking order from back to front within their kind. The chart grid and the
-// hidden picture holders follow fixed rules and are built from the element
-// table instead.
+// stacking order from back to front within their kind. The chart grid follows
+// fixed rules (ChartGeometry) and the hidden picture holders are built from the
+// element table instead.
 namespace Layout {
 
 enum class Kind { Shape, RoundedShape, Label, Image, PictureBox, PushButton, ComboBox, OptionButton, Frame };
@@ -59,8 +59,5 @@ inline constexpr double FrameTop = 162;
 
 inline constexpr RectPt ClientArea{0, 0, 546, 328.5};
 inline constexpr Font DefaultFont{9, false};
-
-// The chart grid member i: column i / 5, row i % 5.
-RectPt gridCell(int index);
 
 } // namespace Layout

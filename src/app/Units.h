@@ -12,6 +12,7 @@ struct RectPt
     double top;
     double width;
     double height;
+    friend bool operator==(const RectPt&, const RectPt&) = default;
 };
 
 inline int pointsToPixels(double points)

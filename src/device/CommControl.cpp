@@ -2,6 +2,7 @@
 
 #include "device/PortName.h"
 
+#include <QFileInfo>
 #include <QMetaObject>
 #include <QStringList>
 #include <utility>
@@ -176,7 +177,7 @@ bool CommControl::setPortOpen(bool open)
     if (!applyLineSettings())
         return false;
     if (!serial.open(QIODevice::ReadWrite)) {
-        const QString reason = QStringLiteral("%1: %2").arg(portLabel(), serial.errorString());
+        const QString reason = QStringLiteral("%1: %2").arg(portLabel(), openFailureText());
         serial.clearError();
         return fail(Failure::OpenFailed, reason);
     }
@@ -187,6 +188,23 @@ bool CommControl::setPortOpen(bool open)
     failure = Failure::None;
     failureText.clear();
     return true;
+}
+
+// A port that another program holds is refused as a permission problem
+// (its lock, or the exclusive opening of the device), which would send the
+// user looking for the wrong fault.
+QString CommControl::openFailureText() const
+{
+    if (serial.error() == QSerialPort::PermissionError) {
+#ifdef Q_OS_WIN
+        return QStringLiteral("ポートは他のプログラムが使用中です");
+#else
+        const QFileInfo file(device);
+        if (file.isReadable() && file.isWritable())
+            return QStringLiteral("ポートは他のプログラムが使用中です");
+#endif
+    }
+    return serial.errorString();
 }
 
 void CommControl::closePort()

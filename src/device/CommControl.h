@@ -92,6 +92,7 @@ private:
     bool applyLineSettings();
     void applyRequestToSend();
     void closePort();
+    QString openFailureText() const;
     QString portLabel() const;
     void scheduleReceiveEvent();
     void raiseReceiveEvent();

@@ -1,8 +1,9 @@
 #include "device/IniProfile.h"
 
+#include "files/FileReplace.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <optional>
@@ -107,14 +108,31 @@ template <typename Converter> Converter shiftJisConverter()
     return converter;
 }
 
+// Bytes that are no Shift-JIS character come out as U+FFFD, one for each
+// character they take the place of; the converter alone would turn them into
+// control characters, which a later write would store as other bytes.
 QString fromShiftJis(QByteArrayView bytes)
 {
     QStringDecoder decoder = shiftJisConverter<QStringDecoder>();
     if (!decoder.isValid())
         return QString::fromLatin1(bytes);
-    return decoder.decode(bytes);
+    QString text = decoder.decode(bytes);
+    if (!decoder.hasError())
+        return text;
+    text.clear();
+    for (qsizetype i = 0; i < bytes.size();) {
+        const qsizetype width = isLeadByte(bytes[i]) && i + 1 < bytes.size() ? 2 : 1;
+        QStringDecoder single = shiftJisConverter<QStringDecoder>();
+        const QString character = single.decode(bytes.sliced(i, width));
+        text += single.hasError() || character.isEmpty() ? QString(QChar::ReplacementCharacter) : character;
+        i += width;
+    }
+    return text;
 }
 
+// The Shift-JIS bytes of `text`, or nothing when a character has none that
+// reads back as the same character (the converter would put some other byte
+// in its place).
 std::optional<QByteArray> toShiftJis(const QString& text)
 {
     QStringEncoder encoder = shiftJisConverter<QStringEncoder>();
@@ -127,35 +145,42 @@ std::optional<QByteArray> toShiftJis(const QString& text)
         return text.toLatin1();
     }
     QByteArray bytes = encoder.encode(text);
-    if (encoder.hasError())
+    if (encoder.hasError() || fromShiftJis(bytes) != text)
         return std::nullopt;
     return bytes;
+}
+
+// A text editor's "Unicode" is UTF-16 with a byte-order mark.
+std::optional<QStringConverter::Encoding> utf16Encoding(QByteArrayView bytes)
+{
+    if (bytes.startsWith("\xFF\xFE"))
+        return QStringConverter::Utf16LE;
+    if (bytes.startsWith("\xFE\xFF"))
+        return QStringConverter::Utf16BE;
+    return std::nullopt;
 }
 
 enum class ProfilePart { Section, Key, Value };
 
 // The Shift-JIS form of a name or value, or nothing when it could not stand
-// in a line of the file and be found again. Both lose the blanks around
-// them, which reading drops: a value stored with leading blanks would gain
-// them again at every write of the same value.
+// in a line of the file and be found again. Names lose their blanks, as
+// names in the file do.
 std::optional<QByteArray> profileBytes(const QString& text, ProfilePart part)
 {
     if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')) || text.contains(QChar(0)))
         return std::nullopt;
-    const std::optional<QByteArray> bytes = toShiftJis(text);
-    if (!bytes)
+    std::optional<QByteArray> bytes = toShiftJis(text);
+    if (!bytes || part == ProfilePart::Value)
         return bytes;
-    const QByteArray trimmed = trimmedBlanks(*bytes).toByteArray();
-    if (part == ProfilePart::Value)
-        return trimmed;
-    if (trimmed.isEmpty())
+    const QByteArray name = trimmedBlanks(*bytes).toByteArray();
+    if (name.isEmpty())
         return std::nullopt;
-    if (part == ProfilePart::Section && findSingleByte(trimmed, ']') >= 0)
+    if (part == ProfilePart::Section && findSingleByte(name, ']') >= 0)
         return std::nullopt;
     if (part == ProfilePart::Key &&
-        (findSingleByte(trimmed, '=') >= 0 || trimmed.front() == '[' || trimmed.front() == ';'))
+        (findSingleByte(name, '=') >= 0 || name.front() == '[' || name.front() == ';'))
         return std::nullopt;
-    return trimmed;
+    return name;
 }
 
 // Where a key stands in the text of a file, or where it would go.
@@ -163,7 +188,7 @@ struct Location
 {
     bool sectionFound = false;
     bool keyFound = false;
-    // Key found: the value runs from after "=" and its blanks to the line end.
+    // Key found: the value runs from after "=" to the line end.
     qsizetype valueBegin = 0;
     qsizetype valueEnd = 0;
     // Section found, key missing: just after the last non-blank line of the section.
@@ -209,11 +234,8 @@ Location locate(QByteArrayView text, QByteArrayView section, QByteArrayView key)
         } else if (inSection && !blank) {
             const qsizetype equals = line[lead] == ';' ? -1 : findSingleByte(line, '=', lead);
             if (equals >= 0 && foldedName(trimmedBlanks(line.sliced(lead, equals - lead))) == key) {
-                qsizetype valueBegin = equals + 1;
-                while (valueBegin < line.size() && isBlank(line[valueBegin]))
-                    ++valueBegin;
                 found.keyFound = true;
-                found.valueBegin = pos + valueBegin;
+                found.valueBegin = pos + equals + 1;
                 found.valueEnd = end;
                 return found;
             }
@@ -223,6 +245,21 @@ Location locate(QByteArrayView text, QByteArrayView section, QByteArrayView key)
         pos = next;
     }
     return found;
+}
+
+// The value of a key as a read gives it: up to a NUL, without blanks around
+// it or one pair of quotes (double or single) around that, cut to
+// MaxValueBytes.
+QString valueAt(QByteArrayView text, const Location& location)
+{
+    QByteArrayView value = text.sliced(location.valueBegin, location.valueEnd - location.valueBegin);
+    const qsizetype nul = value.indexOf('\0');
+    if (nul >= 0)
+        value = value.first(nul);
+    value = trimmedBlanks(value);
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.sliced(1, value.size() - 2);
+    return fromShiftJis(cutToBytes(value, MaxValueBytes));
 }
 
 struct FileText
@@ -269,38 +306,51 @@ QString GetINIValue(const QString& KEY, const QString& Section, const QString& I
         text->bytes.truncate(lastEnd);
     }
 
+    if (const std::optional<QStringConverter::Encoding> encoding = utf16Encoding(text->bytes)) {
+        // Names and values of such a file are looked up as their Shift-JIS
+        // form; only the program's own way of writing the file is Shift-JIS.
+        QStringDecoder decoder(*encoding);
+        const QString decoded = decoder.decode(text->bytes.sliced(2));
+        QStringEncoder encoder = shiftJisConverter<QStringEncoder>();
+        text->bytes = encoder.isValid() ? QByteArray(encoder.encode(decoded)) : decoded.toLatin1();
+    }
+
     const Location location = locate(text->bytes, foldedName(*section), foldedName(*key));
     if (!location.keyFound)
         return missingValue();
-    QByteArrayView value(text->bytes.constData() + location.valueBegin,
-                         location.valueEnd - location.valueBegin);
-    const qsizetype nul = value.indexOf('\0');
-    if (nul >= 0)
-        value = value.first(nul);
-    return fromShiftJis(cutToBytes(trimmedBlanks(value), MaxValueBytes));
+    return valueAt(text->bytes, location);
 }
 
 bool SetINIValue(const QString& Value, const QString& KEY, const QString& Section, const QString& ININame)
 {
     const std::optional<QByteArray> section = profileBytes(Section, ProfilePart::Section);
     const std::optional<QByteArray> key = profileBytes(KEY, ProfilePart::Key);
-    const std::optional<QByteArray> value = profileBytes(Value, ProfilePart::Value);
-    if (!section || !key || !value)
+    if (!section || !key)
         return false;
 
     QByteArray old;
     if (QFileInfo::exists(ININame)) {
         const std::optional<FileText> text = readFileText(ININame);
-        // Rewriting what could not be read whole would lose the rest of it.
-        if (!text || !text->complete)
+        // Rewriting what could not be read whole would lose the rest of it,
+        // and Shift-JIS lines in a UTF-16 file would spoil it for its editor.
+        if (!text || !text->complete || utf16Encoding(text->bytes))
             return false;
         old = text->bytes;
     }
 
     const Location location = locate(old, foldedName(*section), foldedName(*key));
+    // A value that reads as the one to store keeps its bytes, whatever
+    // quotes, blanks or undecodable bytes it has.
+    if (location.keyFound && valueAt(old, location) == Value)
+        return true;
+    const std::optional<QByteArray> value = profileBytes(Value, ProfilePart::Value);
+    if (!value)
+        return false;
     const QByteArray entry = *key + '=' + *value;
     QByteArray updated;
     if (location.keyFound) {
+        // The whole value after "=" is replaced, so that writing the same
+        // value twice gives the same line.
         updated = old.first(location.valueBegin) + *value + old.sliced(location.valueEnd);
     } else if (location.sectionFound) {
         updated = old.first(location.insertAt);
@@ -315,12 +365,5 @@ bool SetINIValue(const QString& Value, const QString& KEY, const QString& Sectio
     }
     if (updated.size() > MaxFileBytes)
         return false;
-    if (updated == old && QFileInfo::exists(ININame))
-        return true;
-
-    QSaveFile file(ININame);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(updated);
-    return file.commit();
+    return !replaceFile(ININame, updated, InPlaceWrite::WhereFolderRefuses);
 }

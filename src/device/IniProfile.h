@@ -9,20 +9,24 @@
 //
 // Reading answers "ERROR" when the file, the section or the key is missing.
 // Section and key names match without regard to ASCII case, the first
-// matching section and its first matching key win, blanks around a value are
-// dropped and a value longer than 254 bytes is cut to 254 bytes (253 when the
-// 254th byte would split a double-byte character). Only the first megabyte of
-// a file is looked at.
+// matching section and its first matching key win, blanks around a value and
+// then one pair of double or single quotes around it are dropped, and a value
+// longer than 254 bytes is cut to 254 bytes (253 when the 254th byte would
+// split a double-byte character). Bytes that are no Shift-JIS character read
+// as U+FFFD. A file in UTF-16 with a byte-order mark is read too. Only the
+// first megabyte of a file is looked at.
 QString GetINIValue(const QString& KEY, const QString& Section, const QString& ININame);
 
 // Stores one value, creating the file, the section or the key as needed.
-// Every other byte of the file stays as it was; new lines end with CR LF.
-// Blanks around the value are not stored, as reading would drop them, so
-// writing the same value again changes nothing.
-// The file is replaced whole once the new content is complete, so a failed
-// write leaves the old file (or none) behind. Returns false when nothing
-// was written: the file cannot be read or written, it is larger than a
-// settings file can be, or a name or the value cannot be stored as a line of
-// Shift-JIS text (line breaks, "=" in a key, "]" in a section, characters
-// without a Shift-JIS form).
+// Everything after the key's "=" is replaced; every other byte of the file
+// stays as it was, and a value that already reads as `Value` keeps its bytes.
+// New lines end with CR LF. The file is replaced whole once the new content
+// is complete and on disk, keeping its permissions, so a failed write leaves
+// the old file (or none) behind; only where the folder refuses a new file
+// beside it is the file rewritten in place, and its old bytes are put back
+// if that fails. Returns false when nothing was written: the file cannot be
+// read or written, it is larger than a settings file can be or in UTF-16,
+// or a name or the value cannot be stored as a line of Shift-JIS text (line
+// breaks, "=" in a key, "]" in a section, characters without a Shift-JIS
+// form).
 bool SetINIValue(const QString& Value, const QString& KEY, const QString& Section, const QString& ININame);

@@ -22,7 +22,7 @@ TransferActions TransferProtocol::start()
     if (m_window.busy())
         return {};
     if (!sendable(m_window.PatternData, m_window.StepCount))
-        return finish(TransferEnd::Failure);
+        return finish(TransferEnd::Failure, TransferCause::UnsendableChart);
 
     m_stepCountAcknowledged = false;
     m_window.Status = {LampColour::Busy, runningCaption()};
@@ -65,7 +65,7 @@ TransferActions TransferProtocol::received(QByteArrayView read)
     case Stage::Erase: {
         const std::optional<QByteArray> message = stepCountMessage(m_window.StepCount);
         if (!message)
-            return finish(TransferEnd::Failure);
+            return finish(TransferEnd::Failure, TransferCause::UnsendableChart);
         TransferActions actions;
         actions.writes = {*message};
         return actions;
@@ -90,7 +90,7 @@ TransferActions TransferProtocol::sendRecord(int record)
 {
     const std::optional<QByteArray> line = recordLine(m_window.PatternData, record);
     if (!line)
-        return finish(TransferEnd::Failure);
+        return finish(TransferEnd::Failure, TransferCause::UnsendableChart);
     ++m_window.RecordIndex;
     TransferActions actions;
     actions.writes = {WriteAnnouncement, *line};
@@ -99,12 +99,27 @@ TransferActions TransferProtocol::sendRecord(int record)
 
 TransferActions TransferProtocol::timeout()
 {
-    return finish(m_window.busy() ? TransferEnd::Failure : TransferEnd::None);
+    return interrupt(TransferCause::NoReply);
 }
 
-TransferActions TransferProtocol::portFailed()
+TransferActions TransferProtocol::portNotOpened()
 {
-    return finish(m_window.busy() ? TransferEnd::Failure : TransferEnd::None);
+    return interrupt(TransferCause::PortNotOpened);
+}
+
+TransferActions TransferProtocol::writeFailed()
+{
+    return interrupt(TransferCause::WriteFailed);
+}
+
+TransferActions TransferProtocol::portLost()
+{
+    return interrupt(TransferCause::PortLost);
+}
+
+TransferActions TransferProtocol::interrupt(TransferCause cause)
+{
+    return m_window.busy() ? finish(TransferEnd::Failure, cause) : finish(TransferEnd::None);
 }
 
 TransferActions TransferProtocol::blink()
@@ -117,7 +132,7 @@ TransferActions TransferProtocol::blink()
     return {};
 }
 
-TransferActions TransferProtocol::finish(TransferEnd end)
+TransferActions TransferProtocol::finish(TransferEnd end, TransferCause cause)
 {
     if (end == TransferEnd::Success)
         m_window.Status = {LampColour::Success, QStringLiteral("成功")};
@@ -128,6 +143,7 @@ TransferActions TransferProtocol::finish(TransferEnd end)
     actions.stopTimers = true;
     actions.closePort = true;
     actions.end = end;
+    actions.cause = cause;
     return actions;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "chart/PatternTable.h"
-#include "chart/WindowState.h"
+#include "state/WindowState.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -10,35 +10,32 @@
 
 enum class TransferEnd { None, Success, Failure };
 
+// Why a transfer failed.
+enum class TransferCause {
+    None,            // it did not fail, or nothing ended
+    UnsendableChart, // the step count or a cell cannot be put on the wire
+    NoReply,         // the controller did not answer in time
+    PortNotOpened,   // the port could not be opened
+    WriteFailed,     // a message did not go out
+    PortLost,        // the line went away while the transfer ran
+};
+
 // What the window has to do after a call of TransferProtocol. Carry the steps
 // out in the order of the members; after all of them show the window's
-// `Status` again (every call may have changed it).
-//
-//   void Form1::apply(const TransferActions& a)
-//   {
-//       if (a.stopTimers) { Timer1.stop(); Timer2.stop(); }
-//       if (a.startBlinkTimer) Timer2.start();
-//       if (a.openPort && !mscPort.isOpen() && !mscPort.open(QIODevice::ReadWrite))
-//           return apply(protocol.portFailed());
-//       for (const QByteArray& bytes : a.writes)
-//           if (mscPort.write(bytes) != bytes.size())
-//               return apply(protocol.portFailed());
-//       if (a.startTimeoutTimer) Timer1.start();
-//       if (a.closePort && mscPort.isOpen()) mscPort.close();
-//       showStatus();
-//   }
-//
-// A failed open must skip the rest of the steps: nothing may be sent and the
-// time-out must not start, which is why it goes back to portFailed() at once.
+// `Status` again (every call may have changed it). When the port cannot be
+// opened or a write fails, skip the remaining steps and carry out what
+// portNotOpened() or writeFailed() answers instead: nothing more may be sent
+// and the time-out must not start.
 struct TransferActions
 {
-    bool stopTimers = false;             // disable Timer1 and Timer2
-    bool startBlinkTimer = false;        // enable Timer2 (BlinkIntervalMs, repeating)
-    bool openPort = false;               // open mscPort unless it is open; on failure call portFailed()
-    QList<QByteArray> writes;            // each one write of its own, in this order
-    bool startTimeoutTimer = false;      // enable Timer1 (TimeoutMs, once)
-    bool closePort = false;              // close mscPort if it is open
-    TransferEnd end = TransferEnd::None; // how the running transfer ended with this call, if it did
+    bool stopTimers = false;                   // disable Timer1 and Timer2
+    bool startBlinkTimer = false;              // enable Timer2 (BlinkIntervalMs, repeating)
+    bool openPort = false;                     // open mscPort unless it is open
+    QList<QByteArray> writes;                  // each one write of its own, in this order
+    bool startTimeoutTimer = false;            // enable Timer1 (TimeoutMs, once)
+    bool closePort = false;                    // close mscPort if it is open
+    TransferEnd end = TransferEnd::None;       // how the running transfer ended with this call, if it did
+    TransferCause cause = TransferCause::None; // why, when it failed
 
     friend bool operator==(const TransferActions&, const TransferActions&) = default;
 };
@@ -82,10 +79,13 @@ public:
     TransferActions timeout();
     // `Timer2`: toggles between the two running colours, leaves any other alone.
     TransferActions blink();
-    // The port could not be opened, or failed while the transfer ran (a write
-    // that did not go out, a line that went away: QSerialPort::errorOccurred).
-    // A second call for the same failure changes nothing more.
-    TransferActions portFailed();
+    // The port failed: it could not be opened for the transfer, a write did
+    // not go out, or the line went away while the transfer ran
+    // (QSerialPort::errorOccurred). Each ends a running transfer as failed
+    // for that cause; a second call for the same failure changes nothing more.
+    TransferActions portNotOpened();
+    TransferActions writeFailed();
+    TransferActions portLost();
 
     const State& state() const { return m_state; }
 
@@ -100,7 +100,10 @@ public:
 
 private:
     TransferActions sendRecord(int record);
-    TransferActions finish(TransferEnd end);
+    TransferActions finish(TransferEnd end, TransferCause cause = TransferCause::None);
+    // Ends a running transfer as failed for `cause`; when none runs, only
+    // stops the timers and closes the port.
+    TransferActions interrupt(TransferCause cause);
 
     WindowState& m_window;
     State m_state;

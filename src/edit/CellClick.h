@@ -2,7 +2,7 @@
 
 #include "chart/CellMapping.h"
 #include "chart/ElementCode.h"
-#include "chart/WindowState.h"
+#include "state/WindowState.h"
 
 #include <optional>
 

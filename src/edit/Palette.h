@@ -1,6 +1,6 @@
 #pragma once
 
-#include "chart/WindowState.h"
+#include "state/WindowState.h"
 
 // The two element palettes. Each press names an element by its ordinal; the
 // palette that does not belong to the current mode changes nothing.

@@ -30,8 +30,9 @@ struct PatternFileResult
     bool ok() const { return content.has_value(); }
 };
 
-// Nothing longer is taken for a pattern file; the largest one the program
-// writes is under 13 KB, hand-edited ones with blanks stay far below this.
+// No more of a pattern file is taken, and its fields must end within it; the
+// largest file the program writes is under 13 KB, hand-edited ones with blanks
+// stay far below this. What follows the step count may run on beyond it.
 inline constexpr qsizetype MaxPatternFileBytes = 256 * 1024;
 // Nor a longer value: real ones are one to three bytes.
 inline constexpr qsizetype MaxPatternFieldBytes = 64;
@@ -48,7 +49,8 @@ QByteArray formatPatternFile(const PatternTable& chart, qint16 stepCount);
 
 // Reads the bytes of a pattern file into a fresh chart: the first 3,200
 // fields fill steps 0-79 by channels 0-39, the 3,201st is the step count.
-// Values are taken as they stand, without a range test.
+// Values are taken as they stand, without a range test. Nothing after the
+// step count is looked at.
 PatternFileResult parsePatternFile(QByteArrayView bytes);
 
 // Reads and parses the file at `path`. Refuses an oversized file without
@@ -56,6 +58,7 @@ PatternFileResult parsePatternFile(QByteArrayView bytes);
 PatternFileResult loadPatternFile(const QString& path);
 
 // Writes the pattern file at `path`; the old file is replaced only by a
-// complete new one. Returns the reason when nothing was written, else nothing.
+// complete new one that has reached the disk, and a name that is no regular
+// file is refused. Returns the reason when nothing was written, else nothing.
 [[nodiscard]] std::optional<QString> savePatternFile(const QString& path, const PatternTable& chart,
                                                      qint16 stepCount);

@@ -27,7 +27,17 @@ bool isLineEnd(char c)
 bool isTextByte(char c)
 {
     const auto u = static_cast<unsigned char>(c);
-    return (u >= 0x20 && u < 0x7f) || isBlank(c) || isLineEnd(c);
+    return (u >= 0x20 && u < 0x7f) || isBlank(c);
+}
+
+QString notText()
+{
+    return QStringLiteral("パターンファイルではありません（文字でないデータがあります）。");
+}
+
+QString tooLarge()
+{
+    return QStringLiteral("パターンファイルではありません（大きすぎます）。");
 }
 
 QString damaged(const QString& why)
@@ -63,7 +73,8 @@ std::optional<qint16> stepCountOf(const ElementCode& field)
 class FieldReader
 {
 public:
-    explicit FieldReader(QByteArrayView bytes) : m_bytes(bytes) {}
+    // `cut`: the file goes on after `bytes`, beyond what is taken of a file.
+    FieldReader(QByteArrayView bytes, bool cut) : m_bytes(bytes), m_cut(cut) {}
 
     PatternFileResult read();
 
@@ -73,6 +84,9 @@ private:
     bool readQuoted(ElementCode& value);
     bool readUnquoted(ElementCode& value);
     bool failOnLine(const QString& why);
+    bool checkText(QByteArrayView field);
+    // The file is larger than is taken and its fields run past that.
+    bool ranPastCut() const { return m_cut && atEnd(); }
 
     bool atEnd() const { return m_pos == m_bytes.size(); }
     bool atSeparator() const { return atEnd() || m_bytes[m_pos] == ',' || isLineEnd(m_bytes[m_pos]); }
@@ -80,6 +94,7 @@ private:
     void skipLineEnd();
 
     QByteArrayView m_bytes;
+    bool m_cut;
     qsizetype m_pos = 0;
     int m_line = 1;
     int m_fieldCount = 0;
@@ -104,6 +119,17 @@ bool FieldReader::failOnLine(const QString& why)
     return false;
 }
 
+bool FieldReader::checkText(QByteArrayView field)
+{
+    for (const char c : field) {
+        if (!isTextByte(c)) {
+            m_error = notText();
+            return false;
+        }
+    }
+    return true;
+}
+
 // The text between the quotes; only blanks may follow the closing quote.
 bool FieldReader::readQuoted(ElementCode& value)
 {
@@ -114,7 +140,10 @@ bool FieldReader::readQuoted(ElementCode& value)
         return failOnLine(QStringLiteral("の引用符が閉じていません"));
     if (m_pos - start > MaxPatternFieldBytes)
         return failOnLine(QStringLiteral("に長すぎる値があります"));
-    value = ElementCode::text(QString::fromLatin1(m_bytes.sliced(start, m_pos - start)));
+    const QByteArrayView text = m_bytes.sliced(start, m_pos - start);
+    if (!checkText(text))
+        return false;
+    value = ElementCode::text(QString::fromLatin1(text));
     ++m_pos;
     skipBlanks();
     if (!atSeparator())
@@ -133,7 +162,10 @@ bool FieldReader::readUnquoted(ElementCode& value)
         --end;
     if (end - start > MaxPatternFieldBytes)
         return failOnLine(QStringLiteral("に長すぎる値があります"));
-    value = unquotedValue(m_bytes.sliced(start, end - start));
+    const QByteArrayView field = m_bytes.sliced(start, end - start);
+    if (!checkText(field))
+        return false;
+    value = unquotedValue(field);
     return true;
 }
 
@@ -170,6 +202,8 @@ PatternFileResult FieldReader::read()
         }
         ElementCode value;
         const bool read = m_bytes[m_pos] == '"' ? readQuoted(value) : readUnquoted(value);
+        if (ranPastCut())
+            return {std::nullopt, tooLarge()};
         if (!read)
             return {std::nullopt, m_error};
         take(value);
@@ -178,6 +212,8 @@ PatternFileResult FieldReader::read()
             ++m_pos;
     }
 
+    if (ranPastCut())
+        return {std::nullopt, tooLarge()};
     if (m_fieldCount == 0)
         return {std::nullopt, QStringLiteral("ファイルが空です。")};
     if (m_fieldCount <= ChartFields)
@@ -193,16 +229,14 @@ PatternFileResult FieldReader::read()
 
 PatternFileResult parsePatternFile(QByteArrayView bytes)
 {
-    if (bytes.size() > MaxPatternFileBytes)
-        return {std::nullopt, QStringLiteral("パターンファイルではありません（大きすぎます）。")};
+    // Only the start of a larger file is taken; its fields must end there.
+    const bool cut = bytes.size() > MaxPatternFileBytes;
+    if (cut)
+        bytes = bytes.first(MaxPatternFileBytes);
     // Editors that save text as UTF-8 may put a byte-order mark in front.
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes = bytes.sliced(3);
-    for (const char c : bytes)
-        if (!isTextByte(c))
-            return {std::nullopt,
-                    QStringLiteral("パターンファイルではありません（文字でないデータがあります）。")};
-    return FieldReader(bytes).read();
+    return FieldReader(bytes, cut).read();
 }
 
 PatternFileResult loadPatternFile(const QString& path)
@@ -218,7 +252,7 @@ PatternFileResult loadPatternFile(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {std::nullopt, QStringLiteral("ファイルを読み込めません（%1）。").arg(file.errorString())};
-    // One byte past the limit is enough for the parser to refuse the file,
+    // One byte past the limit tells the parser that the file goes on,
     // whatever size the file system reports.
     const QByteArray bytes = file.read(MaxPatternFileBytes + 1);
     if (file.error() != QFileDevice::NoError)

@@ -1,7 +1,8 @@
 #include "files/PatternFile.h"
 
+#include "files/FileReplace.h"
+
 #include <QLocale>
-#include <QSaveFile>
 #include <cmath>
 
 namespace {
@@ -75,11 +76,7 @@ std::optional<QString> savePatternFile(const QString& path, const PatternTable& 
                     .arg(step + 1)
                     .arg(channel + 1);
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("ファイルに保存できません（%1）。").arg(file.errorString());
-    const QByteArray bytes = formatPatternFile(chart, stepCount);
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        return QStringLiteral("ファイルに保存できません（%1）。").arg(file.errorString());
+    if (const std::optional<QString> reason = replaceFile(path, formatPatternFile(chart, stepCount)))
+        return QStringLiteral("ファイルに保存できません（%1）。").arg(*reason);
     return std::nullopt;
 }

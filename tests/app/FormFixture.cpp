@@ -20,14 +20,17 @@ QMessageBox::StandardButton ScriptedMessageBoxes::show(QWidget*, const MessageRe
     return request.defaultButton != QMessageBox::NoButton ? request.defaultButton : QMessageBox::Ok;
 }
 
-ProgramFolder::ProgramFolder()
+ProgramFolder::ProgramFolder(const QString& at) : m_path(at.isEmpty() ? m_dir.path() : at)
 {
     const QDir pictures(QStringLiteral(TRV_PICTURE_DIR));
     for (const QString& name : pictures.entryList({QStringLiteral("*.jpg")}, QDir::Files))
-        QFile::copy(pictures.filePath(name), m_dir.filePath(name));
+        QFile::copy(pictures.filePath(name), filePath(name));
 }
 
-StartedForm::StartedForm() : form(std::make_unique<Form1>(folder.path(), boxes)) {}
+StartedForm::StartedForm(const QString& programFolder)
+    : folder(programFolder), form(std::make_unique<Form1>(folder.path(), boxes))
+{
+}
 
 bool StartedForm::start()
 {

@@ -27,12 +27,14 @@ public:
 class ProgramFolder
 {
 public:
-    ProgramFolder();
-    QString path() const { return m_dir.path(); }
-    QString filePath(const QString& name) const { return m_dir.filePath(name); }
+    // In a temporary directory of its own, or in the existing folder `at`.
+    explicit ProgramFolder(const QString& at = {});
+    QString path() const { return m_path; }
+    QString filePath(const QString& name) const { return m_path + '/' + name; }
 
 private:
     QTemporaryDir m_dir;
+    QString m_path;
 };
 
 // A started window over a program folder of its own.
@@ -42,7 +44,8 @@ struct StartedForm
     ScriptedMessageBoxes boxes;
     std::unique_ptr<Form1> form;
 
-    StartedForm();
+    // `programFolder`: an existing folder to hold the pictures instead of a temporary one.
+    explicit StartedForm(const QString& programFolder = {});
     // The window after start-up has run; fails the test when start-up failed.
     bool start();
 

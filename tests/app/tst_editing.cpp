@@ -1,12 +1,17 @@
 #include "FormFixture.h"
 
 #include "app/Controls.h"
+#include "device/CommControl.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QTest>
+#include <QWheelEvent>
 
 Q_DECLARE_METATYPE(ElementCode)
 
@@ -45,6 +50,8 @@ private slots:
     void rangeBoxes();
     void typedTextIgnored_data();
     void typedTextIgnored();
+    void wheelAndArrowsStepFromValueShown_data();
+    void wheelAndArrowsStepFromValueShown();
     void groupTabs();
     void pages();
     void pagesWithShortPattern();
@@ -383,6 +390,80 @@ void TestEditing::typedTextIgnored()
     const WindowState& after = w->form->state();
     QCOMPARE(after.StepCount, before.StepCount);
     QCOMPARE(after.BatchFromStep, before.BatchFromStep);
+}
+
+// A wheel notch or an arrow key moves to the neighbour of the value the box
+// shows, and that neighbour is configured as any pick is.
+void TestEditing::wheelAndArrowsStepFromValueShown_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QByteArray>("settings");   // Setting.ini beside the program, if any
+    QTest::addColumn<QString>("loadStepCount"); // a pattern file with this step count loaded first, if any
+    QTest::addColumn<int>("input");             // a key, or 0 for a wheel notch towards the user, 1 away
+    QTest::addColumn<QString>("shownBefore");
+    QTest::addColumn<QString>("inUseAfter");
+
+    const int Towards = 0, Away = 1;
+    const QByteArray com3 = "[Setting]\r\ncomport=COM3\r\n";
+    // clang-format off
+    QTest::newRow("step count, wheel away")         << "Combo1" << QByteArray() << "" << Away << "80" << "79";
+    QTest::newRow("step count, Up key")             << "Combo1" << QByteArray() << "" << int(Qt::Key_Up) << "80" << "79";
+    QTest::newRow("step count after a load, wheel") << "Combo1" << QByteArray() << "40" << Towards << "40" << "41";
+    QTest::newRow("batch channel, wheel towards")   << "Combo2" << QByteArray() << "" << Towards << "1" << "2";
+    QTest::newRow("batch first step, Down key")     << "Combo3" << QByteArray() << "" << int(Qt::Key_Down) << "1" << "2";
+    QTest::newRow("batch last step, wheel towards") << "Combo4" << QByteArray() << "" << Towards << "1" << "2";
+    QTest::newRow("restored port, wheel towards")   << "Comportbox" << com3 << "" << Towards << "COM3" << "COM4";
+    QTest::newRow("restored port, Up key")          << "Comportbox" << com3 << "" << int(Qt::Key_Up) << "COM3" << "COM2";
+    // A value outside the list keeps showing until the user moves: then Qt picks the first item.
+    QTest::newRow("no port yet, wheel towards")     << "Comportbox" << QByteArray() << "" << Towards << "ERROR" << "COM1";
+    // clang-format on
+}
+
+void TestEditing::wheelAndArrowsStepFromValueShown()
+{
+    QFETCH(QString, box);
+    QFETCH(QByteArray, settings);
+    QFETCH(QString, loadStepCount);
+    QFETCH(int, input);
+    QFETCH(QString, shownBefore);
+    QFETCH(QString, inUseAfter);
+
+    w = std::make_unique<StartedForm>();
+    if (!settings.isEmpty())
+        writeFile(w->folder.filePath("Setting.ini"), settings);
+    QVERIFY(w->start());
+    QTemporaryDir workDir;
+    const QString previousDir = QDir::currentPath();
+    const auto restoreDir = qScopeGuard([&] { QDir::setCurrent(previousDir); });
+    if (!loadStepCount.isEmpty()) {
+        QVERIFY(QDir::setCurrent(workDir.path()));
+        writeFile(workDir.filePath("パターン１.txt"),
+                  ("3" + QByteArray(",3").repeated(39) + "\r\n").repeated(80) + loadStepCount.toLatin1() +
+                      "\r\n");
+        w->click("Command3");
+    }
+    auto* combo = w->get<QComboBox>(box);
+    QCOMPARE(combo->currentText(), shownBefore);
+
+    if (input > 1) {
+        QTest::keyClick(combo, Qt::Key(input));
+    } else {
+        const QPoint centre = combo->rect().center();
+        QWheelEvent notch(centre, combo->mapToGlobal(centre), {}, {0, input == 1 ? 120 : -120}, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(combo, &notch);
+    }
+
+    const WindowState& state = w->form->state();
+    const QString inUse = box == "Combo1"   ? QString::number(state.StepCount)
+                          : box == "Combo2" ? QString::number(state.BatchChannel + 1)
+                          : box == "Combo3" ? QString::number(state.BatchFromStep + 1)
+                          : box == "Combo4" ? QString::number(state.BatchToStep + 1)
+                                            : state.PortName;
+    QCOMPARE(inUse, inUseAfter);
+    QCOMPARE(combo->currentText(), inUseAfter);
+    if (box == "Comportbox")
+        QCOMPARE(w->get<CommControl>("mscPort")->CommPort(), qint16(inUseAfter.mid(3).toInt()));
 }
 
 void TestEditing::groupTabs()

@@ -1,5 +1,7 @@
 #include "FormFixture.h"
 
+#include "SmallFileSystem.h"
+
 #include "app/Controls.h"
 
 #include <QComboBox>
@@ -10,6 +12,7 @@
 #include <QTest>
 
 #ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -50,6 +53,8 @@ private slots:
     void loadFailureChangesNothing();
     void saveFailureKeepsChart();
     void saveIntoReadOnlyFolderKeepsOldFile();
+    void saveOnFullDiskKeepsOldFile();
+    void saveThroughLinkToPipeIsRefused();
 
 private:
     std::unique_ptr<StartedForm> w;
@@ -368,6 +373,47 @@ void TestFiles::saveIntoReadOnlyFolderKeepsOldFile()
     QCOMPARE(readFile(path("パターン１.txt")), offChart("12"));
     QCOMPARE(QDir(workDir->path()).entryList(QDir::Files | QDir::Hidden).size(), 1); // no leftovers
     QVERIFY(w->form->state().PatternData == before);
+}
+
+void TestFiles::saveOnFullDiskKeepsOldFile()
+{
+    SmallFileSystem disk("size=64k");
+    if (!disk.isMounted())
+        QSKIP(qPrintable(disk.whyNotMounted()));
+    QVERIFY(QDir::setCurrent(disk.path()));
+    writeFile(disk.filePath("パターン１.txt"), offChart("12"));
+    QVERIFY(disk.fillBlocks());
+    w->clickCell(0);
+    const PatternTable before = w->form->state().PatternData;
+
+    w->click("Command2");
+    QCOMPARE(w->boxes.shown.size(), 2);
+    const MessageRequest& report = w->boxes.shown.last();
+    QCOMPARE(report.title, "パターン１へ保存");
+    QCOMPARE(report.icon, QMessageBox::Warning);
+    QVERIFY2(
+        report.text.startsWith("「パターン１.txt」：ファイルに保存できません（ディスクの空きが足りません"),
+        qPrintable(report.text));
+    QCOMPARE(readFile(disk.filePath("パターン１.txt")), offChart("12"));
+    QVERIFY(w->form->state().PatternData == before);
+    QVERIFY(QDir::setCurrent(workDir->path()));
+}
+
+void TestFiles::saveThroughLinkToPipeIsRefused()
+{
+#ifdef Q_OS_UNIX
+    QCOMPARE(::mkfifo(QFile::encodeName(path("pipe")).constData(), 0600), 0);
+    QVERIFY(QFile::link(path("pipe"), path("パターン１.txt")));
+    w->click("Command2");
+    QCOMPARE(w->boxes.shown.size(), 2);
+    QVERIFY2(
+        w->boxes.shown.last().text.startsWith("「パターン１.txt」：ファイルに保存できません（通常のファイル"),
+        qPrintable(w->boxes.shown.last().text));
+    QVERIFY(QFileInfo(path("パターン１.txt")).isSymLink());
+    QVERIFY(!QFileInfo(path("pipe")).isFile());
+#else
+    QSKIP("no named pipes here");
+#endif
 }
 
 QTEST_MAIN(TestFiles)

@@ -1,5 +1,7 @@
 #include "FormFixture.h"
 
+#include "SmallFileSystem.h"
+
 #include "device/CommControl.h"
 
 #include <QComboBox>
@@ -31,6 +33,7 @@ private slots:
     void shutdownStores_data();
     void shutdownStores();
     void shutdownIgnoresFailedWrite();
+    void shutdownOnFullDiskKeepsSettings();
     void shutdownClosesOpenPort();
 };
 
@@ -187,6 +190,22 @@ void TestPort::shutdownIgnoresFailedWrite()
     QVERIFY(w.form->close());
     QVERIFY(w.boxes.shown.isEmpty());
     QVERIFY(QFileInfo(w.folder.filePath("Setting.ini")).isDir());
+}
+
+void TestPort::shutdownOnFullDiskKeepsSettings()
+{
+    SmallFileSystem disk("size=256k");
+    if (!disk.isMounted())
+        QSKIP(qPrintable(disk.whyNotMounted()));
+    StartedForm w(disk.path());
+    const QByteArray before = "[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM4=/dev/ttyUSB0\r\n";
+    writeFile(w.folder.filePath("Setting.ini"), before);
+    QVERIFY(w.start());
+    w.chooseItem("Comportbox", "COM4");
+    QVERIFY(disk.fillBlocks());
+    QVERIFY(w.form->close());
+    QVERIFY(w.boxes.shown.isEmpty());
+    QCOMPARE(readFile(w.folder.filePath("Setting.ini")), before);
 }
 
 void TestPort::shutdownClosesOpenPort()

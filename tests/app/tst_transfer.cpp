@@ -45,6 +45,7 @@ private slots:
     void portCannotOpen();
     void unsendableChart_data();
     void unsendableChart();
+    void timeoutNeverEarly();
     void modeOptionDuringTransfer();
     void closingDuringTransfer();
 
@@ -146,20 +147,27 @@ void TestTransfer::faults_data()
 {
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("result");
+    QTest::addColumn<QString>("reason"); // how the status caption's tool tip begins
 
-    QTest::newRow("silent after 3 records") << QStringList{"--silent-after", "3"} << "失敗";
-    QTest::newRow("line closed mid-transfer") << QStringList{"--hangup-after", "5"} << "失敗";
+    QTest::newRow("silent after 3 records") << QStringList{"--silent-after", "3"} << "失敗"
+                                            << "コントローラーから時間内に応答がありませんでした。";
+    QTest::newRow("line closed mid-transfer") << QStringList{"--hangup-after", "5"} << "失敗"
+                                              << "通信中にポートが使えなくなりました（";
     // One character per read takes a letter and its CR apart even when they come together,
     // and lets stray bytes between replies pass.
-    QTest::newRow("letter and CR in one write") << QStringList{"--joined-replies"} << "成功";
-    QTest::newRow("garbage between replies") << QStringList{"--garbage"} << "成功";
-    QTest::newRow("paced as a 57,600-baud line") << QStringList{"--paced"} << "成功";
+    QTest::newRow("letter and CR in one write") << QStringList{"--joined-replies"} << "成功"
+                                                << "";
+    QTest::newRow("garbage between replies") << QStringList{"--garbage"} << "成功"
+                                             << "";
+    QTest::newRow("paced as a 57,600-baud line") << QStringList{"--paced"} << "成功"
+                                                 << "";
 }
 
 void TestTransfer::faults()
 {
     QFETCH(QStringList, options);
     QFETCH(QString, result);
+    QFETCH(QString, reason);
 
     QVERIFY(startWith(options));
     w->get<QTimer>("Timer1")->setInterval(3000); // the time-out, shortened for the test
@@ -169,30 +177,35 @@ void TestTransfer::faults()
     QCOMPARE(w->lamp(), result == "成功" ? Green : Red);
     if (result == "成功")
         QCOMPARE(readFile(received()).size(), 6484);
-    else
-        QVERIFY(!w->get<QLabel>("disp1")->toolTip().isEmpty()); // why it failed
+    const QString toolTip = w->get<QLabel>("disp1")->toolTip();
+    QVERIFY2(reason.isEmpty() ? toolTip.isEmpty() : toolTip.startsWith(reason), qPrintable(toolTip));
     expectIdleAfter(qPrintable(result));
 }
 
 void TestTransfer::portCannotOpen_data()
 {
     QTest::addColumn<QByteArray>("settings");
-    QTest::newRow("no settings file: port 0") << QByteArray("(none)");
-    QTest::newRow("no such device") << QByteArray(
-        "[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=/dev/no-such-tty\r\n");
-    QTest::newRow("a name that is no port") << QByteArray("[Setting]\r\ncomport=COM21\r\n");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("no settings file: port 0") << QByteArray("(none)") << "ポート「ERROR」を開けません（";
+    QTest::newRow("no such device")
+        << QByteArray("[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=/dev/no-such-tty\r\n")
+        << "ポート「COM3」を開けません（";
+    QTest::newRow("a name that is no port")
+        << QByteArray("[Setting]\r\ncomport=COM21\r\n") << "ポート「COM21」を開けません（";
 }
 
 void TestTransfer::portCannotOpen()
 {
     QFETCH(QByteArray, settings);
+    QFETCH(QString, reason);
     w = std::make_unique<StartedForm>();
     if (settings != "(none)")
         writeFile(w->folder.filePath("Setting.ini"), settings);
     QVERIFY(w->start());
     w->click("Command1");
     QCOMPARE(w->lamp(), Red);
-    QVERIFY(w->get<QLabel>("disp1")->toolTip().contains("開けません"));
+    const QString toolTip = w->get<QLabel>("disp1")->toolTip();
+    QVERIFY2(toolTip.startsWith(reason), qPrintable(toolTip));
     expectIdleAfter("失敗");
 }
 
@@ -217,12 +230,34 @@ void TestTransfer::unsendableChart()
     w->click("Command1");
     QCOMPARE(w->lamp(), Red);
     QCOMPARE(w->caption(), "失敗");
+    QCOMPARE(w->get<QLabel>("disp1")->toolTip(),
+             "送れない値があります：ステップ数は 1～80、各セルは16の要素のどれかでなければなりません。");
     QVERIFY(!w->get<CommControl>("mscPort")->PortOpen());
     // Nothing reached the line: the simulator saw no message at all.
     QTest::qWait(200);
     QCOMPARE(simulator->stop(), 0);
     QCOMPARE(simulator->errors(), QByteArray());
     QVERIFY(!QFile::exists(received()));
+}
+
+// The time-out and the blink keep to the millisecond: a coarse timer may fire
+// up to 5 % early and end a transfer that would still have finished in time.
+void TestTransfer::timeoutNeverEarly()
+{
+    QVERIFY(startWith({"--silent-after", "0"}));
+    auto* timer1 = w->get<QTimer>("Timer1");
+    QCOMPARE(timer1->interval(), 15000);
+    QCOMPARE(timer1->timerType(), Qt::PreciseTimer);
+    QCOMPARE(w->get<QTimer>("Timer2")->interval(), 250);
+    QCOMPARE(w->get<QTimer>("Timer2")->timerType(), Qt::PreciseTimer);
+
+    timer1->setInterval(400); // shortened for the test
+    QElapsedTimer clock;
+    clock.start();
+    w->click("Command1");
+    QVERIFY(waitFor([&] { return w->form->state().BusyFlag == "0"; }, 5000));
+    QVERIFY2(clock.elapsed() >= 400, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(w->caption(), "失敗");
 }
 
 void TestTransfer::modeOptionDuringTransfer()

@@ -90,6 +90,7 @@ private slots:
     void settingsText();
     void noPortChosen();
     void missingDevice();
+    void portInUse();
     void lineSettingsReachTheLine_data();
     void lineSettingsReachTheLine();
     void bytesCrossBothWays();
@@ -211,6 +212,21 @@ void TestCommControl::missingDevice()
     QVERIFY(!control->PortOpen());
     QCOMPARE(control->lastError(), CommControl::Failure::OpenFailed);
     QVERIFY2(control->errorString().contains(device), qPrintable(control->errorString()));
+}
+
+void TestCommControl::portInUse()
+{
+    auto holder = configuredControl();
+    QVERIFY2(holder->setPortOpen(true), qPrintable(holder->errorString()));
+
+    auto control = configuredControl();
+    QVERIFY(!control->setPortOpen(true));
+    QCOMPARE(control->lastError(), CommControl::Failure::OpenFailed);
+    QCOMPARE(control->errorString(),
+             QStringLiteral("COM3 (%1): ポートは他のプログラムが使用中です").arg(line->device()));
+
+    holder->setPortOpen(false);
+    QVERIFY2(control->setPortOpen(true), qPrintable(control->errorString()));
 }
 
 void TestCommControl::lineSettingsReachTheLine_data()

@@ -1,7 +1,10 @@
 #include "device/IniProfile.h"
 
+#include "SmallFileSystem.h"
+
 #include <QDir>
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,8 +21,18 @@ private slots:
     void readFromNonFiles();
     void write_data();
     void write();
+    void writeIsRepeatable_data();
+    void writeIsRepeatable();
+    void writeKeepsValueThatReadsTheSame_data();
+    void writeKeepsValueThatReadsTheSame();
     void writeRefused_data();
     void writeRefused();
+    void writeKeepsPermissions_data();
+    void writeKeepsPermissions();
+    void writeOnFullDisk();
+    void writeInPlaceWhereFolderRefuses_data();
+    void writeInPlaceWhereFolderRefuses();
+    void writeInPlaceFailureKeepsOldBytes();
     void writeIntoUnreachablePlace_data();
     void writeIntoUnreachablePlace();
 
@@ -33,6 +46,13 @@ private:
 
 // A null array in a row stands for no file at all.
 static const QByteArray NoFile;
+
+// What a text editor saves as "Unicode": UTF-16 with a byte-order mark.
+static QByteArray utf16File(const char* text)
+{
+    QStringEncoder encoder(QStringConverter::Utf16LE);
+    return "\xFF\xFE" + QByteArray(encoder.encode(QString::fromUtf8(text)));
+}
 
 void TestIniProfile::init()
 {
@@ -85,8 +105,21 @@ void TestIniProfile::read_data()
     QTest::newRow("empty value") << QByteArray("[Setting]\r\ncomport=\r\n") << setting << comport << "";
     QTest::newRow("value of blanks") << QByteArray("[Setting]\r\ncomport= \t \r\n") << setting << comport
                                      << "";
-    QTest::newRow("quotes stay") << QByteArray("[Setting]\r\ncomport=\"COM3\"\r\n") << setting << comport
-                                 << "\"COM3\"";
+    QTest::newRow("double quotes dropped")
+        << QByteArray("[Setting]\r\ncomport=\"COM3\"\r\n") << setting << comport << "COM3";
+    QTest::newRow("single quotes dropped")
+        << QByteArray("[Setting]\r\ncomport='COM3'\r\n") << setting << comport << "COM3";
+    QTest::newRow("quotes outside blanks dropped, blanks inside kept")
+        << QByteArray("[Setting]\r\ncomport= \" COM3 \" \r\n") << setting << comport << " COM3 ";
+    QTest::newRow("only one pair of quotes dropped")
+        << QByteArray("[Setting]\r\ncomport=\"\"COM3\"\"\r\n") << setting << comport << "\"COM3\"";
+    QTest::newRow("empty quotes") << QByteArray("[Setting]\r\ncomport=\"\"\r\n") << setting << comport << "";
+    QTest::newRow("unmatched quotes stay")
+        << QByteArray("[Setting]\r\ncomport=\"COM3'\r\n") << setting << comport << "\"COM3'";
+    QTest::newRow("opening quote alone stays")
+        << QByteArray("[Setting]\r\ncomport=\"COM3\r\n") << setting << comport << "\"COM3";
+    QTest::newRow("lone quote stays")
+        << QByteArray("[Setting]\r\ncomport=\"\r\n") << setting << comport << "\"";
     QTest::newRow("line ends LF") << QByteArray("[Setting]\ncomport=COM4\n") << setting << comport << "COM4";
     QTest::newRow("line ends CR") << QByteArray("[Setting]\rcomport=COM4\r") << setting << comport << "COM4";
     QTest::newRow("no final line end")
@@ -118,8 +151,17 @@ void TestIniProfile::read_data()
     QTest::newRow("second bytes keep their case")
         << QByteArray("[\x91\x69]\r\nkey=v\r\n") << QString::fromUtf8("選") << "key" << error;
 
+    QTest::newRow("bytes that are no Shift-JIS read as U+FFFD")
+        << QByteArray("[Setting]\r\ncomport=C\xA0M\x81\x20\r\n") << setting << comport
+        << QString::fromUtf8("C\uFFFDM\uFFFD");
+    QTest::newRow("UTF-16 file with byte-order mark")
+        << utf16File("[Setting]\r\ncomport=選択\r\n") << setting << comport << QString::fromUtf8("選択");
+
     QTest::newRow("300 bytes cut to 254") << "[Setting]\r\ncomport=" + QByteArray(300, 'A') + "\r\n"
                                           << setting << comport << QString(254, QLatin1Char('A'));
+    QTest::newRow("quotes dropped before the cut")
+        << "[Setting]\r\ncomport=\"" + QByteArray(300, 'A') + "\"\r\n"
+        << setting << comport << QString(254, QLatin1Char('A'));
     QTest::newRow("cut leaves no half character")
         << "[Setting]\r\ncomport=A" + QByteArray("\x91\x49").repeated(150) + "\r\n"
         << setting << comport << "A" + QString::fromUtf8("選").repeated(126);
@@ -194,7 +236,7 @@ void TestIniProfile::write_data()
                "; saved by hand\r\n[Other]\n  x = 1 \n\n[ setting ]\r\n\tComPort =  COM1  \r\nz=9\r\n\r\n")
         << "COM12" << setting << comport
         << QByteArray(
-               "; saved by hand\r\n[Other]\n  x = 1 \n\n[ setting ]\r\n\tComPort =  COM12\r\nz=9\r\n\r\n");
+               "; saved by hand\r\n[Other]\n  x = 1 \n\n[ setting ]\r\n\tComPort =COM12\r\nz=9\r\n\r\n");
     QTest::newRow("LF line end of the replaced line stays")
         << QByteArray("[Setting]\ncomport=COM1\nnext=1") << "COM3" << setting << comport
         << QByteArray("[Setting]\ncomport=COM3\nnext=1");
@@ -204,11 +246,6 @@ void TestIniProfile::write_data()
     QTest::newRow("Shift-JIS value replaced by a name")
         << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n") << "COM3" << setting << comport
         << QByteArray("[Setting]\r\ncomport=COM3\r\n");
-    QTest::newRow("blanks around the value are not stored")
-        << QByteArray("[Setting]\r\ncomport= COM1\r\n") << " \tCOM3 " << setting << comport
-        << QByteArray("[Setting]\r\ncomport= COM3\r\n");
-    QTest::newRow("value of blanks") << NoFile << "  " << setting << comport
-                                     << QByteArray("[Setting]\r\ncomport=\r\n");
 }
 
 void TestIniProfile::write()
@@ -223,12 +260,54 @@ void TestIniProfile::write()
         putFile(before);
     QVERIFY(SetINIValue(value, key, section, iniPath()));
     QCOMPARE(fileBytes(), after);
-    QCOMPARE(GetINIValue(key, section, iniPath()), value.trimmed());
+    QCOMPARE(GetINIValue(key, section, iniPath()), value);
     QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList{"Setting.ini"});
+}
 
-    // Writing the same value again changes nothing.
-    QVERIFY(SetINIValue(value, key, section, iniPath()));
+// The same value written twice gives the same bytes, whatever blanks or quotes it has.
+void TestIniProfile::writeIsRepeatable_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QByteArray>("after");
+
+    QTest::newRow("leading blank") << " x" << QByteArray("[Setting]\r\ncomport= x\r\n");
+    QTest::newRow("trailing blank") << "x " << QByteArray("[Setting]\r\ncomport=x \r\n");
+    QTest::newRow("quoted") << "\"x\"" << QByteArray("[Setting]\r\ncomport=\"x\"\r\n");
+}
+
+void TestIniProfile::writeIsRepeatable()
+{
+    QFETCH(QString, value);
+    QFETCH(QByteArray, after);
+
+    putFile("[Setting]\r\ncomport=COM1\r\n");
+    QVERIFY(SetINIValue(value, "comport", "Setting", iniPath()));
     QCOMPARE(fileBytes(), after);
+    QVERIFY(SetINIValue(value, "comport", "Setting", iniPath()));
+    QCOMPARE(fileBytes(), after);
+}
+
+// What start-up reads and shutdown writes back unchanged keeps its bytes.
+void TestIniProfile::writeKeepsValueThatReadsTheSame_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("value");
+
+    QTest::newRow("quoted") << QByteArray("[Setting]\r\ncomport=\"COM3\"\r\n") << "COM3";
+    QTest::newRow("blanks around") << QByteArray("[Setting]\r\ncomport=  COM3 \t\r\n") << "COM3";
+    QTest::newRow("bytes that are no Shift-JIS")
+        << QByteArray("[Setting]\r\ncomport=C\xA0M\xFD\r\n") << QString::fromUtf8("C\uFFFDM\uFFFD");
+}
+
+void TestIniProfile::writeKeepsValueThatReadsTheSame()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, value);
+
+    putFile(file);
+    QCOMPARE(GetINIValue("comport", "Setting", iniPath()), value);
+    QVERIFY(SetINIValue(value, "comport", "Setting", iniPath()));
+    QCOMPARE(fileBytes(), file);
 }
 
 void TestIniProfile::writeRefused_data()
@@ -260,6 +339,12 @@ void TestIniProfile::writeRefused_data()
     QTest::newRow("no file, line break in the value") << NoFile << "COM1\n"
                                                       << "Setting"
                                                       << "comport";
+    QTest::newRow("replacement character of an undecodable byte")
+        << typical << QString::fromUtf8("COM\uFFFD") << "Setting"
+        << "comport";
+    QTest::newRow("UTF-16 file left as it is") << utf16File("[Setting]\r\ncomport=COM3\r\n") << "COM1"
+                                               << "Setting"
+                                               << "comport";
 }
 
 void TestIniProfile::writeRefused()
@@ -299,6 +384,114 @@ void TestIniProfile::writeIntoUnreachablePlace()
     QCOMPARE(top.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              (QStringList{"folder", "plain.txt"}));
     QVERIFY(QDir(dir->filePath("folder")).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+}
+
+void TestIniProfile::writeKeepsPermissions_data()
+{
+    using P = QFileDevice;
+    QTest::addColumn<QFileDevice::Permissions>("permissions");
+    QTest::newRow("rw-r-----") << (P::ReadOwner | P::WriteOwner | P::ReadGroup);
+    // Only an administrator may write it; it stays read-only afterwards.
+    QTest::newRow("r--r--r--") << (P::ReadOwner | P::ReadGroup | P::ReadOther);
+}
+
+void TestIniProfile::writeKeepsPermissions()
+{
+    QFETCH(QFileDevice::Permissions, permissions);
+    using P = QFileDevice;
+    const P::Permissions bits = P::ReadOwner | P::WriteOwner | P::ExeOwner | P::ReadGroup | P::WriteGroup |
+                                P::ExeGroup | P::ReadOther | P::WriteOther | P::ExeOther;
+    const QByteArray before = "[Setting]\r\ncomport=COM3\r\n";
+    putFile(before);
+    QVERIFY(QFile::setPermissions(iniPath(), permissions));
+
+    const bool written = SetINIValue("COM4", "comport", "Setting", iniPath());
+    QCOMPARE(fileBytes(), written ? QByteArray("[Setting]\r\ncomport=COM4\r\n") : before);
+    QCOMPARE(QFileInfo(iniPath()).permissions() & bits, permissions);
+}
+
+void TestIniProfile::writeOnFullDisk()
+{
+    SmallFileSystem disk("size=64k");
+    if (!disk.isMounted())
+        QSKIP(qPrintable(disk.whyNotMounted()));
+    const QString path = disk.filePath("Setting.ini");
+    const QByteArray before = "[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=/dev/ttyUSB0\r\n";
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
+    file.close();
+    QVERIFY(disk.fillBlocks());
+
+    QVERIFY(!SetINIValue("COM12", "comport", "Setting", path));
+    QFile after(path);
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    QCOMPARE(after.readAll(), before);
+    QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"filler", "Setting.ini"}));
+}
+
+// A file the user may write in a folder where no new file can be made is
+// written in place, as the profile functions do.
+void TestIniProfile::writeInPlaceWhereFolderRefuses_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("folder without write permission") << "read-only folder";
+    QTest::newRow("file system without a free entry") << "no free entry";
+}
+
+void TestIniProfile::writeInPlaceWhereFolderRefuses()
+{
+    QFETCH(QString, folder);
+
+    std::unique_ptr<SmallFileSystem> disk;
+    QString path = iniPath();
+    if (folder == "no free entry") {
+        disk = std::make_unique<SmallFileSystem>("size=64k,nr_inodes=16");
+        if (!disk->isMounted())
+            QSKIP(qPrintable(disk->whyNotMounted()));
+        path = disk->filePath("Setting.ini");
+    }
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[Setting]\r\ncomport=COM3\r\n") > 0);
+    file.close();
+    const QString parent = QFileInfo(path).absolutePath();
+    const auto restore = qScopeGuard(
+        [&] { QFile::setPermissions(parent, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); });
+    if (disk) {
+        QVERIFY(disk->fillEntries());
+    } else {
+        QVERIFY(QFile::setPermissions(parent, QFile::ReadOwner | QFile::ExeOwner));
+        QFile probe(dir->filePath("probe"));
+        if (probe.open(QIODevice::WriteOnly))
+            QSKIP("permission bits do not stop this user from making files");
+    }
+    const QStringList entries = QDir(parent).entryList(QDir::Files | QDir::Hidden);
+
+    QVERIFY(SetINIValue("COM12", "comport", "Setting", path));
+    QFile after(path);
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    QCOMPARE(after.readAll(), QByteArray("[Setting]\r\ncomport=COM12\r\n"));
+    QCOMPARE(QDir(parent).entryList(QDir::Files | QDir::Hidden), entries);
+}
+
+void TestIniProfile::writeInPlaceFailureKeepsOldBytes()
+{
+    SmallFileSystem disk("size=64k,nr_inodes=16");
+    if (!disk.isMounted())
+        QSKIP(qPrintable(disk.whyNotMounted()));
+    // One whole page: a longer value needs another, which the full disk refuses.
+    QByteArray before = "[Setting]\r\ncomport=COM3\r\n;";
+    before += QByteArray(4096 - 2 - before.size(), '-') + "\r\n";
+    const QString path = disk.filePath("Setting.ini");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
+    file.close();
+    QVERIFY(disk.fillBlocks());
+    QVERIFY(disk.fillEntries());
+
+    QVERIFY(!SetINIValue("COM12", "comport", "Setting", path));
+    QFile after(path);
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    QCOMPARE(after.readAll(), before);
 }
 
 QTEST_GUILESS_MAIN(TestIniProfile)

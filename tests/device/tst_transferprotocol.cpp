@@ -1,5 +1,5 @@
-#include "chart/WindowState.h"
 #include "device/TransferProtocol.h"
+#include "state/WindowState.h"
 
 #include <QTest>
 
@@ -9,6 +9,7 @@ using Stage = TransferProtocol::Stage;
 Q_DECLARE_METATYPE(ElementCode)
 Q_DECLARE_METATYPE(TransferProtocol::Stage)
 Q_DECLARE_METATYPE(TransferEnd)
+Q_DECLARE_METATYPE(TransferCause)
 
 namespace {
 // Every cell (step, channel) holds element (3 * step + channel) mod 16, so
@@ -193,6 +194,7 @@ void TestTransferProtocol::wholeExchange()
         QCOMPARE(run.records[record].left(3).toInt(), record);
 
     QCOMPARE(run.last.end, TransferEnd::Success);
+    QCOMPARE(run.last.cause, TransferCause::None);
     QVERIFY(run.last.stopTimers);
     QVERIFY(run.last.closePort);
     QCOMPARE(run.last.writes, Writes{});
@@ -352,11 +354,19 @@ void TestTransferProtocol::endings_data()
     QTest::addColumn<QByteArray>("event");
     QTest::addColumn<bool>("running");
     QTest::addColumn<TransferEnd>("end");
+    QTest::addColumn<TransferCause>("cause");
 
-    QTest::newRow("time-out while running") << QByteArray("timeout") << true << TransferEnd::Failure;
-    QTest::newRow("time-out when idle") << QByteArray("timeout") << false << TransferEnd::None;
-    QTest::newRow("port fails while running") << QByteArray("port") << true << TransferEnd::Failure;
-    QTest::newRow("port fails when idle") << QByteArray("port") << false << TransferEnd::None;
+    using C = TransferCause;
+    QTest::newRow("time-out while running")
+        << QByteArray("timeout") << true << TransferEnd::Failure << C::NoReply;
+    QTest::newRow("time-out when idle") << QByteArray("timeout") << false << TransferEnd::None << C::None;
+    QTest::newRow("port not opened while running")
+        << QByteArray("not opened") << true << TransferEnd::Failure << C::PortNotOpened;
+    QTest::newRow("write failed while running")
+        << QByteArray("write failed") << true << TransferEnd::Failure << C::WriteFailed;
+    QTest::newRow("port lost while running")
+        << QByteArray("lost") << true << TransferEnd::Failure << C::PortLost;
+    QTest::newRow("port lost when idle") << QByteArray("lost") << false << TransferEnd::None << C::None;
 }
 
 void TestTransferProtocol::endings()
@@ -364,6 +374,7 @@ void TestTransferProtocol::endings()
     QFETCH(QByteArray, event);
     QFETCH(bool, running);
     QFETCH(TransferEnd, end);
+    QFETCH(TransferCause, cause);
 
     TransferProtocol protocol(window);
     if (running) {
@@ -374,8 +385,12 @@ void TestTransferProtocol::endings()
     }
     const StatusDisplay before = window.Status;
 
-    const TransferActions actions = event == "timeout" ? protocol.timeout() : protocol.portFailed();
+    const TransferActions actions = event == "timeout"        ? protocol.timeout()
+                                    : event == "not opened"   ? protocol.portNotOpened()
+                                    : event == "write failed" ? protocol.writeFailed()
+                                                              : protocol.portLost();
     QCOMPARE(actions.end, end);
+    QCOMPARE(actions.cause, cause);
     QVERIFY(actions.stopTimers);
     QVERIFY(actions.closePort);
     QCOMPARE(actions.writes, Writes{});
@@ -383,8 +398,11 @@ void TestTransferProtocol::endings()
     QCOMPARE(window.BusyFlag, QStringLiteral("0"));
     QCOMPARE(window.Status, running ? Failed : before);
 
-    // The end is final: the CR of the pending "w" sends nothing.
+    // The end is final: the CR of the pending "w" sends nothing, and a second report of the
+    // failure changes nothing more.
     QCOMPARE(protocol.received("\r"), TransferActions{});
+    QCOMPARE(protocol.portLost().end, TransferEnd::None);
+    QCOMPARE(window.Status, running ? Failed : before);
 }
 
 void TestTransferProtocol::blink()
@@ -457,6 +475,7 @@ void TestTransferProtocol::unsendableChart()
         return;
     }
     QCOMPARE(actions.end, TransferEnd::Failure);
+    QCOMPARE(actions.cause, TransferCause::UnsendableChart);
     QCOMPARE(actions.writes, Writes{});
     QVERIFY(!actions.openPort && !actions.startBlinkTimer && !actions.startTimeoutTimer);
     QVERIFY(actions.stopTimers);

@@ -150,6 +150,16 @@ void TestPatternFormat::reader_data()
     QTest::newRow("comma after step count") << standardFile("3", "80,") << E::number(3) << 80;
     QTest::newRow("padded to the size limit")
         << standardFile("3") + QByteArray(262144 - 6484, ' ') << E::number(3) << 80;
+    // Nothing after the step count is looked at: a memo in any encoding, stray bytes, any length.
+    QTest::newRow("Shift-JIS memo after the step count")
+        << standardFile("3") + "\x83\x81\x83\x82\x81\x46\x8E\xE5\x89\x89\r\n"
+        << E::number(3) << 80;
+    QTest::newRow("UTF-8 memo after a comma on the step count's line")
+        << standardFile("3", "80,\xE3\x83\xA1\xE3\x83\xA2") << E::number(3) << 80;
+    QTest::newRow("control bytes after the step count")
+        << standardFile("3") + QByteArray("\0\x1A\xFF\f", 4) << E::number(3) << 80;
+    QTest::newRow("memo running past the size limit")
+        << standardFile("3") + QByteArray(300000, '\x82') << E::number(3) << 80;
 }
 
 void TestPatternFormat::reader()
@@ -200,8 +210,15 @@ void TestPatternFormat::readerErrors_data()
     QTest::newRow("NUL bytes") << standardFile(QByteArray("3\0\0", 3)) << notText;
     QTest::newRow("byte 0x80") << standardFile("\x80") << notText;
     QTest::newRow("form feed") << standardFile("\f3") << notText;
-    QTest::newRow("one byte over the size limit") << standardFile("3") + QByteArray(262145 - 6484, ' ')
-                                                  << "パターンファイルではありません（大きすぎます）。";
+    QTest::newRow("Shift-JIS in a quoted field") << standardFile("\"\x83\x81\"") << notText;
+    QTest::newRow("non-ASCII byte in the step count") << standardFile("3", "8\xA0") << notText;
+    QTest::newRow("control byte in the last chart field")
+        << standardFile("3").replace("3\r\n80\r\n", "\x7F\r\n80\r\n") << notText;
+    QTest::newRow("fields running past the size limit")
+        << QByteArray(262144, ' ') + standardFile("3") << "パターンファイルではありません（大きすぎます）。";
+    QTest::newRow("step count cut by the size limit")
+        << standardFile("3", QByteArray(262144 - 6481, ' ') + "80") // cut after the 8
+        << "パターンファイルではありません（大きすぎます）。";
     QTest::newRow("endless line") << QByteArray(1 << 20, '3')
                                   << "パターンファイルではありません（大きすぎます）。";
 }

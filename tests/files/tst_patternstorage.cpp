@@ -1,5 +1,7 @@
 #include "files/PatternFile.h"
 
+#include "SmallFileSystem.h"
+
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -63,6 +65,9 @@ private slots:
     void saveAndLoadRoundTrip();
     void saveFailureKeepsOldFile_data();
     void saveFailureKeepsOldFile();
+    void saveOnFullDiskKeepsOldFile();
+    void saveRefusesWhatIsNoFile_data();
+    void saveRefusesWhatIsNoFile();
     void saveRefusesValuesThatWouldNotReadBack_data();
     void saveRefusesValuesThatWouldNotReadBack();
     void loadFailures_data();
@@ -153,6 +158,53 @@ void TestPatternStorage::saveFailureKeepsOldFile()
     QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
 }
 
+void TestPatternStorage::saveOnFullDiskKeepsOldFile()
+{
+    SmallFileSystem disk("size=64k");
+    if (!disk.isMounted())
+        QSKIP(qPrintable(disk.whyNotMounted()));
+    const QString path = disk.filePath(slotFile);
+    QVERIFY(writeFile(path, oldBytes));
+    QVERIFY(disk.fillBlocks());
+
+    const std::optional<QString> reason = savePatternFile(path, startUpChart(), 80);
+    QVERIFY(reason.has_value());
+    QVERIFY2(reason->startsWith("ファイルに保存できません（ディスクの空きが足りません"), qPrintable(*reason));
+    QCOMPARE(fileBytes(path), oldBytes);
+    QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"filler", slotFile}));
+}
+
+// The loader refuses what is no regular file; the writer must not replace it with one.
+void TestPatternStorage::saveRefusesWhatIsNoFile_data()
+{
+    QTest::addColumn<bool>("throughLink");
+    QTest::newRow("pipe") << false;
+    QTest::newRow("link to a pipe") << true;
+}
+
+void TestPatternStorage::saveRefusesWhatIsNoFile()
+{
+    QFETCH(bool, throughLink);
+#ifdef Q_OS_UNIX
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString pipe = dir.filePath(throughLink ? "pipe" : slotFile);
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    if (throughLink)
+        QVERIFY(QFile::link(pipe, dir.filePath(slotFile)));
+
+    const std::optional<QString> reason = savePatternFile(dir.filePath(slotFile), startUpChart(), 80);
+    QCOMPARE(reason, QStringLiteral("ファイルに保存できません（通常のファイルではありません）。"));
+    struct stat status = {};
+    QCOMPARE(::stat(QFile::encodeName(pipe).constData(), &status), 0);
+    QVERIFY(S_ISFIFO(status.st_mode));
+    QCOMPARE(QFileInfo(dir.filePath(slotFile)).isSymLink(), throughLink);
+#else
+    Q_UNUSED(throughLink);
+    QSKIP("no named pipes here");
+#endif
+}
+
 void TestPatternStorage::saveRefusesValuesThatWouldNotReadBack_data()
 {
     QTest::addColumn<ElementCode>("value");
@@ -201,7 +253,8 @@ void TestPatternStorage::loadFailures_data()
                                      << "";
     QTest::newRow("too few values") << "short"
                                     << "ファイルが壊れています（値が足りません）。";
-    QTest::newRow("5 MB of random bytes") << "random" << tooLarge;
+    QTest::newRow("5 MB of random bytes") << "random"
+                                          << "パターンファイルではありません（文字でないデータがあります）。";
     QTest::newRow("5 MB line of digits") << "digits" << tooLarge;
 }
 

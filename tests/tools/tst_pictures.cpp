@@ -42,6 +42,14 @@ QStringList pictureFiles()
     return ElementFiles + QStringList{"step1.jpg", "step2.jpg"};
 }
 
+// A list of the build's, comma-separated, in the order QDir::Name gives.
+QStringList sortedNames(const char* names)
+{
+    QStringList list = QString::fromUtf8(names).split(',');
+    list.sort();
+    return list;
+}
+
 QImage readPicture(const QString& path)
 {
     QImageReader reader(path);
@@ -212,6 +220,10 @@ void TestPictures::regeneratesIdentically()
         QVERIFY2(fileBytes(embedded + '/' + name) == fileBytes(EmbeddedDir + '/' + name), qPrintable(name));
     QCOMPARE(QDir(pictures).entryList(QDir::Files).size(), 18);
     QCOMPARE(QDir(embedded).entryList(QDir::Files).size(), 4);
+
+    // What the generator draws is what the build expects of it and installs.
+    QCOMPARE(QDir(pictures).entryList(QDir::Files, QDir::Name), sortedNames(TRV_PICTURE_NAMES));
+    QCOMPARE(QDir(embedded).entryList(QDir::Files, QDir::Name), sortedNames(TRV_EMBEDDED_NAMES));
 }
 
 void TestPictures::unwritableFolderFails()

@@ -167,12 +167,13 @@ void requireSaneRead(const QString& value)
         require(*bytes <= 254, "a value read is at most 254 bytes");
 }
 
-// A value that reading gives back unchanged: no blanks around it, no double
-// quotes at its ends, a Shift-JIS form that fits.
+// A value that reading gives back unchanged: no blanks around it, no quote
+// (double or single) at its ends, a Shift-JIS form that fits.
 bool readsBackAsWritten(const QString& value)
 {
     auto edge = [](QChar c) {
-        return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('"');
+        return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('"') ||
+               c == QLatin1Char('\'');
     };
     if (!value.isEmpty() && (edge(value.front()) || edge(value.back())))
         return false;

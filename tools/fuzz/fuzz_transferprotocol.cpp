@@ -1,6 +1,6 @@
 #include "FuzzCheck.h"
-#include "chart/WindowState.h"
 #include "device/TransferProtocol.h"
+#include "state/WindowState.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -42,8 +42,9 @@
 // one before it was acknowledged; success comes only with the CR of a "w",
 // after the step count was acknowledged in this transfer and all 400 records
 // since; every ending stops both timers and closes the port, and shows its
-// result; while a transfer runs the port is open and both timers run, and
-// otherwise none of them.
+// result; a failure names the cause of the event that ended it; while a
+// transfer runs the port is open and both timers run, and otherwise none of
+// them.
 
 namespace {
 
@@ -61,14 +62,15 @@ public:
     void run(QByteArrayView input);
 
 private:
-    enum class Call { Click, Read, Timeout, Blink, PortFailed };
+    enum class Call { Click, Read, Timeout, Blink, PortNotOpened, WriteFailed, PortLost };
+    static TransferCause expectedCause(Call call);
 
     void click();
     void read(QByteArrayView bytes);
     void edit(QByteArrayView operands, char kind);
     void observe(Call call, const TransferActions& actions, bool wasBusy);
     void apply(const TransferActions& actions);
-    void portFailure();
+    void portFailure(Call call);
     bool write();
     void checkMessages(const QList<QByteArray>& writes);
     void checkRecord(const QByteArray& line);
@@ -145,7 +147,7 @@ void Harness::run(QByteArrayView input)
         case 'L':
             if (portOpen) {
                 portOpen = false;
-                portFailure();
+                portFailure(Call::PortLost);
             }
             break;
         case 'M':
@@ -284,6 +286,28 @@ bool Harness::chartSendable() const
     return true;
 }
 
+// Why a transfer ended by this kind of event failed. No read can fail one:
+// the chart is checked at the click and cannot change while it runs.
+TransferCause Harness::expectedCause(Call call)
+{
+    switch (call) {
+    case Call::Click:
+        return TransferCause::UnsendableChart;
+    case Call::Timeout:
+        return TransferCause::NoReply;
+    case Call::PortNotOpened:
+        return TransferCause::PortNotOpened;
+    case Call::WriteFailed:
+        return TransferCause::WriteFailed;
+    case Call::PortLost:
+        return TransferCause::PortLost;
+    case Call::Read:
+    case Call::Blink:
+        break;
+    }
+    return TransferCause::None;
+}
+
 // Checks what one call of the protocol answered, then carries it out.
 void Harness::observe(Call call, const TransferActions& actions, bool wasBusy)
 {
@@ -301,6 +325,10 @@ void Harness::observe(Call call, const TransferActions& actions, bool wasBusy)
     if (actions.end == TransferEnd::Failure)
         require(window.Status == (StatusDisplay{LampColour::Failure, QStringLiteral("失敗")}),
                 "failure shows on the lamp");
+    require((actions.end == TransferEnd::Failure) == (actions.cause != TransferCause::None),
+            "a failure, and only a failure, names a cause");
+    if (actions.end == TransferEnd::Failure)
+        require(actions.cause == expectedCause(call), "a failure names the cause of the event that ended it");
     if (call == Call::Blink)
         require(actions == TransferActions{}, "the blink does nothing but swap colours");
     checkMessages(actions.writes);
@@ -320,23 +348,26 @@ void Harness::apply(const TransferActions& actions)
     if (actions.openPort && !portOpen) {
         if (failNextOpen) {
             failNextOpen = false;
-            return portFailure();
+            return portFailure(Call::PortNotOpened);
         }
         portOpen = true;
     }
     for (qsizetype i = 0; i < actions.writes.size(); ++i)
         if (!write())
-            return portFailure();
+            return portFailure(Call::WriteFailed);
     if (actions.startTimeoutTimer)
         timeoutRunning = true;
     if (actions.closePort)
         portOpen = false;
 }
 
-void Harness::portFailure()
+void Harness::portFailure(Call call)
 {
     const bool wasBusy = window.busy();
-    observe(Call::PortFailed, protocol.portFailed(), wasBusy);
+    const TransferActions actions = call == Call::PortNotOpened ? protocol.portNotOpened()
+                                    : call == Call::WriteFailed ? protocol.writeFailed()
+                                                                : protocol.portLost();
+    observe(call, actions, wasBusy);
 }
 
 // One write of the port; what it carries was checked when it was asked for.
@@ -346,7 +377,7 @@ bool Harness::write()
     if (loseLineOnNextWrite) {
         loseLineOnNextWrite = false;
         portOpen = false;
-        portFailure();
+        portFailure(Call::PortLost);
         return false;
     }
     if (failNextWrite) {

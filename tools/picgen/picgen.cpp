@@ -1,12 +1,16 @@
 // Draws the program's artwork from source so that a build needs no binary
 // pictures: the sixteen element pictures and the two step-number strips that
-// the program loads from its own folder, and the four pictures the window
-// carries inside itself (icon, strip, preview, logo).
+// the program loads from its own folder, under the names of the element table,
+// and the four pictures the window carries inside itself (icon, strip,
+// preview, logo).
 //
 // Usage: trv-picgen <picture-dir> <embedded-dir>
 //
 // Only QImage and QPainter are used, never text rendering, so the output does
 // not depend on installed fonts or on a display.
+
+#include "chart/CellMapping.h"
+#include "chart/ElementTable.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -30,7 +34,6 @@
 namespace {
 
 constexpr int CellSize = 16;
-constexpr int StripColumns = 40;
 constexpr int JpegQuality = 95;
 
 const QColor Navy(0x00, 0x00, 0x40);
@@ -59,28 +62,28 @@ struct Corner
 
 struct ElementArt
 {
-    const char* file;
     QColor fill;
     std::vector<Corner> curve;
 };
 
-const std::array<ElementArt, 16> Elements{{
-    {"UP.jpg", Rise, {{0, 0}, {1, 1}}},
-    {"DOWN.jpg", Fall, {{0, 1}, {1, 0}}},
-    {"ON.jpg", Steady, {{0, 1}, {1, 1}}},
-    {"OFF.jpg", Steady, {{0, 0}, {1, 0}}},
-    {"UPLM.jpg", Rise, {{0, 0}, {1, 0.5}}},
-    {"UPMH.jpg", Rise, {{0, 0.5}, {1, 1}}},
-    {"DOWNHM.jpg", Fall, {{0, 1}, {1, 0.5}}},
-    {"DOWNML.jpg", Fall, {{0, 0.5}, {1, 0}}},
-    {"ONOFF.jpg", Switch, {{0, 1}, {0.5, 1}, {0.5, 0}, {1, 0}}},
-    {"OFFON.jpg", Switch, {{0, 0}, {0.5, 0}, {0.5, 1}, {1, 1}}},
-    {"ONHF.jpg", Steady, {{0, 0.5}, {1, 0.5}}},
-    {"ONQT.jpg", Steady, {{0, 0.25}, {1, 0.25}}},
-    {"UPQL.jpg", Rise, {{0, 0}, {1, 0.25}}},
-    {"UPQH.jpg", Rise, {{0, 0.25}, {1, 0.5}}},
-    {"DOWNQH.jpg", Fall, {{0, 0.5}, {1, 0.25}}},
-    {"DOWNQL.jpg", Fall, {{0, 0.25}, {1, 0}}},
+// The art of each element, by its ordinal in the element table.
+const std::array<ElementArt, ElementCount> Elements{{
+    {Rise, {{0, 0}, {1, 1}}},
+    {Fall, {{0, 1}, {1, 0}}},
+    {Steady, {{0, 1}, {1, 1}}},
+    {Steady, {{0, 0}, {1, 0}}},
+    {Rise, {{0, 0}, {1, 0.5}}},
+    {Rise, {{0, 0.5}, {1, 1}}},
+    {Fall, {{0, 1}, {1, 0.5}}},
+    {Fall, {{0, 0.5}, {1, 0}}},
+    {Switch, {{0, 1}, {0.5, 1}, {0.5, 0}, {1, 0}}},
+    {Switch, {{0, 0}, {0.5, 0}, {0.5, 1}, {1, 1}}},
+    {Steady, {{0, 0.5}, {1, 0.5}}},
+    {Steady, {{0, 0.25}, {1, 0.25}}},
+    {Rise, {{0, 0}, {1, 0.25}}},
+    {Rise, {{0, 0.25}, {1, 0.5}}},
+    {Fall, {{0, 0.5}, {1, 0.25}}},
+    {Fall, {{0, 0.25}, {1, 0}}},
 }};
 
 // Qt's JPEG writer keeps colour at half resolution, in 2 x 2 blocks, and
@@ -191,13 +194,14 @@ int bitmapTextWidth(std::string_view text, int scale, int spacing)
     return text.empty() ? 0 : int(text.size()) * (GlyphWidth * scale + spacing) - spacing;
 }
 
-// Steps first..first+39, one number centred in each 16-pixel column, lined up
-// with the chart cells below it.
-QImage stepStrip(int firstStep)
+// The steps of a page, counted from 1, one number centred in each 16-pixel
+// column, lined up with the chart cells below it.
+QImage stepStrip(int page)
 {
-    QImage image(StripColumns * CellSize, CellSize, QImage::Format_RGB32);
+    const int firstStep = 1 + StepsPerPage * page;
+    QImage image(StepsPerPage * CellSize, CellSize, QImage::Format_RGB32);
     image.fill(CellBackground);
-    for (int column = 0; column < StripColumns; ++column) {
+    for (int column = 0; column < StepsPerPage; ++column) {
         const int left = column * CellSize;
         const std::string number = std::to_string(firstStep + column);
         // Centred in the 15 columns left of the separator.
@@ -318,11 +322,13 @@ int main(int argc, char* argv[])
         return 1;
 
     bool ok = true;
-    for (const ElementArt& art : Elements)
-        ok = writePicture(elementPicture(art), pictureFolder, QString::fromLatin1(art.file)) && ok;
-    const QImage firstPage = stepStrip(1);
-    ok = writePicture(firstPage, pictureFolder, QStringLiteral("step1.jpg")) && ok;
-    ok = writePicture(stepStrip(StripColumns + 1), pictureFolder, QStringLiteral("step2.jpg")) && ok;
+    for (const ElementRow& element : ElementTable) {
+        const QImage picture = elementPicture(Elements[std::size_t(element.ordinal)]);
+        ok = writePicture(picture, pictureFolder, QString::fromLatin1(element.file)) && ok;
+    }
+    for (const PageStripRow& strip : PageStripTable)
+        ok = writePicture(stepStrip(strip.page), pictureFolder, QString::fromLatin1(strip.file)) && ok;
+    const QImage firstPage = stepStrip(0);
 
     ok = writePicture(icon(), embeddedFolder, QStringLiteral("icon.png")) && ok;
     ok = writePicture(firstPage, embeddedFolder, QStringLiteral("Picture4.jpg")) && ok;

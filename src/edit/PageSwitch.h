@@ -1,6 +1,6 @@
 #pragma once
 
-#include "chart/WindowState.h"
+#include "state/WindowState.h"
 
 #include <QString>
 

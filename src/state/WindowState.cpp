@@ -1,4 +1,4 @@
-#include "chart/WindowState.h"
+#include "state/WindowState.h"
 
 void WindowState::startUp()
 {

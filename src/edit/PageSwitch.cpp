@@ -1,4 +1,4 @@
-#include "chart/PageSwitch.h"
+#include "edit/PageSwitch.h"
 
 QString pageCaption(int page)
 {

@@ -1,0 +1,27 @@
+# The pictures the build draws with tools/picgen: the element pictures and
+# step strips that the program loads from its own folder (and that install
+# beside it), and those the window carries inside itself. This is the one list
+# of them the build knows. The first kind is read from the element table, where
+# the program and the drawing take their names from too.
+set(TRV_PICTURE_DIR ${CMAKE_BINARY_DIR}/bin)
+set(TRV_EMBEDDED_DIR ${CMAKE_BINARY_DIR}/embedded)
+
+set(trv_element_table ${PROJECT_SOURCE_DIR}/src/chart/ElementTable.h)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${trv_element_table})
+file(STRINGS ${trv_element_table} trv_picture_rows REGEX "\"[^\"]+\\.jpg\"")
+set(TRV_PICTURE_NAMES)
+foreach(trv_row IN LISTS trv_picture_rows)
+    string(REGEX MATCH "\"([^\"]+\\.jpg)\"" trv_row "${trv_row}")
+    list(APPEND TRV_PICTURE_NAMES ${CMAKE_MATCH_1})
+endforeach()
+if(NOT TRV_PICTURE_NAMES)
+    message(FATAL_ERROR "No picture files found in ${trv_element_table}")
+endif()
+unset(trv_element_table)
+unset(trv_picture_rows)
+unset(trv_row)
+
+set(TRV_EMBEDDED_NAMES icon.png Picture4.jpg Picture2.jpg Image1.jpg)
+
+list(TRANSFORM TRV_PICTURE_NAMES PREPEND ${TRV_PICTURE_DIR}/ OUTPUT_VARIABLE TRV_PICTURE_FILES)
+list(TRANSFORM TRV_EMBEDDED_NAMES PREPEND ${TRV_EMBEDDED_DIR}/ OUTPUT_VARIABLE TRV_EMBEDDED_FILES)

@@ -1,0 +1,65 @@
+#include "chart/CellMapping.h"
+#include "chart/PatternTable.h"
+
+#include <QTest>
+#include <stdexcept>
+
+class TestChartCells : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cellMapping_data();
+    void cellMapping();
+    void cellNotVisible();
+    void tableBounds();
+};
+
+void TestChartCells::cellMapping_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<int>("group");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("channel");
+
+    QTest::newRow("first member, page 0, group A") << 0 << 0 << 0 << 0 << 0;
+    QTest::newRow("index 0, page 1, group C") << 0 << 1 << 2 << 40 << 10;
+    QTest::newRow("index 199, page 0, group H") << 199 << 0 << 7 << 39 << 39;
+    QTest::newRow("index 199, page 1, group H") << 199 << 1 << 7 << 79 << 39;
+    QTest::newRow("index 4 is the bottom row") << 4 << 0 << 0 << 0 << 4;
+    QTest::newRow("index 5 starts column 1") << 5 << 0 << 0 << 1 << 0;
+    QTest::newRow("index 7, page 1, group D") << 7 << 1 << 3 << 41 << 17;
+}
+
+void TestChartCells::cellMapping()
+{
+    QFETCH(int, index);
+    QFETCH(int, page);
+    QFETCH(int, group);
+    QFETCH(int, step);
+    QFETCH(int, channel);
+
+    QCOMPARE(cellOfGridIndex(index, page, group), (ChartCell{step, channel}));
+    QCOMPARE(gridIndexOfCell({step, channel}, page, group), std::optional<int>(index));
+}
+
+void TestChartCells::cellNotVisible()
+{
+    QCOMPARE(gridIndexOfCell({40, 0}, 0, 0), std::nullopt); // second page
+    QCOMPARE(gridIndexOfCell({39, 5}, 0, 0), std::nullopt); // group B
+    QCOMPARE(gridIndexOfCell({0, 39}, 0, 6), std::nullopt); // group H while G shown
+    QCOMPARE(gridIndexOfCell({39, 4}, 1, 0), std::nullopt); // first page while second shown
+}
+
+void TestChartCells::tableBounds()
+{
+    PatternTable table;
+    QVERIFY(table.at(80, 40).isEmpty()); // the spare row and column exist
+    QVERIFY_THROWS_EXCEPTION(std::out_of_range, table.at(81, 0));
+    QVERIFY_THROWS_EXCEPTION(std::out_of_range, table.at(0, 41));
+    QVERIFY_THROWS_EXCEPTION(std::out_of_range, table.at(-1, 0));
+}
+
+QTEST_APPLESS_MAIN(TestChartCells)
+#include "tst_chartcells.moc"
