@@ -44,8 +44,7 @@ public:
     // Shutdown: stores the chosen port and closes it. Runs when the window closes.
     void Form_Unload();
 
-    // The state of the run, for the tests and tools that drive the window.
-    WindowState& state() { return m_state; }
+    // The state of the run, read by the tests and tools that drive the window.
     const WindowState& state() const { return m_state; }
 
     // The chart drawing operations.
