@@ -28,7 +28,8 @@ ProgramFolder::ProgramFolder(const QString& at) : m_path(at.isEmpty() ? m_dir.pa
 }
 
 StartedForm::StartedForm(const QString& programFolder)
-    : folder(programFolder), form(std::make_unique<Form1>(folder.path(), folder.configFolder(), boxes))
+    : folder(programFolder),
+      form(std::make_unique<Form1>(folder.path(), folder.configFolder(), folder.dataFolder(), boxes))
 {
 }
 

@@ -28,8 +28,8 @@ public:
 
 // A program folder of its own in a temporary directory, holding copies of the
 // pictures the build generated, so a test may add or remove files beside them,
-// and a configuration folder of the user's, which does not exist until
-// something is stored there.
+// and a configuration folder and a data folder of the user's, which do not
+// exist until something is stored there.
 class ProgramFolder
 {
 public:
@@ -38,11 +38,13 @@ public:
     QString path() const { return m_path; }
     QString filePath(const QString& name) const { return m_path + '/' + name; }
     QString configFolder() const { return m_configHome.filePath(QStringLiteral("trv5kb-programmer")); }
+    QString dataFolder() const { return m_dataHome.filePath(QStringLiteral("trv5kb-programmer")); }
 
 private:
     QTemporaryDir m_dir;
     QString m_path;
     QTemporaryDir m_configHome;
+    QTemporaryDir m_dataHome;
 };
 
 // A started window over a program folder of its own.

@@ -68,7 +68,8 @@ Run measure(const QStringList& simulatorOptions, int transfers)
         return run;
 
     SilentBoxes boxes;
-    Form1 form(folder.path(), folder.filePath(QStringLiteral("config")), boxes);
+    Form1 form(folder.path(), folder.filePath(QStringLiteral("config")),
+               folder.filePath(QStringLiteral("data")), boxes);
     if (!form.Form_Load())
         return run;
     auto* write = form.findChild<QAbstractButton*>(QStringLiteral("Command1"));
