@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QMenu>
 #include <QUndoStack>
 
@@ -22,11 +21,10 @@ const QKeySequence CopyKeys(Qt::CTRL | Qt::Key_C);
 const QKeySequence PasteKeys(Qt::CTRL | Qt::Key_V);
 const QKeySequence EscapeKeys(Qt::Key_Escape);
 
-// The text fields of the choice boxes claim Ctrl+Z, Ctrl+C and the like for
-// themselves before a window shortcut sees them. Text typed there never
-// counts, so these sequences are left to the window, where they act on the
-// chart wherever the keyboard focus is. A box hands the claim on to its
-// text field, so the box is asked as well as its field.
+// The editable choice boxes claim Ctrl+Z, Ctrl+C and the like for their text
+// fields before a window shortcut sees them. Text typed there never counts,
+// so these sequences are left to the window, where they act on the chart
+// wherever the keyboard focus is.
 class ChartKeysFirst : public QObject
 {
 public:
@@ -87,11 +85,9 @@ void Form1::connectChartCommands()
         allKeys += shortcut.keys;
     }
     auto* keysFirst = new ChartKeysFirst(allKeys, this);
-    for (QComboBox* box : findChildren<QComboBox*>()) {
+    // A box keeps the focus for its text field and asks the field itself.
+    for (QComboBox* box : findChildren<QComboBox*>())
         box->installEventFilter(keysFirst);
-        if (box->lineEdit())
-            box->lineEdit()->installEventFilter(keysFirst);
-    }
 
     // A right click on a cell opens the chart menu; the cell's click stays the left button's.
     for (int i = 0; i < GridSize; ++i) {

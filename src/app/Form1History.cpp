@@ -1,7 +1,6 @@
 #include "app/ChartChangeCommand.h"
 #include "app/Controls.h"
 #include "app/Form1.h"
-#include "app/MessageBoxes.h"
 #include "edit/PageSwitch.h"
 #include "files/PatternFile.h"
 
@@ -39,16 +38,17 @@ void Form1::replayChange(const ChartChange& change)
     showInComboBox(m_combo1, QString::number(m_state.StepCount));
 }
 
+// With nothing to undo or redo the keys do nothing at all, as Ctrl+C does with nothing selected.
 void Form1::Undo_Click()
 {
-    if (!StatusReset())
+    if (!m_history->canUndo() || !StatusReset())
         return;
     m_history->undo();
 }
 
 void Form1::Redo_Click()
 {
-    if (!StatusReset())
+    if (!m_history->canRedo() || !StatusReset())
         return;
     m_history->redo();
 }

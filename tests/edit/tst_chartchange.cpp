@@ -217,8 +217,8 @@ void TestChartChange::load()
     PatternTable loaded = before;
     loaded.at(79, 39) = E::text("?");
     loaded.at(0, 5) = E::text("AB");
-    loaded.at(2, 3) = E::text("3");   // the number 10 becomes a text
-    loaded.at(79, 0) = E::number(3);  // the empty value becomes OFF
+    loaded.at(2, 3) = E::text("3");    // the number 10 becomes a text
+    loaded.at(79, 0) = E::number(3);   // the empty value becomes OFF
     loaded.at(41, 39) = E::text("AB"); // the same as before
 
     // Only the cells that differ, in file order (step by step, channels in order).
