@@ -53,9 +53,10 @@ void Form1::Redo_Click()
     m_history->redo();
 }
 
+// Empty where the user has no data folder (no home): then nothing is kept or restored.
 QString Form1::lastChartPath() const
 {
-    return QDir(m_dataFolder).filePath(LastChartFile);
+    return m_dataFolder.isEmpty() ? QString() : QDir(m_dataFolder).filePath(LastChartFile);
 }
 
 void Form1::keepChartAtExit()
@@ -68,14 +69,17 @@ void Form1::keepChartAtExit()
         return;
     // Nothing is asked at shutdown; a line for whoever started the program tells them.
     std::optional<QString> reason;
-    if (!QDir().mkpath(m_dataFolder))
+    if (m_dataFolder.isEmpty())
+        reason = QStringLiteral("利用者のデータフォルダがわかりません");
+    else if (!QDir().mkpath(m_dataFolder))
         reason = QStringLiteral("フォルダ「%1」を作成できません").arg(QDir::toNativeSeparators(m_dataFolder));
     else
         reason = savePatternFile(lastChartPath(), m_state.PatternData, m_state.StepCount);
     if (reason)
-        qWarning().noquote() << QStringLiteral(
-                                    "trv5kb-programmer: 終了時のチャートを「%1」に保存できませんでした: %2")
-                                    .arg(QDir::toNativeSeparators(lastChartPath()), *reason);
+        qWarning().noquote()
+            << QStringLiteral("trv5kb-programmer: 終了時のチャートを「%1」に保存できませんでした: %2")
+                   .arg(QDir::toNativeSeparators(lastChartPath().isEmpty() ? LastChartFile : lastChartPath()),
+                        *reason);
 }
 
 void Form1::restoreLastChart()
