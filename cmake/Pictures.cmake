@@ -1,10 +1,13 @@
 # The pictures the build draws with tools/picgen: the element pictures and
 # step strips that the program loads from its own folder (and that install
-# beside it), and those the window carries inside itself. This is the one list
+# beside it), those the window carries inside itself, and the desktop icon at
+# the sizes of the hicolor icon theme, laid out as the theme is (installed by
+# packaging/). This is the one list
 # of them the build knows. The first kind is read from the element table, where
 # the program and the drawing take their names from too.
 set(TRV_PICTURE_DIR ${CMAKE_BINARY_DIR}/bin)
 set(TRV_EMBEDDED_DIR ${CMAKE_BINARY_DIR}/embedded)
+set(TRV_ICON_DIR ${CMAKE_BINARY_DIR}/icons)
 
 set(trv_element_table ${PROJECT_SOURCE_DIR}/src/chart/ElementTable.h)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${trv_element_table})
@@ -25,3 +28,8 @@ set(TRV_EMBEDDED_NAMES icon.png Picture4.jpg Picture2.jpg Image1.jpg)
 
 list(TRANSFORM TRV_PICTURE_NAMES PREPEND ${TRV_PICTURE_DIR}/ OUTPUT_VARIABLE TRV_PICTURE_FILES)
 list(TRANSFORM TRV_EMBEDDED_NAMES PREPEND ${TRV_EMBEDDED_DIR}/ OUTPUT_VARIABLE TRV_EMBEDDED_FILES)
+set(TRV_ICON_FILES)
+foreach(trv_size 16 22 24 32 48 64 128 256)
+    list(APPEND TRV_ICON_FILES ${TRV_ICON_DIR}/${trv_size}x${trv_size}/apps/trv5kb-programmer.png)
+endforeach()
+unset(trv_size)

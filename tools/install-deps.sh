@@ -3,7 +3,10 @@
 # libxkbcommon-dev is only looked for by Qt's own CMake files; with it there,
 # configuring prints no "Could NOT find XKB".
 set -e
-packages="build-essential cmake qt6-base-dev qt6-serialport-dev libgl-dev libxkbcommon-dev fonts-ipafont-gothic qt6-translations-l10n"
+# dpkg-dev (dpkg-shlibdeps) and file let CPack work out the Debian package's
+# library dependencies; desktop-file-utils checks the desktop entry.
+packages="build-essential cmake qt6-base-dev qt6-serialport-dev libgl-dev libxkbcommon-dev fonts-ipafont-gothic
+          qt6-translations-l10n dpkg-dev file desktop-file-utils"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

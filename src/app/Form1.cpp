@@ -18,8 +18,10 @@
 #include <QRadioButton>
 #include <QTimer>
 
-Form1::Form1(const QString& programFolder, MessageBoxes& boxes, QWidget* parent)
-    : QWidget(parent), m_programFolder(programFolder), m_boxes(boxes)
+Form1::Form1(const QString& programFolder, const QString& configFolder, const QString& dataFolder,
+             MessageBoxes& boxes, QWidget* parent)
+    : QWidget(parent), m_programFolder(programFolder), m_configFolder(configFolder), m_dataFolder(dataFolder),
+      m_boxes(boxes)
 {
     installFontFallback();
     setObjectName(QStringLiteral("Form1"));
@@ -36,6 +38,7 @@ Form1::Form1(const QString& programFolder, MessageBoxes& boxes, QWidget* parent)
     connectFiles();
     connectPort();
     connectTransfer();
+    connectChartCommands();
 }
 
 Form1::~Form1() = default;
@@ -128,6 +131,7 @@ bool Form1::Form_Load()
 void Form1::Form_Unload()
 {
     shutdownPortSteps();
+    keepChartAtExit();
 }
 
 void Form1::closeEvent(QCloseEvent* event)

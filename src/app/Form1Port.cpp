@@ -2,10 +2,10 @@
 #include "app/Form1.h"
 #include "app/MessageBoxes.h"
 #include "device/CommControl.h"
-#include "device/IniProfile.h"
 #include "device/PortName.h"
 
 #include <QComboBox>
+#include <QDebug>
 #include <QDir>
 
 namespace {
@@ -14,15 +14,10 @@ const QString PortKey = QStringLiteral("comport");
 const QString Choose = QStringLiteral("選択");
 } // namespace
 
-QString Form1::settingsFile() const
-{
-    return QDir(m_programFolder).filePath(QStringLiteral("Setting.ini"));
-}
-
 void Form1::connectPort()
 {
     m_comportbox = control<QComboBox>("Comportbox");
-    mscPort = new CommControl(settingsFile(), this);
+    mscPort = new CommControl(SettingsLocation(), this);
     mscPort->setObjectName(QStringLiteral("mscPort"));
     // Replies come as a letter and a CR in reads of their own, so every read takes one character.
     mscPort->setInputLen(1);
@@ -31,7 +26,9 @@ void Form1::connectPort()
 
 void Form1::startUpPortSteps()
 {
-    showInComboBox(m_comportbox, GetINIValue(PortKey, SettingSection, settingsFile()));
+    m_settings = SettingsLocation::find(m_programFolder, m_configFolder);
+    mscPort->setSettingsLocation(m_settings);
+    showInComboBox(m_comportbox, m_settings.value(PortKey, SettingSection));
     if (m_comportbox->currentText() == Choose) {
         // No port is configured until the user picks one.
         m_boxes.show(this, {QStringLiteral("COMポートの選択"), QStringLiteral("COMポートを選択してください"),
@@ -68,8 +65,12 @@ void Form1::Comportbox_Click()
 void Form1::shutdownPortSteps()
 {
     m_state.PortName = m_comportbox->currentText();
-    // A settings file that cannot be written must not keep the window from closing.
-    SetINIValue(m_state.PortName, PortKey, SettingSection, settingsFile());
+    // A settings file that cannot be written must not keep the window from closing, nor
+    // bother the user at that moment; a line for whoever started the program tells them.
+    if (QString reason; !m_settings.store(m_state.PortName, PortKey, SettingSection, &reason))
+        qWarning().noquote() << QStringLiteral(
+                                    "trv5kb-programmer: ポートの設定を「%1」に保存できませんでした: %2")
+                                    .arg(QDir::toNativeSeparators(m_settings.file()), reason);
     if (mscPort->PortOpen())
         mscPort->setPortOpen(false);
 }

@@ -31,17 +31,12 @@ std::optional<Value> lookUp(const std::pair<QLatin1String, Value> (&table)[Size]
 }
 } // namespace
 
-CommControl::CommControl(const QString& settingsFile, QObject* parent)
-    : QObject(parent), serial(this), settingsPath(settingsFile)
+CommControl::CommControl(const SettingsLocation& settings, QObject* parent)
+    : QObject(parent), serial(this), settingsFiles(settings)
 {
     connect(&serial, &QSerialPort::readyRead, this, &CommControl::raiseReceiveEvent);
     connect(&serial, &QSerialPort::bytesWritten, this, &CommControl::onBytesWritten);
     connect(&serial, &QSerialPort::errorOccurred, this, &CommControl::onErrorOccurred);
-}
-
-void CommControl::setSettingsFile(const QString& settingsFile)
-{
-    settingsPath = settingsFile;
 }
 
 bool CommControl::setCommPort(qint16 newPort)
@@ -119,7 +114,7 @@ void CommControl::setRThreshold(int count)
 
 QString CommControl::deviceName() const
 {
-    return portDeviceName(port, settingsPath);
+    return portDeviceName(port, settingsFiles);
 }
 
 QString CommControl::portLabel() const

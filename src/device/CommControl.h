@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/SettingsLocation.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QSerialPort>
@@ -26,12 +28,10 @@ public:
     enum class Failure { None, NoPort, BadSettings, PortIsOpen, OpenFailed, NotOpen, DeviceLost };
     Q_ENUM(Failure)
 
-    // `settingsFile` is where the device of a port number is looked up on
+    // `settings` is where the device of a port number is looked up on
     // platforms without COM names (see portDeviceName).
-    explicit CommControl(const QString& settingsFile = {}, QObject* parent = nullptr);
-
-    void setSettingsFile(const QString& settingsFile);
-    QString settingsFile() const { return settingsPath; }
+    explicit CommControl(const SettingsLocation& settings = SettingsLocation(), QObject* parent = nullptr);
+    void setSettingsLocation(const SettingsLocation& settings) { settingsFiles = settings; }
 
     // 1 to 20 name COM1 to COM20; 0 is no port. Refused while the port is open.
     bool setCommPort(qint16 port);
@@ -109,7 +109,7 @@ private:
     static std::optional<LineSettings> parseSettings(const QString& text);
 
     QSerialPort serial;
-    QString settingsPath;
+    SettingsLocation settingsFiles;
     // The device of the last opening, for the reasons of failures.
     QString device;
     qint16 port = 0;

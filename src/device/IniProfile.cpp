@@ -321,20 +321,28 @@ QString GetINIValue(const QString& KEY, const QString& Section, const QString& I
     return valueAt(text->bytes, location);
 }
 
-bool SetINIValue(const QString& Value, const QString& KEY, const QString& Section, const QString& ININame)
+std::optional<QString> storeINIValue(const QString& Value, const QString& KEY, const QString& Section,
+                                     const QString& ININame)
 {
     const std::optional<QByteArray> section = profileBytes(Section, ProfilePart::Section);
     const std::optional<QByteArray> key = profileBytes(KEY, ProfilePart::Key);
     if (!section || !key)
-        return false;
+        return QStringLiteral("セクション名「%1」とキー名「%2」は設定ファイルの行にできません")
+            .arg(Section, KEY);
 
     QByteArray old;
     if (QFileInfo::exists(ININame)) {
         const std::optional<FileText> text = readFileText(ININame);
         // Rewriting what could not be read whole would lose the rest of it,
         // and Shift-JIS lines in a UTF-16 file would spoil it for its editor.
-        if (!text || !text->complete || utf16Encoding(text->bytes))
-            return false;
+        if (!text)
+            return QFileInfo(ININame).isFile()
+                       ? QStringLiteral("ファイルを読み取れないため、書き換えられません")
+                       : QStringLiteral("通常のファイルではありません");
+        if (!text->complete)
+            return QStringLiteral("設定ファイルとしては大きすぎます");
+        if (utf16Encoding(text->bytes))
+            return QStringLiteral("UTF-16のファイルなので書き換えません");
         old = text->bytes;
     }
 
@@ -342,10 +350,10 @@ bool SetINIValue(const QString& Value, const QString& KEY, const QString& Sectio
     // A value that reads as the one to store keeps its bytes, whatever
     // quotes, blanks or undecodable bytes it has.
     if (location.keyFound && valueAt(old, location) == Value)
-        return true;
+        return std::nullopt;
     const std::optional<QByteArray> value = profileBytes(Value, ProfilePart::Value);
     if (!value)
-        return false;
+        return QStringLiteral("値「%1」はShift-JISの1行として保存できません").arg(Value);
     const QByteArray entry = *key + '=' + *value;
     QByteArray updated;
     if (location.keyFound) {
@@ -364,6 +372,11 @@ bool SetINIValue(const QString& Value, const QString& KEY, const QString& Sectio
         updated += '[' + *section + "]\r\n" + entry + "\r\n";
     }
     if (updated.size() > MaxFileBytes)
-        return false;
-    return !replaceFile(ININame, updated, InPlaceWrite::WhereFolderRefuses);
+        return QStringLiteral("設定ファイルとしては大きすぎます");
+    return replaceFile(ININame, updated, InPlaceWrite::WhereFolderRefuses);
+}
+
+bool SetINIValue(const QString& Value, const QString& KEY, const QString& Section, const QString& ININame)
+{
+    return !storeINIValue(Value, KEY, Section, ININame);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 // The settings file operations of the main window: one value of an INI file,
 // looked up by section and key. The file is Shift-JIS text with CR LF line
@@ -30,3 +31,8 @@ QString GetINIValue(const QString& KEY, const QString& Section, const QString& I
 // breaks, "=" in a key, "]" in a section, characters without a Shift-JIS
 // form).
 bool SetINIValue(const QString& Value, const QString& KEY, const QString& Section, const QString& ININame);
+
+// SetINIValue with the reason, worded for the user, when nothing was written;
+// nothing when the value is stored.
+[[nodiscard]] std::optional<QString> storeINIValue(const QString& Value, const QString& KEY,
+                                                   const QString& Section, const QString& ININame);

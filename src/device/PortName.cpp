@@ -1,6 +1,6 @@
 #include "device/PortName.h"
 
-#include "device/IniProfile.h"
+#include "device/SettingsLocation.h"
 
 namespace {
 constexpr qint16 HighestPort = 20;
@@ -20,15 +20,15 @@ qint16 portNumberOf(const QString& portName)
     return 0;
 }
 
-QString portDeviceName(qint16 port, const QString& settingsFile)
+QString portDeviceName(qint16 port, const SettingsLocation& settings)
 {
     if (port < 1)
         return {};
 #ifdef Q_OS_WIN
-    Q_UNUSED(settingsFile);
+    Q_UNUSED(settings);
     return comName(port);
 #else
-    const QString mapped = GetINIValue(comName(port), QStringLiteral("Ports"), settingsFile);
+    const QString mapped = settings.value(comName(port), QStringLiteral("Ports"));
     if (mapped != QLatin1String("ERROR") && !mapped.isEmpty())
         return mapped;
     return QStringLiteral("/dev/ttyS%1").arg(port - 1);

@@ -1,8 +1,11 @@
 #include "device/PortName.h"
+#include "device/SettingsLocation.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <utility>
 
 class TestPortName : public QObject
 {
@@ -50,20 +53,30 @@ void TestPortName::portNumber()
 void TestPortName::device_data()
 {
     QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QByteArray>("userSettings"); // null: the program's file alone
     QTest::addColumn<int>("port");
     QTest::addColumn<QString>("device");
 
     const QByteArray mapped =
         "[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=/dev/ttyUSB0\r\nCOM0=/dev/ttyUSB9\r\n";
-    QTest::newRow("port in the Ports section") << mapped << 3 << "/dev/ttyUSB0";
-    QTest::newRow("other port of the Ports section") << mapped << 4 << "/dev/ttyS3";
-    QTest::newRow("port 0 has no device") << mapped << 0 << "";
-    QTest::newRow("key in other case") << QByteArray("[ports]\ncom7 = /dev/ttyACM0\n") << 7 << "/dev/ttyACM0";
-    QTest::newRow("empty value") << QByteArray("[Ports]\r\nCOM3=\r\n") << 3 << "/dev/ttyS2";
-    QTest::newRow("no Ports section") << QByteArray("[Setting]\r\ncomport=COM3\r\n") << 3 << "/dev/ttyS2";
-    QTest::newRow("no settings file, COM1") << QByteArray() << 1 << "/dev/ttyS0";
-    QTest::newRow("no settings file, COM20") << QByteArray() << 20 << "/dev/ttyS19";
-    QTest::newRow("negative port") << QByteArray() << -1 << "";
+    const QByteArray none;
+    // clang-format off
+    QTest::newRow("port in the Ports section") << mapped << none << 3 << "/dev/ttyUSB0";
+    QTest::newRow("other port of the Ports section") << mapped << none << 4 << "/dev/ttyS3";
+    QTest::newRow("port 0 has no device") << mapped << none << 0 << "";
+    QTest::newRow("key in other case") << QByteArray("[ports]\ncom7 = /dev/ttyACM0\n") << none << 7 << "/dev/ttyACM0";
+    QTest::newRow("empty value") << QByteArray("[Ports]\r\nCOM3=\r\n") << none << 3 << "/dev/ttyS2";
+    QTest::newRow("no Ports section") << QByteArray("[Setting]\r\ncomport=COM3\r\n") << none << 3 << "/dev/ttyS2";
+    QTest::newRow("no settings file, COM1") << none << none << 1 << "/dev/ttyS0";
+    QTest::newRow("no settings file, COM20") << none << none << 20 << "/dev/ttyS19";
+    QTest::newRow("negative port") << none << none << -1 << "";
+    // A program installed where the user cannot write: the user's file first, then the program's.
+    const QByteArray userPort = "[Setting]\r\ncomport=COM3\r\n";
+    QTest::newRow("only the program's file maps the port") << mapped << userPort << 3 << "/dev/ttyUSB0";
+    QTest::newRow("the user's file maps it too")
+        << mapped << QByteArray(userPort + "[Ports]\r\nCOM3=/dev/ttyACM1\r\n") << 3 << "/dev/ttyACM1";
+    QTest::newRow("the user's file alone") << none << QByteArray("[Ports]\r\nCOM4=/dev/ttyACM1\r\n") << 4 << "/dev/ttyACM1";
+    // clang-format on
 }
 
 void TestPortName::device()
@@ -72,18 +85,25 @@ void TestPortName::device()
     QSKIP("Windows names its serial devices COMn");
 #endif
     QFETCH(QByteArray, settings);
+    QFETCH(QByteArray, userSettings);
     QFETCH(int, port);
     QFETCH(QString, device);
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath("Setting.ini");
-    if (!settings.isNull()) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(settings);
+    const QString userPath = dir.filePath("config/Setting.ini");
+    QVERIFY(QDir(dir.path()).mkdir("config"));
+    for (const auto& [bytes, file] : {std::pair{settings, path}, std::pair{userSettings, userPath}}) {
+        if (bytes.isNull())
+            continue;
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
     }
-    QCOMPARE(portDeviceName(static_cast<qint16>(port), path), device);
+    const SettingsLocation location =
+        userSettings.isNull() ? SettingsLocation(path) : SettingsLocation(userPath, path);
+    QCOMPARE(portDeviceName(static_cast<qint16>(port), location), device);
 }
 
 QTEST_GUILESS_MAIN(TestPortName)

@@ -1,3 +1,5 @@
+#include "FileBytes.h"
+
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -11,7 +13,8 @@
 #include <cstdlib>
 
 // Checks the pictures the build draws: the eighteen the program loads from
-// its folder at start-up and the four the window carries inside itself.
+// its folder at start-up, the four the window carries inside itself and the
+// desktop icon at the sizes of the icon theme.
 class TestPictures : public QObject
 {
     Q_OBJECT
@@ -23,6 +26,8 @@ private slots:
     void elementCurve_data();
     void elementCurve();
     void embeddedCopies();
+    void themeIcon_data();
+    void themeIcon();
     void regeneratesIdentically();
     void unwritableFolderFails();
 };
@@ -31,6 +36,7 @@ namespace {
 
 const QString PictureDir = QStringLiteral(TRV_PICTURE_DIR);
 const QString EmbeddedDir = QStringLiteral(TRV_EMBEDDED_DIR);
+const QString IconDir = QStringLiteral(TRV_ICON_DIR);
 
 const QStringList ElementFiles{"UP.jpg",     "DOWN.jpg",   "ON.jpg",     "OFF.jpg",   "UPLM.jpg", "UPMH.jpg",
                                "DOWNHM.jpg", "DOWNML.jpg", "ONOFF.jpg",  "OFFON.jpg", "ONHF.jpg", "ONQT.jpg",
@@ -50,17 +56,20 @@ QStringList sortedNames(const char* names)
     return list;
 }
 
+// The desktop icon at the sizes of the hicolor theme, laid out as the theme is.
+QStringList themeIconFiles()
+{
+    QStringList files;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        files << QStringLiteral("%1x%1/apps/trv5kb-programmer.png").arg(size);
+    return files;
+}
+
 QImage readPicture(const QString& path)
 {
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
     return reader.read();
-}
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 double meanAbsoluteDifference(const QImage& a, const QImage& b)
@@ -196,9 +205,39 @@ void TestPictures::elementCurve()
 // as start-up leaves them.
 void TestPictures::embeddedCopies()
 {
-    QCOMPARE(fileBytes(EmbeddedDir + "/Picture4.jpg"), fileBytes(PictureDir + "/step1.jpg"));
-    QCOMPARE(fileBytes(EmbeddedDir + "/Picture2.jpg"), fileBytes(PictureDir + "/UP.jpg"));
-    QVERIFY(fileBytes(PictureDir + "/step1.jpg") != fileBytes(PictureDir + "/step2.jpg"));
+    QCOMPARE(readFile(EmbeddedDir + "/Picture4.jpg"), readFile(PictureDir + "/step1.jpg"));
+    QCOMPARE(readFile(EmbeddedDir + "/Picture2.jpg"), readFile(PictureDir + "/UP.jpg"));
+    QVERIFY(readFile(PictureDir + "/step1.jpg") != readFile(PictureDir + "/step2.jpg"));
+}
+
+// A rounded tile for the desktop's menus: opaque inside, transparent in the corners, where a
+// square window icon would show its navy ground.
+void TestPictures::themeIcon_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("size");
+    for (const QString& name : themeIconFiles())
+        QTest::newRow(qPrintable(name)) << name << name.section('x', 0, 0).toInt();
+}
+
+void TestPictures::themeIcon()
+{
+    QFETCH(QString, name);
+    QFETCH(int, size);
+
+    QImageReader reader(IconDir + '/' + name);
+    reader.setDecideFormatFromContent(true);
+    QCOMPARE(reader.format(), QByteArray("png"));
+    const QImage image = reader.read();
+    QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
+    QCOMPARE(image.size(), QSize(size, size));
+    QVERIFY(image.hasAlphaChannel());
+    QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
+    QCOMPARE(qAlpha(image.pixel(size - 1, size - 1)), 0);
+    QCOMPARE(qAlpha(image.pixel(size / 2, size / 2)), 255);
+    // The frame's lavender runs along the middle of the left edge.
+    const QRgb frame = image.pixel(size * 6 / 128, size / 2);
+    QVERIFY2(qBlue(frame) > 0xC0 && qRed(frame) > 0x40, qPrintable(QString::number(frame, 16)));
 }
 
 void TestPictures::regeneratesIdentically()
@@ -207,19 +246,23 @@ void TestPictures::regeneratesIdentically()
     QVERIFY(folder.isValid());
     const QString pictures = folder.filePath("pictures");
     const QString embedded = folder.filePath("deep/embedded");
+    const QString icons = folder.filePath("icons");
 
     QProcess picgen;
-    picgen.start(TRV_PICGEN, {pictures, embedded});
+    picgen.start(TRV_PICGEN, {pictures, embedded, icons});
     QVERIFY(picgen.waitForFinished());
     QCOMPARE(picgen.exitStatus(), QProcess::NormalExit);
     QCOMPARE(picgen.exitCode(), 0);
 
     for (const QString& name : pictureFiles())
-        QVERIFY2(fileBytes(pictures + '/' + name) == fileBytes(PictureDir + '/' + name), qPrintable(name));
+        QVERIFY2(readFile(pictures + '/' + name) == readFile(PictureDir + '/' + name), qPrintable(name));
     for (const QString& name : EmbeddedFiles)
-        QVERIFY2(fileBytes(embedded + '/' + name) == fileBytes(EmbeddedDir + '/' + name), qPrintable(name));
+        QVERIFY2(readFile(embedded + '/' + name) == readFile(EmbeddedDir + '/' + name), qPrintable(name));
+    for (const QString& name : themeIconFiles())
+        QVERIFY2(readFile(icons + '/' + name) == readFile(IconDir + '/' + name), qPrintable(name));
     QCOMPARE(QDir(pictures).entryList(QDir::Files).size(), 18);
     QCOMPARE(QDir(embedded).entryList(QDir::Files).size(), 4);
+    QCOMPARE(QDir(icons).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 8);
 
     // What the generator draws is what the build expects of it and installs.
     QCOMPARE(QDir(pictures).entryList(QDir::Files, QDir::Name), sortedNames(TRV_PICTURE_NAMES));
@@ -238,10 +281,12 @@ void TestPictures::unwritableFolderFails()
     // A folder where a picture should be: that one file cannot be written.
     QVERIFY(QDir(folder.path()).mkpath("occupied/UP.jpg"));
 
-    const QList<QStringList> cases{{folder.filePath("blocker/pictures"), folder.filePath("embedded")},
-                                   {folder.filePath("pictures"), folder.filePath("blocker/embedded")},
-                                   {folder.filePath("occupied"), folder.filePath("embedded")},
-                                   {folder.filePath("pictures")}};
+    const QList<QStringList> cases{
+        {folder.filePath("blocker/pictures"), folder.filePath("embedded")},
+        {folder.filePath("pictures"), folder.filePath("blocker/embedded")},
+        {folder.filePath("occupied"), folder.filePath("embedded")},
+        {folder.filePath("pictures"), folder.filePath("embedded"), folder.filePath("blocker/icons")},
+        {folder.filePath("pictures")}};
     for (const QStringList& arguments : cases) {
         QProcess picgen;
         picgen.start(TRV_PICGEN, arguments);

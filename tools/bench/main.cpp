@@ -3,6 +3,8 @@
 // acknowledgement; paced as a 57,600-baud line, how close a transfer comes to
 // the time the bytes need on the wire.
 
+#include "FileBytes.h"
+#include "PseudoTerminal.h"
 #include "SimulatorProcess.h"
 #include "app/Form1.h"
 #include "app/MessageBoxes.h"
@@ -21,8 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include <pty.h>
-#include <termios.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -63,13 +64,12 @@ Run measure(const QStringList& simulatorOptions, int transfers)
         run.failures = transfers;
         return run;
     }
-    QFile settings(folder.filePath(QStringLiteral("Setting.ini")));
-    if (!settings.open(QIODevice::WriteOnly) || settings.write(simulator.settingsFile()) < 0)
+    if (!writeFile(folder.filePath(QStringLiteral("Setting.ini")), simulator.settingsFile()))
         return run;
-    settings.close();
 
     SilentBoxes boxes;
-    Form1 form(folder.path(), boxes);
+    Form1 form(folder.path(), folder.filePath(QStringLiteral("config")),
+               folder.filePath(QStringLiteral("data")), boxes);
     if (!form.Form_Load())
         return run;
     auto* write = form.findChild<QAbstractButton*>(QStringLiteral("Command1"));
@@ -102,13 +102,13 @@ Run measure(const QStringList& simulatorOptions, int transfers)
 // same messages and replies. No transfer can be faster than this.
 double ptyFloorSeconds()
 {
-    int master = -1, slave = -1;
-    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+    PseudoTerminal line;
+    if (!line.isValid())
         return -1;
-    termios raw{};
-    tcgetattr(slave, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(slave, TCSANOW, &raw);
+    const int master = line.masterDescriptor();
+    const int slave = line.slaveDescriptor();
+    // Both ends block here: each thread sleeps until its bytes come.
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) & ~O_NONBLOCK);
     std::thread controller([master] {
         char message[16];
         for (int i = 0; i < Exchanges; ++i) {
@@ -132,8 +132,6 @@ double ptyFloorSeconds()
     }
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - begin;
     controller.join();
-    ::close(slave);
-    ::close(master);
     return ok ? took.count() : -1;
 }
 

@@ -4,7 +4,10 @@
 // and the four pictures the window carries inside itself (icon, strip,
 // preview, logo).
 //
-// Usage: trv-picgen <picture-dir> <embedded-dir>
+// Usage: trv-picgen <picture-dir> <embedded-dir> [<icon-theme-dir>]
+//
+// With a third folder it also draws the desktop icon at the usual sizes, laid
+// out as in the hicolor icon theme: <icon-theme-dir>/NxN/apps/trv5kb-programmer.png.
 //
 // Only QImage and QPainter are used, never text rendering, so the output does
 // not depend on installed fonts or on a display.
@@ -254,13 +257,10 @@ QImage logo()
     return image;
 }
 
-QImage icon()
+// The icon's frame and bars on a navy ground, in units of a 128-pixel icon.
+void paintIcon(QPainter& painter)
 {
-    QImage image(128, 128, QImage::Format_RGB32);
-    image.fill(Navy);
-    QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-
     painter.setPen(QPen(PanelLavender, 6));
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(QRectF(7, 7, 114, 114), 18, 18);
@@ -270,8 +270,44 @@ QImage icon()
     painter.setRenderHint(QPainter::Antialiasing, false);
     drawLightBars(painter, QRect(22, 26, 84, 72), Bars, 6);
     painter.fillRect(20, 100, 88, 5, Lavender);
+}
+
+QImage icon()
+{
+    QImage image(128, 128, QImage::Format_RGB32);
+    image.fill(Navy);
+    QPainter painter(&image);
+    paintIcon(painter);
     painter.end();
     return image.convertToFormat(QImage::Format_RGB888);
+}
+
+// The sizes desktops look for in the icon theme.
+constexpr std::array<int, 8> ThemeIconSizes{16, 22, 24, 32, 48, 64, 128, 256};
+constexpr int LargestThemeIcon = 256;
+
+// The icon for the desktop's menus: the same picture as a rounded navy tile
+// whose corners are transparent. Drawn once at the largest size and shrunk
+// smoothly, so the small sizes average the bars rather than drop pixel rows.
+QImage themeIcon(int size)
+{
+    static const QImage largest = [] {
+        constexpr double Scale = double(LargestThemeIcon) / 128;
+        QImage image(LargestThemeIcon, LargestThemeIcon, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.scale(Scale, Scale);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Navy);
+        // Out to the outer edge of the frame that paintIcon draws.
+        painter.drawRoundedRect(QRectF(4, 4, 120, 120), 21, 21);
+        paintIcon(painter);
+        return image;
+    }();
+    if (size == LargestThemeIcon)
+        return largest;
+    return largest.scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 // Writes through a save file, so an interrupted build never leaves half a
@@ -312,8 +348,8 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList arguments = app.arguments();
-    if (arguments.size() != 3) {
-        std::fprintf(stderr, "usage: trv-picgen <picture-dir> <embedded-dir>\n");
+    if (arguments.size() != 3 && arguments.size() != 4) {
+        std::fprintf(stderr, "usage: trv-picgen <picture-dir> <embedded-dir> [<icon-theme-dir>]\n");
         return 2;
     }
     const QString pictureFolder = arguments.at(1);
@@ -334,5 +370,13 @@ int main(int argc, char* argv[])
     ok = writePicture(firstPage, embeddedFolder, QStringLiteral("Picture4.jpg")) && ok;
     ok = writePicture(elementPicture(Elements.front()), embeddedFolder, QStringLiteral("Picture2.jpg")) && ok;
     ok = writePicture(logo(), embeddedFolder, QStringLiteral("Image1.jpg")) && ok;
+
+    if (arguments.size() == 4) {
+        for (int size : ThemeIconSizes) {
+            const QString folder = QStringLiteral("%1/%2x%2/apps").arg(arguments.at(3)).arg(size);
+            ok = makeFolder(folder) &&
+                 writePicture(themeIcon(size), folder, QStringLiteral("trv5kb-programmer.png")) && ok;
+        }
+    }
     return ok ? 0 : 1;
 }

@@ -1,0 +1,72 @@
+#include "device/SettingsLocation.h"
+
+#include "device/IniProfile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+const QString FileName = QStringLiteral("Setting.ini");
+
+// QDir::mkpath says only whether it worked; the file system's own error says why not.
+bool makeFolder(const QString& folder, QString* reason)
+{
+    std::error_code error;
+    std::filesystem::create_directories(QFileInfo(folder).filesystemAbsoluteFilePath(), error);
+    if (!error && QFileInfo(folder).isDir())
+        return true;
+    if (reason)
+        *reason =
+            QStringLiteral("フォルダ「%1」を作成できません（%2）")
+                .arg(QDir::toNativeSeparators(folder), error ? QString::fromLocal8Bit(error.message())
+                                                             : QStringLiteral("フォルダではありません"));
+    return false;
+}
+
+} // namespace
+
+SettingsLocation::SettingsLocation(const QString& file, const QString& fallbackFile)
+    : m_file(file), m_fallbackFile(fallbackFile)
+{
+}
+
+SettingsLocation SettingsLocation::find(const QString& programFolder, const QString& configFolder)
+{
+    const QString beside = QDir(programFolder).filePath(FileName);
+    if (canWriteSettingsFile(beside) || configFolder.isEmpty())
+        return SettingsLocation(beside);
+    return SettingsLocation(QDir(configFolder).filePath(FileName), beside);
+}
+
+QString SettingsLocation::value(const QString& KEY, const QString& Section) const
+{
+    const QString found = GetINIValue(KEY, Section, m_file);
+    if (found != QLatin1String("ERROR") || m_fallbackFile.isEmpty())
+        return found;
+    return GetINIValue(KEY, Section, m_fallbackFile);
+}
+
+bool SettingsLocation::store(const QString& Value, const QString& KEY, const QString& Section,
+                             QString* reason) const
+{
+    if (!makeFolder(QFileInfo(m_file).absolutePath(), reason))
+        return false;
+    const std::optional<QString> failure = storeINIValue(Value, KEY, Section, m_file);
+    if (failure && reason)
+        *reason = *failure;
+    return !failure;
+}
+
+bool canWriteSettingsFile(const QString& path)
+{
+    const QFileInfo info(path);
+    // An existing file is rewritten in place where its folder refuses a new one.
+    if (info.exists())
+        return info.isFile() && info.isWritable();
+    QTemporaryFile probe(QDir(info.absolutePath()).filePath(FileName + QStringLiteral(".XXXXXX")));
+    return probe.open();
+}

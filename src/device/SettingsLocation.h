@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+
+// Which "Setting.ini" the program keeps its settings in; the window reads
+// and stores its port through it, and the serial port looks up the devices
+// of the section "Ports" through the same object, so both see the same files.
+//
+// The file beside the executable is the program's own wherever it can be
+// written: a build folder, a portable copy, a folder the user owns. A program
+// installed where the user cannot write keeps the user's settings in
+// "Setting.ini" in the user's configuration folder instead. The file beside
+// such a program, when someone put one there, still counts: the user's file
+// is read first, and a value it does not have (the lookup answers "ERROR")
+// is read from the file beside the program. Stores go to the user's file
+// only, so what the user picks wins from then on and every line written into
+// either file by hand keeps its effect.
+class SettingsLocation
+{
+public:
+    // Reads and writes `file`; reads `fallbackFile` for values `file` lacks.
+    explicit SettingsLocation(const QString& file = {}, const QString& fallbackFile = {});
+
+    // The files of a program in `programFolder`, for a user whose
+    // configuration folder is `configFolder` (which need not exist yet).
+    static SettingsLocation find(const QString& programFolder, const QString& configFolder);
+
+    QString file() const { return m_file; }
+    QString fallbackFile() const { return m_fallbackFile; }
+
+    // The value of a key, as GetINIValue gives it, from the first file that has it.
+    QString value(const QString& KEY, const QString& Section) const;
+
+    // Stores a value in `file` as SetINIValue does, creating its folder
+    // first. On failure `reason`, when given, says why in one line.
+    bool store(const QString& Value, const QString& KEY, const QString& Section,
+               QString* reason = nullptr) const;
+
+private:
+    QString m_file;
+    QString m_fallbackFile;
+};
+
+// Whether a settings file at `path` can be written for real: an existing
+// one is a regular file the user may write, a missing one can be created in
+// its folder. Asks the file system, so a read-only mount refuses even the
+// administrator.
+bool canWriteSettingsFile(const QString& path);
