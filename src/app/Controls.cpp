@@ -55,7 +55,42 @@ void ClickLabel::mousePressEvent(QMouseEvent* event)
 void ClickLabel::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        emit clicked();
+        emit clicked(event->modifiers());
+}
+
+namespace {
+// Wide enough to see on the cells' pictures, and drawn wholly outside the framed cells.
+constexpr int FrameWidth = 2;
+const QColor FrameColour(0xFF, 0x40, 0x00);
+} // namespace
+
+SelectionFrame::SelectionFrame(QWidget* parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    hide();
+}
+
+void SelectionFrame::frame(const QRect& cells)
+{
+    if (cells.isEmpty()) {
+        hide();
+        return;
+    }
+    setGeometry(cells.adjusted(-FrameWidth, -FrameWidth, FrameWidth, FrameWidth));
+    raise();
+    show();
+}
+
+void SelectionFrame::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QRect outer = rect();
+    const QRect inner = outer.adjusted(FrameWidth, FrameWidth, -FrameWidth, -FrameWidth);
+    // The four bands between the outer edge and the framed cells; the inside stays untouched.
+    painter.fillRect(QRect(outer.left(), outer.top(), outer.width(), FrameWidth), FrameColour);
+    painter.fillRect(QRect(outer.left(), inner.bottom() + 1, outer.width(), FrameWidth), FrameColour);
+    painter.fillRect(QRect(outer.left(), inner.top(), FrameWidth, inner.height()), FrameColour);
+    painter.fillRect(QRect(inner.right() + 1, inner.top(), FrameWidth, inner.height()), FrameColour);
 }
 
 void ChoiceBox::showPopup()

@@ -43,8 +43,9 @@ private:
     RectPt m_rect{};
 };
 
-// A label or picture box that reports a click of the left mouse button:
-// the group tab captions and the chart cells.
+// A label or picture box that reports a click of the left mouse button,
+// with the keys held (Shift on a chart cell selects): the group tab captions
+// and the chart cells.
 class ClickLabel : public QLabel
 {
     Q_OBJECT
@@ -53,11 +54,27 @@ public:
     using QLabel::QLabel;
 
 signals:
-    void clicked();
+    void clicked(Qt::KeyboardModifiers modifiers);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// The frame around the selected cells of the chart: only a border, lying in
+// front of the cells without hiding their pictures or taking their clicks.
+class SelectionFrame : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit SelectionFrame(QWidget* parent);
+
+    // Frames the cells within `cells` (pixels of the parent); hidden for an empty rectangle.
+    void frame(const QRect& cells);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 };
 
 // A combo box that says when its list is about to open, so the list can be

@@ -19,8 +19,10 @@
 #include <QRadioButton>
 #include <QTimer>
 
-Form1::Form1(const QString& programFolder, const QString& configFolder, MessageBoxes& boxes, QWidget* parent)
-    : QWidget(parent), m_programFolder(programFolder), m_configFolder(configFolder), m_boxes(boxes)
+Form1::Form1(const QString& programFolder, const QString& configFolder, const QString& dataFolder,
+             MessageBoxes& boxes, QWidget* parent)
+    : QWidget(parent), m_programFolder(programFolder), m_configFolder(configFolder), m_dataFolder(dataFolder),
+      m_boxes(boxes)
 {
     installFontFallback();
     setObjectName(QStringLiteral("Form1"));
@@ -37,6 +39,7 @@ Form1::Form1(const QString& programFolder, const QString& configFolder, MessageB
     connectFiles();
     connectPort();
     connectTransfer();
+    connectChartCommands();
 }
 
 Form1::~Form1() = default;
@@ -129,6 +132,7 @@ bool Form1::Form_Load()
 void Form1::Form_Unload()
 {
     shutdownPortSteps();
+    keepChartAtExit();
 }
 
 void Form1::closeEvent(QCloseEvent* event)

@@ -2,14 +2,17 @@
 
 #include "device/SerialDevices.h"
 #include "device/SettingsLocation.h"
+#include "edit/ChartClipboard.h"
 #include "edit/Palette.h"
 #include "state/WindowState.h"
 
 #include <QPixmap>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <optional>
 #include <utility>
 
 class ClickLabel;
@@ -17,13 +20,17 @@ class CommControl;
 class MessageBoxes;
 class QComboBox;
 class QLabel;
+class QMenu;
 class QTimer;
+class QUndoStack;
+class SelectionFrame;
 class ShapeWidget;
 class TransferCarrier;
 class TransferProtocol;
 struct TransferActions;
 enum class TransferCause;
 struct ElementRow;
+struct PatternFileContent;
 struct PatternSlot;
 
 // The one window. It owns the state of the run and turns clicks, choices,
@@ -36,23 +43,25 @@ class Form1 : public QWidget
 public:
     // `programFolder` holds the pictures and "Setting.ini" (the executable's
     // folder); `configFolder` is the user's configuration folder, where the
-    // settings are kept when the program's own file cannot be written.
-    Form1(const QString& programFolder, const QString& configFolder, MessageBoxes& boxes,
-          QWidget* parent = nullptr);
+    // settings are kept when the program's own file cannot be written;
+    // `dataFolder` is the user's data folder, where the chart is kept at
+    // shutdown (neither folder need exist yet).
+    Form1(const QString& programFolder, const QString& configFolder, const QString& dataFolder,
+          MessageBoxes& boxes, QWidget* parent = nullptr);
     ~Form1() override;
 
     // Start-up. False when a picture could not be loaded: the user has been
     // told which file, and the window must not be shown.
     bool Form_Load();
-    // Shutdown: stores the chosen port and closes it. Runs when the window closes.
+    // Shutdown: stores the chosen port and closes it, then keeps the chart.
+    // Runs when the window closes.
     void Form_Unload();
 
     // Where the port picker learns which serial devices are present; the
     // system's list unless set before start-up.
     void setSerialDeviceList(SerialDeviceList list) { m_serialDevices = std::move(list); }
 
-    // The state of the run, for the tests and tools that drive the window.
-    WindowState& state() { return m_state; }
+    // The state of the run, read by the tests and tools that drive the window.
     const WindowState& state() const { return m_state; }
 
     // The chart drawing operations.
@@ -84,11 +93,47 @@ private:
     void Combo1_Click(const QString& text);
     void groupLabel_Click(int group);
     void pageButton_Click(int from, int to);
+    // What a group tab and a page button show once `CurrentGroup` or `CurrentPage` is set;
+    // undo and redo go to the group and page of their first cell the same way.
+    void showGroup(int group);
+    void showPage(int page);
+
+    // Every edit of the chart is a change: carried out on the state, then kept
+    // in the history when it changes anything. Each edit repaints what it
+    // touched itself.
+    void commitChange(ChartChange change);
+    // Undo and redo carry a change out again (forwards or backwards) and show
+    // the group and page of its first cell, the end marker and the step count.
+    void replayChange(const ChartChange& change);
+    // A loaded chart and step count replace the ones in use, as one step of the history.
+    void takeLoadedChart(const PatternFileContent& content);
+    void Undo_Click();
+    void Redo_Click();
+
+    // The history, the selection, the clipboard, their shortcuts and the
+    // chart's context menu.
+    void connectChartCommands();
+    void selectTo(int index);
+    void clearSelection();
+    void Escape_Click();
+    void copyBlock(const CellBlock& block);
+    void Copy_Click();
+    // Pastes the clipboard's text with its first field at `at`.
+    void paste(std::optional<ChartCell> at);
+    void Paste_Click();
+    std::optional<ChartCell> cellUnderPointer() const;
+    void openChartMenu(int index, const QPoint& position);
+
+    // The chart at shutdown, kept in the user's data folder.
+    QString lastChartPath() const;
+    void keepChartAtExit();
+    void restoreLastChart();
 
     // The two pattern files: saving and loading the whole chart.
     void connectFiles();
     bool confirm(const char* title, const char* prompt);
-    void reportFileFailure(const char* title, const char* file, const QString& reason);
+    void reportFileFailure(const QString& title, const QString& file, const QString& path,
+                           const QString& reason);
     void saveSlot(const PatternSlot& slot);
     void loadSlot(const PatternSlot& slot);
 
@@ -126,6 +171,7 @@ private:
 
     QString m_programFolder;
     QString m_configFolder;
+    QString m_dataFolder;
     // The settings files, found by the start-up port steps.
     SettingsLocation m_settings;
     MessageBoxes& m_boxes;
@@ -150,4 +196,11 @@ private:
     SerialDeviceList m_serialDevices = presentSerialDevices;
     // Why the last transfer failed, shown as the tool tip of the status caption.
     QString m_failureReason;
+
+    QUndoStack* m_history = nullptr;
+    // The selected block on the page shown, and the cell it was started on.
+    std::optional<CellBlock> m_selection;
+    ChartCell m_selectionStart{};
+    SelectionFrame* m_selectionFrame = nullptr;
+    QPointer<QMenu> m_chartMenu;
 };

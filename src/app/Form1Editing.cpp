@@ -54,7 +54,12 @@ void connectChoiceBox(QObject* context, QComboBox* box, const std::function<void
 void Form1::connectEditing()
 {
     for (int i = 0; i < GridSize; ++i)
-        connect(m_cells[std::size_t(i)], &ClickLabel::clicked, this, [this, i] { Picture1_Click(i); });
+        connect(m_cells[std::size_t(i)], &ClickLabel::clicked, this, [this, i](Qt::KeyboardModifiers keys) {
+            if (keys & Qt::ShiftModifier)
+                selectTo(i);
+            else
+                Picture1_Click(i);
+        });
     for (const ElementRow& row : ElementTable) {
         connect(control<QAbstractButton>(row.samePatternButton), &QAbstractButton::clicked, this,
                 [this, &row] { paletteClick(row, PaletteKind::SamePattern); });
@@ -84,12 +89,13 @@ void Form1::Picture1_Click(int index)
 {
     if (!StatusReset())
         return;
-    const std::optional<CellChange> change = cellClick(m_state, index);
-    if (!change)
+    clearSelection();
+    ChartChange change = cellClick(m_state, index);
+    if (change.isEmpty())
         return;
     // Only the clicked cell is repainted.
-    paintCell(index, change->value);
-    m_state.PatternData.at(change->cell.step, change->cell.channel) = change->value;
+    paintCell(index, change.cells.front().after);
+    commitChange(std::move(change));
 }
 
 void Form1::paletteClick(const ElementRow& row, PaletteKind palette)
@@ -99,7 +105,9 @@ void Form1::paletteClick(const ElementRow& row, PaletteKind palette)
     if (palette == PaletteKind::SamePattern) {
         if (chooseElement(m_state, row.ordinal))
             m_picture2->setPixmap(m_elementHolders[std::size_t(row.ordinal)]->pixmap());
-    } else if (batchFill(m_state, row.ordinal)) {
+    } else if (std::optional<BatchFill> fill = batchFill(m_state, row.ordinal)) {
+        m_state.BatchElement = fill->element;
+        commitChange(std::move(fill->change));
         RedrawChart();
     }
 }
@@ -124,10 +132,10 @@ void Form1::Combo1_Click(const QString& text)
 {
     if (!StatusReset())
         return;
-    const std::optional<qint16> stepCount = stepCountChoice(text);
-    if (!stepCount)
+    ChartChange change = stepCountPick(m_state.StepCount, text);
+    if (change.isEmpty())
         return;
-    m_state.StepCount = *stepCount;
+    commitChange(std::move(change));
     if (m_state.CurrentPage == 0 || m_state.CurrentPage == 1)
         PlaceEndMarker(m_state.CurrentPage);
 }
@@ -136,6 +144,12 @@ void Form1::groupLabel_Click(int group)
 {
     if (!StatusReset())
         return;
+    showGroup(group);
+}
+
+void Form1::showGroup(int group)
+{
+    clearSelection();
     m_state.CurrentGroup = qint16(group);
     // The tab of the group shown takes the panel's colour, as group A's does at start.
     for (int tab = 0; tab < int(std::size(GroupTabs)); ++tab)
@@ -150,8 +164,14 @@ void Form1::pageButton_Click(int from, int to)
         return;
     if (!switchPage(m_state, from, to))
         return;
-    m_label28->setText(pageCaption(to));
-    m_picture4->setPixmap(m_pageHolders[std::size_t(to)]->pixmap());
-    DrawPage(to);
-    PlaceEndMarker(to);
+    showPage(to);
+}
+
+void Form1::showPage(int page)
+{
+    clearSelection();
+    m_label28->setText(pageCaption(page));
+    m_picture4->setPixmap(m_pageHolders[std::size_t(page)]->pixmap());
+    DrawPage(page);
+    PlaceEndMarker(page);
 }

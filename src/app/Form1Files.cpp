@@ -34,6 +34,11 @@ QString slotPath(const PatternSlot& slot)
 {
     return QString::fromUtf8(slot.file);
 }
+
+QString slotFullPath(const PatternSlot& slot)
+{
+    return QDir::current().absoluteFilePath(slotPath(slot));
+}
 } // namespace
 
 void Form1::connectFiles()
@@ -53,13 +58,11 @@ bool Form1::confirm(const char* title, const char* prompt)
                                QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes}) == QMessageBox::Yes;
 }
 
-void Form1::reportFileFailure(const char* title, const char* file, const QString& reason)
+void Form1::reportFileFailure(const QString& title, const QString& file, const QString& path,
+                              const QString& reason)
 {
-    const QString name = QString::fromUtf8(file);
     m_boxes.show(this,
-                 {QString::fromUtf8(title),
-                  QStringLiteral("「%1」：%2\n%3")
-                      .arg(name, reason, QDir::toNativeSeparators(QDir::current().absoluteFilePath(name))),
+                 {title, QStringLiteral("「%1」：%2\n%3").arg(file, reason, QDir::toNativeSeparators(path)),
                   QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok});
 }
 
@@ -73,7 +76,7 @@ void Form1::saveSlot(const PatternSlot& slot)
     // The old file is replaced only by a complete new one; the chart stays as it is either way.
     if (const std::optional<QString> reason =
             savePatternFile(slotPath(slot), m_state.PatternData, m_state.StepCount))
-        reportFileFailure(slot.saveTitle, slot.file, *reason);
+        reportFileFailure(QString::fromUtf8(slot.saveTitle), slotPath(slot), slotFullPath(slot), *reason);
 }
 
 void Form1::loadSlot(const PatternSlot& slot)
@@ -86,11 +89,17 @@ void Form1::loadSlot(const PatternSlot& slot)
     // The whole file is read and checked before the chart changes: a bad file changes nothing.
     const PatternFileResult result = loadPatternFile(slotPath(slot));
     if (!result.ok()) {
-        reportFileFailure(slot.loadTitle, slot.file, result.error);
+        reportFileFailure(QString::fromUtf8(slot.loadTitle), slotPath(slot), slotFullPath(slot),
+                          result.error);
         return;
     }
-    m_state.PatternData = result.content->chart;
-    m_state.StepCount = result.content->stepCount;
+    takeLoadedChart(*result.content);
+}
+
+void Form1::takeLoadedChart(const PatternFileContent& content)
+{
+    commitChange(
+        ChartChange::between(m_state.PatternData, m_state.StepCount, content.chart, content.stepCount));
     showInComboBox(m_combo1, QString::number(m_state.StepCount));
     if (m_state.CurrentPage == 0 || m_state.CurrentPage == 1) {
         DrawPage(m_state.CurrentPage);

@@ -17,7 +17,8 @@ int main(int argc, char* argv[])
     installJapaneseQtTranslations();
     ModalMessageBoxes boxes;
     Form1 form(QCoreApplication::applicationDirPath(),
-               QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation), boxes);
+               QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation),
+               QStandardPaths::writableLocation(QStandardPaths::AppDataLocation), boxes);
     if (!form.Form_Load())
         return 1;
     form.show();

@@ -10,16 +10,17 @@ std::optional<ElementCode> nextInCycle(const ElementCode& current)
     return std::nullopt;
 }
 
-std::optional<CellChange> cellClick(const WindowState& state, int index)
+ChartChange cellClick(const WindowState& state, int index)
 {
     if (state.EditMode == EditingMode::Batch)
-        return std::nullopt;
+        return {};
     const ChartCell cell = cellOfGridIndex(index, state.CurrentPage, state.CurrentGroup);
     if (cell.step >= state.StepCount)
-        return std::nullopt;
+        return {};
+    const ElementCode& current = state.PatternData.at(cell.step, cell.channel);
     if (state.EditMode == EditingMode::SamePattern)
-        return CellChange{cell, state.SelectedElement};
-    if (auto next = nextInCycle(state.PatternData.at(cell.step, cell.channel)))
-        return CellChange{cell, *next};
-    return std::nullopt;
+        return {{{cell, current, state.SelectedElement}}, std::nullopt};
+    if (auto next = nextInCycle(current))
+        return {{{cell, current, *next}}, std::nullopt};
+    return {};
 }

@@ -35,3 +35,11 @@ std::optional<qint16> stepCountChoice(const QString& text)
         return wholeNumber(*value);
     return std::nullopt;
 }
+
+ChartChange stepCountPick(qint16 current, const QString& text)
+{
+    ChartChange change;
+    if (const std::optional<qint16> picked = stepCountChoice(text))
+        change.stepCount = StepCountEdit{current, *picked};
+    return change;
+}

@@ -28,7 +28,8 @@ ProgramFolder::ProgramFolder(const QString& at) : m_path(at.isEmpty() ? m_dir.pa
 }
 
 StartedForm::StartedForm(const QString& programFolder)
-    : folder(programFolder), form(std::make_unique<Form1>(folder.path(), folder.configFolder(), boxes))
+    : folder(programFolder),
+      form(std::make_unique<Form1>(folder.path(), folder.configFolder(), folder.dataFolder(), boxes))
 {
 }
 
@@ -91,11 +92,38 @@ QString StartedForm::caption() const
     return get<QLabel>(QStringLiteral("disp1"))->text();
 }
 
-void StartedForm::showStatus(quint32 lampColour, const QString& text) const
+void StartedForm::load(const QByteArray& patternFile)
 {
-    form->state().Status = {lampColour, text};
-    shape(QStringLiteral("Shape11"))->setFillColor(QColor::fromRgb(QRgb(lampColour)));
-    get<QLabel>(QStringLiteral("disp1"))->setText(text);
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_workFolder.path()));
+    QVERIFY(writeFile(m_workFolder.filePath(QStringLiteral("パターン１.txt")), patternFile));
+    const qsizetype shownBefore = boxes.shown.size();
+    boxes.answers.prepend(QMessageBox::Yes);
+    click(QStringLiteral("Command3"));
+    QVERIFY(QDir::setCurrent(previous));
+    QCOMPARE(boxes.shown.size(), shownBefore + 1); // the question only, no failure
+    boxes.shown.resize(shownBefore);
+}
+
+void StartedForm::failTransfer() const
+{
+    click(QStringLiteral("Command1"));
+    QCOMPARE(form->state().BusyFlag, QStringLiteral("0"));
+    QCOMPARE(lamp(), 0xFFC0C0u);
+    QCOMPARE(caption(), QStringLiteral("失敗"));
+}
+
+BusyForm::BusyForm()
+{
+    writeFile(folder.filePath(QStringLiteral("Setting.ini")), settingsWithCom3(line.device()));
+}
+
+bool BusyForm::startTransfer()
+{
+    // The blink would change the lamp while a test looks at it.
+    get<QTimer>(QStringLiteral("Timer2"))->setInterval(24 * 3600 * 1000);
+    click(QStringLiteral("Command1"));
+    return form->state().BusyFlag == QStringLiteral("1") && line.receive(2) == "E\r";
 }
 
 bool waitFor(const std::function<bool()>& done, int timeoutMs)
@@ -111,19 +139,6 @@ bool waitFor(const std::function<bool()>& done, int timeoutMs)
     if (!done())
         loop.exec();
     return done();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 const char* const ElementHolders[16] = {"UP",    "DOWN",  "ON_",  "OFF",  "UPLM", "UPMH", "DOWNHM", "DOWNML",

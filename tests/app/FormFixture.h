@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ChartText.h"
+#include "FileBytes.h"
+#include "PseudoTerminal.h"
 #include "app/Form1.h"
 #include "app/MessageBoxes.h"
 
@@ -25,8 +28,8 @@ public:
 
 // A program folder of its own in a temporary directory, holding copies of the
 // pictures the build generated, so a test may add or remove files beside them,
-// and a configuration folder of the user's, which does not exist until
-// something is stored there.
+// and a configuration folder and a data folder of the user's, which do not
+// exist until something is stored there.
 class ProgramFolder
 {
 public:
@@ -35,11 +38,13 @@ public:
     QString path() const { return m_path; }
     QString filePath(const QString& name) const { return m_path + '/' + name; }
     QString configFolder() const { return m_configHome.filePath(QStringLiteral("trv5kb-programmer")); }
+    QString dataFolder() const { return m_dataHome.filePath(QStringLiteral("trv5kb-programmer")); }
 
 private:
     QTemporaryDir m_dir;
     QString m_path;
     QTemporaryDir m_configHome;
+    QTemporaryDir m_dataHome;
 };
 
 // A started window over a program folder of its own.
@@ -66,8 +71,29 @@ struct StartedForm
     // The status lamp's colour (0xRRGGBB) and the status caption as shown.
     quint32 lamp() const;
     QString caption() const;
-    // Puts the status display into a state a transfer would show.
-    void showStatus(quint32 lamp, const QString& caption) const;
+
+    // Loads `patternFile` as pattern 1, as a user does: the file in the
+    // working folder, 呼出 and Yes. The boxes it shows are not kept.
+    void load(const QByteArray& patternFile);
+    // A transfer that fails at once because no port can be opened (a window
+    // started without a usable port): the status shows "失敗" in red.
+    void failTransfer() const;
+
+private:
+    QTemporaryDir m_workFolder;
+};
+
+// A window whose COM3 is a pseudo-terminal that never answers: a transfer
+// started there stays pending (busy) for as long as a test runs, with the
+// lamp holding its first colour.
+struct BusyForm : StartedForm
+{
+    PseudoTerminal line;
+
+    BusyForm();
+    // Starts the pending transfer; false when the window did not become busy
+    // or the erase message did not reach the line.
+    bool startTransfer();
 };
 
 // What a user does to choose an item from a combo box's list: opens it and clicks the item.
@@ -77,10 +103,6 @@ void chooseComboItem(QComboBox* combo, const QString& itemText);
 // Unlike QTRY_VERIFY, which sleeps between rounds, it serves the serial line
 // as fast as the program itself does.
 bool waitFor(const std::function<bool()>& done, int timeoutMs);
-
-// Whole files in and out of the test's folders.
-QByteArray readFile(const QString& path);
-void writeFile(const QString& path, const QByteArray& bytes);
 
 // The picture holder of each element, by ordinal.
 extern const char* const ElementHolders[16];

@@ -14,12 +14,13 @@
 #include <QWheelEvent>
 
 Q_DECLARE_METATYPE(ElementCode)
+Q_DECLARE_METATYPE(EditingMode)
 
 namespace {
 
 using E = ElementCode;
 
-// A status display a transfer would show, to see whether a handler clears it.
+// The status display of a running transfer.
 constexpr quint32 Orange = 0xFFC080;
 const QString Processing = QStringLiteral("処理中");
 
@@ -59,6 +60,7 @@ private slots:
     void stepCount();
     void busy_data();
     void busy();
+    void optionsActWhileBusy_data();
     void optionsActWhileBusy();
 
 private:
@@ -80,45 +82,43 @@ void TestEditing::cleanup()
 
 void TestEditing::normalCycle()
 {
-    // A cell off-screen of the click holds UP in the data but still shows OFF: a full
-    // repaint would give it away.
-    w->form->state().PatternData.at(0, 1) = E::number(0);
-
     const struct
     {
         int code;
         const char* holder;
     } cycle[] = {{0, "UP"}, {1, "DOWN"}, {2, "ON_"}, {3, "OFF"}};
     for (const auto& expected : cycle) {
-        w->showStatus(Orange, Processing);
+        w->failTransfer();
         w->clickCell(0);
         QVERIFY(data(0, 0) == E::number(expected.code));
         QCOMPARE(shownImage(w->cell(0)), picture(expected.holder));
         QCOMPARE(w->lamp(), 0xFFFFFFu);
         QCOMPARE(w->caption(), "");
     }
-    QCOMPARE(shownImage(w->cell(1)), picture("OFF"));
 }
 
 void TestEditing::normalOutsideCycle_data()
 {
+    QTest::addColumn<QByteArray>("field"); // as a loaded pattern file holds it
     QTest::addColumn<ElementCode>("value");
-    QTest::newRow("UP-L") << E::number(4);
-    QTest::newRow("OFF-ON") << E::number(9);
-    QTest::newRow("ON-1/2") << E::text(":");
-    QTest::newRow("text 3 is not OFF") << E::text("3");
-    QTest::newRow("number 10") << E::number(10);
+    QTest::newRow("UP-L") << QByteArray("4") << E::number(4);
+    QTest::newRow("OFF-ON") << QByteArray("9") << E::number(9);
+    QTest::newRow("ON-1/2") << QByteArray("\":\"") << E::text(":");
+    QTest::newRow("text 3 is not OFF") << QByteArray("\"3\"") << E::text("3");
+    QTest::newRow("number 10") << QByteArray("10") << E::number(10);
 }
 
 void TestEditing::normalOutsideCycle()
 {
+    QFETCH(QByteArray, field);
     QFETCH(ElementCode, value);
-    w->form->state().PatternData.at(5, 2) = value;
-    w->showStatus(Orange, Processing);
+    w->load(patternFile({{5, 2, field}}));
+    const QImage shown = shownImage(w->cell(27));
+    w->failTransfer();
     w->clickCell(27); // column 5, row 2
     QVERIFY(data(5, 2) == value);
     QCOMPARE(data(5, 2).kind(), value.kind());
-    QCOMPARE(shownImage(w->cell(27)), picture("OFF"));
+    QCOMPARE(shownImage(w->cell(27)), shown);
     QCOMPARE(w->lamp(), 0xFFFFFFu);
 }
 
@@ -209,7 +209,7 @@ void TestEditing::clickLandsInGroupAndPage()
 void TestEditing::batchModeCellClick()
 {
     w->click("Option3");
-    w->showStatus(Orange, Processing);
+    w->failTransfer();
     w->clickCell(0);
     QVERIFY(data(0, 0) == E::number(3));
     QCOMPARE(shownImage(w->cell(0)), picture("OFF"));
@@ -222,14 +222,12 @@ void TestEditing::paletteOfOtherMode_data()
     QTest::addColumn<QString>("option");
     QTest::addColumn<QString>("button");
 
-    QTest::newRow("same-pattern ON in normal mode") << "Option1"
-                                                    << "Command10";
-    QTest::newRow("same-pattern ON-1/4 in batch mode") << "Option3"
-                                                       << "Command29";
-    QTest::newRow("batch UP in normal mode") << "Option1"
-                                             << "Command12";
-    QTest::newRow("batch DOWN-L(1/4) in same-pattern mode") << "Option2"
-                                                            << "Command39";
+    // clang-format off
+    QTest::newRow("same-pattern ON in normal mode") << "Option1" << "Command10";
+    QTest::newRow("same-pattern ON-1/4 in batch mode") << "Option3" << "Command29";
+    QTest::newRow("batch UP in normal mode") << "Option1" << "Command12";
+    QTest::newRow("batch DOWN-L(1/4) in same-pattern mode") << "Option2" << "Command39";
+    // clang-format on
 }
 
 void TestEditing::paletteOfOtherMode()
@@ -240,7 +238,7 @@ void TestEditing::paletteOfOtherMode()
     w->click(option);
     const QImage preview = shownImage(w->get<QLabel>("Picture2"));
     const PatternTable before = w->form->state().PatternData;
-    w->showStatus(Orange, Processing);
+    w->failTransfer();
     w->click(button);
     QCOMPARE(w->lamp(), 0xFFFFFFu);
     QCOMPARE(w->caption(), "");
@@ -261,36 +259,14 @@ void TestEditing::batchFill_data()
     QTest::addColumn<int>("firstStep");
     QTest::addColumn<int>("lastStep"); // below firstStep: nothing changes
 
-    QTest::newRow("start-up range: step 1, channel 1") << "Label1"
-                                                       << "1"
-                                                       << "1"
-                                                       << "1"
-                                                       << "Command13" << E::number(1) << 0 << 0 << 0;
-    QTest::newRow("one step") << "Label1"
-                              << "3"
-                              << "7"
-                              << "7"
-                              << "Command34" << E::text(":") << 2 << 6 << 6;
-    QTest::newRow("backwards range") << "Label1"
-                                     << "1"
-                                     << "30"
-                                     << "10"
-                                     << "Command12" << E::number(0) << 0 << 29 << 28;
-    QTest::newRow("both pages") << "Label1"
-                                << "5"
-                                << "1"
-                                << "80"
-                                << "Command26" << E::number(8) << 4 << 0 << 79;
-    QTest::newRow("group C channel 2") << "Label3"
-                                       << "2"
-                                       << "11"
-                                       << "20"
-                                       << "Command37" << E::text("=") << 11 << 10 << 19;
-    QTest::newRow("group H channel 5") << "Label8"
-                                       << "5"
-                                       << "40"
-                                       << "41"
-                                       << "Command15" << E::number(3) << 39 << 39 << 40;
+    // clang-format off
+    QTest::newRow("start-up range: step 1, channel 1") << "Label1" << "1" << "1" << "1" << "Command13" << E::number(1) << 0 << 0 << 0;
+    QTest::newRow("one step") << "Label1" << "3" << "7" << "7" << "Command34" << E::text(":") << 2 << 6 << 6;
+    QTest::newRow("backwards range") << "Label1" << "1" << "30" << "10" << "Command12" << E::number(0) << 0 << 29 << 28;
+    QTest::newRow("both pages") << "Label1" << "5" << "1" << "80" << "Command26" << E::number(8) << 4 << 0 << 79;
+    QTest::newRow("group C channel 2") << "Label3" << "2" << "11" << "20" << "Command37" << E::text("=") << 11 << 10 << 19;
+    QTest::newRow("group H channel 5") << "Label8" << "5" << "40" << "41" << "Command15" << E::number(3) << 39 << 39 << 40;
+    // clang-format on
 }
 
 void TestEditing::batchFill()
@@ -306,7 +282,7 @@ void TestEditing::batchFill()
     QFETCH(int, lastStep);
 
     // Every cell starts as UP so that a fill with OFF shows too.
-    w->form->state().PatternData.fillUsed(E::number(0));
+    w->load(patternFileOf([](int, int) { return QByteArray("0"); }));
     w->chooseItem("Combo1", "40"); // the fill ignores the step count
     w->click("Option3");
     w->chooseItem("Combo2", channel);
@@ -357,10 +333,10 @@ void TestEditing::typedTextIgnored_data()
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("inUse"); // the text the box shows for the value in use
 
-    QTest::newRow("step count") << "Combo1"
-                                << "80";
-    QTest::newRow("batch first step") << "Combo3"
-                                      << "1";
+    // clang-format off
+    QTest::newRow("step count") << "Combo1" << "80";
+    QTest::newRow("batch first step") << "Combo3" << "1";
+    // clang-format on
 }
 
 void TestEditing::typedTextIgnored()
@@ -430,18 +406,10 @@ void TestEditing::wheelAndArrowsStepFromValueShown()
 
     w = std::make_unique<StartedForm>();
     if (!settings.isEmpty())
-        writeFile(w->folder.filePath("Setting.ini"), settings);
+        QVERIFY(writeFile(w->folder.filePath("Setting.ini"), settings));
     QVERIFY(w->start());
-    QTemporaryDir workDir;
-    const QString previousDir = QDir::currentPath();
-    const auto restoreDir = qScopeGuard([&] { QDir::setCurrent(previousDir); });
-    if (!loadStepCount.isEmpty()) {
-        QVERIFY(QDir::setCurrent(workDir.path()));
-        writeFile(workDir.filePath("パターン１.txt"),
-                  ("3" + QByteArray(",3").repeated(39) + "\r\n").repeated(80) + loadStepCount.toLatin1() +
-                      "\r\n");
-        w->click("Command3");
-    }
+    if (!loadStepCount.isEmpty())
+        w->load(patternFile({}, loadStepCount.toLatin1()));
     auto* combo = w->get<QComboBox>(box);
     QCOMPARE(combo->currentText(), shownBefore);
 
@@ -468,11 +436,8 @@ void TestEditing::wheelAndArrowsStepFromValueShown()
 
 void TestEditing::groupTabs()
 {
-    w->form->state().PatternData.at(3, 10) = E::number(2);
-    w->form->state().PatternData.at(3, 14) = E::number(1);
-    w->form->state().PatternData.at(3, 15) = E::number(0);
-
-    w->showStatus(0xC0FFC0, "成功");
+    w->load(patternFile({{3, 10, "2"}, {3, 14, "1"}, {3, 15, "0"}}));
+    w->failTransfer();
     w->click("Label3");
     QCOMPARE(w->form->state().CurrentGroup, 2);
     QCOMPARE(w->lamp(), 0xFFFFFFu);
@@ -486,21 +451,21 @@ void TestEditing::groupTabs()
 
     // A click on the tab shape beside its caption does nothing.
     auto* shape = w->shape("Shape6");
-    w->showStatus(0xC0FFC0, "成功");
+    w->failTransfer();
     QTest::mouseClick(w->form.get(), Qt::LeftButton, {}, shape->geometry().topLeft() + QPoint(2, 10));
     QCOMPARE(w->form->state().CurrentGroup, 2);
-    QCOMPARE(w->caption(), "成功");
+    QCOMPARE(w->caption(), "失敗");
 
-    // The tab already shown repaints and resets all the same.
-    w->form->state().PatternData.at(3, 10) = E::number(3);
+    // The tab already shown resets all the same.
     w->click("Label3");
-    QCOMPARE(shownImage(w->cell(15)), picture("OFF"));
+    QCOMPARE(w->form->state().CurrentGroup, 2);
+    QCOMPARE(shownImage(w->cell(15)), picture("ON_"));
     QCOMPARE(w->caption(), "");
 }
 
 void TestEditing::pages()
 {
-    w->form->state().PatternData.at(40, 15) = E::number(5);
+    w->load(patternFile({{40, 15, "5"}}));
     w->click("Label4"); // group D: channels 15 to 19
     w->click("Command7");
     QCOMPARE(w->form->state().CurrentPage, 1);
@@ -522,7 +487,7 @@ void TestEditing::pages()
     QCOMPARE(shownImage(w->cell(199)), picture("UP"));
 
     // The button of the page shown only clears the status display.
-    w->showStatus(0xFFC0C0, "失敗");
+    w->failTransfer();
     w->click("Command7");
     QCOMPARE(w->form->state().CurrentPage, 1);
     QCOMPARE(w->lamp(), 0xFFFFFFu);
@@ -540,7 +505,7 @@ void TestEditing::pagesWithShortPattern()
     QCOMPARE(w->shape("Shape5")->widthPt(), 120.75);
 
     // "←前へ" on the first page moves nothing.
-    w->showStatus(0xFFC0C0, "失敗");
+    w->failTransfer();
     w->click("Command6");
     QCOMPARE(w->form->state().CurrentPage, 0);
     QCOMPARE(w->shape("Shape5")->left(), 402.0);
@@ -569,10 +534,10 @@ void TestEditing::stepCount()
     QFETCH(double, left);
     QFETCH(double, width);
 
+    w->load(patternFile({{40 * page + 39, 0, "1"}}));
     if (page == 1)
         w->click("Command7");
-    w->form->state().PatternData.at(40 * page + 39, 0) = E::number(1);
-    w->showStatus(0xC0FFC0, "成功");
+    w->failTransfer();
     w->chooseItem("Combo1", item);
     QCOMPARE(w->form->state().StepCount, item.toInt());
     QCOMPARE(w->shape("Shape5")->left(), left);
@@ -580,9 +545,9 @@ void TestEditing::stepCount()
     QCOMPARE(w->shape("Shape5")->top(), 72.0);
     QCOMPARE(w->shape("Shape5")->heightPt(), 72.75);
     QCOMPARE(w->caption(), "");
-    // The cells are neither changed nor repainted.
+    // The cells stay as they were, also the one beyond the new count.
     QVERIFY(data(40 * page + 39, 0) == E::number(1));
-    QCOMPARE(shownImage(w->cell(195)), picture("OFF"));
+    QCOMPARE(shownImage(w->cell(195)), picture("DOWN"));
 }
 
 void TestEditing::busy_data()
@@ -590,28 +555,19 @@ void TestEditing::busy_data()
     QTest::addColumn<QString>("setUp");  // a control clicked before the transfer starts, or ""
     QTest::addColumn<QString>("action"); // "cell", "combo:<name>:<item>" or a control to click
 
-    QTest::newRow("cell, normal mode") << ""
-                                       << "cell";
-    QTest::newRow("cell, same-pattern mode") << "Option2"
-                                             << "cell";
-    QTest::newRow("same-pattern palette") << "Option2"
-                                          << "Command10";
-    QTest::newRow("batch palette") << "Option3"
-                                   << "Command14";
-    QTest::newRow("group tab") << ""
-                               << "Label5";
-    QTest::newRow("next page") << ""
-                               << "Command7";
-    QTest::newRow("previous page") << "Command7"
-                                   << "Command6";
-    QTest::newRow("step count") << ""
-                                << "combo:Combo1:12";
-    QTest::newRow("batch channel") << ""
-                                   << "combo:Combo2:4";
-    QTest::newRow("batch first step") << ""
-                                      << "combo:Combo3:30";
-    QTest::newRow("batch last step") << ""
-                                     << "combo:Combo4:30";
+    // clang-format off
+    QTest::newRow("cell, normal mode") << "" << "cell";
+    QTest::newRow("cell, same-pattern mode") << "Option2" << "cell";
+    QTest::newRow("same-pattern palette") << "Option2" << "Command10";
+    QTest::newRow("batch palette") << "Option3" << "Command14";
+    QTest::newRow("group tab") << "" << "Label5";
+    QTest::newRow("next page") << "" << "Command7";
+    QTest::newRow("previous page") << "Command7" << "Command6";
+    QTest::newRow("step count") << "" << "combo:Combo1:12";
+    QTest::newRow("batch channel") << "" << "combo:Combo2:4";
+    QTest::newRow("batch first step") << "" << "combo:Combo3:30";
+    QTest::newRow("batch last step") << "" << "combo:Combo4:30";
+    // clang-format on
 }
 
 void TestEditing::busy()
@@ -619,10 +575,14 @@ void TestEditing::busy()
     QFETCH(QString, setUp);
     QFETCH(QString, action);
 
+    BusyForm busy;
+    if (!busy.line.isValid())
+        QSKIP("needs a pseudo-terminal");
+    QVERIFY(busy.start());
+    StartedForm* w = &busy;
     if (!setUp.isEmpty())
         w->click(setUp);
-    w->form->state().BusyFlag = "1";
-    w->showStatus(Orange, Processing);
+    QVERIFY(busy.startTransfer());
     const WindowState before = w->form->state();
     const QImage preview = shownImage(w->get<QLabel>("Picture2"));
     const QImage strip = shownImage(w->get<QLabel>("Picture4"));
@@ -656,26 +616,36 @@ void TestEditing::busy()
     QCOMPARE(shownImage(w->get<QLabel>("Picture4")), strip);
     QCOMPARE(w->shape("Shape5")->left(), markerLeft);
     QCOMPARE(w->shape("Shape1")->fillColor(), QColor(0x80, 0x80, 0xFF));
+    QCOMPARE(busy.line.take(), QByteArray()); // nothing more went out
+}
+
+void TestEditing::optionsActWhileBusy_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<EditingMode>("mode");
+    QTest::newRow("batch") << "Option3" << EditingMode::Batch;
+    QTest::newRow("same pattern") << "Option2" << EditingMode::SamePattern;
+    QTest::newRow("normal, already chosen") << "Option1" << EditingMode::Normal;
 }
 
 void TestEditing::optionsActWhileBusy()
 {
-    w->form->state().BusyFlag = "1";
-    const struct
-    {
-        const char* option;
-        EditingMode mode;
-    } options[] = {{"Option3", EditingMode::Batch},
-                   {"Option2", EditingMode::SamePattern},
-                   {"Option1", EditingMode::Normal}};
-    for (const auto& o : options) {
-        w->showStatus(Orange, Processing);
-        w->click(o.option);
-        QCOMPARE(w->form->state().EditMode, o.mode);
-        QVERIFY(w->get<QRadioButton>(o.option)->isChecked());
-        QCOMPARE(w->lamp(), 0xFFFFFFu);
-        QCOMPARE(w->caption(), "");
-    }
+    QFETCH(QString, option);
+    QFETCH(EditingMode, mode);
+
+    BusyForm busy;
+    if (!busy.line.isValid())
+        QSKIP("needs a pseudo-terminal");
+    QVERIFY(busy.start());
+    QVERIFY(busy.startTransfer());
+    QCOMPARE(busy.lamp(), Orange);
+    QCOMPARE(busy.caption(), Processing);
+    busy.click(option);
+    QCOMPARE(busy.form->state().EditMode, mode);
+    QVERIFY(busy.get<QRadioButton>(option)->isChecked());
+    QCOMPARE(busy.lamp(), 0xFFFFFFu);
+    QCOMPARE(busy.caption(), "");
+    QCOMPARE(busy.form->state().BusyFlag, "1"); // the transfer goes on
 }
 
 QTEST_MAIN(TestEditing)

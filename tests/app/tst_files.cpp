@@ -1,5 +1,6 @@
 #include "FormFixture.h"
 
+#include "ReadOnlyFolder.h"
 #include "SmallFileSystem.h"
 
 #include "app/Controls.h"
@@ -8,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QProcess>
 #include <QTest>
 
 #ifdef Q_OS_UNIX
@@ -23,10 +23,7 @@ using E = ElementCode;
 // A pattern file of the start-up chart with the given step count.
 QByteArray offChart(const QByteArray& stepCount)
 {
-    QByteArray line = "3";
-    for (int i = 1; i < 40; ++i)
-        line += ",3";
-    return line.append("\r\n").repeated(80) + stepCount + "\r\n";
+    return OffLine.repeated(80) + stepCount + "\r\n";
 }
 
 } // namespace
@@ -84,7 +81,7 @@ void TestFiles::cleanup()
 
 void TestFiles::saveStartUpChart()
 {
-    w->showStatus(0xC0FFC0, "成功");
+    w->failTransfer();
     w->click("Command2");
     QCOMPARE(w->boxes.shown.size(), 1);
     const MessageRequest& box = w->boxes.shown.first();
@@ -107,8 +104,8 @@ void TestFiles::saveStartUpChart()
 
 void TestFiles::saveAskedAndAnsweredNo()
 {
-    writeFile(path("パターン２.txt"), "old");
-    w->showStatus(0xC0FFC0, "成功");
+    QVERIFY(writeFile(path("パターン２.txt"), "old"));
+    w->failTransfer();
     w->boxes.answers = {QMessageBox::No};
     w->click("Command4");
     QCOMPARE(w->boxes.shown.size(), 1);
@@ -116,23 +113,28 @@ void TestFiles::saveAskedAndAnsweredNo()
     QCOMPARE(w->boxes.shown.first().text,
              "現在の画面表示を保存するとパターン２の元のデータは失われます。保存しますか？");
     QCOMPARE(readFile(path("パターン２.txt")), "old");
-    QCOMPARE(w->lamp(), 0xC0FFC0u);
-    QCOMPARE(w->caption(), "成功");
+    QCOMPARE(w->lamp(), 0xFFC0C0u);
+    QCOMPARE(w->caption(), "失敗");
 }
 
 void TestFiles::saveWhileBusy()
 {
-    w->form->state().BusyFlag = "1";
+    BusyForm busy;
+    if (!busy.line.isValid())
+        QSKIP("needs a pseudo-terminal");
+    QVERIFY(busy.start());
+    QVERIFY(busy.startTransfer());
     for (const char* button : {"Command2", "Command3", "Command4", "Command5"})
-        w->click(button);
-    QVERIFY(w->boxes.shown.isEmpty());
-    QCOMPARE(readFile(path("パターン１.txt")), "(missing)");
-    QCOMPARE(readFile(path("パターン２.txt")), "(missing)");
+        busy.click(button);
+    QVERIFY(busy.boxes.shown.isEmpty());
+    QVERIFY(readFile(path("パターン１.txt")).isNull());
+    QVERIFY(readFile(path("パターン２.txt")).isNull());
+    QCOMPARE(busy.caption(), "処理中");
 }
 
 void TestFiles::slotsAreSeparate()
 {
-    writeFile(path("パターン１.txt"), offChart("12"));
+    QVERIFY(writeFile(path("パターン１.txt"), offChart("12")));
     w->click("Command4");
     QCOMPARE(readFile(path("パターン１.txt")), offChart("12"));
     QCOMPARE(readFile(path("パターン２.txt")), offChart("80"));
@@ -149,14 +151,16 @@ void TestFiles::roundTrip()
     for (int step = 0; step < 80; ++step)
         for (int channel = 0; channel < 40; ++channel)
             chart.at(step, channel) = E::ofOrdinal((step * 7 + channel) % 16);
-    w->form->state().PatternData = chart;
+    const QByteArray file =
+        patternFileOf([](int step, int channel) { return elementField((step * 7 + channel) % 16); });
+    w->load(file);
     w->chooseItem("Combo1", "37");
     w->click("Command2");
+    QCOMPARE(readFile(path("パターン１.txt")), QByteArray(file).replace("\r\n80\r\n", "\r\n37\r\n"));
 
-    w->form->state().PatternData.fillUsed(E::number(3));
-    w->chooseItem("Combo1", "80");
+    w->load(offChart("80"));
     w->click("Label2");
-    w->showStatus(0xFFC0C0, "失敗");
+    w->failTransfer();
     w->click("Command3");
     QCOMPARE(w->boxes.shown.last().title, "パターン１の呼び出し");
     QCOMPARE(w->boxes.shown.last().text,
@@ -202,7 +206,7 @@ void TestFiles::loadPlacesMarker()
 
     if (page == 1)
         w->click("Command7");
-    writeFile(path("パターン１.txt"), offChart(stepCount));
+    QVERIFY(writeFile(path("パターン１.txt"), offChart(stepCount)));
     w->click("Command3");
     QCOMPARE(w->form->state().StepCount, stepCount.toInt());
     QCOMPARE(w->get<QComboBox>("Combo1")->currentText(), QString::fromLatin1(stepCount));
@@ -227,7 +231,7 @@ void TestFiles::loadKeepsGroupAndPage()
         file += fields.join(',') + "\r\n";
     }
     file += "80\r\n";
-    writeFile(path("パターン１.txt"), file);
+    QVERIFY(writeFile(path("パターン１.txt"), file));
 
     w->click("Label3");
     w->click("Command7");
@@ -246,7 +250,7 @@ void TestFiles::loadKeepsPictureOfUnknownValue()
     w->clickCell(0); // shows UP
     QByteArray file = offChart("80");
     file.replace(0, 1, "10");
-    writeFile(path("パターン１.txt"), file);
+    QVERIFY(writeFile(path("パターン１.txt"), file));
     w->click("Command3");
     QVERIFY(w->form->state().PatternData.at(0, 0) == E::number(10));
     QCOMPARE(shownImage(w->cell(0)), holderImage(*w->form, "UP"));
@@ -255,16 +259,16 @@ void TestFiles::loadKeepsPictureOfUnknownValue()
 
 void TestFiles::loadAnsweredNo()
 {
-    writeFile(path("パターン１.txt"), offChart("5"));
+    QVERIFY(writeFile(path("パターン１.txt"), offChart("5")));
     w->clickCell(0);
-    w->showStatus(0xC0FFC0, "成功");
+    w->failTransfer();
     w->boxes.answers = {QMessageBox::No};
     w->click("Command3");
     QVERIFY(w->form->state().PatternData.at(0, 0) == E::number(0));
     QCOMPARE(w->form->state().StepCount, 80);
     QCOMPARE(w->get<QComboBox>("Combo1")->currentText(), "80");
     QCOMPARE(w->shape("Shape5")->left(), 519.0);
-    QCOMPARE(w->caption(), "成功");
+    QCOMPARE(w->caption(), "失敗");
 }
 
 void TestFiles::loadFailureChangesNothing_data()
@@ -286,7 +290,7 @@ void TestFiles::loadFailureChangesNothing()
 {
     QFETCH(QByteArray, content);
     if (content != "(none)")
-        writeFile(path("パターン１.txt"), content);
+        QVERIFY(writeFile(path("パターン１.txt"), content));
     w->clickCell(0);
     w->chooseItem("Combo1", "30");
     const PatternTable before = w->form->state().PatternData;
@@ -324,48 +328,15 @@ void TestFiles::saveFailureKeepsChart()
     QCOMPARE(readFile(path("パターン２.txt")).size(), 6484);
 }
 
-// Makes a folder refuse new files, also for root (who ignores permission bits):
-// there the folder is made immutable, where the file system allows it.
-class ReadOnlyFolder
-{
-public:
-    explicit ReadOnlyFolder(const QString& path) : m_path(path)
-    {
-#ifdef Q_OS_UNIX
-        m_root = ::geteuid() == 0;
-#endif
-        if (m_root)
-            m_ok = QProcess::execute("chattr", {"+i", m_path}) == 0;
-        else
-            m_ok = QFile::setPermissions(m_path, QFile::ReadOwner | QFile::ExeOwner);
-    }
-    ~ReadOnlyFolder()
-    {
-        if (m_root)
-            QProcess::execute("chattr", {"-i", m_path});
-        else
-            QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-    bool ok() const
-    {
-        return m_ok;
-    }
-
-private:
-    QString m_path;
-    bool m_root = false;
-    bool m_ok = false;
-};
-
 void TestFiles::saveIntoReadOnlyFolderKeepsOldFile()
 {
-    writeFile(path("パターン１.txt"), offChart("12"));
+    QVERIFY(writeFile(path("パターン１.txt"), offChart("12")));
     w->clickCell(0);
     const PatternTable before = w->form->state().PatternData;
     {
         ReadOnlyFolder readOnly(workDir->path());
-        if (!readOnly.ok())
-            QSKIP("this file system cannot make a folder read-only for this user");
+        if (!readOnly.failure().isEmpty())
+            QSKIP(qPrintable(readOnly.failure()));
         w->click("Command2");
     }
     QCOMPARE(w->boxes.shown.size(), 2);
@@ -381,7 +352,7 @@ void TestFiles::saveOnFullDiskKeepsOldFile()
     if (!disk.isMounted())
         QSKIP(qPrintable(disk.whyNotMounted()));
     QVERIFY(QDir::setCurrent(disk.path()));
-    writeFile(disk.filePath("パターン１.txt"), offChart("12"));
+    QVERIFY(writeFile(disk.filePath("パターン１.txt"), offChart("12")));
     QVERIFY(disk.fillBlocks());
     w->clickCell(0);
     const PatternTable before = w->form->state().PatternData;

@@ -304,32 +304,21 @@ void TestLayout::stacking_data()
     QTest::addColumn<QString>("behind");
     QTest::addColumn<QString>("front");
 
-    QTest::newRow("tab behind panel") << "Shape1"
-                                      << "Shape4";
-    QTest::newRow("last tab behind panel") << "Shape10"
-                                           << "Shape4";
-    QTest::newRow("tab caption on tab") << "Shape6"
-                                        << "Label4";
-    QTest::newRow("marker on panel") << "Shape4"
-                                     << "Shape5";
-    QTest::newRow("cells over marker") << "Shape5"
-                                       << "Picture1(199)";
-    QTest::newRow("channel band on panel") << "Shape4"
-                                           << "Shape18";
-    QTest::newRow("lamp caption on lamp") << "Shape11"
-                                          << "disp1";
-    QTest::newRow("pattern rows in their frame") << "Shape14"
-                                                 << "Shape16";
-    QTest::newRow("frame over panel") << "Shape4"
-                                      << "Frame1";
-    QTest::newRow("window palette over frame") << "Frame1"
-                                               << "Command28";
-    QTest::newRow("preview over frame") << "Frame1"
-                                        << "Picture2";
-    QTest::newRow("band behind its options") << "Shape19"
-                                             << "Option1";
-    QTest::newRow("band behind frame palette") << "Shape21"
-                                               << "Command12";
+    // clang-format off
+    QTest::newRow("tab behind panel") << "Shape1" << "Shape4";
+    QTest::newRow("last tab behind panel") << "Shape10" << "Shape4";
+    QTest::newRow("tab caption on tab") << "Shape6" << "Label4";
+    QTest::newRow("marker on panel") << "Shape4" << "Shape5";
+    QTest::newRow("cells over marker") << "Shape5" << "Picture1(199)";
+    QTest::newRow("channel band on panel") << "Shape4" << "Shape18";
+    QTest::newRow("lamp caption on lamp") << "Shape11" << "disp1";
+    QTest::newRow("pattern rows in their frame") << "Shape14" << "Shape16";
+    QTest::newRow("frame over panel") << "Shape4" << "Frame1";
+    QTest::newRow("window palette over frame") << "Frame1" << "Command28";
+    QTest::newRow("preview over frame") << "Frame1" << "Picture2";
+    QTest::newRow("band behind its options") << "Shape19" << "Option1";
+    QTest::newRow("band behind frame palette") << "Shape21" << "Command12";
+    // clang-format on
 }
 
 void TestLayout::stacking()

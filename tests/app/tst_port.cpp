@@ -1,5 +1,6 @@
 #include "FormFixture.h"
 
+#include "PseudoTerminal.h"
 #include "SmallFileSystem.h"
 
 #include "device/CommControl.h"
@@ -14,16 +15,6 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QTest>
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <unistd.h>
-#if defined(Q_OS_LINUX)
-#include <pty.h>
-#else
-#include <util.h>
-#endif
-#endif
 
 class TestPort : public QObject
 {
@@ -56,28 +47,6 @@ QRegularExpression storeFailureLine(const QString& file)
                               QRegularExpression::escape(QDir::toNativeSeparators(file)) +
                               "[^\\n]*: [^\\n]+$");
 }
-#ifdef Q_OS_UNIX
-// A pseudo-terminal for the port to open: its slave is the device.
-struct PseudoTerminalPair
-{
-    int master = -1;
-    int slave = -1;
-    QString path;
-
-    PseudoTerminalPair()
-    {
-        char name[128] = {};
-        if (openpty(&master, &slave, name, nullptr, nullptr) == 0)
-            path = QString::fromLocal8Bit(name);
-    }
-    ~PseudoTerminalPair()
-    {
-        ::close(slave);
-        ::close(master);
-    }
-};
-#endif
-
 // What a user does: opens the list, finds the item in it as it is now and clicks it.
 void pickFromOpenedList(QComboBox* box, const QString& itemText)
 {
@@ -115,18 +84,18 @@ void TestPort::startUp_data()
     QTest::addColumn<bool>("asked");
     QTest::addColumn<int>("port"); // -1: not configured
 
+    // clang-format off
     QTest::newRow("no file") << QByteArray("(none)") << "ERROR" << false << 0;
     QTest::newRow("no section") << QByteArray("[Other]\r\ncomport=COM3\r\n") << "ERROR" << false << 0;
     QTest::newRow("no key") << QByteArray("[Setting]\r\nport=COM3\r\n") << "ERROR" << false << 0;
-    QTest::newRow("choose, Shift-JIS")
-        << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n") << "選択" << true << -1;
+    QTest::newRow("choose, Shift-JIS") << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n") << "選択" << true << -1;
     QTest::newRow("COM20") << QByteArray("[Setting]\r\ncomport=COM20\r\n") << "COM20" << false << 20;
-    QTest::newRow("COM3, other case of names")
-        << QByteArray("[SETTING]\r\nComPort = COM3 \r\n") << "COM3" << false << 3;
+    QTest::newRow("COM3, other case of names") << QByteArray("[SETTING]\r\nComPort = COM3 \r\n") << "COM3" << false << 3;
     QTest::newRow("com3") << QByteArray("[Setting]\r\ncomport=com3\r\n") << "com3" << false << 0;
     QTest::newRow("COM21") << QByteArray("[Setting]\r\ncomport=COM21\r\n") << "COM21" << false << 0;
     QTest::newRow("empty value") << QByteArray("[Setting]\r\ncomport=\r\n") << "" << false << 0;
     QTest::newRow("binary garbage") << QByteArray(100000, '\0') << "ERROR" << false << 0;
+    // clang-format on
 }
 
 void TestPort::startUp()
@@ -138,7 +107,7 @@ void TestPort::startUp()
 
     StartedForm w;
     if (settings != "(none)")
-        writeFile(w.folder.filePath("Setting.ini"), settings);
+        QVERIFY(writeFile(w.folder.filePath("Setting.ini"), settings));
     QVERIFY(w.start());
 
     QCOMPARE(w.get<QComboBox>("Comportbox")->currentText(), shown);
@@ -169,7 +138,7 @@ void TestPort::pickWhenIdle()
 {
     StartedForm w;
     QVERIFY(w.start());
-    w.showStatus(0xC0FFC0, "成功");
+    w.failTransfer();
     w.chooseItem("Comportbox", "COM5");
     QCOMPARE(w.lamp(), 0xFFFFFFu);
     QCOMPARE(w.caption(), "");
@@ -182,21 +151,23 @@ void TestPort::pickWhenIdle()
 
 void TestPort::pickWhileBusy()
 {
-    StartedForm w;
-    writeFile(w.folder.filePath("Setting.ini"), "[Setting]\r\ncomport=COM2\r\n");
+    BusyForm w;
+    if (!w.line.isValid())
+        QSKIP("needs a pseudo-terminal");
+    const QByteArray settings = readFile(w.folder.filePath("Setting.ini"));
     QVERIFY(w.start());
-    w.form->state().BusyFlag = "1";
-    w.showStatus(0xFFC080, "処理中");
+    QVERIFY(w.startTransfer());
     w.chooseItem("Comportbox", "COM5");
     QCOMPARE(w.lamp(), 0xFFC080u);
     QCOMPARE(w.caption(), "処理中");
-    QCOMPARE(w.form->state().PortName, "COM2");
-    QCOMPARE(w.get<CommControl>("mscPort")->CommPort(), 2);
+    QCOMPARE(w.form->state().PortName, "COM3");
+    auto* mscPort = w.get<CommControl>("mscPort");
+    QCOMPARE(mscPort->CommPort(), 3);
+    QVERIFY(mscPort->PortOpen()); // the transfer goes on over its port
     // The box goes back to the port in use, so shutdown does not store the refused pick.
-    QCOMPARE(w.get<QComboBox>("Comportbox")->currentText(), "COM2");
-    w.form->state().BusyFlag = "0";
+    QCOMPARE(w.get<QComboBox>("Comportbox")->currentText(), "COM3");
     w.form->close();
-    QCOMPARE(readFile(w.folder.filePath("Setting.ini")), QByteArray("[Setting]\r\ncomport=COM2\r\n"));
+    QCOMPARE(readFile(w.folder.filePath("Setting.ini")), settings);
 }
 
 // Text typed into the box is no pick, even when it names a port; shutdown
@@ -204,7 +175,7 @@ void TestPort::pickWhileBusy()
 void TestPort::typedNameIsNoPick()
 {
     StartedForm w;
-    writeFile(w.folder.filePath("Setting.ini"), "[Setting]\r\ncomport=COM2\r\n");
+    QVERIFY(writeFile(w.folder.filePath("Setting.ini"), "[Setting]\r\ncomport=COM2\r\n"));
     QVERIFY(w.start());
     auto* box = w.get<QComboBox>("Comportbox");
     box->lineEdit()->selectAll();
@@ -242,7 +213,7 @@ void TestPort::shutdownStores()
     StartedForm w;
     const QString path = w.folder.filePath("Setting.ini");
     if (before != "(none)")
-        writeFile(path, before);
+        QVERIFY(writeFile(path, before));
     QVERIFY(w.start());
     if (!pick.isEmpty())
         w.chooseItem("Comportbox", pick);
@@ -257,7 +228,7 @@ void TestPort::shutdownIgnoresFailedWrite()
     // Neither settings file can be written: a folder where the program's should be, and a
     // plain file where the user's configuration folder should be. Reading finds nothing.
     QVERIFY(QDir(w.folder.path()).mkdir("Setting.ini"));
-    writeFile(w.folder.configFolder(), "not a folder");
+    QVERIFY(writeFile(w.folder.configFolder(), "not a folder"));
     QVERIFY(w.start());
     QCOMPARE(w.get<QComboBox>("Comportbox")->currentText(), "ERROR");
 
@@ -277,7 +248,7 @@ void TestPort::shutdownOnFullDiskKeepsSettings()
         QSKIP(qPrintable(disk.whyNotMounted()));
     StartedForm w(disk.path());
     const QByteArray before = "[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM4=/dev/ttyUSB0\r\n";
-    writeFile(w.folder.filePath("Setting.ini"), before);
+    QVERIFY(writeFile(w.folder.filePath("Setting.ini"), before));
     QVERIFY(w.start());
     w.chooseItem("Comportbox", "COM4");
     QVERIFY(disk.fillBlocks());
@@ -287,26 +258,23 @@ void TestPort::shutdownOnFullDiskKeepsSettings()
     QCOMPARE(readFile(w.folder.filePath("Setting.ini")), before);
 }
 
+// Closing the window while a transfer runs closes its port: the far end sees
+// nothing more, and the line can be opened again.
 void TestPort::shutdownClosesOpenPort()
 {
-#ifndef Q_OS_UNIX
-    QSKIP("needs a pseudo-terminal");
-#else
-    int master = -1, slave = -1;
-    char name[128] = {};
-    QVERIFY(openpty(&master, &slave, name, nullptr, nullptr) == 0);
-
-    StartedForm w;
-    writeFile(w.folder.filePath("Setting.ini"),
-              QByteArray("[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=") + name + "\r\n");
+    BusyForm w;
+    if (!w.line.isValid())
+        QSKIP("needs a pseudo-terminal");
     QVERIFY(w.start());
+    QVERIFY(w.startTransfer());
     auto* mscPort = w.get<CommControl>("mscPort");
-    QVERIFY2(mscPort->setPortOpen(true), qPrintable(mscPort->errorString()));
+    QVERIFY(mscPort->PortOpen());
     w.form->close();
     QVERIFY(!mscPort->PortOpen());
-    ::close(slave);
-    ::close(master);
-#endif
+    QVERIFY(w.line.send("e"));
+    QVERIFY(w.line.send("\r"));
+    QCoreApplication::processEvents();
+    QCOMPARE(w.line.take(), QByteArray()); // no step count followed the acknowledgement
 }
 
 // The serial devices present follow COM20, as they are each time the list
@@ -316,11 +284,12 @@ void TestPort::devicesListedAfterCom20()
 #ifndef Q_OS_LINUX
     QSKIP("only Linux lists devices after COM20");
 #else
-    PseudoTerminalPair adapter;
-    QVERIFY(!adapter.path.isEmpty());
+    PseudoTerminal adapter;
+    QVERIFY(adapter.isValid());
     QList<SerialDevice> present{{"/dev/ttyACM0", "", "", ""}};
     StartedForm w;
-    writeFile(w.folder.filePath("Setting.ini"), "[Setting]\r\ncomport=COM2\r\n");
+    QVERIFY(writeFile(w.folder.filePath("Setting.ini"),
+                      "[Setting]\r\ncomport=COM2\r\n[Ports]\r\nCOM2=/dev/no-such-tty\r\n"));
     w.form->setSerialDeviceList([&] { return present; });
     QVERIFY(w.start());
     auto* box = w.get<QComboBox>("Comportbox");
@@ -328,20 +297,20 @@ void TestPort::devicesListedAfterCom20()
     QCOMPARE(box->itemData(20, Qt::ToolTipRole).toString(), "（システムからの説明はありません）");
 
     // Plugged in since: the list opened now shows it, with what the system says of it.
-    present = {{adapter.path, "FT232R USB UART", "FTDI", "A50285BI"}};
-    w.showStatus(0xC0FFC0, "成功");
-    pickFromOpenedList(box, adapter.path);
-    QCOMPARE(itemsOf(box), comItems() << adapter.path);
+    present = {{adapter.device(), "FT232R USB UART", "FTDI", "A50285BI"}};
+    w.failTransfer();
+    pickFromOpenedList(box, adapter.device());
+    QCOMPARE(itemsOf(box), comItems() << adapter.device());
     QCOMPARE(box->itemData(20, Qt::ToolTipRole).toString(),
              "説明：FT232R USB UART\nメーカー：FTDI\nシリアル番号：A50285BI");
-    QCOMPARE(box->toolTip(), adapter.path + "（FT232R USB UART）");
+    QCOMPARE(box->toolTip(), adapter.device() + "（FT232R USB UART）");
     // The pick of a port, as for COMn: the status resets and the port is configured, not opened.
     QCOMPARE(w.lamp(), 0xFFFFFFu);
     QCOMPARE(w.caption(), "");
-    QCOMPARE(w.form->state().PortName, adapter.path);
+    QCOMPARE(w.form->state().PortName, adapter.device());
     auto* mscPort = w.get<CommControl>("mscPort");
     QCOMPARE(mscPort->CommPort(), 0);
-    QCOMPARE(mscPort->deviceName(), adapter.path);
+    QCOMPARE(mscPort->deviceName(), adapter.device());
     QCOMPARE(mscPort->Settings(), "57600,n,8,1");
     QVERIFY(!mscPort->PortOpen());
     QVERIFY2(mscPort->setPortOpen(true), qPrintable(mscPort->errorString()));
@@ -349,17 +318,18 @@ void TestPort::devicesListedAfterCom20()
 
     QVERIFY(w.form->close());
     QCOMPARE(readFile(w.folder.filePath("Setting.ini")),
-             "[Setting]\r\ncomport=" + adapter.path.toLatin1() + "\r\n");
+             "[Setting]\r\ncomport=" + adapter.device().toLatin1() +
+                 "\r\n[Ports]\r\nCOM2=/dev/no-such-tty\r\n");
 
     StartedForm again(w.folder.path());
     again.form->setSerialDeviceList([&] { return present; });
     QVERIFY(again.start());
     QVERIFY(again.boxes.shown.isEmpty());
     auto* restored = again.get<QComboBox>("Comportbox");
-    QCOMPARE(restored->currentText(), adapter.path);
+    QCOMPARE(restored->currentText(), adapter.device());
     QCOMPARE(restored->currentIndex(), 20);
-    QCOMPARE(again.form->state().PortName, adapter.path);
-    QCOMPARE(again.get<CommControl>("mscPort")->deviceName(), adapter.path);
+    QCOMPARE(again.form->state().PortName, adapter.device());
+    QCOMPARE(again.get<CommControl>("mscPort")->deviceName(), adapter.device());
     QVERIFY(again.get<CommControl>("mscPort")->setPortOpen(true));
 #endif
 }
@@ -372,7 +342,7 @@ void TestPort::storedDeviceNotPresent()
     QSKIP("device paths are Linux port names");
 #else
     StartedForm w;
-    writeFile(w.folder.filePath("Setting.ini"), "[Setting]\r\ncomport=/dev/ttyUSB7\r\n");
+    QVERIFY(writeFile(w.folder.filePath("Setting.ini"), "[Setting]\r\ncomport=/dev/ttyUSB7\r\n"));
     w.form->setSerialDeviceList([] { return QList<SerialDevice>{}; });
     QVERIFY(w.start());
     auto* box = w.get<QComboBox>("Comportbox");
@@ -431,7 +401,7 @@ void TestPort::portToolTip()
 
     StartedForm w;
     if (!settings.isEmpty())
-        writeFile(w.folder.filePath("Setting.ini"), settings);
+        QVERIFY(writeFile(w.folder.filePath("Setting.ini"), settings));
     w.form->setSerialDeviceList([] {
         return QList<SerialDevice>{{"/dev/ttyACM0", "", "Arduino", ""},
                                    {"/dev/ttyUSB0", "FT232R USB UART", "FTDI", ""}};
@@ -445,7 +415,7 @@ void TestPort::portToolTip()
         QCOMPARE(box->itemData(portNumberOf(shown) - 1, Qt::ToolTipRole).toString(), toolTip);
 
     // It follows the value shown.
-    writeFile(w.folder.filePath("Setting.ini"), "[Ports]\r\nCOM12=/dev/ttyUSB0\r\n");
+    QVERIFY(writeFile(w.folder.filePath("Setting.ini"), "[Ports]\r\nCOM12=/dev/ttyUSB0\r\n"));
     w.chooseItem("Comportbox", "COM12");
     QCOMPARE(box->toolTip(), "COM12 → /dev/ttyUSB0（FT232R USB UART）");
 #endif
@@ -470,8 +440,8 @@ void TestPort::openFailureListsDevices()
     QFETCH(QString, listed);
 
     StartedForm w;
-    writeFile(w.folder.filePath("Setting.ini"),
-              "[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=/dev/no-such-tty\r\n");
+    QVERIFY(writeFile(w.folder.filePath("Setting.ini"),
+                      "[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=/dev/no-such-tty\r\n"));
     w.form->setSerialDeviceList([&] { return present; });
     QVERIFY(w.start());
     w.click("Command1");

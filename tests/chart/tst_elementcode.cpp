@@ -63,8 +63,9 @@ void TestElementCode::elementForms_data()
                              "ONOFF", "OFFON", "ONHF", "ONQT", "UPQL", "UPQH", "DOWNQH", "DOWNQL"};
     const char* texts = "0123456789:;<=>?";
     for (int i = 0; i < 16; ++i)
-        QTest::addRow("%s", captions[i])
-            << i << (i < 10) << QString(QChar(texts[i])) << captions[i] << holders[i];
+        // clang-format off
+        QTest::addRow("%s", captions[i]) << i << (i < 10) << QString(QChar(texts[i])) << captions[i] << holders[i];
+    // clang-format on
 }
 
 void TestElementCode::elementForms()

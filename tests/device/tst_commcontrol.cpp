@@ -1,5 +1,9 @@
 #include "device/CommControl.h"
 
+#include "ChartText.h"
+#include "FileBytes.h"
+#include "PseudoTerminal.h"
+
 #include <QFile>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -10,78 +14,19 @@
 #include <cstring>
 #include <fcntl.h>
 #include <linux/serial.h>
-#include <pty.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
 
-// The far end of the line: the master side of a pseudo-terminal whose slave
-// the control opens as its serial device. The slave descriptor stays open so
-// the line keeps what the far end sends while the control has it closed.
-class PseudoTerminal
+// Lets the control handle everything that is pending, including events it
+// raises for itself, so that what did not happen by then will not happen.
+void settle()
 {
-public:
-    PseudoTerminal()
-    {
-        char name[256] = {};
-        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0)
-            return;
-        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-        // Like a serial line, and unlike a terminal, the closed line echoes nothing.
-        termios raw{};
-        ::tcgetattr(slave, &raw);
-        ::cfmakeraw(&raw);
-        ::tcsetattr(slave, TCSANOW, &raw);
-        slaveName = QString::fromLocal8Bit(name);
-    }
-    ~PseudoTerminal()
-    {
-        hangUp();
-        if (slave >= 0)
-            ::close(slave);
-    }
-    PseudoTerminal(const PseudoTerminal&) = delete;
-    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
-
-    bool isValid() const { return master >= 0 && !slaveName.isEmpty(); }
-    QString device() const { return slaveName; }
-    int slaveDescriptor() const { return slave; }
-
-    bool send(const QByteArray& bytes) const
-    {
-        return ::write(master, bytes.constData(), bytes.size()) == bytes.size();
-    }
-
-    // Everything the control sends until `count` bytes came or a second passed.
-    QByteArray receive(qsizetype count)
-    {
-        (void)QTest::qWaitFor(
-            [&] {
-                char buffer[256];
-                const ssize_t got = ::read(master, buffer, sizeof buffer);
-                if (got > 0)
-                    received.append(buffer, got);
-                return received.size() >= count;
-            },
-            1000);
-        return std::exchange(received, {});
-    }
-
-    void hangUp()
-    {
-        if (master >= 0)
-            ::close(master);
-        master = -1;
-    }
-
-private:
-    int master = -1;
-    int slave = -1;
-    QString slaveName;
-    QByteArray received;
-};
+    for (int round = 0; round < 3; ++round)
+        QCoreApplication::processEvents();
+}
 
 } // namespace
 
@@ -128,9 +73,7 @@ void TestCommControl::init()
     QVERIFY(dir->isValid());
     line = std::make_unique<PseudoTerminal>();
     QVERIFY(line->isValid());
-    QFile ini(dir->filePath("Setting.ini"));
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=" + line->device().toLocal8Bit() + "\r\n");
+    QVERIFY(writeFile(dir->filePath("Setting.ini"), settingsWithCom3(line->device())));
     reads.clear();
     receiveEvents = 0;
     sendEvents = 0;
@@ -208,11 +151,8 @@ void TestCommControl::noPortChosen()
 
 void TestCommControl::missingDevice()
 {
-    QFile ini(dir->filePath("Setting.ini"));
-    QVERIFY(ini.open(QIODevice::WriteOnly));
     const QString device = dir->filePath("no-such-tty");
-    ini.write("[Ports]\r\nCOM5=" + device.toLocal8Bit() + "\r\n");
-    ini.close();
+    QVERIFY(writeFile(dir->filePath("Setting.ini"), "[Ports]\r\nCOM5=" + device.toLocal8Bit() + "\r\n"));
 
     auto control = configuredControl();
     control->setCommPort(5);
@@ -248,10 +188,11 @@ void TestCommControl::lineSettingsReachTheLine_data()
 
     // A pseudo-terminal keeps 8 bits without parity whatever it is told, so
     // parity and character size are seen only as far as the controller's line needs.
-    QTest::newRow("57600,n,8,1, no handshaking")
-        << "57600,n,8,1" << 0 << uint(B57600) << false << false << false;
+    // clang-format off
+    QTest::newRow("57600,n,8,1, no handshaking") << "57600,n,8,1" << 0 << uint(B57600) << false << false << false;
     QTest::newRow("9600,n,8,2, XON/XOFF") << "9600,n,8,2" << 1 << uint(B9600) << true << false << true;
     QTest::newRow("19200,N,8,1, RTS/CTS") << "19200,N,8,1" << 2 << uint(B19200) << false << true << false;
+    // clang-format on
 }
 
 void TestCommControl::lineSettingsReachTheLine()
@@ -334,7 +275,7 @@ void TestCommControl::oneEventPerCharacter()
     // The controller's letter and CR may reach the computer together.
     QVERIFY(line->send("s\rw\r"));
     QTRY_COMPARE(reads, (QList<QByteArray>{"s", "\r", "w", "\r"}));
-    QTest::qWait(50);
+    settle();
     QCOMPARE(receiveEvents, 4);
     QCOMPARE(control->InBufferCount(), 0);
 }
@@ -352,7 +293,7 @@ void TestCommControl::untakenCharactersWaitForMore()
     // A handler that takes nothing is told once, not over and over.
     QVERIFY(line->send("abc"));
     QTRY_COMPARE(events, 1);
-    QTest::qWait(100);
+    settle();
     QCOMPARE(events, 1);
     QCOMPARE(control->InBufferCount(), 3);
 
@@ -373,7 +314,7 @@ void TestCommControl::closedPortRaisesNothing()
     QVERIFY(control->setPortOpen(false));
     QVERIFY(!control->PortOpen());
     QVERIFY(line->send("e\r"));
-    QTest::qWait(50);
+    settle();
     QCOMPARE(reads, QList<QByteArray>{"x"});
     QVERIFY(!control->Output("E\r"));
     QCOMPARE(control->lastError(), CommControl::Failure::NotOpen);
@@ -395,7 +336,7 @@ void TestCommControl::openingDropsStaleCharacters()
     QVERIFY(control->setPortOpen(true));
     QVERIFY(line->send("e"));
     QTRY_VERIFY(!reads.isEmpty());
-    QTest::qWait(50);
+    settle();
     QCOMPARE(reads, QList<QByteArray>{"e"});
 }
 
@@ -414,7 +355,7 @@ void TestCommControl::vanishedDevice()
     QCOMPARE(control->lastError(), CommControl::Failure::DeviceLost);
     QVERIFY(!control->errorString().isEmpty());
 
-    QTest::qWait(100);
+    settle();
     QCOMPARE(failures.size(), 1);
     QCOMPARE(receiveEvents, 0);
     QVERIFY(!control->Output("S80\r"));

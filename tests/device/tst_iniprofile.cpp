@@ -1,5 +1,6 @@
 #include "device/IniProfile.h"
 
+#include "FileBytes.h"
 #include "SmallFileSystem.h"
 
 #include <QDir>
@@ -62,15 +63,12 @@ void TestIniProfile::init()
 
 void TestIniProfile::putFile(const QByteArray& bytes) const
 {
-    QFile file(iniPath());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
+    QVERIFY(writeFile(iniPath(), bytes));
 }
 
 QByteArray TestIniProfile::fileBytes() const
 {
-    QFile file(iniPath());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : NoFile;
+    return readFile(iniPath());
 }
 
 void TestIniProfile::read_data()
@@ -85,60 +83,43 @@ void TestIniProfile::read_data()
     const QString error = QStringLiteral("ERROR");
     const QByteArray typical = "[Setting]\r\ncomport=COM3\r\n";
 
+    // clang-format off
     QTest::newRow("typical file") << typical << setting << comport << "COM3";
     QTest::newRow("missing file") << NoFile << setting << comport << error;
     QTest::newRow("empty file") << QByteArray("") << setting << comport << error;
-    QTest::newRow("missing section") << QByteArray("[Other]\r\ncomport=COM3\r\n") << setting << comport
-                                     << error;
+    QTest::newRow("missing section") << QByteArray("[Other]\r\ncomport=COM3\r\n") << setting << comport << error;
     QTest::newRow("missing key") << QByteArray("[Setting]\r\nport=COM3\r\n") << setting << comport << error;
-    QTest::newRow("key of another section")
-        << QByteArray("[Other]\r\ncomport=COM5\r\n[Setting]\r\nx=1\r\n") << setting << comport << error;
-    QTest::newRow("key before any section")
-        << QByteArray("comport=COM5\r\n[Setting]\r\n") << setting << comport << error;
-    QTest::newRow("section and key in other case") << QByteArray("[SETTING]\r\nComPort=COM3\r\n") << "setting"
-                                                   << "COMPORT"
-                                                   << "COM3";
+    QTest::newRow("key of another section") << QByteArray("[Other]\r\ncomport=COM5\r\n[Setting]\r\nx=1\r\n") << setting << comport << error;
+    QTest::newRow("key before any section") << QByteArray("comport=COM5\r\n[Setting]\r\n") << setting << comport << error;
+    QTest::newRow("section and key in other case") << QByteArray("[SETTING]\r\nComPort=COM3\r\n") << "setting" << "COMPORT" << "COM3";
     QTest::newRow("blanks around names and value")
         << QByteArray("  [ Setting ]  \r\n\t comport \t=  \tCOM3 \t \r\n") << setting << comport << "COM3";
-    QTest::newRow("blanks inside the value stay")
-        << QByteArray("[Setting]\r\ncomport= CO M3 \r\n") << setting << comport << "CO M3";
+    QTest::newRow("blanks inside the value stay") << QByteArray("[Setting]\r\ncomport= CO M3 \r\n") << setting << comport << "CO M3";
     QTest::newRow("empty value") << QByteArray("[Setting]\r\ncomport=\r\n") << setting << comport << "";
-    QTest::newRow("value of blanks") << QByteArray("[Setting]\r\ncomport= \t \r\n") << setting << comport
-                                     << "";
-    QTest::newRow("double quotes dropped")
-        << QByteArray("[Setting]\r\ncomport=\"COM3\"\r\n") << setting << comport << "COM3";
-    QTest::newRow("single quotes dropped")
-        << QByteArray("[Setting]\r\ncomport='COM3'\r\n") << setting << comport << "COM3";
+    QTest::newRow("value of blanks") << QByteArray("[Setting]\r\ncomport= \t \r\n") << setting << comport << "";
+    QTest::newRow("double quotes dropped") << QByteArray("[Setting]\r\ncomport=\"COM3\"\r\n") << setting << comport << "COM3";
+    QTest::newRow("single quotes dropped") << QByteArray("[Setting]\r\ncomport='COM3'\r\n") << setting << comport << "COM3";
     QTest::newRow("quotes outside blanks dropped, blanks inside kept")
         << QByteArray("[Setting]\r\ncomport= \" COM3 \" \r\n") << setting << comport << " COM3 ";
     QTest::newRow("only one pair of quotes dropped")
         << QByteArray("[Setting]\r\ncomport=\"\"COM3\"\"\r\n") << setting << comport << "\"COM3\"";
     QTest::newRow("empty quotes") << QByteArray("[Setting]\r\ncomport=\"\"\r\n") << setting << comport << "";
-    QTest::newRow("unmatched quotes stay")
-        << QByteArray("[Setting]\r\ncomport=\"COM3'\r\n") << setting << comport << "\"COM3'";
-    QTest::newRow("opening quote alone stays")
-        << QByteArray("[Setting]\r\ncomport=\"COM3\r\n") << setting << comport << "\"COM3";
-    QTest::newRow("lone quote stays")
-        << QByteArray("[Setting]\r\ncomport=\"\r\n") << setting << comport << "\"";
+    QTest::newRow("unmatched quotes stay") << QByteArray("[Setting]\r\ncomport=\"COM3'\r\n") << setting << comport << "\"COM3'";
+    QTest::newRow("opening quote alone stays") << QByteArray("[Setting]\r\ncomport=\"COM3\r\n") << setting << comport << "\"COM3";
+    QTest::newRow("lone quote stays") << QByteArray("[Setting]\r\ncomport=\"\r\n") << setting << comport << "\"";
     QTest::newRow("line ends LF") << QByteArray("[Setting]\ncomport=COM4\n") << setting << comport << "COM4";
     QTest::newRow("line ends CR") << QByteArray("[Setting]\rcomport=COM4\r") << setting << comport << "COM4";
-    QTest::newRow("no final line end")
-        << QByteArray("[Setting]\r\ncomport=COM4") << setting << comport << "COM4";
-    QTest::newRow("UTF-8 byte order mark")
-        << QByteArray("\xEF\xBB\xBF[Setting]\r\ncomport=COM4\r\n") << setting << comport << "COM4";
-    QTest::newRow("comment line is no key")
-        << QByteArray("[Setting]\r\n;comport=COM1\r\ncomport=COM2\r\n") << setting << comport << "COM2";
-    QTest::newRow("line without equals is no key")
-        << QByteArray("[Setting]\r\ncomport\r\n") << setting << comport << error;
-    QTest::newRow("unclosed header is no section")
-        << QByteArray("[Setting\r\ncomport=COM3\r\n") << setting << comport << error;
+    QTest::newRow("no final line end") << QByteArray("[Setting]\r\ncomport=COM4") << setting << comport << "COM4";
+    QTest::newRow("UTF-8 byte order mark") << QByteArray("\xEF\xBB\xBF[Setting]\r\ncomport=COM4\r\n") << setting << comport << "COM4";
+    QTest::newRow("comment line is no key") << QByteArray("[Setting]\r\n;comport=COM1\r\ncomport=COM2\r\n") << setting << comport << "COM2";
+    QTest::newRow("line without equals is no key") << QByteArray("[Setting]\r\ncomport\r\n") << setting << comport << error;
+    QTest::newRow("unclosed header is no section") << QByteArray("[Setting\r\ncomport=COM3\r\n") << setting << comport << error;
     QTest::newRow("duplicate keys: first wins")
         << QByteArray("[Setting]\r\ncomport=COM1\r\ncomport=COM2\r\n") << setting << comport << "COM1";
     QTest::newRow("duplicate sections: first wins")
         << QByteArray("[Setting]\r\ncomport=COM1\r\n[setting]\r\ncomport=COM2\r\n") << setting << comport
         << "COM1";
-    QTest::newRow("value ends at a NUL")
-        << QByteArray("[Setting]\r\ncomport=COM3\0junk\r\n", 26) << setting << comport << "COM3";
+    QTest::newRow("value ends at a NUL") << QByteArray("[Setting]\r\ncomport=COM3\0junk\r\n", 26) << setting << comport << "COM3";
     QTest::newRow("empty key asked") << QByteArray("[Setting]\r\n=COM3\r\n") << setting << "" << error;
 
     QTest::newRow("Shift-JIS value") << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n") << setting
@@ -148,8 +129,7 @@ void TestIniProfile::read_data()
         << QByteArray("[\x83\x5D\x81\x5B\x83\x93]\r\nkey=v\r\n") << QString::fromUtf8("ゾーン") << "key"
         << "v";
     // 選 is 91 49; 91 69 is another character, not 選 in lower case.
-    QTest::newRow("second bytes keep their case")
-        << QByteArray("[\x91\x69]\r\nkey=v\r\n") << QString::fromUtf8("選") << "key" << error;
+    QTest::newRow("second bytes keep their case") << QByteArray("[\x91\x69]\r\nkey=v\r\n") << QString::fromUtf8("選") << "key" << error;
 
     QTest::newRow("bytes that are no Shift-JIS read as U+FFFD")
         << QByteArray("[Setting]\r\ncomport=C\xA0M\x81\x20\r\n") << setting << comport
@@ -178,6 +158,7 @@ void TestIniProfile::read_data()
     QTest::newRow("value line cut by the first megabyte")
         << "[Setting]\ncomport=COM3" + QByteArray(2 * 1024 * 1024, ' ') + "\n"
         << setting << comport << error;
+    // clang-format on
 }
 
 void TestIniProfile::read()
@@ -212,31 +193,27 @@ void TestIniProfile::write_data()
     const QString setting = QStringLiteral("Setting");
     const QString comport = QStringLiteral("comport");
 
-    QTest::newRow("new file") << NoFile << "COM3" << setting << comport
-                              << QByteArray("[Setting]\r\ncomport=COM3\r\n");
-    QTest::newRow("empty file") << QByteArray("") << "COM3" << setting << comport
-                                << QByteArray("[Setting]\r\ncomport=COM3\r\n");
+    // clang-format off
+    QTest::newRow("new file") << NoFile << "COM3" << setting << comport << QByteArray("[Setting]\r\ncomport=COM3\r\n");
+    QTest::newRow("empty file") << QByteArray("") << "COM3" << setting << comport << QByteArray("[Setting]\r\ncomport=COM3\r\n");
     QTest::newRow("Shift-JIS value") << NoFile << QString::fromUtf8("選択") << setting << comport
                                      << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n");
-    QTest::newRow("empty value") << NoFile << "" << setting << comport
-                                 << QByteArray("[Setting]\r\ncomport=\r\n");
+    QTest::newRow("empty value") << NoFile << "" << setting << comport << QByteArray("[Setting]\r\ncomport=\r\n");
     QTest::newRow("new section appended") << QByteArray("[Other]\r\na=1\r\n") << "COM3" << setting << comport
                                           << QByteArray("[Other]\r\na=1\r\n[Setting]\r\ncomport=COM3\r\n");
     QTest::newRow("new section after a last line without line end")
         << QByteArray("[Other]\na=1") << "COM3" << setting << comport
         << QByteArray("[Other]\na=1\r\n[Setting]\r\ncomport=COM3\r\n");
     QTest::newRow("new key after the last line of its section")
-        << QByteArray("[Setting]\r\nother=1\r\n; note\r\n\r\n[Next]\r\nb=2\r\n") << "COM3" << setting
-        << comport << QByteArray("[Setting]\r\nother=1\r\n; note\r\ncomport=COM3\r\n\r\n[Next]\r\nb=2\r\n");
+        << QByteArray("[Setting]\r\nother=1\r\n; note\r\n\r\n[Next]\r\nb=2\r\n") << "COM3" << setting << comport
+        << QByteArray("[Setting]\r\nother=1\r\n; note\r\ncomport=COM3\r\n\r\n[Next]\r\nb=2\r\n");
     QTest::newRow("new key in a last section without line end")
         << QByteArray("[Setting]\r\nother=1") << "COM3" << setting << comport
         << QByteArray("[Setting]\r\nother=1\r\ncomport=COM3\r\n");
     QTest::newRow("value replaced, the rest kept byte for byte")
-        << QByteArray(
-               "; saved by hand\r\n[Other]\n  x = 1 \n\n[ setting ]\r\n\tComPort =  COM1  \r\nz=9\r\n\r\n")
+        << QByteArray("; saved by hand\r\n[Other]\n  x = 1 \n\n[ setting ]\r\n\tComPort =  COM1  \r\nz=9\r\n\r\n")
         << "COM12" << setting << comport
-        << QByteArray(
-               "; saved by hand\r\n[Other]\n  x = 1 \n\n[ setting ]\r\n\tComPort =COM12\r\nz=9\r\n\r\n");
+        << QByteArray("; saved by hand\r\n[Other]\n  x = 1 \n\n[ setting ]\r\n\tComPort =COM12\r\nz=9\r\n\r\n");
     QTest::newRow("LF line end of the replaced line stays")
         << QByteArray("[Setting]\ncomport=COM1\nnext=1") << "COM3" << setting << comport
         << QByteArray("[Setting]\ncomport=COM3\nnext=1");
@@ -246,6 +223,7 @@ void TestIniProfile::write_data()
     QTest::newRow("Shift-JIS value replaced by a name")
         << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n") << "COM3" << setting << comport
         << QByteArray("[Setting]\r\ncomport=COM3\r\n");
+    // clang-format on
 }
 
 void TestIniProfile::write()
@@ -318,33 +296,19 @@ void TestIniProfile::writeRefused_data()
     QTest::addColumn<QString>("key");
 
     const QByteArray typical = "[Setting]\r\ncomport=COM3\r\n";
-    QTest::newRow("line break in the value") << typical << "COM1\r\n[Evil]"
-                                             << "Setting"
-                                             << "comport";
-    QTest::newRow("equals sign in the key") << typical << "COM1"
-                                            << "Setting"
-                                            << "com=port";
-    QTest::newRow("bracket in the section") << typical << "COM1"
-                                            << "Set]ting"
-                                            << "comport";
-    QTest::newRow("empty key") << typical << "COM1"
-                               << "Setting"
-                               << "";
-    QTest::newRow("character without Shift-JIS form")
-        << typical << QString::fromUtf8("COM\U0001F600") << "Setting"
-        << "comport";
+    // clang-format off
+    QTest::newRow("line break in the value") << typical << "COM1\r\n[Evil]" << "Setting" << "comport";
+    QTest::newRow("equals sign in the key") << typical << "COM1" << "Setting" << "com=port";
+    QTest::newRow("bracket in the section") << typical << "COM1" << "Set]ting" << "comport";
+    QTest::newRow("empty key") << typical << "COM1" << "Setting" << "";
+    QTest::newRow("character without Shift-JIS form") << typical << QString::fromUtf8("COM\U0001F600") << "Setting" << "comport";
     QTest::newRow("file larger than a settings file") << typical + QByteArray(2 * 1024 * 1024, ';') << "COM1"
                                                       << "Setting"
                                                       << "comport";
-    QTest::newRow("no file, line break in the value") << NoFile << "COM1\n"
-                                                      << "Setting"
-                                                      << "comport";
-    QTest::newRow("replacement character of an undecodable byte")
-        << typical << QString::fromUtf8("COM\uFFFD") << "Setting"
-        << "comport";
-    QTest::newRow("UTF-16 file left as it is") << utf16File("[Setting]\r\ncomport=COM3\r\n") << "COM1"
-                                               << "Setting"
-                                               << "comport";
+    QTest::newRow("no file, line break in the value") << NoFile << "COM1\n" << "Setting" << "comport";
+    QTest::newRow("replacement character of an undecodable byte") << typical << QString::fromUtf8("COM\uFFFD") << "Setting" << "comport";
+    QTest::newRow("UTF-16 file left as it is") << utf16File("[Setting]\r\ncomport=COM3\r\n") << "COM1" << "Setting" << "comport";
+    // clang-format on
 }
 
 void TestIniProfile::writeRefused()
@@ -417,15 +381,11 @@ void TestIniProfile::writeOnFullDisk()
         QSKIP(qPrintable(disk.whyNotMounted()));
     const QString path = disk.filePath("Setting.ini");
     const QByteArray before = "[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=/dev/ttyUSB0\r\n";
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
-    file.close();
+    QVERIFY(writeFile(path, before));
     QVERIFY(disk.fillBlocks());
 
     QVERIFY(!SetINIValue("COM12", "comport", "Setting", path));
-    QFile after(path);
-    QVERIFY(after.open(QIODevice::ReadOnly));
-    QCOMPARE(after.readAll(), before);
+    QCOMPARE(readFile(path), before);
     QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"filler", "Setting.ini"}));
 }
 
@@ -450,9 +410,7 @@ void TestIniProfile::writeInPlaceWhereFolderRefuses()
             QSKIP(qPrintable(disk->whyNotMounted()));
         path = disk->filePath("Setting.ini");
     }
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[Setting]\r\ncomport=COM3\r\n") > 0);
-    file.close();
+    QVERIFY(writeFile(path, "[Setting]\r\ncomport=COM3\r\n"));
     const QString parent = QFileInfo(path).absolutePath();
     const auto restore = qScopeGuard(
         [&] { QFile::setPermissions(parent, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); });
@@ -467,9 +425,7 @@ void TestIniProfile::writeInPlaceWhereFolderRefuses()
     const QStringList entries = QDir(parent).entryList(QDir::Files | QDir::Hidden);
 
     QVERIFY(SetINIValue("COM12", "comport", "Setting", path));
-    QFile after(path);
-    QVERIFY(after.open(QIODevice::ReadOnly));
-    QCOMPARE(after.readAll(), QByteArray("[Setting]\r\ncomport=COM12\r\n"));
+    QCOMPARE(readFile(path), QByteArray("[Setting]\r\ncomport=COM12\r\n"));
     QCOMPARE(QDir(parent).entryList(QDir::Files | QDir::Hidden), entries);
 }
 
@@ -482,16 +438,12 @@ void TestIniProfile::writeInPlaceFailureKeepsOldBytes()
     QByteArray before = "[Setting]\r\ncomport=COM3\r\n;";
     before += QByteArray(4096 - 2 - before.size(), '-') + "\r\n";
     const QString path = disk.filePath("Setting.ini");
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
-    file.close();
+    QVERIFY(writeFile(path, before));
     QVERIFY(disk.fillBlocks());
     QVERIFY(disk.fillEntries());
 
     QVERIFY(!SetINIValue("COM12", "comport", "Setting", path));
-    QFile after(path);
-    QVERIFY(after.open(QIODevice::ReadOnly));
-    QCOMPARE(after.readAll(), before);
+    QCOMPARE(readFile(path), before);
 }
 
 QTEST_GUILESS_MAIN(TestIniProfile)

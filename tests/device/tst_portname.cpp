@@ -62,14 +62,13 @@ void TestPortName::device_data()
     const QByteArray mapped =
         "[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=/dev/ttyUSB0\r\nCOM0=/dev/ttyUSB9\r\n";
     const QByteArray none;
+    // clang-format off
     QTest::newRow("port in the Ports section") << mapped << none << 3 << "/dev/ttyUSB0";
     QTest::newRow("other port of the Ports section") << mapped << none << 4 << "/dev/ttyS3";
     QTest::newRow("port 0 has no device") << mapped << none << 0 << "";
-    QTest::newRow("key in other case")
-        << QByteArray("[ports]\ncom7 = /dev/ttyACM0\n") << none << 7 << "/dev/ttyACM0";
+    QTest::newRow("key in other case") << QByteArray("[ports]\ncom7 = /dev/ttyACM0\n") << none << 7 << "/dev/ttyACM0";
     QTest::newRow("empty value") << QByteArray("[Ports]\r\nCOM3=\r\n") << none << 3 << "/dev/ttyS2";
-    QTest::newRow("no Ports section")
-        << QByteArray("[Setting]\r\ncomport=COM3\r\n") << none << 3 << "/dev/ttyS2";
+    QTest::newRow("no Ports section") << QByteArray("[Setting]\r\ncomport=COM3\r\n") << none << 3 << "/dev/ttyS2";
     QTest::newRow("no settings file, COM1") << none << none << 1 << "/dev/ttyS0";
     QTest::newRow("no settings file, COM20") << none << none << 20 << "/dev/ttyS19";
     QTest::newRow("negative port") << none << none << -1 << "";
@@ -78,8 +77,8 @@ void TestPortName::device_data()
     QTest::newRow("only the program's file maps the port") << mapped << userPort << 3 << "/dev/ttyUSB0";
     QTest::newRow("the user's file maps it too")
         << mapped << QByteArray(userPort + "[Ports]\r\nCOM3=/dev/ttyACM1\r\n") << 3 << "/dev/ttyACM1";
-    QTest::newRow("the user's file alone")
-        << none << QByteArray("[Ports]\r\nCOM4=/dev/ttyACM1\r\n") << 4 << "/dev/ttyACM1";
+    QTest::newRow("the user's file alone") << none << QByteArray("[Ports]\r\nCOM4=/dev/ttyACM1\r\n") << 4 << "/dev/ttyACM1";
+    // clang-format on
 }
 
 void TestPortName::device()

@@ -63,18 +63,15 @@ void TestSettingsLocation::choice_data()
     const QByteArray usersMapped = "[Setting]\r\ncomport=COM7\r\n[Ports]\r\nCOM3=/dev/ttyACM0\r\n";
     const QByteArray com5 = "[Setting]\r\ncomport=COM5\r\n";
 
-    QTest::newRow("build folder, first run") << false << none << none << false << "ERROR"
-                                             << "ERROR" << com5;
+    // clang-format off
+    QTest::newRow("build folder, first run") << false << none << none << false << "ERROR" << "ERROR" << com5;
     QTest::newRow("build folder keeps its own file, the user's is not read")
         << false << handEdited << usersMapped << false << "COM2"
         << "/dev/ttyUSB0"
         << QByteArray(
                "; by the administrator\r\n[Setting]\r\ncomport=COM5\r\n[Ports]\r\nCOM3=/dev/ttyUSB0\r\n");
-    QTest::newRow("installed, first run, no configuration folder yet")
-        << true << none << none << true << "ERROR"
-        << "ERROR" << com5;
-    QTest::newRow("installed, the user's file") << true << none << users << true << "COM7"
-                                                << "ERROR" << com5;
+    QTest::newRow("installed, first run, no configuration folder yet") << true << none << none << true << "ERROR" << "ERROR" << com5;
+    QTest::newRow("installed, the user's file") << true << none << users << true << "COM7" << "ERROR" << com5;
     QTest::newRow("installed, hand-edited file beside it, first run")
         << true << handEdited << none << true << "COM2"
         << "/dev/ttyUSB0" << com5;
@@ -84,8 +81,8 @@ void TestSettingsLocation::choice_data()
     QTest::newRow("installed, the user's file maps the port too")
         << true << handEdited << usersMapped << true << "COM7"
         << "/dev/ttyACM0" << QByteArray("[Setting]\r\ncomport=COM5\r\n[Ports]\r\nCOM3=/dev/ttyACM0\r\n");
-    QTest::newRow("a folder where the program's file should be") << false << Folder << none << true << "ERROR"
-                                                                 << "ERROR" << com5;
+    QTest::newRow("a folder where the program's file should be") << false << Folder << none << true << "ERROR" << "ERROR" << com5;
+    // clang-format on
 }
 
 void TestSettingsLocation::choice()
@@ -153,17 +150,12 @@ void TestSettingsLocation::failedStoreSaysWhy_data()
     QTest::addColumn<QString>(
         "mentions"); // a part of the reason that does not depend on the system's language
 
-    QTest::newRow("configuration folder below a plain file") << "blocked"
-                                                             << "COM3"
-                                                             << "home/.config";
-    QTest::newRow("read-only configuration folder") << "read-only"
-                                                    << "COM3"
-                                                    << "";
-    QTest::newRow("a folder in the file's place") << "folder"
-                                                  << "COM3"
-                                                  << "";
-    QTest::newRow("a value without a Shift-JIS form")
-        << "plain" << QString::fromUtf8("COM\U0001F600") << "Shift-JIS";
+    // clang-format off
+    QTest::newRow("configuration folder below a plain file") << "blocked" << "COM3" << "home/.config";
+    QTest::newRow("read-only configuration folder") << "read-only" << "COM3" << "";
+    QTest::newRow("a folder in the file's place") << "folder" << "COM3" << "";
+    QTest::newRow("a value without a Shift-JIS form") << "plain" << QString::fromUtf8("COM\U0001F600") << "Shift-JIS";
+    // clang-format on
 }
 
 // Shutdown tells why the port could not be kept; the reason must say more than that it failed.

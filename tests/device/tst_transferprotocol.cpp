@@ -219,16 +219,14 @@ void TestTransferProtocol::reads_data()
     const QByteArray w = "W";
     auto rec = [](const char* number) { return QByteArray(number) + "33333333\r"; };
 
+    // clang-format off
     QTest::newRow("lone CR before any letter") << QByteArray("CR") << Writes{} << Stage::Empty << 1 << 0;
     QTest::newRow("letter and CR in one read") << QByteArray("e\r") << Writes{} << Stage::Empty << 1 << 0;
     QTest::newRow("w and CR in one read in the record phase")
         << QByteArray("e|CR|s|CR|w\r|CR") << Writes{s80, w, rec("000")} << Stage::Step << 3 << 1;
-    QTest::newRow("two CRs after one letter")
-        << QByteArray("e|CR|CR") << Writes{s80} << Stage::Erase << 2 << 0;
-    QTest::newRow("other text between letter and CR")
-        << QByteArray("e|x|CR") << Writes{} << Stage::Erase << 2 << 0;
-    QTest::newRow("text before the letter is forgotten")
-        << QByteArray("x|\n|e|CR") << Writes{s80} << Stage::Erase << 1 << 0;
+    QTest::newRow("two CRs after one letter") << QByteArray("e|CR|CR") << Writes{s80} << Stage::Erase << 2 << 0;
+    QTest::newRow("other text between letter and CR") << QByteArray("e|x|CR") << Writes{} << Stage::Erase << 2 << 0;
+    QTest::newRow("text before the letter is forgotten") << QByteArray("x|\n|e|CR") << Writes{s80} << Stage::Erase << 1 << 0;
     QTest::newRow("capital letter") << QByteArray("E|CR") << Writes{} << Stage::Empty << 2 << 0;
     QTest::newRow("CR LF") << QByteArray("e|\r\n") << Writes{} << Stage::Erase << 1 << 0;
     QTest::newRow("second e in the record phase sends the step count again")
@@ -238,6 +236,7 @@ void TestTransferProtocol::reads_data()
         << QByteArray("e|CR|s|CR|w|CR|e|CR|w|CR|s|CR")
         << Writes{s80, w, rec("000"), w, rec("001"), s80, w, rec("002"), w, rec("000")} << Stage::Step << 1
         << 1;
+    // clang-format on
 }
 
 void TestTransferProtocol::reads()
@@ -265,11 +264,12 @@ void TestTransferProtocol::carriedOverState_data()
     QTest::addColumn<Writes>("afterLoneCR");
     QTest::addColumn<int>("recordIndex");
 
-    QTest::newRow("failed between w and its CR")
-        << QByteArray("e|CR|s|CR|w|CR|w|CR|w|CR|w|CR|w") << Writes{"W", "00533333333\r"} << 6;
+    // clang-format off
+    QTest::newRow("failed between w and its CR") << QByteArray("e|CR|s|CR|w|CR|w|CR|w|CR|w|CR|w") << Writes{"W", "00533333333\r"} << 6;
     QTest::newRow("failed between e and its CR") << QByteArray("e") << Writes{"S80\r"} << 0;
     QTest::newRow("failed after a CR") << QByteArray("e|CR|s|CR|w|CR") << Writes{} << 2;
     QTest::newRow("failed before any letter") << QByteArray("") << Writes{} << 0;
+    // clang-format on
 }
 
 void TestTransferProtocol::carriedOverState()
@@ -357,16 +357,14 @@ void TestTransferProtocol::endings_data()
     QTest::addColumn<TransferCause>("cause");
 
     using C = TransferCause;
-    QTest::newRow("time-out while running")
-        << QByteArray("timeout") << true << TransferEnd::Failure << C::NoReply;
+    // clang-format off
+    QTest::newRow("time-out while running") << QByteArray("timeout") << true << TransferEnd::Failure << C::NoReply;
     QTest::newRow("time-out when idle") << QByteArray("timeout") << false << TransferEnd::None << C::None;
-    QTest::newRow("port not opened while running")
-        << QByteArray("not opened") << true << TransferEnd::Failure << C::PortNotOpened;
-    QTest::newRow("write failed while running")
-        << QByteArray("write failed") << true << TransferEnd::Failure << C::WriteFailed;
-    QTest::newRow("port lost while running")
-        << QByteArray("lost") << true << TransferEnd::Failure << C::PortLost;
+    QTest::newRow("port not opened while running") << QByteArray("not opened") << true << TransferEnd::Failure << C::PortNotOpened;
+    QTest::newRow("write failed while running") << QByteArray("write failed") << true << TransferEnd::Failure << C::WriteFailed;
+    QTest::newRow("port lost while running") << QByteArray("lost") << true << TransferEnd::Failure << C::PortLost;
     QTest::newRow("port lost when idle") << QByteArray("lost") << false << TransferEnd::None << C::None;
+    // clang-format on
 }
 
 void TestTransferProtocol::endings()

@@ -1,5 +1,7 @@
 #include "files/PatternFile.h"
 
+#include "ChartText.h"
+
 #include <QTest>
 
 Q_DECLARE_METATYPE(ElementCode)
@@ -7,9 +9,8 @@ Q_DECLARE_METATYPE(ElementCode)
 namespace {
 
 // Pieces of the start-up chart's file, written out by hand: a whole step
-// line, a line after its first field and a line before its last field.
-const QByteArray offLine =
-    "3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3\r\n";
+// line (OffLine), a line after its first field and a line before its last field.
+const QByteArray& offLine = OffLine;
 const QByteArray offTail =
     ",3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3\r\n";
 const QByteArray offHead = "3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,";
@@ -24,13 +25,6 @@ QByteArray standardFile(const QByteArray& firstField, const QByteArray& stepCoun
     bytes += stepCount + "\r\n";
     bytes.replace("\r\n", lineEnd);
     return bytes;
-}
-
-PatternTable startUpChart()
-{
-    PatternTable chart;
-    chart.fillUsed(ElementCode::number(3));
-    return chart;
 }
 
 } // namespace
@@ -61,6 +55,7 @@ void TestPatternFormat::writer_data()
 
     using E = ElementCode;
     const QByteArray offBody = offLine.repeated(80);
+    // clang-format off
     QTest::newRow("start-up chart") << 0 << 0 << E::number(3) << 80 << offBody + "80\r\n" << 6484;
     QTest::newRow("colon at step 1 channel 1")
         << 0 << 0 << E::text(":") << 80 << "\":\"" + offTail + offLine.repeated(79) + "80\r\n"
@@ -73,19 +68,14 @@ void TestPatternFormat::writer_data()
         << 6484;
     QTest::newRow("step count 7") << 0 << 0 << E::number(3) << 7 << offBody + "7\r\n" << 6483;
     QTest::newRow("negative step count") << 0 << 0 << E::number(3) << -1 << offBody + "-1\r\n" << 6484;
-    QTest::newRow("number 10") << 0 << 0 << E::number(10) << 80
-                               << "10" + offTail + offLine.repeated(79) + "80\r\n"
-                               << 6485;
+    QTest::newRow("number 10") << 0 << 0 << E::number(10) << 80 << "10" + offTail + offLine.repeated(79) + "80\r\n" << 6485;
     QTest::newRow("number 100000 in plain decimal")
         << 0 << 0 << E::number(100000) << 80 << "100000" + offTail + offLine.repeated(79) + "80\r\n"
         << 6489;
-    QTest::newRow("number 3.5") << 0 << 0 << E::number(3.5) << 80
-                                << "3.5" + offTail + offLine.repeated(79) + "80\r\n"
-                                << 6486;
-    QTest::newRow("text 3 stays quoted")
-        << 0 << 0 << E::text("3") << 80 << "\"3\"" + offTail + offLine.repeated(79) + "80\r\n"
-        << 6486;
+    QTest::newRow("number 3.5") << 0 << 0 << E::number(3.5) << 80 << "3.5" + offTail + offLine.repeated(79) + "80\r\n" << 6486;
+    QTest::newRow("text 3 stays quoted") << 0 << 0 << E::text("3") << 80 << "\"3\"" + offTail + offLine.repeated(79) + "80\r\n" << 6486;
     QTest::newRow("empty value") << 0 << 0 << E() << 80 << offTail + offLine.repeated(79) + "80\r\n" << 6483;
+    // clang-format on
 }
 
 void TestPatternFormat::writer()
@@ -111,14 +101,14 @@ void TestPatternFormat::reader_data()
     QTest::addColumn<int>("stepCount");
 
     using E = ElementCode;
+    // clang-format off
     QTest::newRow("standard layout") << standardFile("3") << E::number(3) << 80;
     QTest::newRow("all fields on one line") << QByteArray("3,").repeated(3200) + "80" << E::number(3) << 80;
     QTest::newRow("LF line ends") << standardFile("3", "80", "\n") << E::number(3) << 80;
     QTest::newRow("CR line ends") << standardFile("3", "80", "\r") << E::number(3) << 80;
     QTest::newRow("no final line end") << standardFile("3").chopped(2) << E::number(3) << 80;
     QTest::newRow("trailing blank lines") << standardFile("3") + "\r\n \r\n\n" << E::number(3) << 80;
-    QTest::newRow("blank line between steps") << "3" + offTail + "\r\n" + offLine.repeated(79) + "80\r\n"
-                                              << E::number(3) << 80;
+    QTest::newRow("blank line between steps") << "3" + offTail + "\r\n" + offLine.repeated(79) + "80\r\n" << E::number(3) << 80;
     QTest::newRow("byte-order mark") << "\xEF\xBB\xBF" + standardFile("2") << E::number(2) << 80;
     QTest::newRow("3.0 is a number") << standardFile("3.0") << E::number(3) << 80;
     QTest::newRow("blanks around a number") << standardFile(" \t3 ") << E::number(3) << 80;
@@ -145,21 +135,18 @@ void TestPatternFormat::reader_data()
     QTest::newRow("step count -32768") << standardFile("3", "-32768") << E::number(3) << -32768;
     QTest::newRow("step count 32767") << standardFile("3", "32767") << E::number(3) << 32767;
     QTest::newRow("quoted step count") << standardFile("3", "\"80\"") << E::number(3) << 80;
-    QTest::newRow("values after the step count are not read")
-        << standardFile("3") + "3\r\n\"x" << E::number(3) << 80;
+    QTest::newRow("values after the step count are not read") << standardFile("3") + "3\r\n\"x" << E::number(3) << 80;
     QTest::newRow("comma after step count") << standardFile("3", "80,") << E::number(3) << 80;
-    QTest::newRow("padded to the size limit")
-        << standardFile("3") + QByteArray(262144 - 6484, ' ') << E::number(3) << 80;
+    QTest::newRow("padded to the size limit") << standardFile("3") + QByteArray(262144 - 6484, ' ') << E::number(3) << 80;
     // Nothing after the step count is looked at: a memo in any encoding, stray bytes, any length.
     QTest::newRow("Shift-JIS memo after the step count")
         << standardFile("3") + "\x83\x81\x83\x82\x81\x46\x8E\xE5\x89\x89\r\n"
         << E::number(3) << 80;
     QTest::newRow("UTF-8 memo after a comma on the step count's line")
         << standardFile("3", "80,\xE3\x83\xA1\xE3\x83\xA2") << E::number(3) << 80;
-    QTest::newRow("control bytes after the step count")
-        << standardFile("3") + QByteArray("\0\x1A\xFF\f", 4) << E::number(3) << 80;
-    QTest::newRow("memo running past the size limit")
-        << standardFile("3") + QByteArray(300000, '\x82') << E::number(3) << 80;
+    QTest::newRow("control bytes after the step count") << standardFile("3") + QByteArray("\0\x1A\xFF\f", 4) << E::number(3) << 80;
+    QTest::newRow("memo running past the size limit") << standardFile("3") + QByteArray(300000, '\x82') << E::number(3) << 80;
+    // clang-format on
 }
 
 void TestPatternFormat::reader()
@@ -184,6 +171,7 @@ void TestPatternFormat::readerErrors_data()
     const QString tooFew = "ファイルが壊れています（値が足りません）。";
     const QString badStepCount = "ファイルが壊れています（ステップ数が正しくありません）。";
     const QString notText = "パターンファイルではありません（文字でないデータがあります）。";
+    // clang-format off
     QTest::newRow("empty file") << QByteArray() << "ファイルが空です。";
     QTest::newRow("blank lines only") << QByteArray(" \r\n\r\n") << "ファイルが空です。";
     QTest::newRow("no step count") << offLine.repeated(80) << tooFew;
@@ -194,33 +182,24 @@ void TestPatternFormat::readerErrors_data()
     QTest::newRow("step count -32769") << standardFile("3", "-32769") << badStepCount;
     QTest::newRow("quoted step count abc") << standardFile("3", "\"abc\"") << badStepCount;
     QTest::newRow("empty step count") << standardFile("3", "80").replace("\r\n80", ",") << badStepCount;
-    QTest::newRow("unterminated quote")
-        << standardFile("\":") << "ファイルが壊れています（1 行目の引用符が閉じていません）。";
-    QTest::newRow("unterminated quote at the end")
-        << standardFile("3", "\"80").chopped(2)
-        << "ファイルが壊れています（81 行目の引用符が閉じていません）。";
-    QTest::newRow("text after a closing quote")
-        << standardFile("\":\"x") << "ファイルが壊れています（1 行目の引用符の位置が正しくありません）。";
-    QTest::newRow("quote inside a field")
-        << standardFile("a\"b") << "ファイルが壊れています（1 行目の引用符の位置が正しくありません）。";
-    QTest::newRow("field too long") << standardFile(QByteArray(65, '7'))
-                                    << "ファイルが壊れています（1 行目に長すぎる値があります）。";
-    QTest::newRow("quoted field too long") << standardFile('"' + QByteArray(65, 'a') + '"')
-                                           << "ファイルが壊れています（1 行目に長すぎる値があります）。";
+    QTest::newRow("unterminated quote") << standardFile("\":") << "ファイルが壊れています（1 行目の引用符が閉じていません）。";
+    QTest::newRow("unterminated quote at the end") << standardFile("3", "\"80").chopped(2) << "ファイルが壊れています（81 行目の引用符が閉じていません）。";
+    QTest::newRow("text after a closing quote") << standardFile("\":\"x") << "ファイルが壊れています（1 行目の引用符の位置が正しくありません）。";
+    QTest::newRow("quote inside a field") << standardFile("a\"b") << "ファイルが壊れています（1 行目の引用符の位置が正しくありません）。";
+    QTest::newRow("field too long") << standardFile(QByteArray(65, '7')) << "ファイルが壊れています（1 行目に長すぎる値があります）。";
+    QTest::newRow("quoted field too long") << standardFile('"' + QByteArray(65, 'a') + '"') << "ファイルが壊れています（1 行目に長すぎる値があります）。";
     QTest::newRow("NUL bytes") << standardFile(QByteArray("3\0\0", 3)) << notText;
     QTest::newRow("byte 0x80") << standardFile("\x80") << notText;
     QTest::newRow("form feed") << standardFile("\f3") << notText;
     QTest::newRow("Shift-JIS in a quoted field") << standardFile("\"\x83\x81\"") << notText;
     QTest::newRow("non-ASCII byte in the step count") << standardFile("3", "8\xA0") << notText;
-    QTest::newRow("control byte in the last chart field")
-        << standardFile("3").replace("3\r\n80\r\n", "\x7F\r\n80\r\n") << notText;
-    QTest::newRow("fields running past the size limit")
-        << QByteArray(262144, ' ') + standardFile("3") << "パターンファイルではありません（大きすぎます）。";
+    QTest::newRow("control byte in the last chart field") << standardFile("3").replace("3\r\n80\r\n", "\x7F\r\n80\r\n") << notText;
+    QTest::newRow("fields running past the size limit") << QByteArray(262144, ' ') + standardFile("3") << "パターンファイルではありません（大きすぎます）。";
     QTest::newRow("step count cut by the size limit")
         << standardFile("3", QByteArray(262144 - 6481, ' ') + "80") // cut after the 8
         << "パターンファイルではありません（大きすぎます）。";
-    QTest::newRow("endless line") << QByteArray(1 << 20, '3')
-                                  << "パターンファイルではありません（大きすぎます）。";
+    QTest::newRow("endless line") << QByteArray(1 << 20, '3') << "パターンファイルではありません（大きすぎます）。";
+    // clang-format on
 }
 
 void TestPatternFormat::readerErrors()

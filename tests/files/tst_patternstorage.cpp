@@ -1,5 +1,7 @@
 #include "files/PatternFile.h"
 
+#include "ChartText.h"
+#include "FileBytes.h"
 #include "SmallFileSystem.h"
 
 #include <QDir>
@@ -18,31 +20,9 @@ Q_DECLARE_METATYPE(ElementCode)
 
 namespace {
 
-const QByteArray offLine =
-    "3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3,3\r\n";
+const QByteArray& offLine = OffLine;
 const QString slotFile = QStringLiteral("パターン１.txt");
 const QByteArray oldBytes = "old pattern\r\n";
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-PatternTable startUpChart()
-{
-    PatternTable chart;
-    chart.fillUsed(ElementCode::number(3));
-    return chart;
-}
 
 // Whether this user can still write where permission bits say no (root can).
 bool canStillWrite(const QString& path, QIODevice::OpenMode mode)
@@ -83,9 +63,9 @@ void TestPatternStorage::saveWritesTheFile()
 
     const QByteArray expected = offLine.repeated(80) + "80\r\n";
     QCOMPARE(savePatternFile(path, startUpChart(), 80), std::nullopt);
-    QCOMPARE(fileBytes(path), expected);
+    QCOMPARE(readFile(path), expected);
     QCOMPARE(savePatternFile(path, startUpChart(), 80), std::nullopt);
-    QCOMPARE(fileBytes(path), expected);
+    QCOMPARE(readFile(path), expected);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{slotFile});
 }
 
@@ -154,7 +134,7 @@ void TestPatternStorage::saveFailureKeepsOldFile()
     const std::optional<QString> reason = savePatternFile(path, startUpChart(), 80);
     QVERIFY(reason.has_value());
     QVERIFY2(reason->startsWith("ファイルに保存できません（") && reason->size() > 16, qPrintable(*reason));
-    QCOMPARE(fileBytes(oldPath), oldBytes);
+    QCOMPARE(readFile(oldPath), oldBytes);
     QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
 }
 
@@ -170,7 +150,7 @@ void TestPatternStorage::saveOnFullDiskKeepsOldFile()
     const std::optional<QString> reason = savePatternFile(path, startUpChart(), 80);
     QVERIFY(reason.has_value());
     QVERIFY2(reason->startsWith("ファイルに保存できません（ディスクの空きが足りません"), qPrintable(*reason));
-    QCOMPARE(fileBytes(path), oldBytes);
+    QCOMPARE(readFile(path), oldBytes);
     QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"filler", slotFile}));
 }
 
@@ -235,7 +215,7 @@ void TestPatternStorage::saveRefusesValuesThatWouldNotReadBack()
     QCOMPARE(
         savePatternFile(path, chart, 80),
         QStringLiteral("ファイルに保存できません（ステップ 2、チャンネル 3 の値はファイルに書けません）。"));
-    QCOMPARE(fileBytes(path), oldBytes);
+    QCOMPARE(readFile(path), oldBytes);
 }
 
 void TestPatternStorage::loadFailures_data()
@@ -245,17 +225,15 @@ void TestPatternStorage::loadFailures_data()
 
     const QString tooLarge = "パターンファイルではありません（大きすぎます）。";
     const QString notRegular = "パターンファイルではありません（通常のファイルではありません）。";
-    QTest::newRow("missing file") << "missing"
-                                  << "ファイルが見つかりません。";
+    // clang-format off
+    QTest::newRow("missing file") << "missing" << "ファイルが見つかりません。";
     QTest::newRow("folder") << "folder" << notRegular;
     QTest::newRow("pipe") << "pipe" << notRegular;
-    QTest::newRow("unreadable file") << "unreadable"
-                                     << "";
-    QTest::newRow("too few values") << "short"
-                                    << "ファイルが壊れています（値が足りません）。";
-    QTest::newRow("5 MB of random bytes") << "random"
-                                          << "パターンファイルではありません（文字でないデータがあります）。";
+    QTest::newRow("unreadable file") << "unreadable" << "";
+    QTest::newRow("too few values") << "short" << "ファイルが壊れています（値が足りません）。";
+    QTest::newRow("5 MB of random bytes") << "random" << "パターンファイルではありません（文字でないデータがあります）。";
     QTest::newRow("5 MB line of digits") << "digits" << tooLarge;
+    // clang-format on
 }
 
 void TestPatternStorage::loadFailures()

@@ -177,6 +177,7 @@ std::optional<TestInstall::Finished> TestInstall::runInstalled(const QString& co
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     environment.insert("XDG_CONFIG_HOME", configHome);
+    environment.insert("XDG_DATA_HOME", m_root.filePath("home/.local/share"));
     environment.insert("XDG_RUNTIME_DIR", runtime.path());
 
     QProcess program;
@@ -231,7 +232,8 @@ void TestInstall::installedProgramKeepsPortForUser()
     // installed folder, with the pictures found there.
     {
         ScriptedMessageBoxes boxes;
-        Form1 form(programFolder(), configHome + "/trv5kb-programmer", boxes);
+        Form1 form(programFolder(), configHome + "/trv5kb-programmer",
+                   m_root.filePath("home/.local/share/trv5kb-programmer"), boxes);
         QVERIFY(form.Form_Load());
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));

@@ -1,3 +1,5 @@
+#include "ChartText.h"
+#include "FileBytes.h"
 #include "SimulatorProcess.h"
 
 #include <QDeadlineTimer>
@@ -22,25 +24,11 @@
 
 namespace {
 
-// The bytes of a pattern file as the window saves it: 80 lines of 40 fields, then the step count.
-QByteArray patternFile(const std::function<QByteArray(int step, int channel)>& field,
-                       const QByteArray& stepCount)
-{
-    QByteArray bytes;
-    for (int step = 0; step < 80; ++step) {
-        QByteArrayList fields;
-        for (int channel = 0; channel < 40; ++channel)
-            fields << field(step, channel);
-        bytes += fields.join(',') + "\r\n";
-    }
-    return bytes + stepCount + "\r\n";
-}
-
 // OFF everywhere but UP on A1 of steps 1 to 10, ON-1/2 on C3 of step 2 and DOWN on H5 of step
 // 50, which lies beyond the step count 37.
 QByteArray goodFile()
 {
-    return patternFile(
+    return patternFileOf(
         [](int step, int channel) -> QByteArray {
             if (channel == 0 && step < 10)
                 return "0";
@@ -57,7 +45,7 @@ QByteArray goodFile()
 // X on B5 of step 6.
 QByteArray unsendableFile()
 {
-    return patternFile(
+    return patternFileOf(
         [](int step, int channel) -> QByteArray {
             if (step == 4 && channel == 8)
                 return "10";
@@ -143,10 +131,8 @@ Result TestCli::run(const QStringList& arguments, const std::function<void(QProc
 
 QString TestCli::file(const QString& name, const QByteArray& bytes)
 {
-    QFile out(m_dir.filePath(name));
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
-        return {};
-    return out.fileName();
+    const QString path = m_dir.filePath(name);
+    return writeFile(path, bytes) ? path : QString();
 }
 
 void TestCli::helpAndVersion()
@@ -371,9 +357,7 @@ void TestCli::write()
     const int exit = controller.stop();
     const QByteArray report = controller.errors();
     if (code == 0) {
-        QFile got(received);
-        QVERIFY(got.open(QIODevice::ReadOnly));
-        QCOMPARE(got.readAll(), bytes);
+        QCOMPARE(readFile(received), bytes);
     } else {
         QVERIFY(!QFile::exists(received));
     }

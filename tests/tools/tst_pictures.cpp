@@ -1,3 +1,5 @@
+#include "FileBytes.h"
+
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -68,12 +70,6 @@ QImage readPicture(const QString& path)
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
     return reader.read();
-}
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 double meanAbsoluteDifference(const QImage& a, const QImage& b)
@@ -209,9 +205,9 @@ void TestPictures::elementCurve()
 // as start-up leaves them.
 void TestPictures::embeddedCopies()
 {
-    QCOMPARE(fileBytes(EmbeddedDir + "/Picture4.jpg"), fileBytes(PictureDir + "/step1.jpg"));
-    QCOMPARE(fileBytes(EmbeddedDir + "/Picture2.jpg"), fileBytes(PictureDir + "/UP.jpg"));
-    QVERIFY(fileBytes(PictureDir + "/step1.jpg") != fileBytes(PictureDir + "/step2.jpg"));
+    QCOMPARE(readFile(EmbeddedDir + "/Picture4.jpg"), readFile(PictureDir + "/step1.jpg"));
+    QCOMPARE(readFile(EmbeddedDir + "/Picture2.jpg"), readFile(PictureDir + "/UP.jpg"));
+    QVERIFY(readFile(PictureDir + "/step1.jpg") != readFile(PictureDir + "/step2.jpg"));
 }
 
 // A rounded tile for the desktop's menus: opaque inside, transparent in the corners, where a
@@ -259,11 +255,11 @@ void TestPictures::regeneratesIdentically()
     QCOMPARE(picgen.exitCode(), 0);
 
     for (const QString& name : pictureFiles())
-        QVERIFY2(fileBytes(pictures + '/' + name) == fileBytes(PictureDir + '/' + name), qPrintable(name));
+        QVERIFY2(readFile(pictures + '/' + name) == readFile(PictureDir + '/' + name), qPrintable(name));
     for (const QString& name : EmbeddedFiles)
-        QVERIFY2(fileBytes(embedded + '/' + name) == fileBytes(EmbeddedDir + '/' + name), qPrintable(name));
+        QVERIFY2(readFile(embedded + '/' + name) == readFile(EmbeddedDir + '/' + name), qPrintable(name));
     for (const QString& name : themeIconFiles())
-        QVERIFY2(fileBytes(icons + '/' + name) == fileBytes(IconDir + '/' + name), qPrintable(name));
+        QVERIFY2(readFile(icons + '/' + name) == readFile(IconDir + '/' + name), qPrintable(name));
     QCOMPARE(QDir(pictures).entryList(QDir::Files).size(), 18);
     QCOMPARE(QDir(embedded).entryList(QDir::Files).size(), 4);
     QCOMPARE(QDir(icons).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 8);

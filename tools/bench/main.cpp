@@ -5,6 +5,8 @@
 // latency timer is at 16 ms (as such adapters come) or at 1 ms (what the
 // driver's low latency gives), why the port asks for low latency.
 
+#include "FileBytes.h"
+#include "PseudoTerminal.h"
 #include "SimulatorProcess.h"
 #include "app/Form1.h"
 #include "app/MessageBoxes.h"
@@ -23,8 +25,7 @@
 #include <thread>
 #include <vector>
 
-#include <pty.h>
-#include <termios.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -65,13 +66,12 @@ Run measure(const QStringList& simulatorOptions, int transfers)
         run.failures = transfers;
         return run;
     }
-    QFile settings(folder.filePath(QStringLiteral("Setting.ini")));
-    if (!settings.open(QIODevice::WriteOnly) || settings.write(simulator.settingsFile()) < 0)
+    if (!writeFile(folder.filePath(QStringLiteral("Setting.ini")), simulator.settingsFile()))
         return run;
-    settings.close();
 
     SilentBoxes boxes;
-    Form1 form(folder.path(), folder.filePath(QStringLiteral("config")), boxes);
+    Form1 form(folder.path(), folder.filePath(QStringLiteral("config")),
+               folder.filePath(QStringLiteral("data")), boxes);
     if (!form.Form_Load())
         return run;
     auto* write = form.findChild<QAbstractButton*>(QStringLiteral("Command1"));
@@ -104,13 +104,13 @@ Run measure(const QStringList& simulatorOptions, int transfers)
 // same messages and replies. No transfer can be faster than this.
 double ptyFloorSeconds()
 {
-    int master = -1, slave = -1;
-    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+    PseudoTerminal line;
+    if (!line.isValid())
         return -1;
-    termios raw{};
-    tcgetattr(slave, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(slave, TCSANOW, &raw);
+    const int master = line.masterDescriptor();
+    const int slave = line.slaveDescriptor();
+    // Both ends block here: each thread sleeps until its bytes come.
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) & ~O_NONBLOCK);
     std::thread controller([master] {
         char message[16];
         for (int i = 0; i < Exchanges; ++i) {
@@ -134,8 +134,6 @@ double ptyFloorSeconds()
     }
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - begin;
     controller.join();
-    ::close(slave);
-    ::close(master);
     return ok ? took.count() : -1;
 }
 

@@ -1,6 +1,6 @@
 #include "Writer.h"
 
-#include "ChartText.h"
+#include "ChartReport.h"
 #include "Output.h"
 #include "device/CommControl.h"
 #include "device/SerialDevices.h"

@@ -3,7 +3,7 @@
 // with the window's library: the same file reader, port names, settings
 // files, port configuration and transfer protocol. See `trv5kb --help`.
 
-#include "ChartText.h"
+#include "ChartReport.h"
 #include "CommandLine.h"
 #include "Output.h"
 #include "Writer.h"

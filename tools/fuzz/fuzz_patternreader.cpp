@@ -1,7 +1,7 @@
+#include "FuzzCheck.h"
 #include "files/PatternFile.h"
 
 #include <cstdint>
-#include <cstdlib>
 
 // Feeds arbitrary bytes to the pattern-file reader. Besides crashes, leaks and
 // undefined behaviour it stops on a broken promise of the file layer: a
@@ -11,20 +11,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const PatternFileResult loaded = parsePatternFile(QByteArrayView(data, qsizetype(size)));
     if (!loaded.ok()) {
-        if (loaded.error.isEmpty())
-            std::abort();
+        require(!loaded.error.isEmpty(), "a refused file comes with a reason");
         return 0;
     }
     for (int step = 0; step < PatternTable::UsedSteps; ++step)
         for (int channel = 0; channel < PatternTable::UsedChannels; ++channel)
-            if (!fitsPatternFile(loaded.content->chart.at(step, channel)))
-                std::abort();
+            require(fitsPatternFile(loaded.content->chart.at(step, channel)),
+                    "every loaded cell can be saved");
 
     const QByteArray saved = formatPatternFile(loaded.content->chart, loaded.content->stepCount);
     const PatternFileResult reloaded = parsePatternFile(saved);
-    if (!reloaded.ok() || !(*reloaded.content == *loaded.content))
-        std::abort();
-    if (formatPatternFile(reloaded.content->chart, reloaded.content->stepCount) != saved)
-        std::abort();
+    require(reloaded.ok() && *reloaded.content == *loaded.content, "a saved chart loads back the same");
+    require(formatPatternFile(reloaded.content->chart, reloaded.content->stepCount) == saved,
+            "saving a reloaded chart gives the same bytes");
     return 0;
 }

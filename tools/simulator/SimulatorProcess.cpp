@@ -1,5 +1,7 @@
 #include "SimulatorProcess.h"
 
+#include "ChartText.h"
+
 #include <QDeadlineTimer>
 
 SimulatorProcess::~SimulatorProcess()
@@ -29,7 +31,7 @@ bool SimulatorProcess::start(const QStringList& arguments)
 
 QByteArray SimulatorProcess::settingsFile() const
 {
-    return "[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=" + m_device.toLocal8Bit() + "\r\n";
+    return settingsWithCom3(m_device);
 }
 
 QByteArray SimulatorProcess::errors()

@@ -1,4 +1,4 @@
-#include "ChartText.h"
+#include "ChartReport.h"
 
 #include "chart/ElementTable.h"
 

@@ -1,0 +1,287 @@
+#include "ChartMenu.h"
+#include "FormFixture.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QTest>
+
+namespace {
+
+using E = ElementCode;
+
+constexpr QKeyCombination Copy = Qt::CTRL | Qt::Key_C;
+constexpr QKeyCombination Paste = Qt::CTRL | Qt::Key_V;
+constexpr QKeyCombination Undo = Qt::CTRL | Qt::Key_Z;
+
+} // namespace
+
+class TestClipboard : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void selectionFramed();
+    void selectionCleared_data();
+    void selectionCleared();
+    void selectionCopiedAndPastedOnAnotherGroup();
+    void pasteTakesCaptions();
+    void pasteRefusesBadField();
+    void pasteWithoutPointerOnCell();
+    void chartMenu();
+    void wholeUnitCopies_data();
+    void wholeUnitCopies();
+
+private:
+    QImage picture(const char* holder) const { return holderImage(*w->form, holder); }
+    const E& data(int step, int channel) const { return w->form->state().PatternData.at(step, channel); }
+    QWidget* frame() const { return w->get<QWidget>("SelectionFrame"); }
+    std::unique_ptr<StartedForm> w;
+};
+
+void TestClipboard::init()
+{
+    w = std::make_unique<StartedForm>();
+    QVERIFY(w->start());
+    QVERIFY(activate(*w));
+    setClipboardText({});
+}
+
+void TestClipboard::cleanup()
+{
+    w.reset();
+}
+
+void TestClipboard::selectionFramed()
+{
+    w->failTransfer();
+    shiftClickCell(*w, 12);                                  // column 2, row 2
+    QCOMPARE(w->lamp(), 0xFFFFFFu);                          // reset as any edit resets it
+    QVERIFY(w->form->state().PatternData == startUpChart()); // nothing edited
+    QVERIFY(frame()->isVisible());
+    const QRect cell12 = w->cell(12)->geometry();
+    QCOMPARE(frame()->geometry(), cell12.adjusted(-2, -2, 2, 2));
+
+    // Extending to a cell above and to the left frames the block between the two.
+    shiftClickCell(*w, 1); // column 0, row 1
+    QCOMPARE(frame()->geometry(), w->cell(1)->geometry().united(cell12).adjusted(-2, -2, 2, 2));
+    QVERIFY(w->form->state().PatternData == startUpChart());
+
+    // The frame lies in front of the cells, but their pictures show through inside it.
+    const QImage shot = w->form->grab().toImage();
+    const QImage off = picture("OFF").convertToFormat(shot.format());
+    QCOMPARE(shot.copy(w->cell(6)->geometry()), off);
+    QCOMPARE(shot.copy(cell12), off);
+    QVERIFY(shot.pixelColor(cell12.bottomRight() + QPoint(1, 1)) == QColor(0xFF, 0x40, 0x00));
+    QVERIFY(frame()->testAttribute(Qt::WA_TransparentForMouseEvents));
+}
+
+void TestClipboard::selectionCleared_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("edits"); // whether cell 12 took UP
+
+    QTest::newRow("plain click") << "click" << true;
+    QTest::newRow("Escape") << "escape" << false;
+    QTest::newRow("other page") << "Command7" << false;
+    QTest::newRow("group tab") << "Label2" << false;
+    QTest::newRow("tab of the group shown") << "Label1" << false;
+}
+
+void TestClipboard::selectionCleared()
+{
+    QFETCH(QString, action);
+    QFETCH(bool, edits);
+
+    shiftClickCell(*w, 0);
+    shiftClickCell(*w, 14);
+    if (action == "click")
+        w->clickCell(12);
+    else if (action == "escape")
+        pressKeys(*w, Qt::Key_Escape);
+    else
+        w->click(action);
+    QVERIFY(!frame()->isVisible());
+    QCOMPARE(data(2, 2) == E::number(0), edits);
+    // With nothing selected there is nothing to copy.
+    pressKeys(*w, Copy);
+    QCOMPARE(clipboardText(), "");
+}
+
+void TestClipboard::selectionCopiedAndPastedOnAnotherGroup()
+{
+    w->load(patternFile({{0, 3, "0"}, {0, 4, "\":\""}, {1, 3, "9"}, {1, 4, "\"?\""}, {2, 4, "1"}}));
+    shiftClickCell(*w, 3);  // step 1, CH4
+    shiftClickCell(*w, 14); // step 3, CH5
+    pressKeys(*w, Copy);
+    QCOMPARE(clipboardText(), "0\t\":\"\n9\t\"?\"\n3\t1\n");
+
+    // Onto group G, CH5 of step 40: the block runs on into group H's CH1 and onto steps 41
+    // and 42 of the second page.
+    w->click("Label7");
+    QTest::mouseMove(w->cell(5 * 39 + 4), QPoint(8, 8));
+    pressKeys(*w, Paste);
+    QVERIFY(data(39, 34) == E::number(0));
+    QVERIFY(data(39, 35) == E::text(":"));
+    QVERIFY(data(40, 34) == E::number(9));
+    QVERIFY(data(40, 35) == E::text("?"));
+    QVERIFY(data(41, 34) == E::number(3));
+    QVERIFY(data(41, 35) == E::number(1));
+    QCOMPARE(shownImage(w->cell(5 * 39 + 4)), picture("UP"));
+    QVERIFY(w->boxes.shown.isEmpty());
+
+    // One step of the history: undone at once, from group A.
+    w->click("Label1");
+    pressKeys(*w, Undo);
+    QCOMPARE(w->form->state().CurrentGroup, 6);
+    QCOMPARE(w->form->state().CurrentPage, 0);
+    QCOMPARE(shownImage(w->cell(5 * 39 + 4)), picture("OFF"));
+    for (const ChartCell cell : {ChartCell{39, 34}, ChartCell{39, 35}, ChartCell{40, 34}, ChartCell{40, 35},
+                                 ChartCell{41, 34}, ChartCell{41, 35}})
+        QVERIFY(data(cell.step, cell.channel) == E::number(3));
+    QVERIFY(data(0, 3) == E::number(0)); // the copied block stays
+}
+
+void TestClipboard::pasteTakesCaptions()
+{
+    setClipboardText("UP\tON-1/2\r\n\"?\"\tdown-h(1/4)\r\n");
+    w->click("Command7");
+    QVERIFY(chooseFromChartMenu(*w, 5, "貼り付け")); // step 42, CH1
+    QVERIFY(data(41, 0) == E::number(0));
+    QVERIFY(data(41, 1) == E::text(":"));
+    QVERIFY(data(42, 0) == E::text("?"));
+    QVERIFY(data(42, 1) == E::text(">"));
+    QCOMPARE(shownImage(w->cell(5)), picture("UP"));
+    QCOMPARE(shownImage(w->cell(6)), picture("ONHF"));
+    QCOMPARE(shownImage(w->cell(10)), picture("DOWNQL"));
+    QCOMPARE(shownImage(w->cell(11)), picture("DOWNQH"));
+}
+
+void TestClipboard::pasteRefusesBadField()
+{
+    setClipboardText("0\t0\t0\t0\t0\n3\t3\n0\t0\t0\t0\tXYZ\n");
+    QTest::mouseMove(w->cell(0), QPoint(8, 8));
+    pressKeys(*w, Paste);
+    QCOMPARE(w->boxes.shown.size(), 1);
+    const MessageRequest& box = w->boxes.shown.first();
+    QCOMPARE(box.title, "貼り付け");
+    QCOMPARE(box.text,
+             "クリップボードの内容を貼り付けられません。\n3 行目の 5 番目の値「XYZ」は要素ではありません。");
+    QCOMPARE(box.icon, QMessageBox::Warning);
+    QVERIFY(w->form->state().PatternData == startUpChart());
+    // Nothing to undo.
+    QMenu* menu = openChartMenu(*w, 0);
+    QVERIFY(!menuItem(menu, "元に戻す")->isEnabled());
+    closeChartMenu(*w);
+}
+
+void TestClipboard::pasteWithoutPointerOnCell()
+{
+    setClipboardText("1\n");
+    QTest::mouseMove(w->form.get(), QPoint(4, 4));
+    pressKeys(*w, Paste);
+    QVERIFY(w->form->state().PatternData == startUpChart());
+
+    // With a selection, at its first cell.
+    shiftClickCell(*w, 199);
+    shiftClickCell(*w, 193);
+    QTest::mouseMove(w->form.get(), QPoint(4, 4));
+    pressKeys(*w, Paste);
+    QVERIFY(data(38, 3) == E::number(1));
+}
+
+void TestClipboard::chartMenu()
+{
+    // A right click opens the menu and edits nothing.
+    QTest::mouseClick(w->cell(0), Qt::RightButton, {}, QPoint(8, 8));
+    QVERIFY(w->form->state().PatternData == startUpChart());
+
+    QMenu* menu = openChartMenu(*w, 5 * 11 + 2); // step 12, group A CH3
+    QVERIFY(menu);
+    const struct
+    {
+        const char* text;
+        bool enabled;
+    } expected[] = {
+        {"元に戻す\tCtrl+Z", false},
+        {"やり直し\tCtrl+Y", false},
+        {"", false},
+        {"コピー\tCtrl+C", false},
+        {"貼り付け\tCtrl+V", false},
+        {"", false},
+        {"このチャネル（グループA の CH3）の80ステップをコピー", true},
+        {"このステップ（12）の40チャネルをコピー", true},
+        {"このグループ（グループA）の5チャネル×80ステップをコピー", true},
+        {"", false},
+        {"前回終了時のチャートに戻す", false},
+    };
+    const QList<QAction*> items = menu->actions();
+    QCOMPARE(items.size(), int(std::size(expected)));
+    for (int i = 0; i < items.size(); ++i) {
+        QCOMPARE(items[i]->text(), QString::fromUtf8(expected[i].text));
+        QCOMPARE(items[i]->isSeparator(), !*expected[i].text);
+        if (!items[i]->isSeparator())
+            QCOMPARE(items[i]->isEnabled(), expected[i].enabled);
+    }
+    closeChartMenu(*w);
+
+    // Each item can act once there is something for it.
+    w->clickCell(0);
+    w->clickCell(5);
+    pressKeys(*w, Undo);
+    shiftClickCell(*w, 0);
+    setClipboardText("0\n");
+    menu = openChartMenu(*w, 0);
+    for (const char* caption : {"元に戻す", "やり直し", "コピー", "貼り付け"})
+        QVERIFY2(menuItem(menu, QString::fromUtf8(caption))->isEnabled(), caption);
+    closeChartMenu(*w);
+
+    // Undo and redo from the menu.
+    QVERIFY(chooseFromChartMenu(*w, 0, "やり直し"));
+    QVERIFY(data(1, 0) == E::number(0));
+    QVERIFY(chooseFromChartMenu(*w, 0, "元に戻す"));
+    QVERIFY(data(1, 0) == E::number(3));
+    QVERIFY(chooseFromChartMenu(*w, 0, "コピー"));
+    QCOMPARE(clipboardText(), "0\n");
+}
+
+void TestClipboard::wholeUnitCopies_data()
+{
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<int>("fields");
+    QTest::addColumn<QString>("first");
+
+    // From the cell of step 42, group C CH2 (chart cell 41, 11), on the second page.
+    // clang-format off
+    QTest::newRow("channel") << "このチャネル（グループC の CH2）" << 80 << 1 << "2";
+    QTest::newRow("step") << "このステップ（42）" << 1 << 40 << "3\t3\t3\t3\t3\t3\t3\t3\t3\t3\t3\t\"<\"\t3";
+    QTest::newRow("group") << "このグループ（グループC）" << 80 << 5 << "3\t2\t3\t3\t3";
+    // clang-format on
+}
+
+void TestClipboard::wholeUnitCopies()
+{
+    QFETCH(QString, caption);
+    QFETCH(int, lines);
+    QFETCH(int, fields);
+    QFETCH(QString, first);
+
+    w->load(patternFile({{0, 11, "2"}, {41, 11, "\"<\""}}));
+    w->click("Label3");
+    w->click("Command7");
+    QVERIFY(chooseFromChartMenu(*w, 5 + 1, caption));
+    const QStringList copied = clipboardText().split('\n');
+    QCOMPARE(copied.size(), lines + 1);
+    QCOMPARE(copied.last(), "");
+    for (int line = 0; line < lines; ++line)
+        QCOMPARE(copied[line].count('\t'), fields - 1);
+    QVERIFY2(copied.first().startsWith(first), qPrintable(copied.first()));
+}
+
+QTEST_MAIN(TestClipboard)
+#include "tst_clipboard.moc"

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Whole files in and out of a test's folders.
+
+// The bytes of the file, or a null array when there is no file to read.
+QByteArray readFile(const QString& path);
+// Writes the file whole; false when it could not.
+bool writeFile(const QString& path, const QByteArray& bytes);
