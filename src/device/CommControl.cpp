@@ -43,10 +43,10 @@ bool lowLatencyOn(int descriptor)
 }
 #endif
 
-CommControl::LowLatency requestLowLatency([[maybe_unused]] qintptr handle)
+CommControl::LowLatency requestLowLatency([[maybe_unused]] QSerialPort& port)
 {
 #ifdef Q_OS_LINUX
-    const int descriptor = int(handle);
+    const int descriptor = port.handle();
     serial_struct settings{};
     if (::ioctl(descriptor, TIOCGSERIAL, &settings) != 0)
         return CommControl::LowLatency::Refused;
@@ -220,7 +220,7 @@ bool CommControl::setPortOpen(bool open)
         return fail(Failure::OpenFailed, reason);
     }
     opened = true;
-    latency = requestLowLatency(serial.handle());
+    latency = requestLowLatency(serial);
     applyRequestToSend();
     // Late replies to an earlier transfer must not be taken for answers to this one.
     serial.clear();

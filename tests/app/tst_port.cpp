@@ -295,6 +295,11 @@ void TestPort::devicesListedAfterCom20()
     auto* box = w.get<QComboBox>("Comportbox");
     QCOMPARE(itemsOf(box), comItems() << "/dev/ttyACM0");
     QCOMPARE(box->itemData(20, Qt::ToolTipRole).toString(), "（システムからの説明はありません）");
+    // The open list is wider than the narrow box, so that no item is cut short.
+    box->showPopup();
+    QVERIFY(box->view()->viewport()->width() >= box->view()->sizeHintForColumn(0));
+    QVERIFY(box->view()->width() > box->width());
+    box->hidePopup();
 
     // Plugged in since: the list opened now shows it, with what the system says of it.
     present = {{adapter.device(), "FT232R USB UART", "FTDI", "A50285BI"}};
