@@ -159,7 +159,7 @@ private:
     // The serial devices present, listed after COM20 each time the list opens.
     void refreshPortList();
     // The picker's tool tip names the device behind the value it shows.
-    void showPortDevice(const QList<SerialDevice>& present);
+    void showPortDevice();
 
     // A control by its designer name; every name asked for exists.
     template <typename T> T* control(const char* name) const
@@ -194,6 +194,8 @@ private:
     std::unique_ptr<TransferProtocol> m_protocol;
     std::unique_ptr<TransferCarrier> m_carrier;
     SerialDeviceList m_serialDevices = presentSerialDevices;
+    // The devices present when the port list was last looked up.
+    QList<SerialDevice> m_presentDevices;
     // Why the last transfer failed, shown as the tool tip of the status caption.
     QString m_failureReason;
 

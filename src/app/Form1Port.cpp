@@ -27,8 +27,10 @@ void Form1::connectPort()
     connect(m_comportbox, &QComboBox::activated, this, [this] { Comportbox_Click(); });
     connect(control<ChoiceBox>("Comportbox"), &ChoiceBox::aboutToShowPopup, this,
             [this] { refreshPortList(); });
-    connect(m_comportbox, &QComboBox::currentTextChanged, this,
-            [this] { showPortDevice(m_serialDevices()); });
+    // Asking the system for its devices may take a good part of a second where
+    // it has no device manager, so the tool tip follows the value shown from
+    // the list as last looked up, not from a new look-up at every key.
+    connect(m_comportbox, &QComboBox::currentTextChanged, this, [this] { showPortDevice(); });
 }
 
 void Form1::startUpPortSteps()
@@ -57,7 +59,8 @@ void Form1::configurePort()
 // ports are the COMn themselves. The value shown stays as it was.
 void Form1::refreshPortList()
 {
-    const QList<SerialDevice> present = m_serialDevices();
+    m_presentDevices = m_serialDevices();
+    const QList<SerialDevice>& present = m_presentDevices;
     const QString shown = m_comportbox->currentText();
     {
         const QSignalBlocker quiet(m_comportbox);
@@ -78,12 +81,12 @@ void Form1::refreshPortList()
     QAbstractItemView* list = m_comportbox->view();
     list->setMinimumWidth(list->sizeHintForColumn(0) + list->verticalScrollBar()->sizeHint().width() +
                           2 * list->frameWidth());
-    showPortDevice(present);
+    showPortDevice();
 }
 
-void Form1::showPortDevice(const QList<SerialDevice>& present)
+void Form1::showPortDevice()
 {
-    m_comportbox->setToolTip(portNameToolTip(m_comportbox->currentText(), m_settings, present));
+    m_comportbox->setToolTip(portNameToolTip(m_comportbox->currentText(), m_settings, m_presentDevices));
 }
 
 void Form1::Comportbox_Click()
