@@ -12,15 +12,26 @@ for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
 done
 [ -z "$missing" ] && exit 0
+
+as_root() {
+    echo "install-deps.sh: run it as root instead, for example: su -c tools/install-deps.sh" >&2
+    echo "(or give this user the right to use sudo, and run it again)." >&2
+    exit 1
+}
 if [ "$(id -u)" -eq 0 ]; then
     sudo=""
 elif command -v sudo >/dev/null 2>&1; then
     sudo="sudo"
+    # Say what is about to happen before sudo asks, and what to do when it refuses.
+    if ! sudo -n true 2>/dev/null; then
+        echo "install-deps.sh: these packages are missing:$missing" >&2
+        echo "Installing them needs root: sudo asks for this user's password now." >&2
+        sudo -v || { echo "install-deps.sh: sudo refused, nothing was installed." >&2; as_root; }
+    fi
 else
     echo "install-deps.sh: these packages are missing:$missing" >&2
-    echo "Installing them needs root: run this script as root (for example: su -c tools/install-deps.sh)," >&2
-    echo "or install sudo, give this user the right to use it, and run it again." >&2
-    exit 1
+    echo "Installing them needs root, and this system has no sudo." >&2
+    as_root
 fi
 echo "Installing:$missing"
 $sudo apt-get update -qq
