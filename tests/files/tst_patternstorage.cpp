@@ -231,7 +231,7 @@ void TestPatternStorage::loadFailures_data()
     QTest::newRow("pipe") << "pipe" << notRegular;
     QTest::newRow("unreadable file") << "unreadable" << "";
     QTest::newRow("too few values") << "short" << "ファイルが壊れています（値が足りません）。";
-    QTest::newRow("5 MB of random bytes") << "random" << "パターンファイルではありません（文字でないデータがあります）。";
+    QTest::newRow("5 MB of random bytes") << "random" << "パターンファイルではありません（1 行目の 1 番目の値に文字でないデータがあります）。";
     QTest::newRow("5 MB line of digits") << "digits" << tooLarge;
     // clang-format on
 }
