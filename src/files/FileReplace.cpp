@@ -1,5 +1,7 @@
 #include "files/FileReplace.h"
 
+#include "files/FilePlace.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -70,14 +72,25 @@ std::optional<QString> rewriteInPlace(const QString& path, QByteArrayView bytes)
 
 std::optional<QString> replaceFile(const QString& path, QByteArrayView bytes, InPlaceWrite inPlace)
 {
-    const QFileInfo info(path);
+    // QSaveFile follows a link by itself, but where the links lead round in a
+    // loop it replaces the link with a regular file. So they are followed
+    // here, and QSaveFile is given the file they lead to: a link that leads
+    // nowhere yet makes its target, and the link stays, as editors do it.
+    const std::optional<QString> target = followLinks(path);
+    if (!target)
+        return QStringLiteral("リンク先をたどれません");
+    const QFileInfo info(*target);
     if (info.exists() && !info.isFile())
         return QStringLiteral("通常のファイルではありません");
+    if (!info.exists()) {
+        if (const std::optional<QString> missing = missingFolder(*target))
+            return *target == path ? *missing : QStringLiteral("リンク先の") + *missing;
+    }
 
-    QSaveFile file(path);
+    QSaveFile file(*target);
     if (!file.open(QIODevice::WriteOnly)) {
         if (inPlace == InPlaceWrite::WhereFolderRefuses && info.exists() && info.isWritable())
-            return rewriteInPlace(path, bytes);
+            return rewriteInPlace(*target, bytes);
         return file.errorString();
     }
     // QSaveFile would give the new file the rights of the user writing it
@@ -85,7 +98,7 @@ std::optional<QString> replaceFile(const QString& path, QByteArrayView bytes, In
     if (info.exists())
         file.setPermissions(info.permissions() & PermissionBits);
     if (!writeWhole(file, bytes)) {
-        const QString reason = reasonOf(file, path, bytes.size());
+        const QString reason = reasonOf(file, *target, bytes.size());
         file.cancelWriting();
         return reason;
     }

@@ -1,5 +1,7 @@
 #include "files/PatternFile.h"
 
+#include "files/FilePlace.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <cmath>
@@ -250,8 +252,13 @@ PatternFileResult parsePatternFile(QByteArrayView bytes)
 PatternFileResult loadPatternFile(const QString& path)
 {
     const QFileInfo info(path);
-    if (!info.exists())
+    if (!info.exists()) {
+        if (!followLinks(path))
+            return {std::nullopt, QStringLiteral("ファイルを読み込めません（リンク先をたどれません）。")};
+        if (const std::optional<QString> missing = missingFolder(path))
+            return {std::nullopt, QStringLiteral("ファイルが見つかりません（%1）。").arg(*missing)};
         return {std::nullopt, QStringLiteral("ファイルが見つかりません。")};
+    }
     // A folder or a pipe is no pattern file, and reading a pipe could wait
     // forever.
     if (!info.isFile())
