@@ -7,6 +7,8 @@
 #include <QSaveFile>
 #include <QStorageInfo>
 
+#include <cerrno>
+
 #ifdef Q_OS_WIN
 #include <io.h>
 #else
@@ -37,8 +39,13 @@ QString reasonOf(const QFileDevice& file, const QString& path, qsizetype needed)
 {
     QString reason = file.errorString();
     const QStorageInfo storage(QFileInfo(path).absolutePath());
-    if (storage.isValid() && storage.bytesAvailable() >= 0 && storage.bytesAvailable() < needed + 4096)
+    if (storage.isValid() && storage.bytesAvailable() >= 0 && storage.bytesAvailable() < needed + 4096) {
+        // A write the disk took only in part fails without the system's
+        // reason (Qt reports "Unknown error"); the reason is the full disk.
+        if (file.error() == QFileDevice::WriteError && reason == QFile().errorString())
+            reason = qt_error_string(ENOSPC);
         reason = QStringLiteral("ディスクの空きが足りません: ") + reason;
+    }
     return reason;
 }
 

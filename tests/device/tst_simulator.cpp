@@ -1,14 +1,19 @@
+#include "FileBytes.h"
 #include "SimulatorProcess.h"
+#include "SmallFileSystem.h"
 #include "chart/PatternTable.h"
 #include "files/PatternFile.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
 
 namespace {
 // The simulator as a user runs it, with the terminal it names opened the way
@@ -122,6 +127,8 @@ class TestSimulator : public QObject
 private slots:
     void wholeTransfer();
     void repeatedTransfers();
+    void fullDiskKeepsOldFile_data();
+    void fullDiskKeepsOldFile();
     void exchanges_data();
     void exchanges();
     void lineSettings_data();
@@ -190,6 +197,48 @@ void TestSimulator::repeatedTransfers()
     QFile file(received);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), formatPatternFile(variedChart(11), 1));
+}
+
+// A chart that cannot be written leaves the file of the transfer before as it
+// was, says why and fails the run, also where the disk took part of it.
+void TestSimulator::fullDiskKeepsOldFile_data()
+{
+    QTest::addColumn<int>("bytesLeft");
+    QTest::newRow("full") << 0;
+    QTest::newRow("4 KB left") << 4096;
+}
+
+void TestSimulator::fullDiskKeepsOldFile()
+{
+    QFETCH(int, bytesLeft);
+    SmallFileSystem disk("size=64k");
+    if (!disk.isMounted())
+        QSKIP(qPrintable(disk.whyNotMounted()));
+    const QString received = disk.filePath(QStringLiteral("received.txt"));
+    const QByteArray old = formatPatternFile(variedChart(3), 80);
+    QVERIFY(writeFile(received, old));
+    QVERIFY(disk.fillBlocks());
+    const QString filler = disk.filePath(QStringLiteral("filler"));
+    QVERIFY(QFile::resize(filler, QFileInfo(filler).size() - bytesLeft));
+
+    SimulatorRun simulator({"--once", "--output", received});
+    QVERIFY(simulator.opened());
+    QCOMPARE(transfer(simulator, variedChart(7), "S37\r"), WholeTransferReplies);
+
+    QProcess& process = simulator.process();
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    const QString errors = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(
+        errors.startsWith("trv5kb-simulator: transfer 1 complete, but the chart could not be written to " +
+                          received + " (the file is left as it was): ") &&
+            errors.endsWith(qt_error_string(ENOSPC) + '\n') && errors.count('\n') == 1,
+        qPrintable(errors));
+    QVERIFY(!process.readAllStandardOutput().contains("written"));
+    QCOMPARE(readFile(received), old);
+    QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{"filler", "received.txt"}));
 }
 
 // A short transfer of 5 steps, or a broken one. Each message waits for its
