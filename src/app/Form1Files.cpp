@@ -1,6 +1,7 @@
 #include "app/Controls.h"
 #include "app/Form1.h"
 #include "app/MessageBoxes.h"
+#include "files/FilePlace.h"
 #include "files/PatternFile.h"
 
 #include <QAbstractButton>
@@ -35,9 +36,10 @@ QString slotPath(const PatternSlot& slot)
     return QString::fromUtf8(slot.file);
 }
 
+// Also where the working folder has been removed since: the message names it.
 QString slotFullPath(const PatternSlot& slot)
 {
-    return QDir::current().absoluteFilePath(slotPath(slot));
+    return absoluteFilePath(slotPath(slot));
 }
 } // namespace
 

@@ -32,6 +32,7 @@ private slots:
     void shutdownStores();
     void shutdownIgnoresFailedWrite();
     void shutdownOnFullDiskKeepsSettings();
+    void shutdownKeepsLinkLoop();
     void shutdownClosesOpenPort();
     void devicesListedAfterCom20();
     void storedDeviceNotPresent();
@@ -261,6 +262,24 @@ void TestPort::shutdownOnFullDiskKeepsSettings()
     QVERIFY(w.form->close());
     QVERIFY(w.boxes.shown.isEmpty());
     QCOMPARE(readFile(w.folder.filePath("Setting.ini")), before);
+}
+
+// A Setting.ini that is a link in a loop stays that link: the port is not stored.
+void TestPort::shutdownKeepsLinkLoop()
+{
+    StartedForm w;
+    const QString path = w.folder.filePath("Setting.ini");
+    QVERIFY(QFile::link("loop2", path));
+    QVERIFY(QFile::link("Setting.ini", w.folder.filePath("loop2")));
+    QVERIFY(w.start());
+    w.chooseItem("Comportbox", "COM4");
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression("^trv5kb-programmer: [^\\n]*" + QRegularExpression::escape(path) +
+                                            "[^\\n]*: リンク先をたどれません$"));
+    QVERIFY(w.form->close());
+    QVERIFY(w.boxes.shown.isEmpty());
+    QCOMPARE(QFileInfo(path).symLinkTarget(), w.folder.filePath("loop2"));
+    QCOMPARE(QFileInfo(w.folder.filePath("loop2")).symLinkTarget(), path);
 }
 
 // Closing the window while a transfer runs closes its port: the far end sees

@@ -2,6 +2,7 @@
 #include "FileBytes.h"
 #include "PseudoTerminal.h"
 #include "SimulatorProcess.h"
+#include "SmallFileSystem.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -12,8 +13,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -120,6 +123,8 @@ private slots:
     void ports_data();
     void ports();
     void progressOnTerminal();
+    void lostOutputFails_data();
+    void lostOutputFails();
 
 private:
     // `whileRunning`, when given, is called every few milliseconds until the program ends.
@@ -593,6 +598,45 @@ void TestCli::progressOnTerminal()
                  shown.endsWith("[########################################] 400/400\r\n"),
              qPrintable(shown));
 #endif
+}
+
+void TestCli::lostOutputFails_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("fullDisk"); // standard output into a file on a full disk, else into /dev/full
+
+    for (const bool fullDisk : {false, true}) {
+        const char* where = fullDisk ? "full disk" : "/dev/full";
+        QTest::addRow("show, %s", where) << QStringList{"show", "good.txt"} << fullDisk;
+        QTest::addRow("check, %s", where) << QStringList{"check", "good.txt"} << fullDisk;
+        QTest::addRow("ports, %s", where) << QStringList{"ports"} << fullDisk;
+        QTest::addRow("--help, %s", where) << QStringList{"--help"} << fullDisk;
+        QTest::addRow("--version, %s", where) << QStringList{"--version"} << fullDisk;
+    }
+}
+
+// What a script takes for the result was lost: the run fails and says why.
+void TestCli::lostOutputFails()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, fullDisk);
+
+    QVERIFY(!file("good.txt", goodFile()).isEmpty());
+    QString output = QStringLiteral("/dev/full");
+    std::optional<SmallFileSystem> disk;
+    if (fullDisk) {
+        disk.emplace("size=16k");
+        if (!disk->isMounted())
+            QSKIP(qPrintable(disk->whyNotMounted()));
+        QVERIFY(disk->fillBlocks());
+        output = disk->filePath("out.txt");
+    } else if (!QFileInfo::exists(output)) {
+        QSKIP("no /dev/full here");
+    }
+
+    const Result result = run(arguments, [&](QProcess& process) { process.setStandardOutputFile(output); });
+    QCOMPARE(result.err, "trv5kb: 標準出力に書き込めません: " + qt_error_string(ENOSPC) + "\n");
+    QCOMPARE(result.code, 1);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

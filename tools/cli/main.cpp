@@ -129,7 +129,7 @@ int show(const QString& file, int group)
 
 } // namespace
 
-int main(int argc, char* argv[])
+static int runProgram(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     // The window's name: its user's configuration folder is where the port settings are.
@@ -160,4 +160,9 @@ int main(int argc, char* argv[])
         return writeToController(command.file, command.port, windowSettings(), command.timeoutMs);
     }
     return Failure;
+}
+
+int main(int argc, char* argv[])
+{
+    return checkedExitStatus(runProgram(argc, argv));
 }
