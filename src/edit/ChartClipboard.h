@@ -36,7 +36,9 @@ struct CellBlock
 // A value that is no element is written as the pattern file has it (a
 // number bare, a text between quotes, an empty value as nothing), with tabs
 // and line ends in it turned into spaces so the lines keep their shape;
-// pasting it back is refused.
+// pasting it back is refused. Only empty values at the end of a block one
+// channel wide are not: their empty lines are line ends after the last line,
+// and the paste leaves those cells as they are.
 QString clipboardText(const PatternTable& chart, const CellBlock& block);
 
 // The element a clipboard field names: a digit, one of the six characters
