@@ -109,6 +109,13 @@ private:
     qsizetype m_pos = 0;
 };
 
+QString withThousands(qsizetype number)
+{
+    QLocale locale = QLocale::c();
+    locale.setNumberOptions({});
+    return locale.toString(number);
+}
+
 // Why a text is no chart by its shape alone, or nothing.
 QString shapeError(QStringView text)
 {
@@ -124,24 +131,17 @@ QString shapeError(QStringView text)
     }
     if (lines > MaxClipboardLines)
         return QStringLiteral("テキストが %1 行あり、チャートの %2 ステップに対して多すぎます（%3 行まで）。")
-            .arg(lines)
+            .arg(withThousands(lines))
             .arg(PatternTable::UsedSteps)
             .arg(MaxClipboardLines);
     if (wideLine)
         return QStringLiteral(
                    "%1 行目に値が %2 個あり、チャートの %3 チャネルに対して多すぎます（%4 個まで）。")
             .arg(wideLine)
-            .arg(wideFields)
+            .arg(withThousands(wideFields))
             .arg(PatternTable::UsedChannels)
             .arg(MaxClipboardFields);
     return {};
-}
-
-QString withThousands(qsizetype number)
-{
-    QLocale locale = QLocale::c();
-    locale.setNumberOptions({});
-    return locale.toString(number);
 }
 
 } // namespace

@@ -220,9 +220,9 @@ void TestClipboard::hugeClipboard_data()
     QTest::newRow("chart, then megabytes of lines") << padded(wholeChart(), "0\r\n", 3000000) << tooLong;
     QTest::newRow("chart, then megabytes of one field") << padded(wholeChart(), "X", 3000000) << tooLong;
     QTest::newRow("chart, then a thousand lines") << wholeChart() + QString("0\r\n").repeated(1000)
-        << "テキストが 1080 行あり、チャートの 80 ステップに対して多すぎます（160 行まで）。";
+        << "テキストが 1,080 行あり、チャートの 80 ステップに対して多すぎます（160 行まで）。";
     QTest::newRow("chart, then a line of a thousand fields") << wholeChart() + QString("\t").repeated(999) + "\r\n"
-        << "81 行目に値が 1000 個あり、チャートの 40 チャネルに対して多すぎます（80 個まで）。";
+        << "81 行目に値が 1,000 個あり、チャートの 40 チャネルに対して多すぎます（80 個まで）。";
     // Notes beside and below the chart that cannot land, up to twice its size, do not count.
     QTest::newRow("chart, notes beside and below")
         << wholeChart(QString("\tメモ ").repeated(40)) + QString("合計\t\t\x01\r\n").repeated(80) + "\r\n\r\n" << "";
