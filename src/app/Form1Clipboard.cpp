@@ -141,10 +141,17 @@ void Form1::Copy_Click()
 
 void Form1::paste(std::optional<ChartCell> at)
 {
-    const QString text = QGuiApplication::clipboard()->text();
-    if (!at || text.isEmpty() || !StatusReset())
+    if (!at)
         return;
-    const ClipboardContent content = parseClipboardText(text);
+    ClipboardContent content;
+    {
+        // The clipboard may hold megabytes; only what lands is kept, and the
+        // text itself is let go before any message box waits for the user.
+        const QString text = QGuiApplication::clipboard()->text();
+        if (text.isEmpty() || !StatusReset())
+            return;
+        content = parseClipboardText(text, *at);
+    }
     if (!content.ok()) {
         m_boxes.show(this,
                      {QStringLiteral("貼り付け"),
