@@ -84,12 +84,14 @@ struct Output
     QByteArray standardError;
 };
 
+// A tool run to its end. The limit only bounds a hang: cpack brings the whole build up to date
+// before it packs, which took over 2 minutes on a loaded machine.
 Output run(const QString& program, const QStringList& arguments)
 {
     QProcess process;
     process.start(program, arguments);
     Output output;
-    output.finished = process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit;
+    output.finished = process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit;
     output.code = process.exitCode();
     output.standardOutput = process.readAllStandardOutput();
     output.standardError = process.readAllStandardError();
