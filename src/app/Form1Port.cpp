@@ -19,28 +19,28 @@ const QString Choose = QStringLiteral("選択");
 
 void Form1::connectPort()
 {
-    m_comportbox = control<QComboBox>("Comportbox");
-    mscPort = new CommControl(SettingsLocation(), this);
-    mscPort->setObjectName(QStringLiteral("mscPort"));
+    m_portBox = control<QComboBox>("Comportbox");
+    m_port = new CommControl(SettingsLocation(), this);
+    m_port->setObjectName(QStringLiteral("mscPort"));
     // Replies come as a letter and a CR in reads of their own, so every read takes one character.
-    mscPort->setInputLen(1);
-    connect(m_comportbox, &QComboBox::activated, this, [this] { Comportbox_Click(); });
+    m_port->setInputLen(1);
+    connect(m_portBox, &QComboBox::activated, this, [this] { portChosen(); });
     connect(control<ChoiceBox>("Comportbox"), &ChoiceBox::aboutToShowPopup, this,
             [this] { refreshPortList(); });
     // Asking the system for its devices may take a good part of a second where
     // it has no device manager, so the tool tip follows the value shown from
     // the list as last looked up, not from a new look-up at every key.
-    connect(m_comportbox, &QComboBox::currentTextChanged, this, [this] { showPortDevice(); });
+    connect(m_portBox, &QComboBox::currentTextChanged, this, [this] { showPortDevice(); });
 }
 
 void Form1::startUpPortSteps()
 {
     m_settings = SettingsLocation::find(m_programFolder, m_configFolder);
-    mscPort->setSettingsLocation(m_settings);
+    m_port->setSettingsLocation(m_settings);
     // A stored device path that is present then starts on its list item.
     refreshPortList();
-    showInComboBox(m_comportbox, m_settings.value(PortKey, SettingSection));
-    if (m_comportbox->currentText() == Choose) {
+    showInComboBox(m_portBox, m_settings.value(PortKey, SettingSection));
+    if (m_portBox->currentText() == Choose) {
         // No port is configured until the user picks one.
         m_boxes.show(this, {QStringLiteral("COMポートの選択"), QStringLiteral("COMポートを選択してください"),
                             QMessageBox::NoIcon, QMessageBox::Ok, QMessageBox::Ok});
@@ -51,8 +51,8 @@ void Form1::startUpPortSteps()
 
 void Form1::configurePort()
 {
-    m_state.PortName = m_comportbox->currentText();
-    configureControllerPort(*mscPort, m_state.PortName);
+    m_state.PortName = m_portBox->currentText();
+    configureControllerPort(*m_port, m_state.PortName);
 }
 
 // Only the items after COM20 change, and only outside Windows, whose serial
@@ -61,24 +61,24 @@ void Form1::refreshPortList()
 {
     m_presentDevices = m_serialDevices();
     const QList<SerialDevice>& present = m_presentDevices;
-    const QString shown = m_comportbox->currentText();
+    const QString shown = m_portBox->currentText();
     {
-        const QSignalBlocker quiet(m_comportbox);
+        const QSignalBlocker quiet(m_portBox);
 #ifndef Q_OS_WIN
-        while (m_comportbox->count() > HighestComPort)
-            m_comportbox->removeItem(HighestComPort);
+        while (m_portBox->count() > HighestComPort)
+            m_portBox->removeItem(HighestComPort);
         for (const SerialDevice& device : present) {
-            m_comportbox->addItem(device.path);
-            m_comportbox->setItemData(m_comportbox->count() - 1, deviceDetails(device), Qt::ToolTipRole);
+            m_portBox->addItem(device.path);
+            m_portBox->setItemData(m_portBox->count() - 1, deviceDetails(device), Qt::ToolTipRole);
         }
 #endif
         for (int item = 0; item < HighestComPort; ++item)
-            m_comportbox->setItemData(
-                item, portNameToolTip(m_comportbox->itemText(item), m_settings, present), Qt::ToolTipRole);
-        showInComboBox(m_comportbox, shown);
+            m_portBox->setItemData(item, portNameToolTip(m_portBox->itemText(item), m_settings, present),
+                                   Qt::ToolTipRole);
+        showInComboBox(m_portBox, shown);
     }
     // The box is narrow; its open list is as wide as its longest item, so paths show whole.
-    QAbstractItemView* list = m_comportbox->view();
+    QAbstractItemView* list = m_portBox->view();
     list->setMinimumWidth(list->sizeHintForColumn(0) + list->verticalScrollBar()->sizeHint().width() +
                           2 * list->frameWidth());
     showPortDevice();
@@ -86,31 +86,31 @@ void Form1::refreshPortList()
 
 void Form1::showPortDevice()
 {
-    m_comportbox->setToolTip(portNameToolTip(m_comportbox->currentText(), m_settings, m_presentDevices));
+    m_portBox->setToolTip(portNameToolTip(m_portBox->currentText(), m_settings, m_presentDevices));
 }
 
-void Form1::Comportbox_Click()
+void Form1::portChosen()
 {
     // A pick refused during a transfer leaves the port in use showing, which is also what
     // shutdown stores.
     if (!StatusReset()) {
-        showInComboBox(m_comportbox, m_state.PortName);
+        showInComboBox(m_portBox, m_state.PortName);
         return;
     }
-    if (mscPort->PortOpen())
-        mscPort->setPortOpen(false);
+    if (m_port->PortOpen())
+        m_port->setPortOpen(false);
     configurePort();
 }
 
 void Form1::shutdownPortSteps()
 {
-    m_state.PortName = m_comportbox->currentText();
+    m_state.PortName = m_portBox->currentText();
     // A settings file that cannot be written must not keep the window from closing, nor
     // bother the user at that moment; a line for whoever started the program tells them.
     if (QString reason; !m_settings.store(m_state.PortName, PortKey, SettingSection, &reason))
         qWarning().noquote() << QStringLiteral(
                                     "trv5kb-programmer: ポートの設定を「%1」に保存できませんでした: %2")
                                     .arg(QDir::toNativeSeparators(m_settings.file()), reason);
-    if (mscPort->PortOpen())
-        mscPort->setPortOpen(false);
+    if (m_port->PortOpen())
+        m_port->setPortOpen(false);
 }

@@ -9,41 +9,41 @@
 void Form1::connectTransfer()
 {
     m_protocol = std::make_unique<TransferProtocol>(m_state);
-    m_carrier = std::make_unique<TransferCarrier>(*m_protocol, *mscPort, *m_timer1, m_timer2);
+    m_carrier = std::make_unique<TransferCarrier>(*m_protocol, *m_port, *m_timeout, m_blink);
     connect(control<QAbstractButton>("Command1"), &QAbstractButton::clicked, this,
-            [this] { Command1_Click(); });
-    connect(m_timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
-    connect(m_timer2, &QTimer::timeout, this, [this] { Timer2_Timer(); });
-    connect(mscPort, &CommControl::OnComm, this, [this] { mscPort_OnComm(); });
+            [this] { writeClicked(); });
+    connect(m_timeout, &QTimer::timeout, this, [this] { timeoutElapsed(); });
+    connect(m_blink, &QTimer::timeout, this, [this] { blinkTicked(); });
+    connect(m_port, &CommControl::OnComm, this, [this] { portReceived(); });
     // A device that goes away mid-transfer (a USB adapter pulled) ends the transfer at once.
-    connect(mscPort, &CommControl::portFailed, this, [this] { apply(m_protocol->portLost()); });
+    connect(m_port, &CommControl::portFailed, this, [this] { apply(m_protocol->portLost()); });
 }
 
-void Form1::Command1_Click()
+void Form1::writeClicked()
 {
     apply(m_protocol->start());
 }
 
-void Form1::mscPort_OnComm()
+void Form1::portReceived()
 {
-    if (mscPort->CommEvent() != CommControl::EventReceive)
+    if (m_port->CommEvent() != CommControl::EventReceive)
         return;
-    apply(m_protocol->received(mscPort->Input()));
+    apply(m_protocol->received(m_port->Input()));
 }
 
-void Form1::Timer1_Timer()
+void Form1::timeoutElapsed()
 {
     apply(m_protocol->timeout());
 }
 
-void Form1::Timer2_Timer()
+void Form1::blinkTicked()
 {
     apply(m_protocol->blink());
 }
 
 QString Form1::failureText(TransferCause cause) const
 {
-    const QString text = transferFailureText(cause, m_state.PortName, mscPort->errorString());
+    const QString text = transferFailureText(cause, m_state.PortName, m_port->errorString());
     // A port that cannot be opened is often the wrong one: say which are there.
     if (cause == TransferCause::PortNotOpened)
         return text + QLatin1Char('\n') + presentDevicesText(m_serialDevices());
