@@ -1,6 +1,7 @@
 #include "app/PatternFiles.h"
 
 #include "app/MessageBoxes.h"
+#include "files/FilePlace.h"
 #include "files/PatternFile.h"
 #include "state/WindowState.h"
 
@@ -29,9 +30,10 @@ QString slotPath(const PatternSlot& slot)
     return QString::fromUtf8(slot.file);
 }
 
+// Also where the working folder has been removed since: the message names it.
 QString slotFullPath(const PatternSlot& slot)
 {
-    return QDir::current().absoluteFilePath(slotPath(slot));
+    return absoluteFilePath(slotPath(slot));
 }
 
 } // namespace

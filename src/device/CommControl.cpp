@@ -1,8 +1,8 @@
 #include "device/CommControl.h"
 
+#include "device/PortAccess.h"
 #include "device/PortName.h"
 
-#include <QFileInfo>
 #include <QMetaObject>
 #include <QStringList>
 #include <utility>
@@ -229,18 +229,17 @@ bool CommControl::setPortOpen(bool open)
     return true;
 }
 
-// A port that another program holds is refused as a permission problem
-// (its lock, or the exclusive opening of the device), which would send the
-// user looking for the wrong fault.
+// QSerialPort refuses a port another program holds (its lock file, or the device opened
+// exclusively) with the same permission error as a device the user may not open, and its
+// own words for either send the user looking for the wrong fault.
 QString CommControl::openFailureText() const
 {
     if (serial.error() == QSerialPort::PermissionError) {
 #ifdef Q_OS_WIN
         return QStringLiteral("ポートは他のプログラムが使用中です");
 #else
-        const QFileInfo file(device);
-        if (file.isReadable() && file.isWritable())
-            return QStringLiteral("ポートは他のプログラムが使用中です");
+        if (const std::optional<QString> reason = portRefusalText(device))
+            return *reason;
 #endif
     }
     return serial.errorString();
@@ -325,8 +324,10 @@ void CommControl::onErrorOccurred(QSerialPort::SerialPortError error)
                           error == QSerialPort::WriteError;
     if (!opened || !lineLost)
         return;
+    // Qt's own words name the last failing call ("Inappropriate ioctl for device" when a
+    // pseudo-terminal hangs up), which tells the user nothing about the cable in their hand.
     const QString reason =
-        QStringLiteral("%1: 回線が切れました（%2）").arg(portLabel(), serial.errorString());
+        QStringLiteral("%1: デバイスが取り外されたか、応答しなくなりました").arg(portLabel());
     closePort();
     fail(Failure::DeviceLost, reason);
     emit portFailed(reason);

@@ -290,13 +290,18 @@ std::optional<FileText> readFileText(const QString& path)
 
 QString GetINIValue(const QString& KEY, const QString& Section, const QString& ININame)
 {
+    return findINIValue(KEY, Section, ININame).value_or(missingValue());
+}
+
+std::optional<QString> findINIValue(const QString& KEY, const QString& Section, const QString& ININame)
+{
     const std::optional<QByteArray> section = profileBytes(Section, ProfilePart::Section);
     const std::optional<QByteArray> key = profileBytes(KEY, ProfilePart::Key);
     if (!section || !key)
-        return missingValue();
+        return std::nullopt;
     std::optional<FileText> text = readFileText(ININame);
     if (!text)
-        return missingValue();
+        return std::nullopt;
     if (!text->complete) {
         // A line cut by the size limit would give a truncated value as if it were whole.
         text->bytes.truncate(MaxFileBytes);
@@ -317,8 +322,15 @@ QString GetINIValue(const QString& KEY, const QString& Section, const QString& I
 
     const Location location = locate(text->bytes, foldedName(*section), foldedName(*key));
     if (!location.keyFound)
-        return missingValue();
+        return std::nullopt;
     return valueAt(text->bytes, location);
+}
+
+bool isUtf16INIFile(const QString& ININame)
+{
+    QFile file(ININame);
+    return QFileInfo(ININame).isFile() && file.open(QIODevice::ReadOnly) &&
+           utf16Encoding(file.read(2)).has_value();
 }
 
 std::optional<QString> storeINIValue(const QString& Value, const QString& KEY, const QString& Section,

@@ -18,6 +18,13 @@
 // first megabyte of a file is looked at.
 QString GetINIValue(const QString& KEY, const QString& Section, const QString& ININame);
 
+// GetINIValue, with nothing for a missing file, section or key, so that a
+// value "ERROR" written into the file is told apart from none.
+std::optional<QString> findINIValue(const QString& KEY, const QString& Section, const QString& ININame);
+
+// Whether the file is in UTF-16 with a byte-order mark: read, but never written.
+bool isUtf16INIFile(const QString& ININame);
+
 // Stores one value, creating the file, the section or the key as needed.
 // Everything after the key's "=" is replaced; every other byte of the file
 // stays as it was, and a value that already reads as `Value` keeps its bytes.

@@ -50,9 +50,22 @@ QString SettingsLocation::value(const QString& KEY, const QString& Section) cons
     return GetINIValue(KEY, Section, m_fallbackFile);
 }
 
+std::optional<QString> SettingsLocation::storedValue(const QString& KEY, const QString& Section) const
+{
+    if (std::optional<QString> found = findINIValue(KEY, Section, m_file))
+        return found;
+    if (m_fallbackFile.isEmpty())
+        return std::nullopt;
+    return findINIValue(KEY, Section, m_fallbackFile);
+}
+
 bool SettingsLocation::store(const QString& Value, const QString& KEY, const QString& Section,
                              QString* reason) const
 {
+    // Every close stores the port; one that did not change must not touch a file (nor create
+    // the user's folder) where nothing would change, nor fail where the file takes no writes.
+    if (storedValue(KEY, Section) == Value)
+        return true;
     if (!makeFolder(QFileInfo(m_file).absolutePath(), reason))
         return false;
     const std::optional<QString> failure = storeINIValue(Value, KEY, Section, m_file);
@@ -64,9 +77,10 @@ bool SettingsLocation::store(const QString& Value, const QString& KEY, const QSt
 bool canWriteSettingsFile(const QString& path)
 {
     const QFileInfo info(path);
-    // An existing file is rewritten in place where its folder refuses a new one.
+    // An existing file is rewritten in place where its folder refuses a new one; one in
+    // UTF-16 is never rewritten, so the user's file takes what it cannot.
     if (info.exists())
-        return info.isFile() && info.isWritable();
+        return info.isFile() && info.isWritable() && !isUtf16INIFile(path);
     QTemporaryFile probe(QDir(info.absolutePath()).filePath(FileName + QStringLiteral(".XXXXXX")));
     return probe.open();
 }

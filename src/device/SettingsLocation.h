@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 // Which "Setting.ini" the program keeps its settings in; the window reads
 // and stores its port through it, and the serial port looks up the devices
@@ -8,8 +9,9 @@
 //
 // The file beside the executable is the program's own wherever it can be
 // written: a build folder, a portable copy, a folder the user owns. A program
-// installed where the user cannot write keeps the user's settings in
-// "Setting.ini" in the user's configuration folder instead. The file beside
+// installed where the user cannot write, or whose file is in UTF-16 (read,
+// never written), keeps the user's settings in "Setting.ini" in the user's
+// configuration folder instead. The file beside
 // such a program, when someone put one there, still counts: the user's file
 // is read first, and a value it does not have (the lookup answers "ERROR")
 // is read from the file beside the program. Stores go to the user's file
@@ -30,9 +32,13 @@ public:
 
     // The value of a key, as GetINIValue gives it, from the first file that has it.
     QString value(const QString& KEY, const QString& Section) const;
+    // The same, with nothing where neither file has the key (value gives "ERROR").
+    std::optional<QString> storedValue(const QString& KEY, const QString& Section) const;
 
     // Stores a value in `file` as SetINIValue does, creating its folder
-    // first. On failure `reason`, when given, says why in one line.
+    // first. A value the files already give (storedValue) is not written
+    // again, so nothing is created or changed and nothing can fail. On
+    // failure `reason`, when given, says why in one line.
     bool store(const QString& Value, const QString& KEY, const QString& Section,
                QString* reason = nullptr) const;
 
@@ -42,7 +48,7 @@ private:
 };
 
 // Whether a settings file at `path` can be written for real: an existing
-// one is a regular file the user may write, a missing one can be created in
-// its folder. Asks the file system, so a read-only mount refuses even the
+// one is a regular file the user may write and not in UTF-16, a missing one
+// can be created in its folder. Asks the file system, so a read-only mount refuses even the
 // administrator.
 bool canWriteSettingsFile(const QString& path);

@@ -1,9 +1,13 @@
 #include "files/FileReplace.h"
 
+#include "files/FilePlace.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStorageInfo>
+
+#include <cerrno>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -35,8 +39,13 @@ QString reasonOf(const QFileDevice& file, const QString& path, qsizetype needed)
 {
     QString reason = file.errorString();
     const QStorageInfo storage(QFileInfo(path).absolutePath());
-    if (storage.isValid() && storage.bytesAvailable() >= 0 && storage.bytesAvailable() < needed + 4096)
+    if (storage.isValid() && storage.bytesAvailable() >= 0 && storage.bytesAvailable() < needed + 4096) {
+        // A write the disk took only in part fails without the system's
+        // reason (Qt reports "Unknown error"); the reason is the full disk.
+        if (file.error() == QFileDevice::WriteError && reason == QFile().errorString())
+            reason = qt_error_string(ENOSPC);
         reason = QStringLiteral("ディスクの空きが足りません: ") + reason;
+    }
     return reason;
 }
 
@@ -70,14 +79,25 @@ std::optional<QString> rewriteInPlace(const QString& path, QByteArrayView bytes)
 
 std::optional<QString> replaceFile(const QString& path, QByteArrayView bytes, InPlaceWrite inPlace)
 {
-    const QFileInfo info(path);
+    // QSaveFile follows a link by itself, but where the links lead round in a
+    // loop it replaces the link with a regular file. So they are followed
+    // here, and QSaveFile is given the file they lead to: a link that leads
+    // nowhere yet makes its target, and the link stays, as editors do it.
+    const std::optional<QString> target = followLinks(path);
+    if (!target)
+        return QStringLiteral("リンク先をたどれません");
+    const QFileInfo info(*target);
     if (info.exists() && !info.isFile())
         return QStringLiteral("通常のファイルではありません");
+    if (!info.exists()) {
+        if (const std::optional<QString> missing = missingFolder(*target))
+            return *target == path ? *missing : QStringLiteral("リンク先の") + *missing;
+    }
 
-    QSaveFile file(path);
+    QSaveFile file(*target);
     if (!file.open(QIODevice::WriteOnly)) {
         if (inPlace == InPlaceWrite::WhereFolderRefuses && info.exists() && info.isWritable())
-            return rewriteInPlace(path, bytes);
+            return rewriteInPlace(*target, bytes);
         return file.errorString();
     }
     // QSaveFile would give the new file the rights of the user writing it
@@ -85,7 +105,7 @@ std::optional<QString> replaceFile(const QString& path, QByteArrayView bytes, In
     if (info.exists())
         file.setPermissions(info.permissions() & PermissionBits);
     if (!writeWhole(file, bytes)) {
-        const QString reason = reasonOf(file, path, bytes.size());
+        const QString reason = reasonOf(file, *target, bytes.size());
         file.cancelWriting();
         return reason;
     }

@@ -9,7 +9,9 @@
 // only then takes the file's name. Any failure leaves the old file byte for
 // byte as it was. An existing file keeps its permission bits. A name that
 // stands for something other than a regular file (a folder, a pipe, a device,
-// also behind a symbolic link) is refused, never replaced.
+// also behind a symbolic link) is refused, never replaced, and so is a link
+// whose target cannot be followed (links in a loop). A link that leads to no
+// file yet makes its target in the target's folder and stays a link.
 //
 // Used for the pattern files and the settings file.
 enum class InPlaceWrite {

@@ -1,5 +1,7 @@
 #include "files/PatternFile.h"
 
+#include "files/FilePlace.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <cmath>
@@ -30,9 +32,14 @@ bool isTextByte(char c)
     return (u >= 0x20 && u < 0x7f) || isBlank(c);
 }
 
-QString notText()
+// Where the first such byte stands, so that a file damaged in one place can be
+// told from one that is no text at all.
+QString notText(int line, int field)
 {
-    return QStringLiteral("パターンファイルではありません（文字でないデータがあります）。");
+    return QStringLiteral(
+               "パターンファイルではありません（%1 行目の %2 番目の値に文字でないデータがあります）。")
+        .arg(line)
+        .arg(field);
 }
 
 QString tooLarge()
@@ -97,6 +104,7 @@ private:
     bool m_cut;
     qsizetype m_pos = 0;
     int m_line = 1;
+    int m_fieldOnLine = 0; // of the field being read, from 1
     int m_fieldCount = 0;
     PatternFileContent m_content;
     ElementCode m_stepField;
@@ -123,7 +131,7 @@ bool FieldReader::checkText(QByteArrayView field)
 {
     for (const char c : field) {
         if (!isTextByte(c)) {
-            m_error = notText();
+            m_error = notText(m_line, m_fieldOnLine);
             return false;
         }
     }
@@ -181,6 +189,7 @@ void FieldReader::skipLineEnd()
         ++m_pos;
     ++m_pos;
     ++m_line;
+    m_fieldOnLine = 0;
 }
 
 PatternFileResult FieldReader::read()
@@ -201,6 +210,7 @@ PatternFileResult FieldReader::read()
             continue;
         }
         ElementCode value;
+        ++m_fieldOnLine;
         const bool read = m_bytes[m_pos] == '"' ? readQuoted(value) : readUnquoted(value);
         if (ranPastCut())
             return {std::nullopt, tooLarge()};
@@ -242,8 +252,13 @@ PatternFileResult parsePatternFile(QByteArrayView bytes)
 PatternFileResult loadPatternFile(const QString& path)
 {
     const QFileInfo info(path);
-    if (!info.exists())
+    if (!info.exists()) {
+        if (!followLinks(path))
+            return {std::nullopt, QStringLiteral("ファイルを読み込めません（リンク先をたどれません）。")};
+        if (const std::optional<QString> missing = missingFolder(path))
+            return {std::nullopt, QStringLiteral("ファイルが見つかりません（%1）。").arg(*missing)};
         return {std::nullopt, QStringLiteral("ファイルが見つかりません。")};
+    }
     // A folder or a pipe is no pattern file, and reading a pipe could wait
     // forever.
     if (!info.isFile())

@@ -52,6 +52,9 @@ private slots:
     void saveIntoReadOnlyFolderKeepsOldFile();
     void saveOnFullDiskKeepsOldFile();
     void saveThroughLinkToPipeIsRefused();
+    void saveThroughLinkLoopIsRefused();
+    void removedWorkingFolder_data();
+    void removedWorkingFolder();
 
 private:
     std::unique_ptr<StartedForm> w;
@@ -384,6 +387,70 @@ void TestFiles::saveThroughLinkToPipeIsRefused()
     QVERIFY(!QFileInfo(path("pipe")).isFile());
 #else
     QSKIP("no named pipes here");
+#endif
+}
+
+void TestFiles::saveThroughLinkLoopIsRefused()
+{
+    QVERIFY(QFile::link("loop2", path("パターン１.txt")));
+    QVERIFY(QFile::link("パターン１.txt", path("loop2")));
+    w->click("Command2");
+    QCOMPARE(w->boxes.shown.size(), 2);
+    QCOMPARE(w->boxes.shown.last().text,
+             "「パターン１.txt」：ファイルに保存できません（リンク先をたどれません）。\n" +
+                 QDir::toNativeSeparators(path("パターン１.txt")));
+    QCOMPARE(QFileInfo(path("パターン１.txt")).symLinkTarget(), path("loop2"));
+    QCOMPARE(QFileInfo(path("loop2")).symLinkTarget(), path("パターン１.txt"));
+}
+
+// The folder the program was started in is removed while it runs: the
+// message names that folder, not the root.
+void TestFiles::removedWorkingFolder_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("text"); // "%1" stands for the removed folder
+
+    QTest::newRow("保存")
+        << "Command2"
+        << "パターン１へ保存"
+        << "「パターン１.txt」：ファイルに保存できません（フォルダ「%1」はもうありません）。\n"
+           "%1/パターン１.txt";
+    QTest::newRow("呼出")
+        << "Command3"
+        << "パターン１の呼び出し"
+        << "「パターン１.txt」：ファイルが見つかりません（フォルダ「%1」はもうありません）。\n"
+           "%1/パターン１.txt";
+}
+
+void TestFiles::removedWorkingFolder()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, title);
+    QFETCH(QString, text);
+#ifdef Q_OS_LINUX
+    const QString removed = path("started here");
+    QVERIFY(QDir().mkdir(removed));
+    QVERIFY(writeFile(removed + "/パターン１.txt", offChart("12")));
+    QVERIFY(QDir::setCurrent(removed));
+    QVERIFY(QDir(removed).removeRecursively());
+    w->clickCell(0);
+    const PatternTable before = w->form->state().PatternData;
+
+    w->click(button);
+    QVERIFY(QDir::setCurrent(workDir->path()));
+    QCOMPARE(w->boxes.shown.size(), 2);
+    const MessageRequest& report = w->boxes.shown.last();
+    QCOMPARE(report.title, title);
+    QCOMPARE(report.icon, QMessageBox::Warning);
+    QCOMPARE(report.text, text.arg(removed));
+    QVERIFY(w->form->state().PatternData == before);
+    QVERIFY(!QFileInfo::exists(removed));
+#else
+    Q_UNUSED(button);
+    Q_UNUSED(title);
+    Q_UNUSED(text);
+    QSKIP("a working folder can be removed only on Linux here");
 #endif
 }
 

@@ -14,6 +14,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QSerialPort>
+#include <QStringEncoder>
 #include <QTest>
 
 class TestPort : public QObject
@@ -30,6 +32,7 @@ private slots:
     void shutdownStores();
     void shutdownIgnoresFailedWrite();
     void shutdownOnFullDiskKeepsSettings();
+    void shutdownKeepsLinkLoop();
     void shutdownClosesOpenPort();
     void devicesListedAfterCom20();
     void storedDeviceNotPresent();
@@ -37,6 +40,9 @@ private slots:
     void portToolTip();
     void openFailureListsDevices_data();
     void openFailureListsDevices();
+    void portLockedByAnotherProgram();
+    void utf16SettingsUnchanged();
+    void utf16SettingsPickKeptForUser();
 };
 
 namespace {
@@ -258,6 +264,24 @@ void TestPort::shutdownOnFullDiskKeepsSettings()
     QCOMPARE(readFile(w.folder.filePath("Setting.ini")), before);
 }
 
+// A Setting.ini that is a link in a loop stays that link: the port is not stored.
+void TestPort::shutdownKeepsLinkLoop()
+{
+    StartedForm w;
+    const QString path = w.folder.filePath("Setting.ini");
+    QVERIFY(QFile::link("loop2", path));
+    QVERIFY(QFile::link("Setting.ini", w.folder.filePath("loop2")));
+    QVERIFY(w.start());
+    w.chooseItem("Comportbox", "COM4");
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression("^trv5kb-programmer: [^\\n]*" + QRegularExpression::escape(path) +
+                                            "[^\\n]*: リンク先をたどれません$"));
+    QVERIFY(w.form->close());
+    QVERIFY(w.boxes.shown.isEmpty());
+    QCOMPARE(QFileInfo(path).symLinkTarget(), w.folder.filePath("loop2"));
+    QCOMPARE(QFileInfo(w.folder.filePath("loop2")).symLinkTarget(), path);
+}
+
 // Closing the window while a transfer runs closes its port: the far end sees
 // nothing more, and the line can be opened again.
 void TestPort::shutdownClosesOpenPort()
@@ -456,6 +480,99 @@ void TestPort::openFailureListsDevices()
     QVERIFY2(reason[0].startsWith("ポート「COM3」を開けません（COM3 (/dev/no-such-tty): "),
              qPrintable(reason[0]));
     QCOMPARE(reason[1], listed);
+}
+
+// A port another program holds names that program's lock file and process, so that a lock
+// left behind can be found and removed.
+void TestPort::portLockedByAnotherProgram()
+{
+    PseudoTerminal line;
+    QVERIFY(line.isValid());
+    QSerialPort other(line.device());
+    QVERIFY2(other.open(QIODevice::ReadWrite), qPrintable(other.errorString()));
+    StartedForm w;
+    QVERIFY(writeFile(w.folder.filePath("Setting.ini"), settingsWithCom3(line.device())));
+    QVERIFY(w.start());
+    w.click("Command1");
+    QCOMPARE(w.caption(), "失敗");
+    const QString reason = w.get<QLabel>("disp1")->toolTip().section('\n', 0, 0);
+    const QRegularExpressionMatch match =
+        QRegularExpression("^ポート「COM3」を開けません（COM3 \\(" +
+                           QRegularExpression::escape(line.device()) +
+                           "\\): ポートは他のプログラムが使用中です（tst_port、プロセス番号 (\\d+)、"
+                           "ロックファイル「([^」]+)」））。$")
+            .match(reason);
+    QVERIFY2(match.hasMatch(), qPrintable(reason));
+    QCOMPARE(match.captured(1).toLongLong(), QCoreApplication::applicationPid());
+    QCOMPARE(QFileInfo(match.captured(2)).fileName(), "LCK.." + line.device().mid(5).replace('/', '_'));
+    QVERIFY(QFile::exists(match.captured(2)));
+
+    // Once the other program lets go, the same click reaches the line.
+    other.close();
+    QVERIFY(!QFile::exists(match.captured(2)));
+    w.click("Command1");
+    QCOMPARE(w.caption(), "処理中");
+    QCOMPARE(line.receive(2), QByteArray("E\r"));
+}
+
+namespace {
+// "[Setting]\r\ncomport=COM3\r\n" as a text editor saves it as "Unicode".
+QByteArray utf16Settings()
+{
+    QStringEncoder utf16(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+    return utf16.encode(QStringLiteral("[Setting]\r\ncomport=COM3\r\n"));
+}
+
+// A window over `folder` and the same user's folders each time.
+bool startOver(StartedForm& w, const ProgramFolder& folder)
+{
+    w.form = std::make_unique<Form1>(folder.path(), folder.configFolder(), folder.dataFolder(), w.boxes);
+    return w.start();
+}
+} // namespace
+
+// A settings file beside the program in UTF-16 is read but never written: closing without a
+// change leaves everything as it was and says nothing.
+void TestPort::utf16SettingsUnchanged()
+{
+    const QByteArray beside = utf16Settings();
+    QCOMPARE(beside.left(6), QByteArray("\xFF\xFE[\0S\0", 6));
+    ProgramFolder folder;
+    QVERIFY(writeFile(folder.filePath("Setting.ini"), beside));
+    QTest::failOnWarning(QRegularExpression("."));
+
+    StartedForm w(folder.path());
+    QVERIFY(startOver(w, folder));
+    QCOMPARE(w.get<QComboBox>("Comportbox")->currentText(), "COM3");
+    QCOMPARE(w.get<CommControl>("mscPort")->CommPort(), 3);
+    QVERIFY(w.form->close());
+    QCOMPARE(readFile(folder.filePath("Setting.ini")), beside);
+    QVERIFY(!QFileInfo::exists(folder.configFolder()));
+}
+
+// A port picked where the file beside the program is in UTF-16 is kept in the user's file,
+// and the next start shows it.
+void TestPort::utf16SettingsPickKeptForUser()
+{
+    const QByteArray beside = utf16Settings();
+    ProgramFolder folder;
+    QVERIFY(writeFile(folder.filePath("Setting.ini"), beside));
+    // The offscreen platform has its own words for the opened list; the program has none.
+    QTest::failOnWarning(QRegularExpression("trv5kb"));
+    {
+        StartedForm w(folder.path());
+        QVERIFY(startOver(w, folder));
+        w.chooseItem("Comportbox", "COM5");
+        QVERIFY(w.form->close());
+        QVERIFY(w.boxes.shown.isEmpty());
+    }
+    QCOMPARE(readFile(folder.filePath("Setting.ini")), beside);
+    QCOMPARE(readFile(folder.configFolder() + "/Setting.ini"), QByteArray("[Setting]\r\ncomport=COM5\r\n"));
+
+    StartedForm again(folder.path());
+    QVERIFY(startOver(again, folder));
+    QCOMPARE(again.get<QComboBox>("Comportbox")->currentText(), "COM5");
+    QCOMPARE(again.get<CommControl>("mscPort")->CommPort(), 5);
 }
 
 QTEST_MAIN(TestPort)

@@ -5,6 +5,8 @@
 #include "PseudoTerminal.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -26,6 +28,21 @@ void settle()
 {
     for (int round = 0; round < 3; ++round)
         QCoreApplication::processEvents();
+}
+
+// A refusal for the lock this test program holds on `device`: "ポートは他のプログラムが使用中です"
+// after `label`, with the program, its process and the lock file, which exists.
+void expectLockedBy(const QString& reason, const QString& label, const QString& device)
+{
+    const QRegularExpression pattern(
+        "^" + QRegularExpression::escape(label) +
+        QStringLiteral("ポートは他のプログラムが使用中です（tst_commcontrol、プロセス番号 "
+                       "(\\d+)、ロックファイル「([^」]+)」）$"));
+    const QRegularExpressionMatch match = pattern.match(reason);
+    QVERIFY2(match.hasMatch(), qPrintable(reason));
+    QCOMPARE(match.captured(1).toLongLong(), QCoreApplication::applicationPid());
+    QCOMPARE(QFileInfo(match.captured(2)).fileName(), "LCK.." + device.mid(5).replace('/', '_'));
+    QVERIFY2(QFile::exists(match.captured(2)), qPrintable(match.captured(2)));
 }
 
 } // namespace
@@ -170,8 +187,8 @@ void TestCommControl::portInUse()
     auto control = configuredControl();
     QVERIFY(!control->setPortOpen(true));
     QCOMPARE(control->lastError(), CommControl::Failure::OpenFailed);
-    QCOMPARE(control->errorString(),
-             QStringLiteral("COM3 (%1): ポートは他のプログラムが使用中です").arg(line->device()));
+    // The holder's lock file names this program and its process, so a stale one can be found.
+    expectLockedBy(control->errorString(), QStringLiteral("COM3 (%1): ").arg(line->device()), line->device());
 
     holder->setPortOpen(false);
     QVERIFY2(control->setPortOpen(true), qPrintable(control->errorString()));
@@ -353,7 +370,8 @@ void TestCommControl::vanishedDevice()
     QTRY_COMPARE(failures.size(), 1);
     QVERIFY(!control->PortOpen());
     QCOMPARE(control->lastError(), CommControl::Failure::DeviceLost);
-    QVERIFY(!control->errorString().isEmpty());
+    QCOMPARE(control->errorString(),
+             QStringLiteral("COM3 (%1): デバイスが取り外されたか、応答しなくなりました").arg(line->device()));
 
     settle();
     QCOMPARE(failures.size(), 1);
@@ -382,7 +400,7 @@ void TestCommControl::portByDevicePath()
     CommControl second;
     second.setPort(line->device());
     QVERIFY(!second.setPortOpen(true));
-    QCOMPARE(second.errorString(), line->device() + ": ポートは他のプログラムが使用中です");
+    expectLockedBy(second.errorString(), line->device() + ": ", line->device());
 
     control.setPortOpen(false);
     QVERIFY(control.setPort("COM4"));

@@ -23,6 +23,8 @@ class TestSettingsLocation : public QObject
 private slots:
     void choice_data();
     void choice();
+    void unchangedValueWritesNothing_data();
+    void unchangedValueWritesNothing();
     void failedStoreSaysWhy_data();
     void failedStoreSaysWhy();
     void writableFileInClosedFolder();
@@ -43,6 +45,15 @@ bool writeAll(const QString& path, const QByteArray& bytes)
 }
 
 const QByteArray Folder = "(folder)";
+
+// As a text editor saves a file as "Unicode": UTF-16 with a byte-order mark.
+QByteArray utf16(const char* text)
+{
+    QByteArray bytes("\xFF\xFE");
+    for (const char* c = text; *c; ++c)
+        bytes += QByteArray(1, *c) + '\0';
+    return bytes;
+}
 
 } // namespace
 
@@ -82,6 +93,10 @@ void TestSettingsLocation::choice_data()
         << true << handEdited << usersMapped << true << "COM7"
         << "/dev/ttyACM0" << QByteArray("[Setting]\r\ncomport=COM5\r\n[Ports]\r\nCOM3=/dev/ttyACM0\r\n");
     QTest::newRow("a folder where the program's file should be") << false << Folder << none << true << "ERROR" << "ERROR" << com5;
+    // A file in UTF-16 is read but never written: the user's file takes what it cannot.
+    QTest::newRow("build folder, its file in UTF-16")
+        << false << utf16("[Setting]\r\ncomport=COM2\r\n[Ports]\r\nCOM3=/dev/ttyUSB0\r\n") << none << true << "COM2"
+        << "/dev/ttyUSB0" << com5;
     // clang-format on
 }
 
@@ -141,6 +156,72 @@ void TestSettingsLocation::choice()
         if (!usersFile.isNull())
             QCOMPARE(readAll(userPath), usersFile);
     }
+}
+
+void TestSettingsLocation::unchangedValueWritesNothing_data()
+{
+    QTest::addColumn<bool>("programReadOnly");
+    QTest::addColumn<QByteArray>("besideProgram"); // null: none
+    QTest::addColumn<QByteArray>("usersFile");     // null: none, nor the configuration folder
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QByteArray>("written"); // null: every file as it was, and no new one
+
+    const QByteArray none;
+    // clang-format off
+    QTest::newRow("UTF-16 beside a build folder, its port")   << false << utf16("[Setting]\r\ncomport=COM2\r\n") << none << "COM2" << none;
+    QTest::newRow("the user's file in UTF-16, its port")      << true << none << utf16("[Setting]\r\ncomport=COM7\r\n") << "COM7" << none;
+    QTest::newRow("beside an installed program, its port")    << true << QByteArray("[Setting]\r\ncomport=COM2\r\n") << none << "COM2" << none;
+    QTest::newRow("ERROR written before")                     << false << QByteArray("[Setting]\r\ncomport=ERROR\r\n") << none << "ERROR" << none;
+    // "ERROR" is also what a missing value reads as; closing without a pick still stores it.
+    QTest::newRow("ERROR where no port is stored yet")        << false << none << none << "ERROR" << QByteArray("[Setting]\r\ncomport=ERROR\r\n");
+    QTest::newRow("ERROR beside an installed program without a port") << true << QByteArray("[Ports]\r\nCOM3=/dev/ttyUSB0\r\n") << none << "ERROR"
+        << QByteArray("[Setting]\r\ncomport=ERROR\r\n");
+    // clang-format on
+}
+
+// Every close stores the port; where the files already give that value nothing is written,
+// created or refused, a file in UTF-16 included.
+void TestSettingsLocation::unchangedValueWritesNothing()
+{
+    QFETCH(bool, programReadOnly);
+    QFETCH(QByteArray, besideProgram);
+    QFETCH(QByteArray, usersFile);
+    QFETCH(QString, value);
+    QFETCH(QByteArray, written);
+
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    const QString program = root.filePath("program");
+    const QString config = root.filePath("home/.config/trv5kb-programmer");
+    QVERIFY(QDir().mkpath(program));
+    if (!besideProgram.isNull())
+        QVERIFY(writeAll(program + "/Setting.ini", besideProgram));
+    if (!usersFile.isNull()) {
+        QVERIFY(QDir().mkpath(config));
+        QVERIFY(writeAll(config + "/Setting.ini", usersFile));
+    }
+    std::unique_ptr<ReadOnlyFolder> readOnly;
+    if (programReadOnly) {
+        readOnly = std::make_unique<ReadOnlyFolder>(program);
+        if (!readOnly->failure().isEmpty())
+            QSKIP(qPrintable(readOnly->failure()));
+    }
+
+    const SettingsLocation location = SettingsLocation::find(program, config);
+    QString reason;
+    QVERIFY2(location.store(value, "comport", "Setting", &reason), qPrintable(reason));
+    QCOMPARE(reason, QString());
+    QCOMPARE(location.value("comport", "Setting"), value);
+    if (!written.isNull()) {
+        QCOMPARE(readAll(location.file()), written);
+        return;
+    }
+    QCOMPARE(readAll(program + "/Setting.ini"),
+             besideProgram.isNull() ? QByteArray("(missing)") : besideProgram);
+    if (usersFile.isNull())
+        QVERIFY(!QFileInfo::exists(root.filePath("home")));
+    else
+        QCOMPARE(readAll(config + "/Setting.ini"), usersFile);
 }
 
 void TestSettingsLocation::failedStoreSaysWhy_data()

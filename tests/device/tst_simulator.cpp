@@ -1,14 +1,22 @@
+#include "FileBytes.h"
+#include "ReadOnlyFolder.h"
 #include "SimulatorProcess.h"
+#include "SmallFileSystem.h"
 #include "chart/PatternTable.h"
 #include "files/PatternFile.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
+#include <optional>
 
 namespace {
 // The simulator as a user runs it, with the terminal it names opened the way
@@ -122,6 +130,8 @@ class TestSimulator : public QObject
 private slots:
     void wholeTransfer();
     void repeatedTransfers();
+    void fullDiskKeepsOldFile_data();
+    void fullDiskKeepsOldFile();
     void exchanges_data();
     void exchanges();
     void lineSettings_data();
@@ -129,6 +139,8 @@ private slots:
     void latencyHoldsReplies();
     void badLatency_data();
     void badLatency();
+    void setUpHint_data();
+    void setUpHint();
 };
 
 void TestSimulator::wholeTransfer()
@@ -190,6 +202,48 @@ void TestSimulator::repeatedTransfers()
     QFile file(received);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), formatPatternFile(variedChart(11), 1));
+}
+
+// A chart that cannot be written leaves the file of the transfer before as it
+// was, says why and fails the run, also where the disk took part of it.
+void TestSimulator::fullDiskKeepsOldFile_data()
+{
+    QTest::addColumn<int>("bytesLeft");
+    QTest::newRow("full") << 0;
+    QTest::newRow("4 KB left") << 4096;
+}
+
+void TestSimulator::fullDiskKeepsOldFile()
+{
+    QFETCH(int, bytesLeft);
+    SmallFileSystem disk("size=64k");
+    if (!disk.isMounted())
+        QSKIP(qPrintable(disk.whyNotMounted()));
+    const QString received = disk.filePath(QStringLiteral("received.txt"));
+    const QByteArray old = formatPatternFile(variedChart(3), 80);
+    QVERIFY(writeFile(received, old));
+    QVERIFY(disk.fillBlocks());
+    const QString filler = disk.filePath(QStringLiteral("filler"));
+    QVERIFY(QFile::resize(filler, QFileInfo(filler).size() - bytesLeft));
+
+    SimulatorRun simulator({"--once", "--output", received});
+    QVERIFY(simulator.opened());
+    QCOMPARE(transfer(simulator, variedChart(7), "S37\r"), WholeTransferReplies);
+
+    QProcess& process = simulator.process();
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    const QString errors = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(
+        errors.startsWith("trv5kb-simulator: transfer 1 complete, but the chart could not be written to " +
+                          received + " (the file is left as it was): ") &&
+            errors.endsWith(qt_error_string(ENOSPC) + '\n') && errors.count('\n') == 1,
+        qPrintable(errors));
+    QVERIFY(!process.readAllStandardOutput().contains("written"));
+    QCOMPARE(readFile(received), old);
+    QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{"filler", "received.txt"}));
 }
 
 // A short transfer of 5 steps, or a broken one. Each message waits for its
@@ -356,6 +410,94 @@ void TestSimulator::badLatency()
     QCOMPARE(simulator.process().state(), QProcess::NotRunning);
     QCOMPARE(simulator.process().exitCode(), 2);
     QVERIFY2(simulator.errorString().contains("--latency"), qPrintable(simulator.errorString()));
+}
+
+// The hint names the Setting.ini the window reads: beside the programs in a
+// build folder; where the simulator is installed on bin/ and the window in a
+// folder of its own, that folder's file, or the user's when that folder is
+// not theirs, with the command that makes the user's folder while it is missing.
+void TestSimulator::setUpHint_data()
+{
+    QTest::addColumn<QString>("layout");     // "build", "installed" or "installed, read-only"
+    QTest::addColumn<bool>("configFolder");  // the user's configuration folder exists
+    QTest::addColumn<QString>("settings");   // <program> the program folder, <config> the configuration home
+    QTest::addColumn<QString>("makeFolder"); // the same
+
+    // clang-format off
+    QTest::newRow("build folder") << "build" << false << "<program>/Setting.ini" << "";
+    QTest::newRow("installed, program folder writable") << "installed" << false << "<program>/Setting.ini" << "";
+    QTest::newRow("installed, no configuration folder yet") << "installed, read-only" << false
+        << "<config>/trv5kb-programmer/Setting.ini" << "mkdir -p <config>/trv5kb-programmer";
+    QTest::newRow("configuration home with a blank") << "installed, read-only" << false
+        << "<config>/trv5kb-programmer/Setting.ini" << "mkdir -p '<config>/trv5kb-programmer'";
+    QTest::newRow("installed, configuration folder there") << "installed, read-only" << true
+        << "<config>/trv5kb-programmer/Setting.ini" << "";
+    // clang-format on
+}
+
+void TestSimulator::setUpHint()
+{
+    QFETCH(QString, layout);
+    QFETCH(bool, configFolder);
+    QFETCH(QString, settings);
+    QFETCH(QString, makeFolder);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString configHome = dir.filePath(makeFolder.contains('\'') ? "my config" : "config");
+    QVERIFY(QDir().mkpath(configFolder ? configHome + "/trv5kb-programmer" : configHome));
+    QString simulator = SimulatorProcess::program();
+    QString programFolder = QFileInfo(simulator).absolutePath();
+    std::optional<ReadOnlyFolder> readOnly;
+    if (layout != "build") {
+        // As `cmake --install` lays it out.
+        programFolder = dir.filePath("usr/lib/trv5kb-programmer");
+        QVERIFY(QDir().mkpath(programFolder));
+        QVERIFY(QDir().mkpath(dir.filePath("usr/bin")));
+        QVERIFY(writeFile(programFolder + "/trv5kb-programmer", "the window"));
+        QVERIFY(QFile::copy(simulator, dir.filePath("usr/bin/trv5kb-simulator")));
+        simulator = dir.filePath("usr/bin/trv5kb-simulator");
+        QVERIFY(QFile::setPermissions(simulator, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        if (layout.endsWith("read-only")) {
+            readOnly.emplace(programFolder);
+            if (!readOnly->failure().isEmpty())
+                QSKIP(qPrintable(readOnly->failure()));
+        }
+    }
+
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", configHome);
+    process.setProcessEnvironment(environment);
+    const QString received = dir.filePath("received.txt");
+    process.start(simulator, {"--output", received});
+    QByteArray shown;
+    const QDeadlineTimer deadline(10000);
+    while (!shown.contains("Ctrl+C.") && !deadline.hasExpired() && process.state() != QProcess::NotRunning) {
+        process.waitForReadyRead(100);
+        shown += process.readAllStandardOutput();
+    }
+    process.terminate();
+    QVERIFY(process.waitForFinished(10000));
+
+    const QStringList lines = QString::fromUtf8(shown).split('\n', Qt::SkipEmptyParts);
+    QVERIFY2(!lines.isEmpty() && lines[0].startsWith("DEVICE=/dev/"), shown.constData());
+    const QString device = lines[0].mid(7);
+    const auto inPlace = [&](QString text) {
+        return text.replace("<program>", programFolder).replace("<config>", configHome);
+    };
+    QStringList expected{"DEVICE=" + device,
+                         "The controller simulator answers on " + device +
+                             ". To use it, put these lines into the programmer's settings file",
+                         inPlace(settings)};
+    if (!makeFolder.isEmpty())
+        expected << "(its folder does not exist yet; make it first: " + inPlace(makeFolder) + ")";
+    expected << "    [Ports]"
+             << "    COM3=" + device
+             << "choose COM3 and press 書込. Each chart received goes to " + received + ". Stop with Ctrl+C.";
+    QCOMPARE(lines, expected);
+    // Nothing is made: the user's folder only by the command shown.
+    QCOMPARE(QFileInfo::exists(configHome + "/trv5kb-programmer"), configFolder);
 }
 
 QTEST_GUILESS_MAIN(TestSimulator)

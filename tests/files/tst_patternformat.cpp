@@ -170,7 +170,9 @@ void TestPatternFormat::readerErrors_data()
 
     const QString tooFew = "ファイルが壊れています（値が足りません）。";
     const QString badStepCount = "ファイルが壊れています（ステップ数が正しくありません）。";
-    const QString notText = "パターンファイルではありません（文字でないデータがあります）。";
+    // The line and the field within the line of the first byte that is no text.
+    const QString notText =
+        "パターンファイルではありません（%1 行目の %2 番目の値に文字でないデータがあります）。";
     // clang-format off
     QTest::newRow("empty file") << QByteArray() << "ファイルが空です。";
     QTest::newRow("blank lines only") << QByteArray(" \r\n\r\n") << "ファイルが空です。";
@@ -188,12 +190,20 @@ void TestPatternFormat::readerErrors_data()
     QTest::newRow("quote inside a field") << standardFile("a\"b") << "ファイルが壊れています（1 行目の引用符の位置が正しくありません）。";
     QTest::newRow("field too long") << standardFile(QByteArray(65, '7')) << "ファイルが壊れています（1 行目に長すぎる値があります）。";
     QTest::newRow("quoted field too long") << standardFile('"' + QByteArray(65, 'a') + '"') << "ファイルが壊れています（1 行目に長すぎる値があります）。";
-    QTest::newRow("NUL bytes") << standardFile(QByteArray("3\0\0", 3)) << notText;
-    QTest::newRow("byte 0x80") << standardFile("\x80") << notText;
-    QTest::newRow("form feed") << standardFile("\f3") << notText;
-    QTest::newRow("Shift-JIS in a quoted field") << standardFile("\"\x83\x81\"") << notText;
-    QTest::newRow("non-ASCII byte in the step count") << standardFile("3", "8\xA0") << notText;
-    QTest::newRow("control byte in the last chart field") << standardFile("3").replace("3\r\n80\r\n", "\x7F\r\n80\r\n") << notText;
+    QTest::newRow("NUL bytes") << standardFile(QByteArray("3\0\0", 3)) << notText.arg(1).arg(1);
+    QTest::newRow("byte 0x80") << standardFile("\x80") << notText.arg(1).arg(1);
+    QTest::newRow("form feed") << standardFile("\f3") << notText.arg(1).arg(1);
+    QTest::newRow("Shift-JIS in a quoted field") << standardFile("\"\x83\x81\"") << notText.arg(1).arg(1);
+    QTest::newRow("non-ASCII byte in the step count") << standardFile("3", "8\xA0") << notText.arg(81).arg(1);
+    QTest::newRow("control byte in the last chart field") << standardFile("3").replace("3\r\n80\r\n", "\x7F\r\n80\r\n") << notText.arg(80).arg(40);
+    QTest::newRow("NUL in the third field of step 7")
+        << offLine.repeated(6) + QByteArray("3,3,3\0", 6) + offTail.sliced(4) + offLine.repeated(73) + "80\r\n" << notText.arg(7).arg(3);
+    QTest::newRow("empty fields count") << standardFile("3").replace(0, 5, ",,\"\x82\xa0\"") << notText.arg(1).arg(3);
+    QTest::newRow("blank line before the step") << "\r\n\r\n" + standardFile("3").replace(2, 1, "\x1B") << notText.arg(3).arg(2);
+    QTest::newRow("LF line ends") << standardFile("3", "80", "\n").replace(80 * 4, 1, "\xFF") << notText.arg(5).arg(1);
+    QTest::newRow("CR line ends") << standardFile("3", "80", "\r").replace(80 * 4 + 2, 1, "\xFF") << notText.arg(5).arg(2);
+    QTest::newRow("45th field of a single line") << QByteArray("3,").repeated(44) + "\x01," + QByteArray("3,").repeated(3155) + "80" << notText.arg(1).arg(45);
+    QTest::newRow("after a byte-order mark") << "\xEF\xBB\xBF" + standardFile("\x80") << notText.arg(1).arg(1);
     QTest::newRow("fields running past the size limit") << QByteArray(262144, ' ') + standardFile("3") << "パターンファイルではありません（大きすぎます）。";
     QTest::newRow("step count cut by the size limit")
         << standardFile("3", QByteArray(262144 - 6481, ' ') + "80") // cut after the 8

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <cmath>
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -45,9 +46,12 @@ private slots:
     void saveAndLoadRoundTrip();
     void saveFailureKeepsOldFile_data();
     void saveFailureKeepsOldFile();
+    void saveOnFullDiskKeepsOldFile_data();
     void saveOnFullDiskKeepsOldFile();
     void saveRefusesWhatIsNoFile_data();
     void saveRefusesWhatIsNoFile();
+    void saveThroughLinks_data();
+    void saveThroughLinks();
     void saveRefusesValuesThatWouldNotReadBack_data();
     void saveRefusesValuesThatWouldNotReadBack();
     void loadFailures_data();
@@ -138,18 +142,30 @@ void TestPatternStorage::saveFailureKeepsOldFile()
     QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
 }
 
+// Also where the disk took part of the file: the system then gives no reason of its own.
+void TestPatternStorage::saveOnFullDiskKeepsOldFile_data()
+{
+    QTest::addColumn<int>("bytesLeft");
+    QTest::newRow("full") << 0;
+    QTest::newRow("4 KB left") << 4096;
+}
+
 void TestPatternStorage::saveOnFullDiskKeepsOldFile()
 {
+    QFETCH(int, bytesLeft);
     SmallFileSystem disk("size=64k");
     if (!disk.isMounted())
         QSKIP(qPrintable(disk.whyNotMounted()));
     const QString path = disk.filePath(slotFile);
     QVERIFY(writeFile(path, oldBytes));
     QVERIFY(disk.fillBlocks());
+    const QString filler = disk.filePath("filler");
+    QVERIFY(QFile::resize(filler, QFileInfo(filler).size() - bytesLeft));
 
     const std::optional<QString> reason = savePatternFile(path, startUpChart(), 80);
-    QVERIFY(reason.has_value());
-    QVERIFY2(reason->startsWith("ファイルに保存できません（ディスクの空きが足りません"), qPrintable(*reason));
+    // The system's words for ENOSPC, "No space left on device" in English.
+    QCOMPARE(reason,
+             "ファイルに保存できません（ディスクの空きが足りません: " + qt_error_string(ENOSPC) + "）。");
     QCOMPARE(readFile(path), oldBytes);
     QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"filler", slotFile}));
 }
@@ -183,6 +199,60 @@ void TestPatternStorage::saveRefusesWhatIsNoFile()
     Q_UNUSED(throughLink);
     QSKIP("no named pipes here");
 #endif
+}
+
+// A link is followed to the file it leads to, which is replaced or made, and
+// stays a link; where it leads nowhere a file could be made, nothing changes.
+void TestPatternStorage::saveThroughLinks_data()
+{
+    QTest::addColumn<QStringList>("links"); // "name>target" each, the first is the pattern file
+    QTest::addColumn<QString>("writtenTo"); // the file that gets the chart, "" for none
+    QTest::addColumn<QString>("error");     // "%1" stands for the folder
+
+    const QString noTarget = "ファイルに保存できません（リンク先をたどれません）。";
+    // clang-format off
+    QTest::newRow("loop") << QStringList{slotFile + ">loop2", "loop2>" + slotFile} << "" << noTarget;
+    QTest::newRow("link to a link loop") << QStringList{slotFile + ">a", "a>b", "b>a"} << "" << noTarget;
+    QTest::newRow("link to itself") << QStringList{slotFile + ">" + slotFile} << "" << noTarget;
+    QTest::newRow("link to an old file") << QStringList{slotFile + ">sub/old.txt"} << "sub/old.txt" << "";
+    QTest::newRow("links to an old file") << QStringList{slotFile + ">a", "a>sub/old.txt"} << "sub/old.txt" << "";
+    QTest::newRow("dangling link into an existing folder") << QStringList{slotFile + ">sub/new.txt"} << "sub/new.txt" << "";
+    QTest::newRow("dangling link into a missing folder")
+        << QStringList{slotFile + ">missing/new.txt"} << ""
+        << "ファイルに保存できません（リンク先のフォルダ「%1/missing」がありません）。";
+    QTest::newRow("dangling link under a file")
+        << QStringList{slotFile + ">sub/old.txt/new.txt"} << ""
+        << "ファイルに保存できません（リンク先の「%1/sub/old.txt」はフォルダではありません）。";
+    // clang-format on
+}
+
+void TestPatternStorage::saveThroughLinks()
+{
+    QFETCH(QStringList, links);
+    QFETCH(QString, writtenTo);
+    QFETCH(QString, error);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir(dir.path()).mkdir("sub"));
+    QVERIFY(writeFile(dir.filePath("sub/old.txt"), oldBytes));
+    for (const QString& link : links)
+        QVERIFY(QFile::link(link.section('>', 1), dir.filePath(link.section('>', 0, 0))));
+    const QStringList before =
+        QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+
+    const std::optional<QString> reason = savePatternFile(dir.filePath(slotFile), startUpChart(), 80);
+    QCOMPARE(reason, error.isEmpty() ? std::optional<QString>() : error.arg(dir.path()));
+    for (const QString& link : links)
+        QCOMPARE(QFileInfo(dir.filePath(link.section('>', 0, 0))).symLinkTarget(),
+                 QFileInfo(dir.filePath(link.section('>', 1))).absoluteFilePath());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot), before);
+    QCOMPARE(readFile(dir.filePath("sub/old.txt")),
+             writtenTo == "sub/old.txt" ? offLine.repeated(80) + "80\r\n" : oldBytes);
+    if (writtenTo == "sub/new.txt")
+        QCOMPARE(readFile(dir.filePath("sub/new.txt")), offLine.repeated(80) + "80\r\n");
+    QCOMPARE(QDir(dir.filePath("sub")).entryList(QDir::Files | QDir::Hidden),
+             writtenTo == "sub/new.txt" ? (QStringList{"new.txt", "old.txt"}) : QStringList{"old.txt"});
 }
 
 void TestPatternStorage::saveRefusesValuesThatWouldNotReadBack_data()
@@ -227,11 +297,14 @@ void TestPatternStorage::loadFailures_data()
     const QString notRegular = "パターンファイルではありません（通常のファイルではありません）。";
     // clang-format off
     QTest::newRow("missing file") << "missing" << "ファイルが見つかりません。";
+    QTest::newRow("dangling link") << "dangling link" << "ファイルが見つかりません。";
+    QTest::newRow("missing folder") << "missing folder" << "ファイルが見つかりません（フォルダ「%1/missing」がありません）。";
+    QTest::newRow("link loop") << "link loop" << "ファイルを読み込めません（リンク先をたどれません）。";
     QTest::newRow("folder") << "folder" << notRegular;
     QTest::newRow("pipe") << "pipe" << notRegular;
     QTest::newRow("unreadable file") << "unreadable" << "";
     QTest::newRow("too few values") << "short" << "ファイルが壊れています（値が足りません）。";
-    QTest::newRow("5 MB of random bytes") << "random" << "パターンファイルではありません（文字でないデータがあります）。";
+    QTest::newRow("5 MB of random bytes") << "random" << "パターンファイルではありません（1 行目の 1 番目の値に文字でないデータがあります）。";
     QTest::newRow("5 MB line of digits") << "digits" << tooLarge;
     // clang-format on
 }
@@ -243,9 +316,16 @@ void TestPatternStorage::loadFailures()
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString path = dir.filePath(slotFile);
+    QString path = dir.filePath(slotFile);
     if (setup == "folder") {
         QVERIFY(QDir().mkdir(path));
+    } else if (setup == "dangling link") {
+        QVERIFY(QFile::link("nothing.txt", path));
+    } else if (setup == "missing folder") {
+        path = dir.filePath("missing/" + slotFile);
+    } else if (setup == "link loop") {
+        QVERIFY(QFile::link("loop2", path));
+        QVERIFY(QFile::link(slotFile, dir.filePath("loop2")));
     } else if (setup == "pipe") {
 #ifdef Q_OS_UNIX
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
@@ -273,7 +353,7 @@ void TestPatternStorage::loadFailures()
     if (setup == "unreadable")
         QVERIFY2(result.error.startsWith("ファイルを読み込めません（"), qPrintable(result.error));
     else
-        QCOMPARE(result.error, error);
+        QCOMPARE(result.error, error.contains("%1") ? error.arg(dir.path()) : error);
 }
 
 QTEST_GUILESS_MAIN(TestPatternStorage)

@@ -1,19 +1,29 @@
 #include "ChartText.h"
 #include "FileBytes.h"
+#include "PseudoTerminal.h"
 #include "SimulatorProcess.h"
+#include "SmallFileSystem.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #if defined(Q_OS_LINUX)
 #include <pty.h>
@@ -63,6 +73,31 @@ struct Result
     QString err;
 };
 
+#ifdef Q_OS_UNIX
+// The account the unprivileged runs use: most systems' "nobody".
+constexpr uid_t Unprivileged = 65534;
+
+// Runs the program as that user, in no group but its own, as a user without the right to a
+// device would.
+void runUnprivileged(QProcess& process)
+{
+    process.setChildProcessModifier([] {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(Unprivileged) != 0 || ::setuid(Unprivileged) != 0)
+            ::_exit(126);
+    });
+}
+
+// Why the unprivileged runs cannot be made here, or nothing.
+QString whyNotUnprivileged()
+{
+    if (::geteuid() != 0)
+        return QStringLiteral("only root can run the program as another user");
+    if (!::getpwuid(Unprivileged))
+        return QStringLiteral("no user %1 on this system").arg(Unprivileged);
+    return {};
+}
+#endif
+
 } // namespace
 
 // The command-line writer run as a user runs it, from a program folder of its
@@ -83,7 +118,13 @@ private slots:
     void show();
     void write_data();
     void write();
+    void portRefused_data();
+    void portRefused();
+    void ports_data();
+    void ports();
     void progressOnTerminal();
+    void lostOutputFails_data();
+    void lostOutputFails();
 
 private:
     // `whileRunning`, when given, is called every few milliseconds until the program ends.
@@ -101,7 +142,12 @@ void TestCli::initTestCase()
     QVERIFY(QDir(m_dir.path()).mkpath("program"));
     m_program = m_dir.filePath("program/trv5kb");
     QVERIFY(QFile::copy(TRV_CLI, m_program));
-    QVERIFY(QFile::setPermissions(m_program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    // Other users may run the program from here too, and read what the tests put beside it.
+    const auto everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                          QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    QVERIFY(QFile::setPermissions(m_program, everyone));
+    QVERIFY(QFile::setPermissions(m_dir.path(), everyone));
+    QVERIFY(QFile::setPermissions(m_dir.filePath("program"), everyone));
 }
 
 Result TestCli::run(const QStringList& arguments, const std::function<void(QProcess&)>& prepare,
@@ -296,7 +342,7 @@ void TestCli::write_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("port"); // "device": the simulator's terminal by its path
     QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("lastLine"); // how the last line begins
+    QTest::addColumn<QString>("lastLine"); // how the last line begins; %1: the simulator's device
     QTest::addColumn<QString>("err");      // what standard error begins with, "" for nothing
     QTest::addColumn<int>("timeoutMs");    // 0: the 15 s of the window
 
@@ -309,9 +355,11 @@ void TestCli::write_data()
     QTest::newRow("silent after 3 records") << QStringList{"--silent-after", "3"} << goodFile() << "COM3" << 1
                                             << "失敗：コントローラーから時間内に応答がありませんでした。"
                                             << "失敗：" << 500;
-    QTest::newRow("hang-up after 5 records") << QStringList{"--hangup-after", "5"} << goodFile() << "COM3"
-                                             << 1 << "失敗：通信中にポートが使えなくなりました（"
-                                             << "失敗：" << 0;
+    QTest::newRow("hang-up after 5 records")
+        << QStringList{"--hangup-after", "5"} << goodFile() << "COM3" << 1
+        << "失敗：通信中にポートが使えなくなりました（COM3 (%1): "
+           "デバイスが取り外されたか、応答しなくなりました）。"
+        << "失敗：" << 0;
     QTest::newRow("port cannot be opened") << QStringList{} << goodFile() << "COM4" << 1
                                            << "失敗：ポート「COM4」を開けません（COM4 (/dev/no-such-tty): "
                                            << "接続されているシリアルデバイス" << 0;
@@ -348,7 +396,9 @@ void TestCli::write()
     const Result result = run(arguments);
     QCOMPARE(result.code, code);
     const QStringList lines = (code == 0 ? result.out : result.err).split('\n', Qt::SkipEmptyParts);
-    QVERIFY2(!lines.isEmpty() && lines.last().startsWith(lastLine), qPrintable(result.out + result.err));
+    QVERIFY2(!lines.isEmpty() && lines.last().startsWith(lastLine.replace("%1", controller.device())),
+             qPrintable(result.out + result.err));
+    QVERIFY2(!result.err.contains("ioctl"), qPrintable(result.err));
     QVERIFY2(err.isEmpty() ? result.err.isEmpty() : result.err.startsWith(err), qPrintable(result.err));
     QCOMPARE(result.out, code == 0 ? "成功\n" : "");
 
@@ -365,6 +415,150 @@ void TestCli::write()
         QCOMPARE(exit, 0);
         QCOMPARE(report, QByteArray());
     }
+}
+
+void TestCli::portRefused_data()
+{
+    QTest::addColumn<QString>("holder"); // what keeps the program from the port
+    QTest::addColumn<bool>("unprivileged");
+    // %1: the device as a lock file names it (pts_5), %2: this test's process, %3: a process gone
+    QTest::addColumn<QString>("reason");
+
+    const QString lockFile = "/var/lock/LCK..%1";
+    // clang-format off
+    QTest::newRow("locked by another program") << "port" << false
+        << "ポートは他のプログラムが使用中です（tst_cli、プロセス番号 %2、ロックファイル「" + lockFile + "」）";
+    QTest::newRow("lock left by a process gone") << "stale lock" << true
+        << "ポートのロックファイル「" + lockFile + "」が残っています（置いたプロセス %3 はもう動いていません）。"
+           "このファイルを削除すると使えます";
+    QTest::newRow("no right to the device") << "group tty" << true
+        << "このデバイスを使う権限がありません（グループ tty のメンバーだけが使えます）。"
+           "root で「usermod -aG tty nobody」を実行し、ログインし直してください";
+    QTest::newRow("opened exclusively") << "exclusive" << true
+        << "ポートは他のプログラムが専有しています（ロックファイルがないため、どのプログラムかは分かりません）";
+    // clang-format on
+}
+
+// A port refused for a lock, the device's rights or another program's exclusive hold says
+// which, on a real pseudo-terminal; the unprivileged cases run the program as another user,
+// since root may open a device whatever its rights.
+void TestCli::portRefused()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("needs a pseudo-terminal");
+#else
+    QFETCH(QString, holder);
+    QFETCH(bool, unprivileged);
+    QFETCH(QString, reason);
+    if (unprivileged && !whyNotUnprivileged().isEmpty())
+        QSKIP(qPrintable(whyNotUnprivileged()));
+    PseudoTerminal line;
+    QVERIFY(line.isValid());
+    const QString device = line.device();
+    const QByteArray path = QFile::encodeName(device);
+    // The lock folder is the first of QSerialPort's that can be used.
+    if (!QFileInfo("/var/lock").isWritable())
+        QSKIP("the lock files are not in /var/lock here");
+    const QString lockFile = "/var/lock/LCK.." + device.mid(5).replace('/', '_');
+    QVERIFY(!QFile::exists(lockFile));
+    const auto removeLock = qScopeGuard([&] { QFile::remove(lockFile); });
+
+    QProcess gone;
+    gone.start("true");
+    QVERIFY(gone.waitForStarted());
+    const qint64 gonePid = gone.processId();
+    QVERIFY(gone.waitForFinished());
+
+    QSerialPort port(device);
+    const group* tty = ::getgrnam("tty");
+    if (holder == "port") {
+        QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
+    } else if (holder == "stale lock") {
+        // Written by root: the other user can neither take the lock nor remove it.
+        QVERIFY(writeFile(lockFile, QByteArray::number(gonePid).rightJustified(10) + '\n'));
+        QVERIFY(::chmod(path, 0666) == 0);
+    } else if (holder == "group tty") {
+        if (!tty)
+            QSKIP("no group tty on this system");
+        QVERIFY(::chown(path, 0, tty->gr_gid) == 0 && ::chmod(path, 0660) == 0);
+    } else if (holder == "exclusive") {
+        QVERIFY(::chmod(path, 0666) == 0 && ::ioctl(line.slaveDescriptor(), TIOCEXCL) == 0);
+    }
+
+    const Result result = run({"write", file("chart.txt", goodFile()), "--port", device},
+                              unprivileged ? std::function<void(QProcess&)>(runUnprivileged)
+                                           : std::function<void(QProcess&)>());
+    QCOMPARE(result.code, 1);
+    QCOMPARE(result.out, "");
+    const QStringList lines = result.err.split('\n', Qt::SkipEmptyParts);
+    QVERIFY2(!lines.isEmpty(), qPrintable(result.err));
+    reason.replace("%1", device.mid(5).replace('/', '_'))
+        .replace("%2", QString::number(QCoreApplication::applicationPid()))
+        .replace("%3", QString::number(gonePid));
+    QCOMPARE(lines.last(), QStringLiteral("失敗：ポート「%1」を開けません（%1: %2）。").arg(device, reason));
+#endif
+}
+
+void TestCli::ports_data()
+{
+    QTest::addColumn<QByteArray>("settings"); // "(none)": no Setting.ini; %1: a pseudo-terminal
+    QTest::addColumn<bool>("unprivileged");
+    QTest::addColumn<QStringList>("lines"); // lines the output holds, one after the other
+
+    const QString noRight =
+        "    このデバイスを使う権限がありません（グループ tty のメンバーだけが使えます）。"
+        "root で「usermod -aG tty nobody」を実行し、ログインし直してください";
+    // clang-format off
+    QTest::newRow("first start") << QByteArray("(none)") << false << QStringList{
+        "ウィンドウで選ばれているポート：まだありません（ポート欄には「ERROR」と表示されます。"
+        "ポートを選ばずに閉じると ERROR が保存されます）"};
+    QTest::newRow("closed without a pick") << QByteArray("[Setting]\r\ncomport=ERROR\r\n") << false << QStringList{
+        "ウィンドウで選ばれているポート：ERROR（ポートを選ばずにウィンドウを閉じたときに保存される値です。"
+        "ウィンドウでポートを選んでください）"};
+    QTest::newRow("a device the user may not open")
+        << QByteArray("[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=%1\r\n") << true
+        << QStringList{"  COM3 → %1", noRight, "  [Ports] にないほかの COMn は /dev/ttyS(n-1) です。",
+                       "ウィンドウで選ばれているポート：COM3 — COM3 → %1"};
+    // clang-format on
+}
+
+// What `ports` says of the port the window will show, and of a device the user may not open.
+void TestCli::ports()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("needs a pseudo-terminal");
+#else
+    QFETCH(QByteArray, settings);
+    QFETCH(bool, unprivileged);
+    QFETCH(QStringList, lines);
+    if (unprivileged && !whyNotUnprivileged().isEmpty())
+        QSKIP(qPrintable(whyNotUnprivileged()));
+    PseudoTerminal line;
+    QVERIFY(line.isValid());
+    if (unprivileged) {
+        const group* tty = ::getgrnam("tty");
+        if (!tty)
+            QSKIP("no group tty on this system");
+        const QByteArray path = QFile::encodeName(line.device());
+        QVERIFY(::chown(path, 0, tty->gr_gid) == 0 && ::chmod(path, 0660) == 0);
+    }
+    const QString settingsFile = m_dir.filePath("program/Setting.ini");
+    QFile::remove(settingsFile);
+    if (settings != "(none)")
+        QVERIFY(writeFile(settingsFile, settings.replace("%1", QFile::encodeName(line.device()))));
+
+    const Result result = run({"ports"}, unprivileged ? std::function<void(QProcess&)>(runUnprivileged)
+                                                      : std::function<void(QProcess&)>());
+    QCOMPARE(result.code, 0);
+    QCOMPARE(result.err, "");
+    const QStringList shown = result.out.split('\n');
+    qsizetype at = shown.indexOf(lines.first().replace("%1", line.device()));
+    QVERIFY2(at >= 0, qPrintable(result.out));
+    for (QString& expected : lines.mid(1))
+        QCOMPARE(shown.value(++at), expected.replace("%1", line.device()));
+    // Each device is noted once, not again for the port the window shows.
+    QCOMPARE(result.out.count("このデバイスを使う権限がありません（グループ tty"), unprivileged ? 1 : 0);
+#endif
 }
 
 // On a terminal, standard error shows the records written so far; without one it stays empty
@@ -404,6 +598,45 @@ void TestCli::progressOnTerminal()
                  shown.endsWith("[########################################] 400/400\r\n"),
              qPrintable(shown));
 #endif
+}
+
+void TestCli::lostOutputFails_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("fullDisk"); // standard output into a file on a full disk, else into /dev/full
+
+    for (const bool fullDisk : {false, true}) {
+        const char* where = fullDisk ? "full disk" : "/dev/full";
+        QTest::addRow("show, %s", where) << QStringList{"show", "good.txt"} << fullDisk;
+        QTest::addRow("check, %s", where) << QStringList{"check", "good.txt"} << fullDisk;
+        QTest::addRow("ports, %s", where) << QStringList{"ports"} << fullDisk;
+        QTest::addRow("--help, %s", where) << QStringList{"--help"} << fullDisk;
+        QTest::addRow("--version, %s", where) << QStringList{"--version"} << fullDisk;
+    }
+}
+
+// What a script takes for the result was lost: the run fails and says why.
+void TestCli::lostOutputFails()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, fullDisk);
+
+    QVERIFY(!file("good.txt", goodFile()).isEmpty());
+    QString output = QStringLiteral("/dev/full");
+    std::optional<SmallFileSystem> disk;
+    if (fullDisk) {
+        disk.emplace("size=16k");
+        if (!disk->isMounted())
+            QSKIP(qPrintable(disk->whyNotMounted()));
+        QVERIFY(disk->fillBlocks());
+        output = disk->filePath("out.txt");
+    } else if (!QFileInfo::exists(output)) {
+        QSKIP("no /dev/full here");
+    }
+
+    const Result result = run(arguments, [&](QProcess& process) { process.setStandardOutputFile(output); });
+    QCOMPARE(result.err, "trv5kb: 標準出力に書き込めません: " + qt_error_string(ENOSPC) + "\n");
+    QCOMPARE(result.code, 1);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -1,15 +1,44 @@
 #include "Output.h"
 
+#include <cerrno>
+
 #ifdef Q_OS_WIN
 #include <io.h>
 #else
 #include <unistd.h>
 #endif
 
+namespace {
+
+// The first failure on each stream, as an errno value.
+int outputError = 0;
+int errorOutputError = 0;
+
+void noteFailure(std::FILE* stream)
+{
+    int& error = stream == stderr ? errorOutputError : outputError;
+    if (error == 0)
+        error = errno != 0 ? errno : EIO;
+}
+
+// Redirected into a file, the stream is fully buffered: a full disk shows only
+// when the buffer is handed over, so every write is flushed and checked.
+void flushChecked(std::FILE* stream)
+{
+    errno = 0;
+    if (std::fflush(stream) != 0 || std::ferror(stream))
+        noteFailure(stream);
+}
+
+} // namespace
+
 void print(std::FILE* stream, const QString& text)
 {
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fflush(stream);
+    const QByteArray bytes = text.toLocal8Bit();
+    errno = 0;
+    if (std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream) != std::size_t(bytes.size()))
+        noteFailure(stream);
+    flushChecked(stream);
 }
 
 void printLine(std::FILE* stream, const QString& line)
@@ -24,4 +53,16 @@ bool standardErrorIsTerminal()
 #else
     return ::isatty(STDERR_FILENO);
 #endif
+}
+
+int checkedExitStatus(int status)
+{
+    flushChecked(stdout);
+    if (outputError != 0)
+        printLine(stderr,
+                  QStringLiteral("trv5kb: 標準出力に書き込めません: %1").arg(qt_error_string(outputError)));
+    flushChecked(stderr);
+    if (outputError == 0 && errorOutputError == 0)
+        return status;
+    return status == 0 ? 1 : status;
 }

@@ -3,9 +3,17 @@
 #include <QString>
 #include <cstdio>
 
-// Text for the terminal, in the system's encoding, passed on at once.
+// Text for the terminal, in the system's encoding, passed on at once. A
+// failed write is remembered for checkedExitStatus().
 void print(std::FILE* stream, const QString& text);
 // The same with a line end.
 void printLine(std::FILE* stream, const QString& line);
 // Whether standard error goes to a terminal, where a progress bar may be drawn.
 bool standardErrorIsTerminal();
+
+// The exit status to end with: `status` when everything printed on standard
+// output and standard error has arrived (checked once more with a last
+// flush), otherwise a failure, 1 in place of success. A script must not take a
+// cut or empty result, as on a full disk, for a whole one; so a lost standard
+// output also gets one line on standard error, with the system's reason.
+int checkedExitStatus(int status);

@@ -7,6 +7,7 @@
 #include "CommandLine.h"
 #include "Output.h"
 #include "Writer.h"
+#include "device/PortAccess.h"
 #include "device/PortName.h"
 #include "device/QtTranslations.h"
 #include "device/SerialDevices.h"
@@ -32,6 +33,15 @@ SettingsLocation windowSettings()
 int listPorts()
 {
     const QList<SerialDevice> present = presentSerialDevices();
+    // Devices the user may not open get a line under them on how to be given the right, once.
+    QStringList checked;
+    const auto noteAccess = [&checked](const QString& device) {
+        if (device.isEmpty() || checked.contains(device))
+            return;
+        checked << device;
+        if (const std::optional<QString> problem = deviceAccessProblem(device))
+            printLine(stdout, QStringLiteral("    ") + *problem);
+    };
     printLine(stdout, QStringLiteral("シリアルデバイス："));
     if (present.isEmpty())
         printLine(stdout, QStringLiteral("  接続されているシリアルデバイスはありません。"));
@@ -39,6 +49,7 @@ int listPorts()
         printLine(stdout, QStringLiteral("  ") + device.path);
         printLine(stdout, QStringLiteral("    ") +
                               deviceDetails(device).replace(QLatin1Char('\n'), QStringLiteral("\n    ")));
+        noteAccess(device.path);
     }
 
     const SettingsLocation settings = windowSettings();
@@ -58,16 +69,29 @@ int listPorts()
             continue;
         mapped = true;
         printLine(stdout, QStringLiteral("  ") + portNameToolTip(name, settings, present));
+        noteAccess(device);
     }
     printLine(stdout,
               mapped ? QStringLiteral("  [Ports] にないほかの COMn は /dev/ttyS(n-1) です。")
                      : QStringLiteral("  [Ports] の割り当てはありません。COMn は /dev/ttyS(n-1) です。"));
 #endif
-    const QString chosen = settings.value(QStringLiteral("comport"), QStringLiteral("Setting"));
-    printLine(stdout, chosen == QLatin1String("ERROR")
-                          ? QStringLiteral("ウィンドウで選ばれているポート：（まだありません）")
-                          : QStringLiteral("ウィンドウで選ばれているポート：%1 — %2")
-                                .arg(chosen, portNameToolTip(chosen, settings, present)));
+    const QString comport = QStringLiteral("comport");
+    const QString section = QStringLiteral("Setting");
+    const QString chosen = settings.value(comport, section);
+    if (chosen != QLatin1String("ERROR")) {
+        printLine(stdout, QStringLiteral("ウィンドウで選ばれているポート：%1 — %2")
+                              .arg(chosen, portNameToolTip(chosen, settings, present)));
+        noteAccess(deviceOfPortName(chosen, settings));
+    } else if (!settings.storedValue(comport, section)) {
+        // The window shows the lookup's answer for a missing value as it is.
+        printLine(stdout,
+                  QStringLiteral("ウィンドウで選ばれているポート：まだありません（ポート欄には「ERROR」と"
+                                 "表示されます。ポートを選ばずに閉じると ERROR が保存されます）"));
+    } else {
+        printLine(stdout,
+                  QStringLiteral("ウィンドウで選ばれているポート：ERROR（ポートを選ばずにウィンドウを"
+                                 "閉じたときに保存される値です。ウィンドウでポートを選んでください）"));
+    }
     return Success;
 }
 
@@ -105,7 +129,7 @@ int show(const QString& file, int group)
 
 } // namespace
 
-int main(int argc, char* argv[])
+static int runProgram(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     // The window's name: its user's configuration folder is where the port settings are.
@@ -136,4 +160,9 @@ int main(int argc, char* argv[])
         return writeToController(command.file, command.port, windowSettings(), command.timeoutMs);
     }
     return Failure;
+}
+
+int main(int argc, char* argv[])
+{
+    return checkedExitStatus(runProgram(argc, argv));
 }

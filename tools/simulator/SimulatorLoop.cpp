@@ -1,9 +1,10 @@
 #include "SimulatorLoop.h"
 
+#include "files/FilePlace.h"
+#include "files/FileReplace.h"
 #include "files/PatternFile.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -232,11 +233,15 @@ bool SimulatorLoop::writeDue(Clock::time_point now)
 void SimulatorLoop::save(const PatternFileContent& content)
 {
     ++m_transfers;
-    QSaveFile file(m_options.output);
-    const QByteArray bytes = formatPatternFile(content.chart, content.stepCount);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        say(stderr, QStringLiteral("trv5kb-simulator: cannot write %1: %2")
-                        .arg(m_options.output, file.errorString()));
+    // The program's own checked replacement: a failed write keeps the chart
+    // of the transfer before, rather than leaving an empty or cut file.
+    if (const std::optional<QString> reason =
+            replaceFile(m_options.output, formatPatternFile(content.chart, content.stepCount))) {
+        say(stderr,
+            QStringLiteral("trv5kb-simulator: transfer %1 complete, but the chart could not be written "
+                           "to %2 (the file is left as it was): %3")
+                .arg(m_transfers)
+                .arg(absoluteFilePath(m_options.output), *reason));
         m_failedSave = true;
         return;
     }

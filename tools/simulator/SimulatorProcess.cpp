@@ -12,9 +12,14 @@ SimulatorProcess::~SimulatorProcess()
     }
 }
 
+QString SimulatorProcess::program()
+{
+    return QStringLiteral(TRV_SIMULATOR_PATH);
+}
+
 bool SimulatorProcess::start(const QStringList& arguments)
 {
-    m_process.start(QStringLiteral(TRV_SIMULATOR_PATH), arguments);
+    m_process.start(program(), arguments);
     const QDeadlineTimer deadline(10000);
     while (!m_process.canReadLine() && !deadline.hasExpired() && m_process.state() != QProcess::NotRunning)
         m_process.waitForReadyRead(int(qMin<qint64>(deadline.remainingTime(), 100)));

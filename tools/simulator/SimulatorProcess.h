@@ -13,6 +13,9 @@ public:
     SimulatorProcess() = default;
     ~SimulatorProcess();
 
+    // Where the simulator was built.
+    static QString program();
+
     // Starts the simulator with `arguments`; false (with the reason in
     // errorString()) when it did not name its terminal within a few seconds.
     bool start(const QStringList& arguments);

@@ -9,10 +9,14 @@
 // line or when no pseudo-terminal could be had.
 
 #include "SimulatorLoop.h"
+#include "device/SettingsLocation.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstring>
@@ -88,6 +92,57 @@ std::optional<SimulatorOptions> parseOptions(const QCoreApplication& app)
     return options;
 }
 
+// The Setting.ini the window reads, found as the window finds it. Its program
+// folder is this program's own in a build folder, where all programs lie
+// together, and the window's folder of its own when installed; its
+// configuration folder is named after the window.
+SettingsLocation programmerSettings()
+{
+    const QString ownFolder = QCoreApplication::applicationDirPath();
+    const QString installedFolder =
+        QDir::cleanPath(ownFolder + QStringLiteral("/" TRV_PROGRAM_FOLDER_FROM_BIN));
+    const QString programFolder = QFileInfo::exists(installedFolder + QStringLiteral("/trv5kb-programmer"))
+                                      ? installedFolder
+                                      : ownFolder;
+    const QString ownName = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(QStringLiteral("trv5kb-programmer"));
+    const QString configFolder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    QCoreApplication::setApplicationName(ownName);
+    return SettingsLocation::find(programFolder, configFolder);
+}
+
+// A path as a shell takes it, so that the hint's command can be copied as it stands.
+QString shellQuoted(const QString& path)
+{
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_./@%+=:,-]+$"));
+    if (plain.match(path).hasMatch())
+        return path;
+    return QLatin1Char('\'') + QString(path).replace(QLatin1Char('\''), QStringLiteral("'\\''")) +
+           QLatin1Char('\'');
+}
+
+// How to point the window at the simulator. The user's configuration folder
+// does not exist before the window first stores its port, so the hint gives
+// the command that makes it: the simulator itself writes nothing but its
+// charts, and makes no folder the user may not want.
+QString setUpHint(const QString& device, const QString& output)
+{
+    const QString file = programmerSettings().file();
+    const QString folder = QFileInfo(file).absolutePath();
+    const QString makeFolder =
+        QFileInfo(folder).isDir()
+            ? QString()
+            : QStringLiteral("\n(its folder does not exist yet; make it first: mkdir -p %1)")
+                  .arg(shellQuoted(folder));
+    return QStringLiteral("The controller simulator answers on %1. To use it, put these lines into the "
+                          "programmer's settings file\n"
+                          "%2%3\n"
+                          "    [Ports]\n"
+                          "    COM3=%1\n"
+                          "choose COM3 and press 書込. Each chart received goes to %4. Stop with Ctrl+C.")
+        .arg(device, QDir::toNativeSeparators(file), makeFolder, QFileInfo(output).absoluteFilePath());
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -111,13 +166,7 @@ int main(int argc, char* argv[])
     }
 
     say(stdout, QStringLiteral("DEVICE=") + line->path);
-    say(stdout,
-        QStringLiteral("The controller simulator answers on %1. To use it, put these lines into "
-                       "Setting.ini beside the programmer:\n"
-                       "    [Ports]\n"
-                       "    COM3=%1\n"
-                       "choose COM3 and press 書込. Each chart received goes to %2. Stop with Ctrl+C.")
-            .arg(line->path, QFileInfo(options->output).absoluteFilePath()));
+    say(stdout, setUpHint(line->path, options->output));
 
     SimulatorLoop simulator(*options, *line);
     return simulator.run();
