@@ -169,10 +169,17 @@ void ChartCommands::copySelection()
 
 void ChartCommands::paste(std::optional<ChartCell> at)
 {
-    const QString text = QGuiApplication::clipboard()->text();
-    if (!at || text.isEmpty() || !m_opening())
+    if (!at)
         return;
-    const ClipboardContent content = parseClipboardText(text);
+    ClipboardContent content;
+    {
+        // The clipboard may hold megabytes; only what lands is kept, and the
+        // text itself is let go before any message box waits for the user.
+        const QString text = QGuiApplication::clipboard()->text();
+        if (text.isEmpty() || !m_opening())
+            return;
+        content = parseClipboardText(text, *at);
+    }
     if (!content.ok()) {
         m_boxes.show(m_window,
                      {QStringLiteral("貼り付け"),

@@ -2,7 +2,8 @@
 
 #include "chart/ElementTable.h"
 
-#include <QRegularExpression>
+#include <QLocale>
+#include <QStringTokenizer>
 #include <algorithm>
 
 CellBlock CellBlock::spanning(ChartCell a, ChartCell b)
@@ -37,11 +38,110 @@ QString field(const ElementCode& value)
     return text;
 }
 
-// A field as the user sees it in a message: long ones shortened.
+// A character that would not show as itself in a message: a control (NUL
+// among them), a format character such as a change of writing direction, a
+// line or paragraph separator, a lone surrogate.
+bool invisible(char32_t c)
+{
+    switch (QChar::category(c)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Other_Surrogate:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A field as the user sees it in a message: long ones shortened, characters
+// that would not show written by their code.
 QString shown(QStringView field)
 {
-    constexpr qsizetype Longest = 20;
-    return field.size() > Longest ? field.left(Longest).toString() + QStringLiteral("…") : field.toString();
+    constexpr int Longest = 20;
+    QString text;
+    int count = 0;
+    for (qsizetype i = 0; i < field.size(); ++i, ++count) {
+        if (count == Longest)
+            return text + QStringLiteral("…");
+        char32_t c = field[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < field.size() && field[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(field[i], field[i + 1]);
+            ++i;
+        }
+        if (!invisible(c))
+            text += QStringView(QChar::fromUcs4(c));
+        else
+            text += (c <= 0xFF ? QStringLiteral("\\x") : QStringLiteral("\\u")) +
+                    QString::number(uint(c), 16).toUpper().rightJustified(c <= 0xFF ? 2 : 4, QChar('0'));
+    }
+    return text;
+}
+
+bool isLineEnd(QChar c)
+{
+    return c == QChar('\n') || c == QChar('\r');
+}
+
+// The lines of a text, read in place, each without its end: one more than
+// there are line ends, none for an empty text.
+class LineReader
+{
+public:
+    explicit LineReader(QStringView text) : m_text(text) {}
+
+    bool atEnd() const { return m_pos > m_text.size() || m_text.isEmpty(); }
+    QStringView next()
+    {
+        qsizetype end = m_pos;
+        while (end < m_text.size() && !isLineEnd(m_text[end]))
+            ++end;
+        const QStringView line = m_text.sliced(m_pos, end - m_pos);
+        if (end + 1 < m_text.size() && m_text[end] == QChar('\r') && m_text[end + 1] == QChar('\n'))
+            ++end;
+        m_pos = end + 1;
+        return line;
+    }
+
+private:
+    QStringView m_text;
+    qsizetype m_pos = 0;
+};
+
+QString withThousands(qsizetype number)
+{
+    QLocale locale = QLocale::c();
+    locale.setNumberOptions({});
+    return locale.toString(number);
+}
+
+// Why a text is no chart by its shape alone, or nothing.
+QString shapeError(QStringView text)
+{
+    qsizetype lines = 0;
+    qsizetype wideLine = 0, wideFields = 0;
+    for (LineReader reader(text); !reader.atEnd();) {
+        const qsizetype fields = reader.next().count(QChar('\t')) + 1;
+        ++lines;
+        if (fields > MaxClipboardFields && !wideLine) {
+            wideLine = lines;
+            wideFields = fields;
+        }
+    }
+    if (lines > MaxClipboardLines)
+        return QStringLiteral("テキストが %1 行あり、チャートの %2 ステップに対して多すぎます（%3 行まで）。")
+            .arg(withThousands(lines))
+            .arg(PatternTable::UsedSteps)
+            .arg(MaxClipboardLines);
+    if (wideLine)
+        return QStringLiteral(
+                   "%1 行目に値が %2 個あり、チャートの %3 チャネルに対して多すぎます（%4 個まで）。")
+            .arg(wideLine)
+            .arg(withThousands(wideFields))
+            .arg(PatternTable::UsedChannels)
+            .arg(MaxClipboardFields);
+    return {};
 }
 
 } // namespace
@@ -78,31 +178,42 @@ std::optional<ElementCode> clipboardElement(QStringView field)
     return std::nullopt;
 }
 
-ClipboardContent parseClipboardText(const QString& text)
+ClipboardContent parseClipboardText(QStringView text, ChartCell at)
 {
-    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\n|\r"));
-    QStringList lines = text.split(lineEnd);
-    while (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-
     ClipboardContent content;
-    content.rows.reserve(std::size_t(lines.size()));
-    for (qsizetype line = 0; line < lines.size(); ++line) {
+    if (text.size() > MaxClipboardCharacters) {
+        content.error = QStringLiteral("テキストが %1 文字あり、チャートとしては長すぎます（%2 文字まで）。")
+                            .arg(withThousands(text.size()), withThousands(MaxClipboardCharacters));
+        return content;
+    }
+    while (!text.isEmpty() && isLineEnd(text.back()))
+        text.chop(1);
+    content.error = shapeError(text);
+    if (!content.ok())
+        return content;
+
+    const int steps = std::max(PatternTable::UsedSteps - at.step, 0);
+    const int channels = std::max(PatternTable::UsedChannels - at.channel, 0);
+    LineReader reader(text);
+    for (int line = 0; line < steps && !reader.atEnd(); ++line) {
         std::vector<ElementCode>& row = content.rows.emplace_back();
-        const QList<QStringView> fields = QStringView(lines[line]).split(QChar('\t'));
-        for (qsizetype index = 0; index < fields.size(); ++index) {
-            if (const std::optional<ElementCode> element = clipboardElement(fields[index])) {
+        int index = 0;
+        for (const QStringView field : QStringTokenizer(reader.next(), QChar('\t'))) {
+            if (index == channels)
+                break;
+            ++index;
+            if (const std::optional<ElementCode> element = clipboardElement(field)) {
                 row.push_back(*element);
                 continue;
             }
-            const QStringView bad = fields[index].trimmed();
+            const QStringView bad = field.trimmed();
             content.rows.clear();
-            content.error =
-                bad.isEmpty() ? QStringLiteral("%1 行目の %2 番目の値が空です。").arg(line + 1).arg(index + 1)
-                              : QStringLiteral("%1 行目の %2 番目の値「%3」は要素ではありません。")
-                                    .arg(line + 1)
-                                    .arg(index + 1)
-                                    .arg(shown(bad));
+            content.error = bad.isEmpty()
+                                ? QStringLiteral("%1 行目の %2 番目の値が空です。").arg(line + 1).arg(index)
+                                : QStringLiteral("%1 行目の %2 番目の値「%3」は要素ではありません。")
+                                      .arg(line + 1)
+                                      .arg(index)
+                                      .arg(shown(bad));
             return content;
         }
     }

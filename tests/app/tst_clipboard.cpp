@@ -31,6 +31,8 @@ private slots:
     void selectionCopiedAndPastedOnAnotherGroup();
     void pasteTakesCaptions();
     void pasteRefusesBadField();
+    void hugeClipboard_data();
+    void hugeClipboard();
     void pasteWithoutPointerOnCell();
     void chartMenu();
     void wholeUnitCopies_data();
@@ -177,6 +179,85 @@ void TestClipboard::pasteRefusesBadField()
     QMenu* menu = openChartMenu(*w, 0);
     QVERIFY(!menuItem(menu, "元に戻す")->isEnabled());
     closeChartMenu(*w);
+}
+
+namespace {
+
+// The chart's 80 steps of 40 channels, element (step + channel) % 16 in each,
+// as a spreadsheet copies them: CR LF, the six characters bare.
+QString wholeChart(const QString& beside = {})
+{
+    QString text;
+    for (int step = 0; step < 80; ++step) {
+        for (int channel = 0; channel < 40; ++channel)
+            text += QChar('0' + (step + channel) % 16) + QString(channel < 39 ? "\t" : "");
+        text += beside + "\r\n";
+    }
+    return text;
+}
+
+// `text` followed by `unit` again and again, cut to `size` characters.
+QString padded(QString text, const QString& unit, qsizetype size)
+{
+    text += unit.repeated((size - text.size()) / unit.size() + 1);
+    text.truncate(size);
+    return text;
+}
+
+} // namespace
+
+void TestClipboard::hugeClipboard_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("error"); // none: the whole chart is pasted
+
+    const QString tooLong =
+        "テキストが 3,000,000 文字あり、チャートとしては長すぎます（1,048,576 文字まで）。";
+    // clang-format off
+    QTest::newRow("10 MB of elements") << padded({}, "0\t1\t2\t3\t4\n", 10485760)
+        << "テキストが 10,485,760 文字あり、チャートとしては長すぎます（1,048,576 文字まで）。";
+    QTest::newRow("chart, then megabytes of columns") << padded(wholeChart().chopped(2), "\t0", 3000000) << tooLong;
+    QTest::newRow("chart, then megabytes of lines") << padded(wholeChart(), "0\r\n", 3000000) << tooLong;
+    QTest::newRow("chart, then megabytes of one field") << padded(wholeChart(), "X", 3000000) << tooLong;
+    QTest::newRow("chart, then a thousand lines") << wholeChart() + QString("0\r\n").repeated(1000)
+        << "テキストが 1,080 行あり、チャートの 80 ステップに対して多すぎます（160 行まで）。";
+    QTest::newRow("chart, then a line of a thousand fields") << wholeChart() + QString("\t").repeated(999) + "\r\n"
+        << "81 行目に値が 1,000 個あり、チャートの 40 チャネルに対して多すぎます（80 個まで）。";
+    // Notes beside and below the chart that cannot land, up to twice its size, do not count.
+    QTest::newRow("chart, notes beside and below")
+        << wholeChart(QString("\tメモ ").repeated(40)) + QString("合計\t\t\x01\r\n").repeated(80) + "\r\n\r\n" << "";
+    // clang-format on
+}
+
+void TestClipboard::hugeClipboard()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, error);
+
+    setClipboardText(text);
+    text.clear();
+    QTest::mouseMove(w->cell(0), QPoint(8, 8));
+    pressKeys(*w, Paste);
+    if (!error.isEmpty()) {
+        QCOMPARE(w->boxes.shown.size(), 1);
+        QCOMPARE(w->boxes.shown.first().title, "貼り付け");
+        QCOMPARE(w->boxes.shown.first().text, "クリップボードの内容を貼り付けられません。\n" + error);
+        QVERIFY(w->form->state().PatternData == startUpChart());
+        QMenu* menu = openChartMenu(*w, 0);
+        QVERIFY(!menuItem(menu, "元に戻す")->isEnabled());
+        closeChartMenu(*w);
+        return;
+    }
+    QVERIFY(w->boxes.shown.isEmpty());
+    for (int step = 0; step < 80; ++step)
+        for (int channel = 0; channel < 40; ++channel)
+            QVERIFY2(data(step, channel) == E::ofOrdinal((step + channel) % 16),
+                     qPrintable(QString("step %1, channel %2").arg(step).arg(channel)));
+    QCOMPARE(shownImage(w->cell(1)), picture("DOWN")); // step 1, CH2: element 1
+    QCOMPARE(shownImage(w->cell(5)), picture("DOWN")); // step 2, CH1
+    // One step of the history.
+    pressKeys(*w, Undo);
+    QVERIFY(w->form->state().PatternData == startUpChart());
 }
 
 void TestClipboard::pasteWithoutPointerOnCell()

@@ -55,6 +55,8 @@ private slots:
     void field();
     void parse_data();
     void parse();
+    void bounds_data();
+    void bounds();
     void copyPastesBack();
     void paste_data();
     void paste();
@@ -148,6 +150,20 @@ void TestChartClipboard::parse_data()
     QTest::newRow("empty line between") << "0\n\n1\n" << QStringList{} << "2 行目の 1 番目の値が空です。";
     QTest::newRow("long field shortened") << "ABCDEFGHIJKLMNOPQRSTUVWXYZ" << QStringList{}
                                           << "1 行目の 1 番目の値「ABCDEFGHIJKLMNOPQRST…」は要素ではありません。";
+    // Characters that would not show are written by their code.
+    const auto bad = [](const QString& shown) { return "1 行目の 1 番目の値「" + shown + "」は要素ではありません。"; };
+    QTest::newRow("NUL") << QString("A") + QChar(0) + "B" << QStringList{} << bad(R"(A\x00B)");
+    QTest::newRow("NUL alone") << QString(QChar(0)) << QStringList{} << bad(R"(\x00)");
+    QTest::newRow("controls and DEL") << "\x01\x1b[0m\x7f" << QStringList{} << bad(R"(\x01\x1B[0m\x7F)");
+    QTest::newRow("vertical tab inside") << "A\vB" << QStringList{} << bad(R"(A\x0BB)");
+    QTest::newRow("C1 control inside") << QString("A") + QChar(0x85) + "B" << QStringList{} << bad(R"(A\x85B)");
+    QTest::newRow("change of writing direction") << QString("A") + QChar(0x202e) + "BC" << QStringList{} << bad(R"(A\u202EBC)");
+    QTest::newRow("line separator") << QString("A") + QChar(0x2028) + "B" << QStringList{} << bad(R"(A\u2028B)");
+    QTest::newRow("lone surrogate") << QString("A") + QChar(0xd800) + "B" << QStringList{} << bad(R"(A\uD800B)");
+    QTest::newRow("pair kept as it is") << "A😀" << QStringList{} << bad("A😀");
+    QTest::newRow("NULs cut after 20") << QString(25, QChar(0)) << QStringList{} << bad(QString(R"(\x00)").repeated(20) + "…");
+    QTest::newRow("pair counted as one") << QString(19, 'A') + "😀B" << QStringList{} << bad(QString(19, 'A') + "😀…");
+    QTest::newRow("blanks and line ends around not shown") << " \fA\x01 \n" << QStringList{} << bad(R"(A\x01)");
     // clang-format on
 }
 
@@ -158,6 +174,71 @@ void TestChartClipboard::parse()
     QFETCH(QString, error);
 
     const ClipboardContent content = parseClipboardText(text);
+    QCOMPARE(content.error, error);
+    QCOMPARE(linesOf(content.rows), rows);
+}
+
+namespace {
+
+// `lines` lines of `fields` fields each, all `value`, each line ended by `end`.
+QString block(int lines, int fields, const QString& value, const QString& end = "\n")
+{
+    QStringList line(fields, value);
+    return (line.join('\t') + end).repeated(lines);
+}
+
+} // namespace
+
+void TestChartClipboard::bounds_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<ChartCell>("at");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QString>("error");
+
+    const QStringList none;
+    const QString bad3 = "0\t1\t2\tX\n3\t4\t5\tY\nZ\n";
+    // clang-format off
+    QTest::newRow("1 MiB, a field with blanks") << "1" + QString(1048575, ' ') << ChartCell{0, 0} << QStringList{"1"} << "";
+    QTest::newRow("1 MiB and one more") << "1" + QString(1048576, ' ') << ChartCell{0, 0} << none
+        << "テキストが 1,048,577 文字あり、チャートとしては長すぎます（1,048,576 文字まで）。";
+    QTest::newRow("10 MB, never read") << QString(10485760, 'X') << ChartCell{0, 0} << none
+        << "テキストが 10,485,760 文字あり、チャートとしては長すぎます（1,048,576 文字まで）。";
+    QTest::newRow("80 lines of 40 with CR LF") << block(80, 40, "\":\"", "\r\n") << ChartCell{0, 0}
+        << QStringList(80, QString(40, ':')) << "";
+    QTest::newRow("160 lines, 80 taken") << block(160, 1, "2") << ChartCell{0, 0} << QStringList(80, "2") << "";
+    QTest::newRow("160 lines, 3 land") << block(160, 1, "2") << ChartCell{77, 39} << QStringList(3, "2") << "";
+    QTest::newRow("161 lines") << block(161, 1, "2") << ChartCell{0, 0} << none
+        << "テキストが 161 行あり、チャートの 80 ステップに対して多すぎます（160 行まで）。";
+    QTest::newRow("161 lines, one empty") << block(80, 1, "2") + "\n" + block(80, 1, "2") << ChartCell{0, 0} << none
+        << "テキストが 161 行あり、チャートの 80 ステップに対して多すぎます（160 行まで）。";
+    QTest::newRow("line ends after the last do not count") << block(160, 1, "2") + QString("\r\n").repeated(10000)
+        << ChartCell{0, 0} << QStringList(80, "2") << "";
+    QTest::newRow("80 fields, 40 taken") << block(2, 80, "9") << ChartCell{0, 0} << QStringList(2, QString(40, '9')) << "";
+    QTest::newRow("80 fields, 1 lands") << block(2, 80, "9") << ChartCell{0, 39} << QStringList(2, "9") << "";
+    QTest::newRow("81 fields") << block(1, 2, "9") + block(1, 81, "9") << ChartCell{0, 0} << none
+        << "2 行目に値が 81 個あり、チャートの 40 チャネルに対して多すぎます（80 個まで）。";
+    QTest::newRow("81 fields on a line that cannot land") << block(159, 1, "9") + block(1, 81, "X") << ChartCell{79, 39} << none
+        << "160 行目に値が 81 個あり、チャートの 40 チャネルに対して多すぎます（80 個まで）。";
+    QTest::newRow("too many lines before too many fields") << block(1, 81, "9") + block(160, 1, "9") << ChartCell{0, 0} << none
+        << "テキストが 161 行あり、チャートの 80 ステップに対して多すぎます（160 行まで）。";
+    QTest::newRow("bad fields all land") << bad3 << ChartCell{0, 0} << none << "1 行目の 4 番目の値「X」は要素ではありません。";
+    QTest::newRow("bad fields beyond the edges") << bad3 << ChartCell{78, 37} << QStringList{"012", "345"} << "";
+    QTest::newRow("bad field beyond channel 40") << bad3 << ChartCell{0, 37} << none << "3 行目の 1 番目の値「Z」は要素ではありません。";
+    QTest::newRow("bad line beyond step 80") << bad3 << ChartCell{78, 36} << none << "1 行目の 4 番目の値「X」は要素ではありません。";
+    QTest::newRow("empty line beyond step 80") << "0\n\n1" << ChartCell{79, 0} << QStringList{"0"} << "";
+    QTest::newRow("empty field beyond channel 40") << "0\t\t1\n" << ChartCell{0, 39} << QStringList{"0"} << "";
+    // clang-format on
+}
+
+void TestChartClipboard::bounds()
+{
+    QFETCH(QString, text);
+    QFETCH(ChartCell, at);
+    QFETCH(QStringList, rows);
+    QFETCH(QString, error);
+
+    const ClipboardContent content = parseClipboardText(text, at);
     QCOMPARE(content.error, error);
     QCOMPARE(linesOf(content.rows), rows);
 }

@@ -6,7 +6,9 @@
 // driver's low latency gives), why the port asks for low latency. First of
 // all it measures the program's start-up: from starting the process to the
 // window's first paint, and the resident memory then, against a bare Qt
-// window of the same size and title.
+// window of the same size and title; then what a paste of a large clipboard
+// costs the window: the time of Ctrl+V and the memory it takes beyond what
+// the process held before.
 
 #include "FileBytes.h"
 #include "PseudoTerminal.h"
@@ -16,7 +18,10 @@
 
 #include <QAbstractButton>
 #include <QAbstractEventDispatcher>
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QCursor>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -54,13 +59,112 @@ struct Run
     int failures = 0;
 };
 
+// The window needs the pictures beside it, as the program has them.
+void copyPictures(const QTemporaryDir& folder)
+{
+    const QDir pictures(QCoreApplication::applicationDirPath());
+    for (const QString& name : pictures.entryList({QStringLiteral("*.jpg")}, QDir::Files))
+        QFile::copy(pictures.filePath(name), folder.filePath(name));
+}
+
+// A figure of /proc/self/status in kB ("VmRSS", "VmHWM"), or -1.
+long statusKiB(const QByteArray& name)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(name + ':'))
+            return line.mid(name.size() + 1).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+// The lines of a chart of every element, 80 steps of 40 channels, as a
+// spreadsheet copies them, with `extra` after each.
+QString chartText(const QString& extra)
+{
+    QString text;
+    for (int step = 0; step < 80; ++step) {
+        for (int channel = 0; channel < 40; ++channel)
+            text += QChar('0' + (step + channel) % 16) + QString(channel < 39 ? "\t" : "");
+        text += extra + QStringLiteral("\r\n");
+    }
+    return text;
+}
+
+QAction* actionOf(const QWidget& form, const QKeySequence& keys)
+{
+    for (QAction* action : form.actions())
+        if (action->shortcut() == keys)
+            return action;
+    return nullptr;
+}
+
+// Ctrl+V over the first cell with `text` on the clipboard, then Ctrl+Z. The
+// clipboard of the offscreen platform hands the text over without a copy, so
+// what is measured is the program's own cost.
+void measurePaste(Form1& form, const char* title, QString text)
+{
+    const qsizetype characters = text.size();
+    QGuiApplication::clipboard()->setText(text);
+    text.clear();
+
+    // Writing 5 there starts the peak (VmHWM) afresh at what is resident now.
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    const bool peakReset = clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
+    clearRefs.close();
+    const long before = statusKiB("VmRSS");
+    QElapsedTimer clock;
+    clock.start();
+    actionOf(form, Qt::CTRL | Qt::Key_V)->trigger();
+    const double ms = clock.nsecsElapsed() / 1e6;
+    const long peak = statusKiB("VmHWM");
+    const bool pasted = !(form.state().PatternData.at(0, 0) == ElementCode::number(3));
+    if (pasted)
+        actionOf(form, Qt::CTRL | Qt::Key_Z)->trigger();
+    if (!title)
+        return;
+    std::printf("paste of %s (%lld characters): %s in %.1f ms", title, static_cast<long long>(characters),
+                pasted ? "pasted" : "refused", ms);
+    if (peakReset && before >= 0 && peak >= 0)
+        std::printf(", peak %.1f MB above the %.1f MB held before", (peak - before) / 1024.0,
+                    before / 1024.0);
+    std::printf("\n");
+}
+
+void measurePastes()
+{
+    QTemporaryDir folder;
+    copyPictures(folder);
+    SilentBoxes boxes;
+    Form1 form(folder.path(), folder.filePath(QStringLiteral("config")),
+               folder.filePath(QStringLiteral("data")), boxes);
+    const QWidget* cell = form.findChild<QWidget*>(QStringLiteral("Picture1(0)"));
+    if (!form.Form_Load() || !cell || !actionOf(form, Qt::CTRL | Qt::Key_V) ||
+        !actionOf(form, Qt::CTRL | Qt::Key_Z))
+        return;
+    QCursor::setPos(cell->mapToGlobal(QPoint(8, 8)));
+
+    // The first paste also pays for what the window sets up on first use.
+    measurePaste(form, nullptr, chartText({}));
+    // Far more than a chart: refused before anything is read.
+    measurePaste(form, "10 MB of elements", QStringLiteral("0\t1\t2\t3\t4\n").repeated(1024 * 1024));
+    measurePaste(form, "50 MB of elements", QStringLiteral("0\t1\t2\t3\t4\n").repeated(5 * 1024 * 1024));
+    // A whole chart as a spreadsheet copies it, and the largest text that is
+    // read at all: the chart with notes beside and below it, to 160 lines of
+    // 80 fields, just under 1 MiB.
+    measurePaste(form, "a whole chart", chartText({}));
+    const QString note = QStringLiteral("\t") + QString(108, QChar('x'));
+    measurePaste(form, "a whole chart with notes to 1 MiB",
+                 chartText(note.repeated(40)) +
+                     (QString(8, QChar('y')) + note.repeated(79) + "\r\n").repeated(80));
+}
+
 Run measure(const QStringList& simulatorOptions, int transfers)
 {
     Run run;
     QTemporaryDir folder;
-    const QDir pictures(QCoreApplication::applicationDirPath());
-    for (const QString& name : pictures.entryList({QStringLiteral("*.jpg")}, QDir::Files))
-        QFile::copy(pictures.filePath(name), folder.filePath(name));
+    copyPictures(folder);
 
     SimulatorProcess simulator;
     if (!simulator.start(
@@ -221,6 +325,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
 
     const bool startupMeasured = measureStartup();
+    measurePastes();
 
     std::vector<double> floors;
     for (int i = 0; i < 5; ++i)

@@ -2,8 +2,8 @@
 # Builds the libFuzzer targets with clang in a build folder of their own and
 # runs each for a bounded time.
 #   tools/fuzz/run-fuzz.sh [seconds] [target] [more libFuzzer options]
-# target is patternreader, iniprofile, transferprotocol or all (the default);
-# each target runs for the seconds given (60 by default). The seeds are the
+# target is patternreader, iniprofile, transferprotocol, clipboard or all (the
+# default); each target runs for the seconds given (60 by default). The seeds are the
 # checked-in tools/fuzz/corpus/<target>/; what a run learns is kept in
 # build-fuzz/fuzz-corpus/<target>/ for the next run. Findings land in fuzz-out/
 # at the top of the source tree; rerun one with
@@ -13,7 +13,7 @@ set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 build=${TRV_FUZZ_BUILD:-$root/build-fuzz}
-all="patternreader iniprofile transferprotocol"
+all="patternreader iniprofile transferprotocol clipboard"
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
 targets=$all
@@ -55,6 +55,8 @@ for target in $targets; do
     patternreader) options="-max_len=16384 -dict=$here/patternfile.dict" ;;
     iniprofile) options="-max_len=4096 -dict=$here/iniprofile.dict" ;;
     transferprotocol) options="-max_len=4096 -dict=$here/transferprotocol.dict" ;;
+    # Room for a whole chart's text of 80 lines, and for more lines than that.
+    clipboard) options="-max_len=16384 -dict=$here/clipboard.dict" ;;
     esac
     # The settings-file target writes a real file for every input; a folder in
     # memory keeps that from waiting on the disk.
