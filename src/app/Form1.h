@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/ChartEditCommand.h"
-#include "device/SerialDevices.h"
-#include "device/SettingsLocation.h"
+#include "serial/SerialDevices.h"
+#include "settings/SettingsLocation.h"
 #include "edit/Palette.h"
 #include "state/WindowState.h"
 

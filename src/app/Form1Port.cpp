@@ -1,8 +1,8 @@
 #include "app/Controls.h"
 #include "app/Form1.h"
 #include "app/MessageBoxes.h"
-#include "device/CommControl.h"
-#include "device/PortName.h"
+#include "serial/CommControl.h"
+#include "serial/PortName.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

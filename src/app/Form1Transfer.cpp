@@ -1,7 +1,7 @@
 #include "app/Form1.h"
-#include "device/CommControl.h"
-#include "device/TransferCarrier.h"
-#include "device/TransferProtocol.h"
+#include "serial/CommControl.h"
+#include "transfer/TransferCarrier.h"
+#include "transfer/TransferProtocol.h"
 
 #include <QAbstractButton>
 #include <QTimer>

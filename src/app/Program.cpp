@@ -1,7 +1,7 @@
 #include "app/Program.h"
 
 #include "app/Form1.h"
-#include "device/QtTranslations.h"
+#include "translations/QtTranslations.h"
 
 #include <QApplication>
 #include <QStandardPaths>

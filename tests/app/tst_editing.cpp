@@ -1,7 +1,7 @@
 #include "FormFixture.h"
 
 #include "app/Controls.h"
-#include "device/CommControl.h"
+#include "serial/CommControl.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -3,9 +3,9 @@
 #include "PseudoTerminal.h"
 #include "SmallFileSystem.h"
 
-#include "device/CommControl.h"
-#include "device/PortName.h"
-#include "device/SerialDevices.h"
+#include "serial/CommControl.h"
+#include "serial/PortName.h"
+#include "serial/SerialDevices.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

@@ -2,7 +2,7 @@
 
 #include "SimulatorProcess.h"
 #include "app/Controls.h"
-#include "device/CommControl.h"
+#include "serial/CommControl.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/TransferProtocol.h"
+#include "transfer/TransferProtocol.h"
 
 #include <QString>
 #include <QStringList>

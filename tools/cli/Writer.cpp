@@ -2,10 +2,10 @@
 
 #include "ChartReport.h"
 #include "Output.h"
-#include "device/CommControl.h"
-#include "device/SerialDevices.h"
-#include "device/TransferCarrier.h"
-#include "device/TransferProtocol.h"
+#include "serial/CommControl.h"
+#include "serial/SerialDevices.h"
+#include "transfer/TransferCarrier.h"
+#include "transfer/TransferProtocol.h"
 #include "files/PatternFile.h"
 #include "state/WindowState.h"
 

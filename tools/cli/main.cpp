@@ -7,11 +7,11 @@
 #include "CommandLine.h"
 #include "Output.h"
 #include "Writer.h"
-#include "device/PortAccess.h"
-#include "device/PortName.h"
-#include "device/QtTranslations.h"
-#include "device/SerialDevices.h"
-#include "device/SettingsLocation.h"
+#include "serial/PortAccess.h"
+#include "serial/PortName.h"
+#include "translations/QtTranslations.h"
+#include "serial/SerialDevices.h"
+#include "settings/SettingsLocation.h"
 #include "files/PatternFile.h"
 
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
 #include "FuzzCheck.h"
-#include "device/TransferProtocol.h"
+#include "transfer/TransferProtocol.h"
 #include "state/WindowState.h"
 
 #include <QByteArray>

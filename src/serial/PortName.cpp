@@ -1,6 +1,6 @@
-#include "device/PortName.h"
+#include "serial/PortName.h"
 
-#include "device/SettingsLocation.h"
+#include "settings/SettingsLocation.h"
 
 #include <QDir>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/SettingsLocation.h"
+#include "settings/SettingsLocation.h"
 
 #include <QByteArray>
 #include <QObject>

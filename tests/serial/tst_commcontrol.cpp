@@ -1,4 +1,4 @@
-#include "device/CommControl.h"
+#include "serial/CommControl.h"
 
 #include "ChartText.h"
 #include "FileBytes.h"

@@ -1,5 +1,5 @@
-#include "device/PortName.h"
-#include "device/SettingsLocation.h"
+#include "serial/PortName.h"
+#include "settings/SettingsLocation.h"
 
 #include <QDir>
 #include <QFile>

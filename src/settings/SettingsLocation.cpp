@@ -1,6 +1,6 @@
-#include "device/SettingsLocation.h"
+#include "settings/SettingsLocation.h"
 
-#include "device/IniProfile.h"
+#include "settings/IniProfile.h"
 
 #include <QDir>
 #include <QFileInfo>

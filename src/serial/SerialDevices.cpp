@@ -1,6 +1,6 @@
-#include "device/SerialDevices.h"
+#include "serial/SerialDevices.h"
 
-#include "device/PortName.h"
+#include "serial/PortName.h"
 
 #include <QCollator>
 #include <QFileInfo>

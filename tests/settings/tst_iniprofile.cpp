@@ -1,4 +1,4 @@
-#include "device/IniProfile.h"
+#include "settings/IniProfile.h"
 
 #include "FileBytes.h"
 #include "SmallFileSystem.h"

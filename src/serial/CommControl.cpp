@@ -1,7 +1,7 @@
-#include "device/CommControl.h"
+#include "serial/CommControl.h"
 
-#include "device/PortAccess.h"
-#include "device/PortName.h"
+#include "serial/PortAccess.h"
+#include "serial/PortName.h"
 
 #include <QMetaObject>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "device/TransferCarrier.h"
+#include "transfer/TransferCarrier.h"
 
-#include "device/CommControl.h"
+#include "serial/CommControl.h"
 
 #include <QTimer>
 

@@ -1,4 +1,4 @@
-#include "device/QtTranslations.h"
+#include "translations/QtTranslations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

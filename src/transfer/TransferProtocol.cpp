@@ -1,4 +1,4 @@
-#include "device/TransferProtocol.h"
+#include "transfer/TransferProtocol.h"
 
 #include <limits>
 

@@ -1,5 +1,5 @@
 #include "ReadOnlyFolder.h"
-#include "device/SettingsLocation.h"
+#include "settings/SettingsLocation.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "device/PortAccess.h"
+#include "serial/PortAccess.h"
 
 #include "FileBytes.h"
 #include "PseudoTerminal.h"
