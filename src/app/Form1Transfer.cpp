@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 #include "serial/CommControl.h"
+#include "transfer/SendRule.h"
 #include "transfer/TransferCarrier.h"
 #include "transfer/TransferProtocol.h"
 
@@ -47,6 +48,10 @@ QString Form1::failureText(TransferCause cause) const
     // A port that cannot be opened is often the wrong one: say which are there.
     if (cause == TransferCause::PortNotOpened)
         return text + QLatin1Char('\n') + presentDevicesText(m_serialDevices());
+    // The sentence names no cell; the first at fault helps find it.
+    if (cause == TransferCause::UnsendableChart)
+        if (const std::optional<SendFault> fault = firstSendFault(m_state.PatternData, m_state.StepCount))
+            return text + QLatin1Char('\n') + sendFaultText(*fault);
     return text;
 }
 

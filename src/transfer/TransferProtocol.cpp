@@ -1,5 +1,7 @@
 #include "transfer/TransferProtocol.h"
 
+#include "transfer/SendRule.h"
+
 #include <limits>
 
 namespace {
@@ -21,7 +23,7 @@ TransferActions TransferProtocol::start()
 {
     if (m_window.busy())
         return {};
-    if (!sendable(m_window.PatternData, m_window.StepCount))
+    if (firstSendFault(m_window.PatternData, m_window.StepCount))
         return finish(TransferEnd::Failure, TransferCause::UnsendableChart);
 
     m_stepCountAcknowledged = false;
@@ -169,16 +171,6 @@ std::optional<QByteArray> TransferProtocol::recordLine(const PatternTable& chart
     }
     line += '\r';
     return line;
-}
-
-bool TransferProtocol::sendable(const PatternTable& chart, qint16 stepCount)
-{
-    if (!stepCountMessage(stepCount))
-        return false;
-    for (int record = 0; record < RecordCount; ++record)
-        if (!recordLine(chart, record))
-            return false;
-    return true;
 }
 
 QString transferFailureText(TransferCause cause, const QString& portName, const QString& portReason)

@@ -75,7 +75,7 @@ public:
     explicit TransferProtocol(WindowState& window);
 
     // The click of `Command1`. Does nothing while a transfer runs. A chart
-    // that cannot be put on the wire ends the transfer at once as failed,
+    // the send rule refuses (SendRule.h) ends the transfer at once as failed,
     // before anything is opened or sent.
     TransferActions start();
     // What one read of the port took. Read one character per read: the
@@ -101,8 +101,6 @@ public:
     // record / 5 at channels 8 * (record % 5) onwards, CR; none when a cell
     // holds no element or the record is outside 0 to 399.
     static std::optional<QByteArray> recordLine(const PatternTable& chart, int record);
-    // Whether every message of a transfer of this chart and step count is well formed.
-    static bool sendable(const PatternTable& chart, qint16 stepCount);
 
 private:
     TransferActions sendRecord(int record);

@@ -218,16 +218,22 @@ void TestTransfer::unsendableChart_data()
 {
     QTest::addColumn<QByteArray>("stepCount");
     QTest::addColumn<QByteArray>("lastCell"); // step 80, channel 40
-    QTest::newRow("step count 0") << QByteArray("0") << QByteArray("3");
-    QTest::newRow("step count 81") << QByteArray("81") << QByteArray("3");
-    QTest::newRow("number 10 in a cell") << QByteArray("80") << QByteArray("10");
-    QTest::newRow("text 3 in a cell") << QByteArray("80") << QByteArray("\"3\"");
+    QTest::addColumn<QString>("fault");       // the second line of the reason
+    // clang-format off
+    QTest::newRow("step count 0") << QByteArray("0") << QByteArray("3") << "ステップ数 0 はコントローラに送れません（1～80）。";
+    QTest::newRow("step count 81") << QByteArray("81") << QByteArray("3") << "ステップ数 81 はコントローラに送れません（1～80）。";
+    QTest::newRow("number 10 in a cell") << QByteArray("80") << QByteArray("10")
+        << "ステップ 80 の H5 の値 10 は16の要素のどれでもないため、コントローラに送れません。";
+    QTest::newRow("text 3 in a cell") << QByteArray("80") << QByteArray("\"3\"")
+        << "ステップ 80 の H5 の値 \"3\" は16の要素のどれでもないため、コントローラに送れません。";
+    // clang-format on
 }
 
 void TestTransfer::unsendableChart()
 {
     QFETCH(QByteArray, stepCount);
     QFETCH(QByteArray, lastCell);
+    QFETCH(QString, fault);
 
     BusyForm* busy = new BusyForm; // a line whose far end the test reads itself
     w.reset(busy);
@@ -239,7 +245,8 @@ void TestTransfer::unsendableChart()
     QCOMPARE(w->lamp(), Red);
     QCOMPARE(w->caption(), "失敗");
     QCOMPARE(w->get<QLabel>("disp1")->toolTip(),
-             "送れない値があります：ステップ数は 1～80、各セルは16の要素のどれかでなければなりません。");
+             "送れない値があります：ステップ数は 1～80、各セルは16の要素のどれかでなければなりません。\n" +
+                 fault);
     QVERIFY(!w->get<CommControl>("mscPort")->PortOpen());
     // Nothing reached the line.
     QCoreApplication::processEvents();

@@ -2,12 +2,13 @@
 
 #include "ChartReport.h"
 #include "Output.h"
+#include "files/PatternFile.h"
 #include "serial/CommControl.h"
 #include "serial/SerialDevices.h"
+#include "state/WindowState.h"
+#include "transfer/SendRule.h"
 #include "transfer/TransferCarrier.h"
 #include "transfer/TransferProtocol.h"
-#include "files/PatternFile.h"
-#include "state/WindowState.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -107,8 +108,9 @@ int writeToController(const QString& file, const QString& portName, const Settin
         printLine(stderr, presentDevicesText(presentSerialDevices()));
     // The window's reason names no cell; the first at fault helps find it.
     if (ended->cause == TransferCause::UnsendableChart)
-        if (const std::optional<QString> reason = unsendableReason(*loaded.content))
-            printLine(stderr, *reason);
+        if (const std::optional<SendFault> fault =
+                firstSendFault(loaded.content->chart, loaded.content->stepCount))
+            printLine(stderr, sendFaultText(*fault));
     printLine(stderr,
               QStringLiteral("失敗：") + transferFailureText(ended->cause, portName, port.errorString()));
     return 1;

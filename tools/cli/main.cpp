@@ -7,12 +7,13 @@
 #include "CommandLine.h"
 #include "Output.h"
 #include "Writer.h"
+#include "files/PatternFile.h"
 #include "serial/PortAccess.h"
 #include "serial/PortName.h"
-#include "translations/QtTranslations.h"
 #include "serial/SerialDevices.h"
 #include "settings/SettingsLocation.h"
-#include "files/PatternFile.h"
+#include "transfer/SendRule.h"
+#include "translations/QtTranslations.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -111,8 +112,8 @@ int check(const QString& file)
     if (!content)
         return Failure;
     printLine(stdout, chartSummary(*content));
-    if (const std::optional<QString> reason = unsendableReason(*content)) {
-        printLine(stderr, *reason);
+    if (const std::optional<SendFault> fault = firstSendFault(content->chart, content->stepCount)) {
+        printLine(stderr, sendFaultText(*fault));
         return Failure;
     }
     return Success;
