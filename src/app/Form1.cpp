@@ -130,7 +130,7 @@ void Form1::buildControls()
     m_blink = new QTimer(this);
     m_blink->setObjectName(QStringLiteral("Timer2"));
     m_blink->setTimerType(Qt::PreciseTimer);
-    m_blink->setInterval(TransferProtocol::BlinkIntervalMs);
+    m_blink->setInterval(BlinkIntervalMs);
 }
 
 void Form1::connectControls()

@@ -106,6 +106,7 @@ private:
     void writeClicked();
     void portReceived();
     void timeoutElapsed();
+    // The lamp blinks while a transfer runs.
     void blinkTicked();
     void apply(const TransferActions& actions);
     // The Japanese reason for a failed transfer, with the port's own where it has one.
@@ -149,6 +150,7 @@ private:
     QComboBox* m_stepCountBox = nullptr;
     QTimer* m_timeout = nullptr;
     QTimer* m_blink = nullptr;
+    static constexpr int BlinkIntervalMs = 250;
     QComboBox* m_portBox = nullptr;
     CommControl* m_port = nullptr;
     std::unique_ptr<TransferProtocol> m_protocol;

@@ -9,8 +9,8 @@
 
 void Form1::connectTransfer()
 {
-    m_protocol = std::make_unique<TransferProtocol>(m_state);
-    m_carrier = std::make_unique<TransferCarrier>(*m_protocol, *m_port, *m_timeout, m_blink);
+    m_protocol = std::make_unique<TransferProtocol>();
+    m_carrier = std::make_unique<TransferCarrier>(*m_protocol, *m_port, *m_timeout);
     connect(control<QAbstractButton>("Command1"), &QAbstractButton::clicked, this,
             [this] { writeClicked(); });
     connect(m_timeout, &QTimer::timeout, this, [this] { timeoutElapsed(); });
@@ -22,7 +22,15 @@ void Form1::connectTransfer()
 
 void Form1::writeClicked()
 {
-    apply(m_protocol->start());
+    if (m_protocol->running())
+        return;
+    const TransferActions actions = m_protocol->start(m_state.PatternData, m_state.StepCount);
+    if (m_protocol->running()) {
+        m_state.BusyFlag = QStringLiteral("1");
+        m_state.Status = {LampColour::Busy, QStringLiteral("処理中")};
+        m_blink->start();
+    }
+    apply(actions);
 }
 
 void Form1::portReceived()
@@ -37,9 +45,16 @@ void Form1::timeoutElapsed()
     apply(m_protocol->timeout());
 }
 
+// Toggles between the two running colours and leaves any other alone: a mode
+// option clicked during a transfer turns the lamp white, and it stays white.
 void Form1::blinkTicked()
 {
-    apply(m_protocol->blink());
+    quint32& lamp = m_state.Status.lamp;
+    if (lamp == LampColour::Busy)
+        lamp = LampColour::BusyBlink;
+    else if (lamp == LampColour::BusyBlink)
+        lamp = LampColour::Busy;
+    showStatus();
 }
 
 QString Form1::failureText(TransferCause cause) const
@@ -58,7 +73,16 @@ QString Form1::failureText(TransferCause cause) const
 void Form1::apply(const TransferActions& actions)
 {
     const TransferActions done = m_carrier->carryOut(actions);
-    if (done.end == TransferEnd::Failure)
-        m_failureReason = failureText(done.cause);
+    m_state.RecordIndex = m_protocol->state().RecordIndex;
+    if (done.end != TransferEnd::None) {
+        m_blink->stop();
+        m_state.BusyFlag = QStringLiteral("0");
+        if (done.end == TransferEnd::Success) {
+            m_state.Status = {LampColour::Success, QStringLiteral("成功")};
+        } else {
+            m_state.Status = {LampColour::Failure, QStringLiteral("失敗")};
+            m_failureReason = failureText(done.cause);
+        }
+    }
     showStatus();
 }

@@ -6,15 +6,14 @@ class CommControl;
 class QTimer;
 
 // Carries out what TransferProtocol answers on the serial port and the
-// timers, and feeds the port's own failures back into the protocol. The
+// time-out, and feeds the port's own failures back into the protocol. The
 // window and the command-line writer run their transfers through it, so both
 // open, write, time out and close exactly alike.
 class TransferCarrier
 {
 public:
-    // `timeout` is the time-out timer (TimeoutMs, once); `blink` the lamp's
-    // timer, or none where there is no lamp.
-    TransferCarrier(TransferProtocol& protocol, CommControl& port, QTimer& timeout, QTimer* blink = nullptr);
+    // `timeout` is the time-out timer (TimeoutMs, once).
+    TransferCarrier(TransferProtocol& protocol, CommControl& port, QTimer& timeout);
 
     // Carries out the steps of `actions` in their order. When the port cannot
     // be opened or a write fails, the rest is skipped and the protocol's
@@ -26,5 +25,4 @@ private:
     TransferProtocol& m_protocol;
     CommControl& m_port;
     QTimer& m_timeout;
-    QTimer* m_blink;
 };

@@ -10,30 +10,27 @@ const QByteArray WriteAnnouncement = QByteArrayLiteral("W");
 
 constexpr int ChannelsPerRecord = 8;
 constexpr int RecordsPerStep = PatternTable::UsedChannels / ChannelsPerRecord;
-
-QString runningCaption()
-{
-    return QStringLiteral("処理中");
-}
 } // namespace
 
-TransferProtocol::TransferProtocol(WindowState& window) : m_window(window) {}
-
-TransferActions TransferProtocol::start()
+TransferActions TransferProtocol::start(const PatternTable& chart, qint16 stepCount)
 {
-    if (m_window.busy())
+    if (m_running)
         return {};
-    if (firstSendFault(m_window.PatternData, m_window.StepCount))
+    if (firstSendFault(chart, stepCount))
         return finish(TransferEnd::Failure, TransferCause::UnsendableChart);
 
+    // The send rule has let the chart through, so every message can be made.
+    m_stepCountMessage = *stepCountMessage(stepCount);
+    m_records.clear();
+    m_records.reserve(RecordCount);
+    for (int record = 0; record < RecordCount; ++record)
+        m_records.append(*recordLine(chart, record));
     m_stepCountAcknowledged = false;
-    m_window.Status = {LampColour::Busy, runningCaption()};
-    m_window.BusyFlag = QStringLiteral("1");
+    m_running = true;
     TransferActions actions;
-    actions.startBlinkTimer = true;
     actions.openPort = true;
     actions.writes = {EraseMessage};
-    actions.startTimeoutTimer = true;
+    actions.startTimeout = true;
     return actions;
 }
 
@@ -49,7 +46,7 @@ TransferActions TransferProtocol::received(QByteArrayView read)
             m_stepCountAcknowledged = false;
         } else if (text == "s") {
             m_state.TransferStage = Stage::Step;
-            m_window.RecordIndex = 0;
+            m_state.RecordIndex = 0;
             m_stepCountAcknowledged = true;
         } else {
             m_state.TransferStage = Stage::Write;
@@ -60,26 +57,23 @@ TransferActions TransferProtocol::received(QByteArrayView read)
     // Only "more than one" matters, so the count stops at its limit rather than wrapping.
     if (m_state.ReadsSinceReply < std::numeric_limits<qint16>::max())
         ++m_state.ReadsSinceReply;
-    if (m_state.ReadsSinceReply != 1 || text != "\r" || !m_window.busy())
+    if (m_state.ReadsSinceReply != 1 || text != "\r" || !m_running)
         return {};
 
     switch (m_state.TransferStage) {
     case Stage::Erase: {
-        const std::optional<QByteArray> message = stepCountMessage(m_window.StepCount);
-        if (!message)
-            return finish(TransferEnd::Failure, TransferCause::UnsendableChart);
         TransferActions actions;
-        actions.writes = {*message};
+        actions.writes = {m_stepCountMessage};
         return actions;
     }
     case Stage::Step:
         return sendRecord(0);
     case Stage::Write:
-        if (m_window.RecordIndex < RecordCount)
-            return sendRecord(m_window.RecordIndex);
+        if (m_state.RecordIndex < RecordCount)
+            return sendRecord(m_state.RecordIndex);
         // A RecordIndex of 400 left over from an earlier transfer must not
         // count: the controller has been erased since and got no records.
-        if (m_window.RecordIndex == RecordCount && m_stepCountAcknowledged)
+        if (m_state.RecordIndex == RecordCount && m_stepCountAcknowledged)
             return finish(TransferEnd::Success);
         return {};
     case Stage::Empty:
@@ -90,12 +84,9 @@ TransferActions TransferProtocol::received(QByteArrayView read)
 
 TransferActions TransferProtocol::sendRecord(int record)
 {
-    const std::optional<QByteArray> line = recordLine(m_window.PatternData, record);
-    if (!line)
-        return finish(TransferEnd::Failure, TransferCause::UnsendableChart);
-    ++m_window.RecordIndex;
+    ++m_state.RecordIndex;
     TransferActions actions;
-    actions.writes = {WriteAnnouncement, *line};
+    actions.writes = {WriteAnnouncement, m_records[record]};
     return actions;
 }
 
@@ -121,28 +112,14 @@ TransferActions TransferProtocol::portLost()
 
 TransferActions TransferProtocol::interrupt(TransferCause cause)
 {
-    return m_window.busy() ? finish(TransferEnd::Failure, cause) : finish(TransferEnd::None);
-}
-
-TransferActions TransferProtocol::blink()
-{
-    quint32& lamp = m_window.Status.lamp;
-    if (lamp == LampColour::Busy)
-        lamp = LampColour::BusyBlink;
-    else if (lamp == LampColour::BusyBlink)
-        lamp = LampColour::Busy;
-    return {};
+    return m_running ? finish(TransferEnd::Failure, cause) : finish(TransferEnd::None);
 }
 
 TransferActions TransferProtocol::finish(TransferEnd end, TransferCause cause)
 {
-    if (end == TransferEnd::Success)
-        m_window.Status = {LampColour::Success, QStringLiteral("成功")};
-    else if (end == TransferEnd::Failure)
-        m_window.Status = {LampColour::Failure, QStringLiteral("失敗")};
-    m_window.BusyFlag = QStringLiteral("0");
+    m_running = false;
     TransferActions actions;
-    actions.stopTimers = true;
+    actions.stopTimeout = true;
     actions.closePort = true;
     actions.end = end;
     actions.cause = cause;

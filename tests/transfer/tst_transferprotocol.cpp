@@ -1,5 +1,7 @@
 #include "transfer/TransferProtocol.h"
-#include "state/WindowState.h"
+
+#include "ChartText.h"
+#include "transfer/SendRule.h"
 
 #include <QTest>
 
@@ -86,9 +88,6 @@ QList<QByteArray> split(const char* reads)
     return list;
 }
 
-const StatusDisplay Running{0xFFC080, QStringLiteral("処理中")};
-const StatusDisplay Succeeded{0xC0FFC0, QStringLiteral("成功")};
-const StatusDisplay Failed{0xFFC0C0, QStringLiteral("失敗")};
 } // namespace
 
 class TestTransferProtocol : public QObject
@@ -109,22 +108,23 @@ private slots:
     void carriedOverState();
     void leftOverRecordIndexIsNoSuccess();
     void secondStartWhileBusy();
-    void lampClearedMidTransfer();
     void endings_data();
     void endings();
-    void blink();
     void readsSinceReplySaturates();
     void unsendableChart_data();
     void unsendableChart();
+    void firstFaultInStepOrder();
 
 private:
-    WindowState window;
+    // The chart and step count each test starts from: the start-up chart, 80 steps.
+    PatternTable chart;
+    qint16 stepCount = 80;
 };
 
 void TestTransferProtocol::init()
 {
-    window = WindowState{};
-    window.startUp();
+    chart = startUpChart();
+    stepCount = 80;
 }
 
 void TestTransferProtocol::stepCountMessage_data()
@@ -141,9 +141,8 @@ void TestTransferProtocol::stepCountMessage()
 {
     QFETCH(int, stepCount);
     QFETCH(QByteArray, message);
-    window.StepCount = qint16(stepCount);
-    TransferProtocol protocol(window);
-    QCOMPARE(protocol.start().writes, Writes{"E\r"});
+    TransferProtocol protocol;
+    QCOMPARE(protocol.start(chart, qint16(stepCount)).writes, Writes{"E\r"});
     QCOMPARE(feed(protocol, {"e", "\r"}), Writes{message});
 }
 
@@ -164,25 +163,24 @@ void TestTransferProtocol::recordLines()
     QFETCH(int, record);
     QFETCH(QByteArray, line);
     if (varied)
-        fillVaried(window.PatternData);
-    TransferProtocol protocol(window);
-    const ControllerRun run = answerUntilEnd(protocol, protocol.start());
+        fillVaried(chart);
+    TransferProtocol protocol;
+    const ControllerRun run = answerUntilEnd(protocol, protocol.start(chart, stepCount));
     QCOMPARE(run.records.size(), 400);
     QCOMPARE(run.records[record], line);
 }
 
 void TestTransferProtocol::wholeExchange()
 {
-    TransferProtocol protocol(window);
-    const TransferActions first = protocol.start();
-    QVERIFY(first.startBlinkTimer);
+    TransferProtocol protocol;
+    QVERIFY(!protocol.running());
+    const TransferActions first = protocol.start(chart, stepCount);
     QVERIFY(first.openPort);
     QCOMPARE(first.writes, Writes{"E\r"});
-    QVERIFY(first.startTimeoutTimer);
-    QVERIFY(!first.stopTimers);
+    QVERIFY(first.startTimeout);
+    QVERIFY(!first.stopTimeout);
     QVERIFY(!first.closePort);
-    QCOMPARE(window.Status, Running);
-    QCOMPARE(window.BusyFlag, QStringLiteral("1"));
+    QVERIFY(protocol.running());
 
     const ControllerRun run = answerUntilEnd(protocol, first);
     QCOMPARE(run.unexpected, Writes{});
@@ -195,15 +193,15 @@ void TestTransferProtocol::wholeExchange()
 
     QCOMPARE(run.last.end, TransferEnd::Success);
     QCOMPARE(run.last.cause, TransferCause::None);
-    QVERIFY(run.last.stopTimers);
+    QVERIFY(run.last.stopTimeout);
     QVERIFY(run.last.closePort);
     QCOMPARE(run.last.writes, Writes{});
-    QCOMPARE(window.Status, Succeeded);
-    QCOMPARE(window.BusyFlag, QStringLiteral("0"));
+    QVERIFY(!protocol.running());
+    QCOMPARE(protocol.state().RecordIndex, 400);
 
     // Once idle, a late CR is ignored.
     QCOMPARE(protocol.received("\r"), TransferActions{});
-    QCOMPARE(window.Status, Succeeded);
+    QVERIFY(!protocol.running());
 }
 
 // Reads after the start of a first transfer (the chart all OFF, 80 steps).
@@ -247,13 +245,13 @@ void TestTransferProtocol::reads()
     QFETCH(int, readsSinceReply);
     QFETCH(int, recordIndex);
 
-    TransferProtocol protocol(window);
-    protocol.start();
+    TransferProtocol protocol;
+    protocol.start(chart, stepCount);
     QCOMPARE(feed(protocol, split(reads.constData())), writes);
     QCOMPARE(protocol.state().TransferStage, stage);
     QCOMPARE(protocol.state().ReadsSinceReply, readsSinceReply);
-    QCOMPARE(window.RecordIndex, recordIndex);
-    QCOMPARE(window.BusyFlag, QStringLiteral("1"));
+    QCOMPARE(protocol.state().RecordIndex, recordIndex);
+    QVERIFY(protocol.running());
 }
 
 // A transfer that timed out leaves its stage, count and record index to the
@@ -278,18 +276,19 @@ void TestTransferProtocol::carriedOverState()
     QFETCH(Writes, afterLoneCR);
     QFETCH(int, recordIndex);
 
-    TransferProtocol protocol(window);
-    protocol.start();
+    TransferProtocol protocol;
+    protocol.start(chart, stepCount);
     if (!firstReads.isEmpty())
         feed(protocol, split(firstReads.constData()));
     QCOMPARE(protocol.timeout().end, TransferEnd::Failure);
     const TransferProtocol::State before = protocol.state();
 
-    QCOMPARE(protocol.start().writes, Writes{"E\r"});
+    QCOMPARE(protocol.start(chart, stepCount).writes, Writes{"E\r"});
     QCOMPARE(protocol.state().TransferStage, before.TransferStage);
     QCOMPARE(protocol.state().ReadsSinceReply, before.ReadsSinceReply);
+    QCOMPARE(protocol.state().RecordIndex, before.RecordIndex);
     QCOMPARE(protocol.received("\r").writes, afterLoneCR);
-    QCOMPARE(window.RecordIndex, recordIndex);
+    QCOMPARE(protocol.state().RecordIndex, recordIndex);
 
     // The controller's own answers then take over and the transfer succeeds.
     const ControllerRun run = answerUntilEnd(protocol, eraseSent());
@@ -302,51 +301,36 @@ void TestTransferProtocol::carriedOverState()
 // after only the erase went out, must not show success.
 void TestTransferProtocol::leftOverRecordIndexIsNoSuccess()
 {
-    TransferProtocol protocol(window);
-    protocol.start();
+    TransferProtocol protocol;
+    protocol.start(chart, stepCount);
     feed(protocol, {"e", "\r", "s", "\r"});
     for (int record = 1; record < 400; ++record)
         feed(protocol, {"w", "\r"});
     protocol.received("w");
-    QCOMPARE(window.RecordIndex, 400);
+    QCOMPARE(protocol.state().RecordIndex, 400);
     QCOMPARE(protocol.timeout().end, TransferEnd::Failure);
 
-    protocol.start();
+    protocol.start(chart, stepCount);
     QCOMPARE(protocol.received("\r"), TransferActions{});
-    QCOMPARE(window.Status, Running);
-    QCOMPARE(window.BusyFlag, QStringLiteral("1"));
+    QVERIFY(protocol.running());
 
     const ControllerRun run = answerUntilEnd(protocol, eraseSent());
     QCOMPARE(run.records.size(), 400);
     QCOMPARE(run.last.end, TransferEnd::Success);
 }
 
+// A second start while one runs changes nothing: not the stage, nor the chart being written.
 void TestTransferProtocol::secondStartWhileBusy()
 {
-    TransferProtocol protocol(window);
-    protocol.start();
+    TransferProtocol protocol;
+    protocol.start(chart, stepCount);
     feed(protocol, {"e", "\r", "s"});
-    window.Status.lamp = 0xFFE0C0;
-    QCOMPARE(protocol.start(), TransferActions{});
-    QCOMPARE(window.Status, (StatusDisplay{0xFFE0C0, QStringLiteral("処理中")}));
-    QCOMPARE(window.BusyFlag, QStringLiteral("1"));
+    PatternTable other = chart;
+    other.at(0, 0) = ElementCode::number(0);
+    QCOMPARE(protocol.start(other, 5), TransferActions{});
+    QVERIFY(protocol.running());
     QCOMPARE(protocol.state().TransferStage, Stage::Step);
     QCOMPARE(protocol.received("\r").writes, (Writes{"W", "00033333333\r"}));
-}
-
-// A mode option clears the lamp and label during a transfer: the blink stops
-// on white and the result still shows at the end.
-void TestTransferProtocol::lampClearedMidTransfer()
-{
-    TransferProtocol protocol(window);
-    const TransferActions first = protocol.start();
-    protocol.blink();
-    window.Status = StatusDisplay{};
-    protocol.blink();
-    protocol.blink();
-    QCOMPARE(window.Status, StatusDisplay{});
-    QCOMPARE(answerUntilEnd(protocol, first).last.end, TransferEnd::Success);
-    QCOMPARE(window.Status, Succeeded);
 }
 
 void TestTransferProtocol::endings_data()
@@ -374,14 +358,11 @@ void TestTransferProtocol::endings()
     QFETCH(TransferEnd, end);
     QFETCH(TransferCause, cause);
 
-    TransferProtocol protocol(window);
+    TransferProtocol protocol;
     if (running) {
-        protocol.start();
+        protocol.start(chart, stepCount);
         feed(protocol, {"e", "\r", "s", "\r", "w"});
-    } else {
-        window.Status = Succeeded;
     }
-    const StatusDisplay before = window.Status;
 
     const TransferActions actions = event == "timeout"        ? protocol.timeout()
                                     : event == "not opened"   ? protocol.portNotOpened()
@@ -389,41 +370,23 @@ void TestTransferProtocol::endings()
                                                               : protocol.portLost();
     QCOMPARE(actions.end, end);
     QCOMPARE(actions.cause, cause);
-    QVERIFY(actions.stopTimers);
+    QVERIFY(actions.stopTimeout);
     QVERIFY(actions.closePort);
     QCOMPARE(actions.writes, Writes{});
-    QVERIFY(!actions.openPort && !actions.startBlinkTimer && !actions.startTimeoutTimer);
-    QCOMPARE(window.BusyFlag, QStringLiteral("0"));
-    QCOMPARE(window.Status, running ? Failed : before);
+    QVERIFY(!actions.openPort && !actions.startTimeout);
+    QVERIFY(!protocol.running());
 
     // The end is final: the CR of the pending "w" sends nothing, and a second report of the
     // failure changes nothing more.
     QCOMPARE(protocol.received("\r"), TransferActions{});
     QCOMPARE(protocol.portLost().end, TransferEnd::None);
-    QCOMPARE(window.Status, running ? Failed : before);
-}
-
-void TestTransferProtocol::blink()
-{
-    TransferProtocol protocol(window);
-    protocol.start();
-    const quint32 expected[] = {0xFFE0C0, 0xFFC080, 0xFFE0C0, 0xFFC080};
-    for (quint32 lamp : expected) {
-        QCOMPARE(protocol.blink(), TransferActions{});
-        QCOMPARE(window.Status, (StatusDisplay{lamp, QStringLiteral("処理中")}));
-    }
-    protocol.timeout();
-    protocol.blink();
-    QCOMPARE(window.Status, Failed);
-    window.Status = Succeeded;
-    protocol.blink();
-    QCOMPARE(window.Status, Succeeded);
+    QVERIFY(!protocol.running());
 }
 
 void TestTransferProtocol::readsSinceReplySaturates()
 {
-    TransferProtocol protocol(window);
-    protocol.start();
+    TransferProtocol protocol;
+    protocol.start(chart, stepCount);
     protocol.received("e");
     for (int i = 0; i < 40000; ++i)
         protocol.received("x");
@@ -464,21 +427,45 @@ void TestTransferProtocol::unsendableChart()
     QFETCH(ElementCode, value);
     QFETCH(bool, sendable);
 
-    window.StepCount = qint16(stepCount);
-    window.PatternData.at(step, channel) = value;
-    TransferProtocol protocol(window);
-    const TransferActions actions = protocol.start();
+    chart.at(step, channel) = value;
+    const std::optional<SendFault> fault = firstSendFault(chart, qint16(stepCount));
+    QCOMPARE(fault.has_value(), !sendable);
+    TransferProtocol protocol;
+    const TransferActions actions = protocol.start(chart, qint16(stepCount));
     if (sendable) {
         QCOMPARE(actions.writes, Writes{"E\r"});
         return;
     }
+    // The step count is named before any cell.
+    if (stepCount < 1 || stepCount > 80) {
+        QCOMPARE(fault->kind, SendFault::Kind::StepCount);
+        QCOMPARE(fault->stepCount, stepCount);
+    } else {
+        QCOMPARE(fault->kind, SendFault::Kind::Cell);
+        QCOMPARE(fault->step, step);
+        QCOMPARE(fault->channel, channel);
+        QVERIFY(fault->value == value);
+    }
     QCOMPARE(actions.end, TransferEnd::Failure);
     QCOMPARE(actions.cause, TransferCause::UnsendableChart);
     QCOMPARE(actions.writes, Writes{});
-    QVERIFY(!actions.openPort && !actions.startBlinkTimer && !actions.startTimeoutTimer);
-    QVERIFY(actions.stopTimers);
-    QCOMPARE(window.Status, Failed);
-    QCOMPARE(window.BusyFlag, QStringLiteral("0"));
+    QVERIFY(!actions.openPort && !actions.startTimeout);
+    QVERIFY(actions.stopTimeout);
+    QVERIFY(!protocol.running());
+}
+
+// Of several faults the first in step order is named, in the words the window and the
+// command-line writer show.
+void TestTransferProtocol::firstFaultInStepOrder()
+{
+    chart.at(10, 5) = ElementCode::text("@");
+    chart.at(3, 38) = ElementCode::text("a\tb");
+    chart.at(3, 39) = ElementCode::number(16);
+    const std::optional<SendFault> fault = firstSendFault(chart, 80);
+    QVERIFY(fault);
+    QCOMPARE(sendFaultText(*fault),
+             "ステップ 4 の H4 の値 \"a\\tb\" は16の要素のどれでもないため、コントローラに送れません。");
+    QCOMPARE(sendFaultText(*firstSendFault(chart, 0)), "ステップ数 0 はコントローラに送れません（1～80）。");
 }
 
 QTEST_APPLESS_MAIN(TestTransferProtocol)

@@ -5,7 +5,6 @@
 #include "files/PatternFile.h"
 #include "serial/CommControl.h"
 #include "serial/SerialDevices.h"
-#include "state/WindowState.h"
 #include "transfer/SendRule.h"
 #include "transfer/TransferCarrier.h"
 #include "transfer/TransferProtocol.h"
@@ -57,12 +56,6 @@ int writeToController(const QString& file, const QString& portName, const Settin
         return 1;
     }
 
-    WindowState state;
-    state.startUp();
-    state.PatternData = loaded.content->chart;
-    state.StepCount = loaded.content->stepCount;
-    state.PortName = portName;
-
     CommControl port(settings);
     port.setInputLen(1);
     configureControllerPort(port, portName);
@@ -71,7 +64,7 @@ int writeToController(const QString& file, const QString& portName, const Settin
     timeout.setTimerType(Qt::PreciseTimer);
     timeout.setSingleShot(true);
     timeout.setInterval(timeoutMs);
-    TransferProtocol protocol(state);
+    TransferProtocol protocol;
     TransferCarrier carrier(protocol, port, timeout);
 
     ProgressBar progress(standardErrorIsTerminal());
@@ -80,8 +73,9 @@ int writeToController(const QString& file, const QString& portName, const Settin
     auto apply = [&](const TransferActions& actions) {
         const TransferActions done = carrier.carryOut(actions);
         // Nothing to show for a transfer that never reached the line.
-        if (port.PortOpen() || state.RecordIndex > 0)
-            progress.show(state.RecordIndex);
+        const int records = protocol.state().RecordIndex;
+        if (port.PortOpen() || records > 0)
+            progress.show(records);
         if (done.end != TransferEnd::None && !ended) {
             ended = done;
             loop.quit();
@@ -94,7 +88,7 @@ int writeToController(const QString& file, const QString& portName, const Settin
     QObject::connect(&port, &CommControl::portFailed, [&] { apply(protocol.portLost()); });
     QObject::connect(&timeout, &QTimer::timeout, [&] { apply(protocol.timeout()); });
 
-    apply(protocol.start());
+    apply(protocol.start(loaded.content->chart, loaded.content->stepCount));
     if (!ended)
         loop.exec();
     progress.finish();
