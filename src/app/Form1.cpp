@@ -9,8 +9,6 @@
 #include "app/MessageBoxes.h"
 #include "app/PatternFiles.h"
 #include "chart/ElementTable.h"
-#include "transfer/TransferCarrier.h"
-#include "transfer/TransferProtocol.h"
 #include "edit/CellClick.h"
 #include "edit/Choices.h"
 #include "edit/PageSwitch.h"
@@ -120,13 +118,8 @@ void Form1::buildControls()
     control<QLabel>("Picture4")->setPixmap(QPixmap(QStringLiteral(":/embedded/Picture4.jpg")));
     control<QLabel>("Image1")->setPixmap(QPixmap(QStringLiteral(":/embedded/Image1.jpg")));
 
-    // A coarse timer may fire up to 5 % early, which would end a transfer
-    // before its 15 seconds are up; these keep to the millisecond.
-    m_timeout = new QTimer(this);
-    m_timeout->setObjectName(QStringLiteral("Timer1"));
-    m_timeout->setTimerType(Qt::PreciseTimer);
-    m_timeout->setInterval(TransferProtocol::TimeoutMs);
-    m_timeout->setSingleShot(true);
+    // A coarse timer may fire up to 5 % early; the blink keeps to the
+    // millisecond, as the transfer's time-out does.
     m_blink = new QTimer(this);
     m_blink->setObjectName(QStringLiteral("Timer2"));
     m_blink->setTimerType(Qt::PreciseTimer);

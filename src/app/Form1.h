@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/ChartEditCommand.h"
+#include "edit/Palette.h"
 #include "serial/SerialDevices.h"
 #include "settings/SettingsLocation.h"
-#include "edit/Palette.h"
 #include "state/WindowState.h"
 
 #include <QPixmap>
@@ -14,18 +14,16 @@
 
 class ChartCommands;
 class ChartView;
-class CommControl;
+class ControllerTransfer;
 class ElementPictures;
 class MessageBoxes;
 class PatternFiles;
 class QComboBox;
 class QLabel;
 class QTimer;
+class SerialLine;
 class ShapeWidget;
-class TransferCarrier;
-class TransferProtocol;
-struct TransferActions;
-enum class TransferCause;
+enum class TransferEnd;
 struct ElementRow;
 struct PatternFileContent;
 
@@ -57,7 +55,9 @@ public:
 
     // Where the port picker learns which serial devices are present; the
     // system's list unless set before start-up.
-    void setSerialDeviceList(SerialDeviceList list) { m_serialDevices = std::move(list); }
+    void setSerialDeviceList(SerialDeviceList list);
+    // The line transfers go over; the serial port unless set before start-up.
+    void setSerialLine(std::unique_ptr<SerialLine> line);
 
     // The state of the run, read by the tests and tools that drive the window.
     const WindowState& state() const { return m_state; }
@@ -99,18 +99,14 @@ private:
     void showGroup(int group);
     void showPage(int page);
 
-    // Writing the chart into the controller: the write button, the port's
-    // receive event and the two timers feed the protocol; what it answers is
-    // carried out on the port, the timers and the status display.
+    // Writing the chart into the controller: the write button starts the
+    // transfer, whose start, records sent and end the window shows in its
+    // state and on the status display. The lamp blinks while it runs.
     void connectTransfer();
     void writeClicked();
-    void portReceived();
-    void timeoutElapsed();
-    // The lamp blinks while a transfer runs.
+    void transferStarted();
+    void transferFinished(TransferEnd end, const QString& reason);
     void blinkTicked();
-    void apply(const TransferActions& actions);
-    // The Japanese reason for a failed transfer, with the port's own where it has one.
-    QString failureText(TransferCause cause) const;
 
     // The serial port: restored from the settings file at start-up, chosen in
     // `Comportbox`, stored again at shutdown.
@@ -148,13 +144,10 @@ private:
     QLabel* m_statusCaption = nullptr;
     ShapeWidget* m_statusLamp = nullptr;
     QComboBox* m_stepCountBox = nullptr;
-    QTimer* m_timeout = nullptr;
     QTimer* m_blink = nullptr;
     static constexpr int BlinkIntervalMs = 250;
     QComboBox* m_portBox = nullptr;
-    CommControl* m_port = nullptr;
-    std::unique_ptr<TransferProtocol> m_protocol;
-    std::unique_ptr<TransferCarrier> m_carrier;
+    ControllerTransfer* m_transfer = nullptr;
     SerialDeviceList m_serialDevices = presentSerialDevices;
     // The devices present when the port list was last looked up.
     QList<SerialDevice> m_presentDevices;

@@ -1,8 +1,8 @@
 #include "app/Controls.h"
 #include "app/Form1.h"
 #include "app/MessageBoxes.h"
-#include "serial/CommControl.h"
 #include "serial/PortName.h"
+#include "transfer/ControllerTransfer.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -20,10 +20,6 @@ const QString Choose = QStringLiteral("選択");
 void Form1::connectPort()
 {
     m_portBox = control<QComboBox>("Comportbox");
-    m_port = new CommControl(SettingsLocation(), this);
-    m_port->setObjectName(QStringLiteral("mscPort"));
-    // Replies come as a letter and a CR in reads of their own, so every read takes one character.
-    m_port->setInputLen(1);
     connect(m_portBox, &QComboBox::activated, this, [this] { portChosen(); });
     connect(control<ChoiceBox>("Comportbox"), &ChoiceBox::aboutToShowPopup, this,
             [this] { refreshPortList(); });
@@ -36,7 +32,6 @@ void Form1::connectPort()
 void Form1::startUpPortSteps()
 {
     m_settings = SettingsLocation::find(m_programFolder, m_configFolder);
-    m_port->setSettingsLocation(m_settings);
     // A stored device path that is present then starts on its list item.
     refreshPortList();
     showInComboBox(m_portBox, m_settings.value(PortKey, SettingSection));
@@ -52,7 +47,7 @@ void Form1::startUpPortSteps()
 void Form1::configurePort()
 {
     m_state.PortName = m_portBox->currentText();
-    configureControllerPort(*m_port, m_state.PortName);
+    m_transfer->setPort(m_state.PortName, m_settings);
 }
 
 // Only the items after COM20 change, and only outside Windows, whose serial
@@ -97,8 +92,6 @@ void Form1::portChosen()
         showInComboBox(m_portBox, m_state.PortName);
         return;
     }
-    if (m_port->PortOpen())
-        m_port->setPortOpen(false);
     configurePort();
 }
 
@@ -111,6 +104,11 @@ void Form1::shutdownPortSteps()
         qWarning().noquote() << QStringLiteral(
                                     "trv5kb-programmer: ポートの設定を「%1」に保存できませんでした: %2")
                                     .arg(QDir::toNativeSeparators(m_settings.file()), reason);
-    if (m_port->PortOpen())
-        m_port->setPortOpen(false);
+    m_transfer->closeLine();
+}
+
+void Form1::setSerialDeviceList(SerialDeviceList list)
+{
+    m_serialDevices = list;
+    m_transfer->setSerialDeviceList(std::move(list));
 }

@@ -6,7 +6,7 @@
 
 // Why a serial device cannot be opened, where the system says no more than
 // "permission": another program's lock file, a device another program holds
-// for itself, or a device the user has no right to. CommControl gives these
+// for itself, or a device the user has no right to. QtSerialLine gives these
 // as the reason of a failed opening (the window's status tool tip and
 // `trv5kb write`); `trv5kb ports` says the last of each device it lists.
 

@@ -67,7 +67,6 @@ public:
         qint16 RecordIndex = 0;             // records sent since the controller's last "s"
     };
 
-    static constexpr int TimeoutMs = 15000;
     static constexpr int RecordCount = 400;
 
     // Starts writing `chart` with `stepCount` into the controller. Does

@@ -1,7 +1,7 @@
 #include "FormFixture.h"
 
 #include "app/Controls.h"
-#include "serial/CommControl.h"
+#include "transfer/ControllerTransfer.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -431,7 +431,7 @@ void TestEditing::wheelAndArrowsStepFromValueShown()
     QCOMPARE(inUse, inUseAfter);
     QCOMPARE(combo->currentText(), inUseAfter);
     if (box == "Comportbox")
-        QCOMPARE(w->get<CommControl>("mscPort")->CommPort(), qint16(inUseAfter.mid(3).toInt()));
+        QCOMPARE(w->form->findChild<ControllerTransfer*>()->portName(), inUseAfter);
 }
 
 void TestEditing::groupTabs()

@@ -3,9 +3,10 @@
 #include "PseudoTerminal.h"
 #include "SmallFileSystem.h"
 
-#include "serial/CommControl.h"
 #include "serial/PortName.h"
 #include "serial/SerialDevices.h"
+#include "serial/SerialLine.h"
+#include "transfer/ControllerTransfer.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -74,6 +75,12 @@ QStringList itemsOf(const QComboBox* box)
     return items;
 }
 
+// The port the window's transfers go to.
+QString portInUse(const StartedForm& w)
+{
+    return w.form->findChild<ControllerTransfer*>()->portName();
+}
+
 QStringList comItems()
 {
     QStringList items;
@@ -117,8 +124,7 @@ void TestPort::startUp()
     QVERIFY(w.start());
 
     QCOMPARE(w.get<QComboBox>("Comportbox")->currentText(), shown);
-    auto* mscPort = w.get<CommControl>("mscPort");
-    QVERIFY(!mscPort->PortOpen());
+    QVERIFY(!w.get<SerialLine>("mscPort")->isOpen());
     if (asked) {
         QCOMPARE(w.boxes.shown.size(), 1);
         const MessageRequest& box = w.boxes.shown.first();
@@ -127,16 +133,12 @@ void TestPort::startUp()
         QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         QCOMPARE(box.icon, QMessageBox::NoIcon);
         QCOMPARE(w.form->state().PortName, "");
-        QVERIFY(mscPort->Settings() != "57600,n,8,1"); // left unconfigured
+        QCOMPARE(portInUse(w), ""); // left unconfigured
     } else {
         QVERIFY(w.boxes.shown.isEmpty());
         QCOMPARE(w.form->state().PortName, shown);
-        QCOMPARE(mscPort->CommPort(), port);
-        QCOMPARE(mscPort->Settings(), "57600,n,8,1");
-        QCOMPARE(mscPort->Handshaking(), 0);
-        QCOMPARE(mscPort->RTSEnable(), false);
-        QCOMPARE(mscPort->SThreshold(), 1);
-        QCOMPARE(mscPort->RThreshold(), 1);
+        QCOMPARE(portInUse(w), shown);
+        QCOMPARE(portNumberOf(portInUse(w)), port);
     }
 }
 
@@ -149,10 +151,8 @@ void TestPort::pickWhenIdle()
     QCOMPARE(w.lamp(), 0xFFFFFFu);
     QCOMPARE(w.caption(), "");
     QCOMPARE(w.form->state().PortName, "COM5");
-    auto* mscPort = w.get<CommControl>("mscPort");
-    QCOMPARE(mscPort->CommPort(), 5);
-    QCOMPARE(mscPort->Settings(), "57600,n,8,1");
-    QVERIFY(!mscPort->PortOpen());
+    QCOMPARE(portInUse(w), "COM5");
+    QVERIFY(!w.get<SerialLine>("mscPort")->isOpen());
 }
 
 void TestPort::pickWhileBusy()
@@ -167,9 +167,8 @@ void TestPort::pickWhileBusy()
     QCOMPARE(w.lamp(), 0xFFC080u);
     QCOMPARE(w.caption(), "処理中");
     QCOMPARE(w.form->state().PortName, "COM3");
-    auto* mscPort = w.get<CommControl>("mscPort");
-    QCOMPARE(mscPort->CommPort(), 3);
-    QVERIFY(mscPort->PortOpen()); // the transfer goes on over its port
+    QCOMPARE(portInUse(w), "COM3");
+    QVERIFY(w.get<SerialLine>("mscPort")->isOpen()); // the transfer goes on over its port
     // The box goes back to the port in use, so shutdown does not store the refused pick.
     QCOMPARE(w.get<QComboBox>("Comportbox")->currentText(), "COM3");
     w.form->close();
@@ -188,7 +187,7 @@ void TestPort::typedNameIsNoPick()
     QTest::keyClicks(box->lineEdit(), "com7");
     QTest::keyClick(box->lineEdit(), Qt::Key_Return);
     QCOMPARE(w.form->state().PortName, "COM2");
-    QCOMPARE(w.get<CommControl>("mscPort")->CommPort(), 2);
+    QCOMPARE(portInUse(w), "COM2");
     w.form->close();
     QCOMPARE(readFile(w.folder.filePath("Setting.ini")), QByteArray("[Setting]\r\ncomport=com7\r\n"));
 }
@@ -291,10 +290,10 @@ void TestPort::shutdownClosesOpenPort()
         QSKIP("needs a pseudo-terminal");
     QVERIFY(w.start());
     QVERIFY(w.startTransfer());
-    auto* mscPort = w.get<CommControl>("mscPort");
-    QVERIFY(mscPort->PortOpen());
+    auto* mscPort = w.get<SerialLine>("mscPort");
+    QVERIFY(mscPort->isOpen());
     w.form->close();
-    QVERIFY(!mscPort->PortOpen());
+    QVERIFY(!mscPort->isOpen());
     QVERIFY(w.line.send("e"));
     QVERIFY(w.line.send("\r"));
     QCoreApplication::processEvents();
@@ -337,13 +336,11 @@ void TestPort::devicesListedAfterCom20()
     QCOMPARE(w.lamp(), 0xFFFFFFu);
     QCOMPARE(w.caption(), "");
     QCOMPARE(w.form->state().PortName, adapter.device());
-    auto* mscPort = w.get<CommControl>("mscPort");
-    QCOMPARE(mscPort->CommPort(), 0);
-    QCOMPARE(mscPort->deviceName(), adapter.device());
-    QCOMPARE(mscPort->Settings(), "57600,n,8,1");
-    QVERIFY(!mscPort->PortOpen());
-    QVERIFY2(mscPort->setPortOpen(true), qPrintable(mscPort->errorString()));
-    mscPort->setPortOpen(false);
+    QCOMPARE(portInUse(w), adapter.device());
+    QVERIFY(!w.get<SerialLine>("mscPort")->isOpen());
+    // The transfer goes to that device.
+    w.click("Command1");
+    QCOMPARE(adapter.receive(2), QByteArray("E\r"));
 
     QVERIFY(w.form->close());
     QCOMPARE(readFile(w.folder.filePath("Setting.ini")),
@@ -358,8 +355,9 @@ void TestPort::devicesListedAfterCom20()
     QCOMPARE(restored->currentText(), adapter.device());
     QCOMPARE(restored->currentIndex(), 20);
     QCOMPARE(again.form->state().PortName, adapter.device());
-    QCOMPARE(again.get<CommControl>("mscPort")->deviceName(), adapter.device());
-    QVERIFY(again.get<CommControl>("mscPort")->setPortOpen(true));
+    QCOMPARE(portInUse(again), adapter.device());
+    again.click("Command1");
+    QCOMPARE(adapter.receive(2), QByteArray("E\r"));
 #endif
 }
 
@@ -378,7 +376,7 @@ void TestPort::storedDeviceNotPresent()
     QCOMPARE(itemsOf(box), comItems());
     QCOMPARE(box->currentText(), "/dev/ttyUSB7");
     QCOMPARE(box->toolTip(), "/dev/ttyUSB7（接続されていません）");
-    QCOMPARE(w.get<CommControl>("mscPort")->deviceName(), "/dev/ttyUSB7");
+    QCOMPARE(portInUse(w), "/dev/ttyUSB7");
     w.click("Command1");
     QVERIFY2(
         w.get<QLabel>("disp1")->toolTip().startsWith("ポート「/dev/ttyUSB7」を開けません（/dev/ttyUSB7: "),
@@ -544,7 +542,7 @@ void TestPort::utf16SettingsUnchanged()
     StartedForm w(folder.path());
     QVERIFY(startOver(w, folder));
     QCOMPARE(w.get<QComboBox>("Comportbox")->currentText(), "COM3");
-    QCOMPARE(w.get<CommControl>("mscPort")->CommPort(), 3);
+    QCOMPARE(portInUse(w), "COM3");
     QVERIFY(w.form->close());
     QCOMPARE(readFile(folder.filePath("Setting.ini")), beside);
     QVERIFY(!QFileInfo::exists(folder.configFolder()));
@@ -572,7 +570,7 @@ void TestPort::utf16SettingsPickKeptForUser()
     StartedForm again(folder.path());
     QVERIFY(startOver(again, folder));
     QCOMPARE(again.get<QComboBox>("Comportbox")->currentText(), "COM5");
-    QCOMPARE(again.get<CommControl>("mscPort")->CommPort(), 5);
+    QCOMPARE(portInUse(again), "COM5");
 }
 
 QTEST_MAIN(TestPort)

@@ -2,7 +2,7 @@
 
 #include "SimulatorProcess.h"
 #include "app/Controls.h"
-#include "serial/CommControl.h"
+#include "serial/SerialLine.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -97,7 +97,7 @@ void TestTransfer::expectIdleAfter(const char* caption)
     QCOMPARE(w->form->state().BusyFlag, "0");
     QVERIFY(!w->get<QTimer>("Timer1")->isActive());
     QVERIFY(!w->get<QTimer>("Timer2")->isActive());
-    QVERIFY(!w->get<CommControl>("mscPort")->PortOpen());
+    QVERIFY(!w->get<SerialLine>("mscPort")->isOpen());
     w->clickCell(0); // OFF becomes UP
     QVERIFY(w->form->state().PatternData.at(0, 0) == E::number(0));
     QCOMPARE(w->lamp(), White);
@@ -124,7 +124,7 @@ void TestTransfer::success()
     QCOMPARE(w->form->state().RecordIndex, 400);
     QVERIFY(!w->get<QTimer>("Timer1")->isActive());
     QVERIFY(!w->get<QTimer>("Timer2")->isActive());
-    QVERIFY(!w->get<CommControl>("mscPort")->PortOpen());
+    QVERIFY(!w->get<SerialLine>("mscPort")->isOpen());
 
     // What the controller received is byte for byte the chart as the window saves it.
     w->click("Command2");
@@ -252,7 +252,7 @@ void TestTransfer::unsendableChart()
     QCOMPARE(w->get<QLabel>("disp1")->toolTip(),
              "送れない値があります：ステップ数は 1～80、各セルは16の要素のどれかでなければなりません。\n" +
                  fault);
-    QVERIFY(!w->get<CommControl>("mscPort")->PortOpen());
+    QVERIFY(!w->get<SerialLine>("mscPort")->isOpen());
     // Nothing reached the line.
     QCoreApplication::processEvents();
     QCOMPARE(busy->line.take(), QByteArray());
@@ -319,7 +319,7 @@ void TestTransfer::closingDuringTransfer()
     w->click("Command1");
     QVERIFY(waitFor([&] { return w->form->state().RecordIndex > 3; }, 5000));
     QVERIFY(w->form->close());
-    QVERIFY(!w->get<CommControl>("mscPort")->PortOpen());
+    QVERIFY(!w->get<SerialLine>("mscPort")->isOpen());
     QCOMPARE(readFile(w->folder.filePath("Setting.ini")).left(25), "[Setting]\r\ncomport=COM3\r\n");
 }
 
