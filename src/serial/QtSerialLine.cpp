@@ -60,10 +60,6 @@ bool QtSerialLine::openControllerLine(const QString& device)
     if (m_serial.isOpen())
         return true;
     m_latency = LowLatency::NotRequested;
-    if (device.isEmpty()) {
-        m_error = QStringLiteral("ポートが選ばれていません");
-        return false;
-    }
     m_device = device;
     m_serial.setPortName(device);
     applyLineSettings(m_serial, ControllerSettings);

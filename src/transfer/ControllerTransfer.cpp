@@ -78,7 +78,7 @@ void ControllerTransfer::carryOut(const TransferActions& actions)
     if (actions.openPort && !m_line->isOpen()) {
         // COMn is looked up again at each opening, so a changed settings file counts at once.
         m_device = deviceOfPortName(m_portName, m_settings);
-        if (!m_line->openControllerLine(m_device)) {
+        if (m_device.isEmpty() || !m_line->openControllerLine(m_device)) {
             m_lineReason = lineFailureText();
             return carryOut(m_protocol.portNotOpened());
         }
@@ -139,9 +139,9 @@ QString ControllerTransfer::portLabel() const
 
 QString ControllerTransfer::lineFailureText() const
 {
-    // No device: the port name names none, and there is nothing to label.
+    // A name that stands for no device: there is nothing to open.
     if (m_device.isEmpty())
-        return m_line->errorString();
+        return QStringLiteral("ポートが選ばれていません");
     return portLabel() + QStringLiteral(": ") + m_line->errorString();
 }
 

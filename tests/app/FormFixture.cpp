@@ -113,9 +113,19 @@ void StartedForm::failTransfer() const
     QCOMPARE(caption(), QStringLiteral("失敗"));
 }
 
-BusyForm::BusyForm()
+namespace {
+FakeSerialLine& installFakeLine(Form1& form)
 {
-    writeFile(folder.filePath(QStringLiteral("Setting.ini")), settingsWithCom3(line.device()));
+    auto line = std::make_unique<FakeSerialLine>();
+    FakeSerialLine& installed = *line;
+    form.setSerialLine(std::move(line));
+    return installed;
+}
+} // namespace
+
+FakeLineForm::FakeLineForm() : line(installFakeLine(*form))
+{
+    writeFile(folder.filePath(QStringLiteral("Setting.ini")), settingsWithCom3(FakeDevice));
 }
 
 bool BusyForm::startTransfer()
@@ -123,7 +133,12 @@ bool BusyForm::startTransfer()
     // The blink would change the lamp while a test looks at it.
     get<QTimer>(QStringLiteral("Timer2"))->setInterval(24 * 3600 * 1000);
     click(QStringLiteral("Command1"));
-    return form->state().BusyFlag == QStringLiteral("1") && line.receive(2) == "E\r";
+    return form->state().BusyFlag == QStringLiteral("1") && line.take() == "E\r";
+}
+
+void tick(QTimer* timer)
+{
+    QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
 }
 
 bool waitFor(const std::function<bool()>& done, int timeoutMs)

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "ChartText.h"
+#include "FakeSerialLine.h"
 #include "FileBytes.h"
-#include "PseudoTerminal.h"
 #include "app/Form1.h"
 #include "app/MessageBoxes.h"
 
@@ -13,6 +13,7 @@
 
 class ClickLabel;
 class QComboBox;
+class QTimer;
 class ShapeWidget;
 
 // Answers the window's message boxes in place of a user and keeps what was shown.
@@ -83,18 +84,29 @@ private:
     QTemporaryDir m_workFolder;
 };
 
-// A window whose COM3 is a pseudo-terminal that never answers: a transfer
-// started there stays pending (busy) for as long as a test runs, with the
-// lamp holding its first colour.
-struct BusyForm : StartedForm
+// A window whose transfers go over a line inside the test program, on which
+// the test plays the controller (FakeSerialLine): COM3 is FakeDevice there.
+struct FakeLineForm : StartedForm
 {
-    PseudoTerminal line;
+    static inline const QString FakeDevice = QStringLiteral("/dev/ttyFAKE0");
+    FakeSerialLine& line;
 
-    BusyForm();
+    FakeLineForm();
+};
+
+// A window whose controller never answers: a transfer started there stays
+// pending (busy) for as long as a test runs, with the lamp holding its first
+// colour.
+struct BusyForm : FakeLineForm
+{
     // Starts the pending transfer; false when the window did not become busy
     // or the erase message did not reach the line.
     bool startTransfer();
 };
+
+// What the event loop does when `timer` times out, done now: tests drive the
+// blink and the time-out themselves rather than wait for them.
+void tick(QTimer* timer);
 
 // What a user does to choose an item from a combo box's list: opens it and clicks the item.
 void chooseComboItem(QComboBox* combo, const QString& itemText);

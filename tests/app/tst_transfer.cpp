@@ -23,15 +23,10 @@ QByteArray mixedChartFile()
     return patternFileOf([](int step, int channel) { return elementField((step * 3 + channel * 5) % 16); });
 }
 
-// What the event loop does when `timer` times out, done now.
-void tick(QTimer* timer)
-{
-    QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
-}
-
 } // namespace
 
-// Writes charts into the controller simulator over a real pseudo-terminal.
+// Writes charts into the controller simulator over a real pseudo-terminal, and
+// into a controller the test plays itself on a line inside the test program.
 class TestTransfer : public QObject
 {
     Q_OBJECT
@@ -47,6 +42,7 @@ private slots:
     void portCannotOpen();
     void unsendableChart_data();
     void unsendableChart();
+    void recordsFollowTheController();
     void timeoutNeverEarly();
     void modeOptionDuringTransfer();
     void closingDuringTransfer();
@@ -240,10 +236,8 @@ void TestTransfer::unsendableChart()
     QFETCH(QByteArray, lastCell);
     QFETCH(QString, fault);
 
-    BusyForm* busy = new BusyForm; // a line whose far end the test reads itself
-    w.reset(busy);
-    if (!busy->line.isValid())
-        QSKIP("needs a pseudo-terminal");
+    auto* form = new FakeLineForm;
+    w.reset(form);
     QVERIFY(w->start());
     w->load(patternFile({{79, 39, lastCell}}, stepCount));
     w->click("Command1");
@@ -252,20 +246,67 @@ void TestTransfer::unsendableChart()
     QCOMPARE(w->get<QLabel>("disp1")->toolTip(),
              "送れない値があります：ステップ数は 1～80、各セルは16の要素のどれかでなければなりません。\n" +
                  fault);
-    QVERIFY(!w->get<SerialLine>("mscPort")->isOpen());
-    // Nothing reached the line.
-    QCoreApplication::processEvents();
-    QCOMPARE(busy->line.take(), QByteArray());
+    // Nothing reached the line: it was not even opened.
+    QCOMPARE(form->line.openings, QStringList());
+    QCOMPARE(form->line.take(), QByteArray());
+    QCOMPARE(w->form->state().BusyFlag, "0");
+}
+
+// BusyFlag is "1" from the click to the end, RecordIndex follows every record sent, and the
+// lamp shows the end. The record index carries over into the next transfer until the
+// controller's "s" starts it again.
+void TestTransfer::recordsFollowTheController()
+{
+    auto* form = new FakeLineForm;
+    w.reset(form);
+    QVERIFY(w->start());
+    FakeSerialLine& line = form->line;
+    const WindowState& state = w->form->state();
+
+    w->click("Command1");
+    QCOMPARE(line.openings, QStringList{FakeLineForm::FakeDevice});
+    QCOMPARE(state.BusyFlag, "1");
+    QCOMPARE(w->lamp(), Orange);
+    QCOMPARE(w->caption(), "処理中");
+    QVERIFY(w->get<QTimer>("Timer1")->isActive());
+    QVERIFY(w->get<QTimer>("Timer2")->isActive());
+    QCOMPARE(line.answerWritten(), QList<QByteArray>{"E"});
+    QCOMPARE(state.RecordIndex, 0);
+    QCOMPARE(line.answerWritten(), QList<QByteArray>{"S80"});
+    for (int record = 1; record < 400; ++record) {
+        QCOMPARE(state.RecordIndex, record);
+        QCOMPARE(line.answerWritten(),
+                 QList<QByteArray>{QByteArray::number(record - 1).rightJustified(3, '0').prepend('W') +
+                                   "33333333"});
+    }
+    QCOMPARE(state.RecordIndex, 400);
+    QCOMPARE(state.BusyFlag, "1");
+    QCOMPARE(line.answerWritten(), QList<QByteArray>{"W39933333333"});
+    QCOMPARE(state.BusyFlag, "0");
+    QCOMPARE(w->lamp(), Green);
+    QCOMPARE(w->caption(), "成功");
+    QCOMPARE(w->get<QLabel>("disp1")->toolTip(), "");
+    QVERIFY(!w->get<QTimer>("Timer1")->isActive());
+    QVERIFY(!w->get<QTimer>("Timer2")->isActive());
+    QVERIFY(!line.isOpen());
+
+    w->click("Command1");
+    line.answerWritten();
+    QCOMPARE(state.RecordIndex, 400);
+    line.answerWritten();
+    QCOMPARE(state.RecordIndex, 1);
 }
 
 // The time-out and the blink keep to the millisecond: a coarse timer may fire
 // up to 5 % early and end a transfer that would still have finished in time.
 void TestTransfer::timeoutNeverEarly()
 {
-    QVERIFY(startWith({"--silent-after", "0"}));
+    w = std::make_unique<FakeLineForm>(); // a controller that never answers
+    QVERIFY(w->start());
     auto* timer1 = w->get<QTimer>("Timer1");
     QCOMPARE(timer1->interval(), 15000);
     QCOMPARE(timer1->timerType(), Qt::PreciseTimer);
+    QVERIFY(timer1->isSingleShot());
     QCOMPARE(w->get<QTimer>("Timer2")->interval(), 250);
     QCOMPARE(w->get<QTimer>("Timer2")->timerType(), Qt::PreciseTimer);
 
@@ -276,16 +317,14 @@ void TestTransfer::timeoutNeverEarly()
     QVERIFY(waitFor([&] { return w->form->state().BusyFlag == "0"; }, 5000));
     QVERIFY2(clock.elapsed() >= 200, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(w->caption(), "失敗");
+    QCOMPARE(w->get<QLabel>("disp1")->toolTip(), "コントローラーから時間内に応答がありませんでした。");
 }
 
 // A mode option acts during a transfer: the lamp turns white and stops
 // blinking, and the transfer's result still shows at its end.
 void TestTransfer::modeOptionDuringTransfer()
 {
-    BusyForm* busy = new BusyForm; // a controller that never answers
-    w.reset(busy);
-    if (!busy->line.isValid())
-        QSKIP("needs a pseudo-terminal");
+    w = std::make_unique<BusyForm>(); // a controller that never answers
     QVERIFY(w->start());
     w->click("Command1");
     // The timers' ticks come from the test from here on, one at a time.
@@ -313,13 +352,20 @@ void TestTransfer::modeOptionDuringTransfer()
     QCOMPARE(w->lamp(), Red);
 }
 
+// Closing the window mid-transfer closes the line, and the port is stored as ever.
 void TestTransfer::closingDuringTransfer()
 {
-    QVERIFY(startWith({"--paced"}));
+    auto* form = new FakeLineForm;
+    w.reset(form);
+    QVERIFY(w->start());
     w->click("Command1");
-    QVERIFY(waitFor([&] { return w->form->state().RecordIndex > 3; }, 5000));
+    while (w->form->state().RecordIndex <= 3)
+        QVERIFY(!form->line.answerWritten().isEmpty());
+    QCOMPARE(form->line.take(), "W00333333333\r");
     QVERIFY(w->form->close());
-    QVERIFY(!w->get<SerialLine>("mscPort")->isOpen());
+    QVERIFY(!form->line.isOpen());
+    form->line.send("w\r"); // unheard: no record follows
+    QCOMPARE(form->line.take(), QByteArray());
     QCOMPARE(readFile(w->folder.filePath("Setting.ini")).left(25), "[Setting]\r\ncomport=COM3\r\n");
 }
 
