@@ -80,8 +80,8 @@ Form1::Form1(const QString& programFolder, const QString& configFolder, const QS
         [this](const PatternFileContent& content, const QString& text) { takeLoadedChart(content, text); });
     m_commands->setMenuExtension([this](QMenu& menu, bool idle) { m_files->addMenuItems(menu, idle); });
     connectControls();
-    connectPort();
     connectTransfer();
+    connectPort();
 }
 
 Form1::~Form1() = default;

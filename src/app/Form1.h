@@ -3,7 +3,6 @@
 #include "app/ChartEditCommand.h"
 #include "edit/Palette.h"
 #include "serial/SerialDevices.h"
-#include "settings/SettingsLocation.h"
 #include "state/WindowState.h"
 
 #include <QPixmap>
@@ -18,6 +17,7 @@ class ControllerTransfer;
 class ElementPictures;
 class MessageBoxes;
 class PatternFiles;
+class PortPicker;
 class QComboBox;
 class QLabel;
 class QTimer;
@@ -108,17 +108,12 @@ private:
     void transferFinished(TransferEnd end, const QString& reason);
     void blinkTicked();
 
-    // The serial port: restored from the settings file at start-up, chosen in
-    // `Comportbox`, stored again at shutdown.
+    // The serial port, which the port picker keeps: restored from the settings
+    // file at start-up, chosen in `Comportbox`, stored again at shutdown.
+    void connectPort();
     void startUpPortSteps();
     void shutdownPortSteps();
-    void configurePort();
-    void connectPort();
     void portChosen();
-    // The serial devices present, listed after COM20 each time the list opens.
-    void refreshPortList();
-    // The picker's tool tip names the device behind the value it shows.
-    void showPortDevice();
 
     // A control by its designer name; every name asked for exists.
     template <typename T> T* control(const char* name) const
@@ -130,8 +125,6 @@ private:
 
     QString m_programFolder;
     QString m_configFolder;
-    // The settings files, found by the start-up port steps.
-    SettingsLocation m_settings;
     MessageBoxes& m_boxes;
     WindowState m_state;
 
@@ -146,11 +139,8 @@ private:
     QComboBox* m_stepCountBox = nullptr;
     QTimer* m_blink = nullptr;
     static constexpr int BlinkIntervalMs = 250;
-    QComboBox* m_portBox = nullptr;
     ControllerTransfer* m_transfer = nullptr;
-    SerialDeviceList m_serialDevices = presentSerialDevices;
-    // The devices present when the port list was last looked up.
-    QList<SerialDevice> m_presentDevices;
+    PortPicker* m_portPicker = nullptr;
     // Why the last transfer failed, shown as the tool tip of the status caption.
     QString m_failureReason;
 };
