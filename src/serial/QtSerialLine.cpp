@@ -62,7 +62,7 @@ bool QtSerialLine::openControllerLine(const QString& device)
     m_latency = LowLatency::NotRequested;
     m_device = device;
     m_serial.setPortName(device);
-    applyLineSettings(m_serial, ControllerSettings);
+    applyLineSettings(m_serial, ControllerLineSettings);
     if (!m_serial.open(QIODevice::ReadWrite)) {
         m_error = openFailureText();
         m_serial.clearError();
@@ -70,7 +70,7 @@ bool QtSerialLine::openControllerLine(const QString& device)
     }
     m_latency = requestLowLatency(m_serial);
     // A line without an RTS wire (a pseudo-terminal) refuses the setting and still carries data.
-    m_serial.setRequestToSend(ControllerSettings.requestToSend);
+    m_serial.setRequestToSend(ControllerLineSettings.requestToSend);
     m_serial.clearError();
     m_serial.clear();
     m_error.clear();

@@ -4,20 +4,28 @@
 
 #include <QSerialPort>
 
-// How the controller's line is set: 57,600 baud, 8 data bits, no parity,
-// 1 stop bit, no flow control, RTS off.
+// How a serial line is set, applied to QSerialPort as it stands.
 struct SerialLineSettings
 {
-    qint32 baudRate = 57600;
-    QSerialPort::DataBits dataBits = QSerialPort::Data8;
-    QSerialPort::Parity parity = QSerialPort::NoParity;
-    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
-    QSerialPort::FlowControl flowControl = QSerialPort::NoFlowControl;
-    bool requestToSend = false;
+    qint32 baudRate;
+    QSerialPort::DataBits dataBits;
+    QSerialPort::Parity parity;
+    QSerialPort::StopBits stopBits;
+    QSerialPort::FlowControl flowControl;
+    bool requestToSend;
 };
 
-// The controller's line on a real serial device, through QSerialPort. The
-// window and the command-line writer transfer over it.
+// The controller's line.
+inline constexpr SerialLineSettings ControllerLineSettings{.baudRate = 57600,
+                                                           .dataBits = QSerialPort::Data8,
+                                                           .parity = QSerialPort::NoParity,
+                                                           .stopBits = QSerialPort::OneStop,
+                                                           .flowControl = QSerialPort::NoFlowControl,
+                                                           .requestToSend = false};
+
+// The controller's line on a real serial device, through QSerialPort, set as
+// ControllerLineSettings at each opening. The window and the command-line
+// writer transfer over it.
 //
 // On Linux each opening asks the driver for low latency (see lowLatency).
 class QtSerialLine : public SerialLine
@@ -51,8 +59,6 @@ public:
     // when the line closes: it harms no other user of the device, and the
     // next opening asks for it again anyway.
     LowLatency lowLatency() const { return m_latency; }
-
-    static constexpr SerialLineSettings ControllerSettings{};
 
 private:
     QString openFailureText() const;

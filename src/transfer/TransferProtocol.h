@@ -46,10 +46,10 @@ struct TransferActions
 
 // The exchange that writes a chart into the controller: erase, step count,
 // then 400 records, each sent on the controller's letter and the lone CR after
-// it. The class is fed, not run: its carrier hands it the start, every read of
-// the port and the time-out, and carries out the TransferActions it answers
-// with. It knows the chart, the step count and the controller's replies;
-// what a transfer looks like to the user is its front end's business.
+// it. The class is fed, not run: ControllerTransfer hands it the start, every
+// read of the port and the time-out, and carries out the TransferActions it
+// answers with. It knows the chart, the step count and the controller's
+// replies; what a transfer looks like to the user is its front end's business.
 //
 // The protocol state is deliberately not reset when a transfer starts: the
 // controller's letters reset it, and a stray CR acts on what the previous

@@ -6,9 +6,9 @@
 #include <array>
 #include <cstdint>
 
-// Drives the transfer protocol the way its carrier does: a port that opens,
-// writes and closes, the time-out, and the chart with its step count. Each
-// input byte is one event:
+// Drives the transfer protocol the way ControllerTransfer does: a port that
+// opens, writes and closes, the time-out, and the chart with its step count.
+// Each input byte is one event:
 //
 //   C            start of a transfer (the window's write button)
 //   T            the time-out (only while it runs; it fires once)
@@ -75,7 +75,7 @@ private:
 
     TransferProtocol protocol;
 
-    // The port and the time-out as the carrier keeps them.
+    // The port and the time-out as ControllerTransfer keeps them.
     bool portOpen = false;
     bool failNextOpen = false;
     bool failNextWrite = false;
@@ -306,7 +306,7 @@ void Harness::observe(Call call, const TransferActions& actions, bool wasBusy)
     apply(actions);
 }
 
-// As the carrier carries the actions out: a port that cannot be opened or
+// As ControllerTransfer carries the actions out: a port that cannot be opened or
 // written to goes back to the protocol at once and skips the rest.
 void Harness::apply(const TransferActions& actions)
 {
