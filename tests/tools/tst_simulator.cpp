@@ -273,36 +273,20 @@ void TestSimulator::exchanges_data()
     QTest::newRow("plain")          << QStringList{} << transfer << allReplies << QString() << false;
     QTest::newRow("paced")          << QStringList{"--paced"} << transfer << allReplies << QString() << false;
     QTest::newRow("joined replies") << QStringList{"--joined-replies"} << transfer << allReplies << QString() << false;
-    QTest::newRow("garbage")        << QStringList{"--garbage"} << transfer
-                                    << QByteArray("e\r#s\r\nw\r\0w\r\xffw\rEw\r w\r#e\r", 23) << QString() << false;
-    QTest::newRow("silent after 3") << QStringList{"--silent-after", "3"}
-                                    << QByteArray(transfer).replace("W|003", "W|~003").replace("W|004", "W|~004")
-                                    << QByteArray("e\rs\rw\rw\rw\re\r") << QString() << false;
-    QTest::newRow("silent until the next erase")
-        << QStringList{"--silent-after", "0"} << QByteArray("E\r|S05\r|W|~00012345678\r|E\r|S80\r")
-        << QByteArray("e\rs\re\rs\r") << QString() << false;
-    QTest::newRow("hang-up after 2") << QStringList{"--hangup-after", "2"}
-                                     << QByteArray("E\r|S05\r|W|00012345678\r|W|00100000000\r|W|~00233333333\r")
-                                     << QByteArray("e\rs\rw\rw\r") << QString() << true;
+    QTest::newRow("garbage")        << QStringList{"--garbage"} << transfer << QByteArray("e\r#s\r\nw\r\0w\r\xffw\rEw\r w\r#e\r", 23) << QString() << false;
+    QTest::newRow("silent after 3") << QStringList{"--silent-after", "3"} << QByteArray(transfer).replace("W|003", "W|~003").replace("W|004", "W|~004") << QByteArray("e\rs\rw\rw\rw\re\r") << QString() << false;
+    QTest::newRow("silent until the next erase") << QStringList{"--silent-after", "0"} << QByteArray("E\r|S05\r|W|~00012345678\r|E\r|S80\r") << QByteArray("e\rs\re\rs\r") << QString() << false;
+    QTest::newRow("hang-up after 2") << QStringList{"--hangup-after", "2"} << QByteArray("E\r|S05\r|W|00012345678\r|W|00100000000\r|W|~00233333333\r") << QByteArray("e\rs\rw\rw\r") << QString() << true;
 
-    QTest::newRow("step count before the erase")  << QStringList{} << QByteArray("~S05\r|E\r") << QByteArray("e\r")
-                                                  << "without an erase" << false;
-    QTest::newRow("step count 81")                << QStringList{} << QByteArray("E\r|~S81\r|E\r") << QByteArray("e\re\r")
-                                                  << "outside 01 to 80" << false;
-    QTest::newRow("step count 00")                << QStringList{} << QByteArray("E\r|~S00\r|E\r") << QByteArray("e\re\r")
-                                                  << "outside 01 to 80" << false;
-    QTest::newRow("record out of turn")           << QStringList{} << QByteArray("E\r|S05\r|W|00012345678\r|W|~00212345678\r|E\r")
-                                                  << QByteArray("e\rs\rw\re\r") << "record 002 where 001 was due" << false;
-    QTest::newRow("no element character")         << QStringList{} << QByteArray("E\r|S05\r|W|~000123@5678\r|E\r")
-                                                  << QByteArray("e\rs\re\r") << "element code" << false;
-    QTest::newRow("record without its CR")        << QStringList{} << QByteArray("E\r|S05\r|W|~000123456789|E\r")
-                                                  << QByteArray("e\rs\re\r") << "no CR" << false;
-    QTest::newRow("record before the step count") << QStringList{} << QByteArray("E\r|W|~00012345678\r|E\r")
-                                                  << QByteArray("e\re\r") << "before the step count" << false;
-    QTest::newRow("message before the reply")     << QStringList{} << QByteArray("E\rS05\r|E\r")
-                                                  << QByteArray("e\rs\re\r") << "sent before the reply" << false;
-    QTest::newRow("stray bytes")                  << QStringList{} << QByteArray("~xyz\r|E\r") << QByteArray("e\r")
-                                                  << "outside a message" << false;
+    QTest::newRow("step count before the erase")  << QStringList{} << QByteArray("~S05\r|E\r") << QByteArray("e\r") << "without an erase" << false;
+    QTest::newRow("step count 81")                << QStringList{} << QByteArray("E\r|~S81\r|E\r") << QByteArray("e\re\r") << "outside 01 to 80" << false;
+    QTest::newRow("step count 00")                << QStringList{} << QByteArray("E\r|~S00\r|E\r") << QByteArray("e\re\r") << "outside 01 to 80" << false;
+    QTest::newRow("record out of turn")           << QStringList{} << QByteArray("E\r|S05\r|W|00012345678\r|W|~00212345678\r|E\r") << QByteArray("e\rs\rw\re\r") << "record 002 where 001 was due" << false;
+    QTest::newRow("no element character")         << QStringList{} << QByteArray("E\r|S05\r|W|~000123@5678\r|E\r") << QByteArray("e\rs\re\r") << "element code" << false;
+    QTest::newRow("record without its CR")        << QStringList{} << QByteArray("E\r|S05\r|W|~000123456789|E\r") << QByteArray("e\rs\re\r") << "no CR" << false;
+    QTest::newRow("record before the step count") << QStringList{} << QByteArray("E\r|W|~00012345678\r|E\r") << QByteArray("e\re\r") << "before the step count" << false;
+    QTest::newRow("message before the reply")     << QStringList{} << QByteArray("E\rS05\r|E\r") << QByteArray("e\rs\re\r") << "sent before the reply" << false;
+    QTest::newRow("stray bytes")                  << QStringList{} << QByteArray("~xyz\r|E\r") << QByteArray("e\r") << "outside a message" << false;
     // clang-format on
 }
 
@@ -437,12 +421,9 @@ void TestSimulator::setUpHint_data()
     // clang-format off
     QTest::newRow("build folder") << "build" << false << "<program>/Setting.ini" << "";
     QTest::newRow("installed, program folder writable") << "installed" << false << "<program>/Setting.ini" << "";
-    QTest::newRow("installed, no configuration folder yet") << "installed, read-only" << false
-        << "<config>/trv5kb-programmer/Setting.ini" << "mkdir -p <config>/trv5kb-programmer";
-    QTest::newRow("configuration home with a blank") << "installed, read-only" << false
-        << "<config>/trv5kb-programmer/Setting.ini" << "mkdir -p '<config>/trv5kb-programmer'";
-    QTest::newRow("installed, configuration folder there") << "installed, read-only" << true
-        << "<config>/trv5kb-programmer/Setting.ini" << "";
+    QTest::newRow("installed, no configuration folder yet") << "installed, read-only" << false << "<config>/trv5kb-programmer/Setting.ini" << "mkdir -p <config>/trv5kb-programmer";
+    QTest::newRow("configuration home with a blank") << "installed, read-only" << false << "<config>/trv5kb-programmer/Setting.ini" << "mkdir -p '<config>/trv5kb-programmer'";
+    QTest::newRow("installed, configuration folder there") << "installed, read-only" << true << "<config>/trv5kb-programmer/Setting.ini" << "";
     // clang-format on
 }
 
