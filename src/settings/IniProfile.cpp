@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -108,11 +109,22 @@ template <typename Converter> Converter shiftJisConverter()
     return converter;
 }
 
+// Printable ASCII and tabs read the same in Shift-JIS, so a plain line such
+// as "comport=COM3" needs no converter (loading one costs start-up time and
+// memory). Some control bytes do not: the converter maps them otherwise.
+bool isPlainAscii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(),
+                       [](char c) { return (c >= 0x20 && c < 0x7F) || c == '\t'; });
+}
+
 // Bytes that are no Shift-JIS character come out as U+FFFD, one for each
 // character they take the place of; the converter alone would turn them into
 // control characters, which a later write would store as other bytes.
 QString fromShiftJis(QByteArrayView bytes)
 {
+    if (isPlainAscii(bytes))
+        return QString::fromLatin1(bytes);
     QStringDecoder decoder = shiftJisConverter<QStringDecoder>();
     if (!decoder.isValid())
         return QString::fromLatin1(bytes);
@@ -135,6 +147,10 @@ QString fromShiftJis(QByteArrayView bytes)
 // in its place).
 std::optional<QByteArray> toShiftJis(const QString& text)
 {
+    if (std::all_of(text.begin(), text.end(), [](QChar c) {
+            return (c.unicode() >= 0x20 && c.unicode() < 0x7F) || c == QLatin1Char('\t');
+        }))
+        return text.toLatin1();
     QStringEncoder encoder = shiftJisConverter<QStringEncoder>();
     if (!encoder.isValid()) {
         // Without a Shift-JIS converter only ASCII text keeps its meaning.
@@ -279,10 +295,17 @@ std::optional<FileText> readFileText(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
     FileText text;
-    text.bytes = file.read(MaxFileBytes + 1);
+    // A read reserves all it may take: no more than the file holds (and a byte to tell a cut).
+    text.bytes = file.read(qBound(qint64(0), file.size(), qint64(MaxFileBytes)) + 1);
     if (file.error() != QFileDevice::NoError)
         return std::nullopt;
-    text.complete = text.bytes.size() <= MaxFileBytes;
+    if (text.bytes.size() > MaxFileBytes) {
+        text.complete = false;
+    } else if (!file.atEnd()) {
+        // The file grew since its size was taken: read on to the limit.
+        text.bytes += file.read(MaxFileBytes + 1 - text.bytes.size());
+        text.complete = text.bytes.size() <= MaxFileBytes;
+    }
     return text;
 }
 
@@ -295,13 +318,15 @@ QString GetINIValue(const QString& KEY, const QString& Section, const QString& I
 
 std::optional<QString> findINIValue(const QString& KEY, const QString& Section, const QString& ININame)
 {
-    const std::optional<QByteArray> section = profileBytes(Section, ProfilePart::Section);
-    const std::optional<QByteArray> key = profileBytes(KEY, ProfilePart::Key);
-    if (!section || !key)
-        return std::nullopt;
+    return IniFileText::read(ININame).find(KEY, Section);
+}
+
+IniFileText IniFileText::read(const QString& ININame)
+{
+    IniFileText file;
     std::optional<FileText> text = readFileText(ININame);
     if (!text)
-        return std::nullopt;
+        return file;
     if (!text->complete) {
         // A line cut by the size limit would give a truncated value as if it were whole.
         text->bytes.truncate(MaxFileBytes);
@@ -319,11 +344,22 @@ std::optional<QString> findINIValue(const QString& KEY, const QString& Section, 
         QStringEncoder encoder = shiftJisConverter<QStringEncoder>();
         text->bytes = encoder.isValid() ? QByteArray(encoder.encode(decoded)) : decoded.toLatin1();
     }
+    file.m_text = std::move(text->bytes);
+    return file;
+}
 
-    const Location location = locate(text->bytes, foldedName(*section), foldedName(*key));
+std::optional<QString> IniFileText::find(const QString& KEY, const QString& Section) const
+{
+    if (!m_text)
+        return std::nullopt;
+    const std::optional<QByteArray> section = profileBytes(Section, ProfilePart::Section);
+    const std::optional<QByteArray> key = profileBytes(KEY, ProfilePart::Key);
+    if (!section || !key)
+        return std::nullopt;
+    const Location location = locate(*m_text, foldedName(*section), foldedName(*key));
     if (!location.keyFound)
         return std::nullopt;
-    return valueAt(text->bytes, location);
+    return valueAt(*m_text, location);
 }
 
 bool isUtf16INIFile(const QString& ININame)

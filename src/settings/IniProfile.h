@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <optional>
 
@@ -24,6 +25,23 @@ std::optional<QString> findINIValue(const QString& KEY, const QString& Section, 
 
 // Whether the file is in UTF-16 with a byte-order mark: read, but never written.
 bool isUtf16INIFile(const QString& ININame);
+
+// A settings file read once: every look-up answers from what was read, as
+// findINIValue would have answered then, so that many look-ups (a port and
+// the devices of twenty COM names) cost one reading of the file.
+class IniFileText
+{
+public:
+    // A file that is missing or cannot be read holds no value.
+    static IniFileText read(const QString& ININame);
+
+    std::optional<QString> find(const QString& KEY, const QString& Section) const;
+
+private:
+    // The file's text as Shift-JIS, cut to whole lines within the size limit;
+    // none when there was no file to read.
+    std::optional<QByteArray> m_text;
+};
 
 // Stores one value, creating the file, the section or the key as needed.
 // Everything after the key's "=" is replaced; every other byte of the file

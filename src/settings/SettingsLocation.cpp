@@ -42,21 +42,38 @@ SettingsLocation SettingsLocation::find(const QString& programFolder, const QStr
     return SettingsLocation(QDir(configFolder).filePath(FileName), beside);
 }
 
+SettingsSnapshot SettingsLocation::read() const
+{
+    return SettingsSnapshot(IniFileText::read(m_file),
+                            m_fallbackFile.isEmpty() ? std::nullopt
+                                                     : std::optional(IniFileText::read(m_fallbackFile)));
+}
+
 QString SettingsLocation::value(const QString& KEY, const QString& Section) const
 {
-    const QString found = GetINIValue(KEY, Section, m_file);
-    if (found != QLatin1String("ERROR") || m_fallbackFile.isEmpty())
-        return found;
-    return GetINIValue(KEY, Section, m_fallbackFile);
+    return read().value(KEY, Section);
 }
 
 std::optional<QString> SettingsLocation::storedValue(const QString& KEY, const QString& Section) const
 {
-    if (std::optional<QString> found = findINIValue(KEY, Section, m_file))
+    return read().storedValue(KEY, Section);
+}
+
+// As the profile functions answer: "ERROR" from the user's file, written or missing, asks the other.
+QString SettingsSnapshot::value(const QString& KEY, const QString& Section) const
+{
+    const QString error = QStringLiteral("ERROR");
+    const QString found = m_file.find(KEY, Section).value_or(error);
+    if (found != error || !m_fallback)
         return found;
-    if (m_fallbackFile.isEmpty())
-        return std::nullopt;
-    return findINIValue(KEY, Section, m_fallbackFile);
+    return m_fallback->find(KEY, Section).value_or(error);
+}
+
+std::optional<QString> SettingsSnapshot::storedValue(const QString& KEY, const QString& Section) const
+{
+    if (std::optional<QString> found = m_file.find(KEY, Section))
+        return found;
+    return m_fallback ? m_fallback->find(KEY, Section) : std::nullopt;
 }
 
 bool SettingsLocation::store(const QString& Value, const QString& KEY, const QString& Section,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/IniProfile.h"
+
 #include <QString>
 #include <optional>
 
@@ -17,6 +19,26 @@
 // is read from the file beside the program. Stores go to the user's file
 // only, so what the user picks wins from then on and every line written into
 // either file by hand keeps its effect.
+// What the settings files held when they were read: every look-up answers
+// from that, so a run of look-ups reads each file once.
+class SettingsSnapshot
+{
+public:
+    SettingsSnapshot() = default;
+    SettingsSnapshot(IniFileText file, std::optional<IniFileText> fallback)
+        : m_file(std::move(file)), m_fallback(std::move(fallback))
+    {
+    }
+
+    // As SettingsLocation::value and storedValue, at the time of reading.
+    QString value(const QString& KEY, const QString& Section) const;
+    std::optional<QString> storedValue(const QString& KEY, const QString& Section) const;
+
+private:
+    IniFileText m_file;
+    std::optional<IniFileText> m_fallback;
+};
+
 class SettingsLocation
 {
 public:
@@ -29,6 +51,9 @@ public:
 
     QString file() const { return m_file; }
     QString fallbackFile() const { return m_fallbackFile; }
+
+    // Reads both files now, for the look-ups that follow.
+    SettingsSnapshot read() const;
 
     // The value of a key, as GetINIValue gives it, from the first file that has it.
     QString value(const QString& KEY, const QString& Section) const;

@@ -31,6 +31,8 @@ StartedForm::StartedForm(const QString& programFolder)
     : folder(programFolder),
       form(std::make_unique<Form1>(folder.path(), folder.configFolder(), folder.dataFolder(), boxes))
 {
+    // No window test looks at the machine's own serial devices; a test that needs some gives its own.
+    form->setSerialDeviceList([] { return QList<SerialDevice>{}; });
 }
 
 bool StartedForm::start()
@@ -82,6 +84,20 @@ void chooseComboItem(QComboBox* combo, const QString& itemText)
     QTRY_VERIFY(!view->isVisible());
 }
 
+void StartedForm::holdTimers() const
+{
+    for (const char* name : {"Timer1", "Timer2"})
+        get<QTimer>(QString::fromLatin1(name))->setInterval(24 * 3600 * 1000);
+}
+
+void StartedForm::tick(const QString& name) const
+{
+    auto* timer = get<QTimer>(name);
+    QVERIFY2(timer, qPrintable(name));
+    // Only the timer itself may emit timeout(); its meta-object lets a test do it too.
+    QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
+}
+
 quint32 StartedForm::lamp() const
 {
     return shape(QStringLiteral("Shape11"))->fillColor().value_or(QColor()).rgb() & 0xFFFFFF;
@@ -130,15 +146,11 @@ FakeLineForm::FakeLineForm() : line(installFakeLine(*form))
 
 bool BusyForm::startTransfer()
 {
-    // The blink would change the lamp while a test looks at it.
-    get<QTimer>(QStringLiteral("Timer2"))->setInterval(24 * 3600 * 1000);
+    // The blink would change the lamp while a test looks at it, and on a busy
+    // machine the time-out could end the transfer before the test is done.
+    holdTimers();
     click(QStringLiteral("Command1"));
     return form->state().BusyFlag == QStringLiteral("1") && line.take() == "E\r";
-}
-
-void tick(QTimer* timer)
-{
-    QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
 }
 
 bool waitFor(const std::function<bool()>& done, int timeoutMs)

@@ -13,7 +13,6 @@
 
 class ClickLabel;
 class QComboBox;
-class QTimer;
 class ShapeWidget;
 
 // Answers the window's message boxes in place of a user and keeps what was shown.
@@ -69,6 +68,15 @@ struct StartedForm
     void clickCell(int index) const;
     void chooseItem(const QString& comboName, const QString& itemText) const;
 
+    // Takes the transfer timers off the clock: the time-out and the blink both
+    // wait a day, so a transfer times out and its lamp blinks only when the
+    // test calls tick(). Call it before the transfer starts: the window starts
+    // its timers with the intervals they have then.
+    void holdTimers() const;
+    // One tick of the window's timer `name` ("Timer1", "Timer2"), handled at
+    // once, as if the timer had fired.
+    void tick(const QString& name) const;
+
     // The status lamp's colour (0xRRGGBB) and the status caption as shown.
     quint32 lamp() const;
     QString caption() const;
@@ -95,8 +103,8 @@ struct FakeLineForm : StartedForm
 };
 
 // A window whose controller never answers: a transfer started there stays
-// pending (busy) for as long as a test runs, with the lamp holding its first
-// colour.
+// pending (busy) for as long as a test runs, however slowly it runs, with the
+// lamp holding its first colour until a tick.
 struct BusyForm : FakeLineForm
 {
     // Starts the pending transfer; false when the window did not become busy
@@ -104,12 +112,13 @@ struct BusyForm : FakeLineForm
     bool startTransfer();
 };
 
-// What the event loop does when `timer` times out, done now: tests drive the
-// blink and the time-out themselves rather than wait for them.
-void tick(QTimer* timer);
-
 // What a user does to choose an item from a combo box's list: opens it and clicks the item.
 void chooseComboItem(QComboBox* combo, const QString& itemText);
+
+// The time limit of a wait for something that must come: it only bounds a
+// hang, so no load on a machine reaches it, yet it ends a hanging test well
+// before ctest would kill the whole program.
+constexpr int HangLimitMs = 60000;
 
 // Runs the event loop until `done` holds or the time is up; whether it holds.
 // Unlike QTRY_VERIFY, which sleeps between rounds, it serves the serial line

@@ -204,15 +204,12 @@ void TestPort::shutdownStores_data()
     QTest::addColumn<QString>("pick");      // "": no pick
     QTest::addColumn<QByteArray>("after");
 
-    QTest::newRow("first run, no pick")
-        << QByteArray("(none)") << "" << QByteArray("[Setting]\r\ncomport=ERROR\r\n");
-    QTest::newRow("first run, COM3") << QByteArray("(none)") << "COM3"
-                                     << QByteArray("[Setting]\r\ncomport=COM3\r\n");
-    QTest::newRow("choose kept in Shift-JIS") << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n") << ""
-                                              << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n");
-    QTest::newRow("rest of the file kept")
-        << QByteArray("; ports\r\n[Ports]\r\nCOM3=/dev/ttyUSB0\r\n[Setting]\r\ncomport=COM1\r\n") << "COM12"
-        << QByteArray("; ports\r\n[Ports]\r\nCOM3=/dev/ttyUSB0\r\n[Setting]\r\ncomport=COM12\r\n");
+    // clang-format off
+    QTest::newRow("first run, no pick") << QByteArray("(none)") << "" << QByteArray("[Setting]\r\ncomport=ERROR\r\n");
+    QTest::newRow("first run, COM3") << QByteArray("(none)") << "COM3" << QByteArray("[Setting]\r\ncomport=COM3\r\n");
+    QTest::newRow("choose kept in Shift-JIS") << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n") << "" << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n");
+    QTest::newRow("rest of the file kept") << QByteArray("; ports\r\n[Ports]\r\nCOM3=/dev/ttyUSB0\r\n[Setting]\r\ncomport=COM1\r\n") << "COM12" << QByteArray("; ports\r\n[Ports]\r\nCOM3=/dev/ttyUSB0\r\n[Setting]\r\ncomport=COM12\r\n");
+    // clang-format on
 }
 
 void TestPort::shutdownStores()
@@ -394,29 +391,17 @@ void TestPort::portToolTip_data()
 
     const QByteArray mapped = "[Ports]\r\nCOM3=/dev/ttyUSB0\r\nCOM4=/dev/null\r\nCOM5=/dev/ttyUSB9\r\n"
                               "COM6=/dev/ttyACM0\r\n[Setting]\r\ncomport=";
-    QTest::newRow("COM3, adapter present") << mapped + "COM3\r\n"
-                                           << "COM3"
-                                           << "COM3 → /dev/ttyUSB0（FT232R USB UART）";
-    QTest::newRow("COM6, only the maker known") << mapped + "COM6\r\n"
-                                                << "COM6"
-                                                << "COM6 → /dev/ttyACM0（Arduino）";
-    QTest::newRow("COM5, adapter not present") << mapped + "COM5\r\n"
-                                               << "COM5"
-                                               << "COM5 → /dev/ttyUSB9（接続されていません）";
+    // clang-format off
+    QTest::newRow("COM3, adapter present") << mapped + "COM3\r\n" << "COM3" << "COM3 → /dev/ttyUSB0（FT232R USB UART）";
+    QTest::newRow("COM6, only the maker known") << mapped + "COM6\r\n" << "COM6" << "COM6 → /dev/ttyACM0（Arduino）";
+    QTest::newRow("COM5, adapter not present") << mapped + "COM5\r\n" << "COM5" << "COM5 → /dev/ttyUSB9（接続されていません）";
     // The system does not list every device that can be opened (pseudo-terminals, for one).
-    QTest::newRow("COM4, a device the system does not list") << mapped + "COM4\r\n"
-                                                             << "COM4"
-                                                             << "COM4 → /dev/null";
-    QTest::newRow("device path") << mapped + "/dev/ttyUSB0\r\n"
-                                 << "/dev/ttyUSB0"
-                                 << "/dev/ttyUSB0（FT232R USB UART）";
-    QTest::newRow("no file") << QByteArray() << "ERROR"
-                             << "「ERROR」はポートの名前ではありません";
-    QTest::newRow("com3") << mapped + "com3\r\n"
-                          << "com3"
-                          << "「com3」はポートの名前ではありません";
-    QTest::newRow("choose") << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n") << "選択"
-                            << "ポートが選ばれていません";
+    QTest::newRow("COM4, a device the system does not list") << mapped + "COM4\r\n" << "COM4" << "COM4 → /dev/null";
+    QTest::newRow("device path") << mapped + "/dev/ttyUSB0\r\n" << "/dev/ttyUSB0" << "/dev/ttyUSB0（FT232R USB UART）";
+    QTest::newRow("no file") << QByteArray() << "ERROR" << "「ERROR」はポートの名前ではありません";
+    QTest::newRow("com3") << mapped + "com3\r\n" << "com3" << "「com3」はポートの名前ではありません";
+    QTest::newRow("choose") << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n") << "選択" << "ポートが選ばれていません";
+    // clang-format on
 }
 
 void TestPort::portToolTip()
@@ -455,11 +440,10 @@ void TestPort::openFailureListsDevices_data()
     QTest::addColumn<QList<SerialDevice>>("present");
     QTest::addColumn<QString>("listed");
 
-    QTest::newRow("two adapters")
-        << QList<SerialDevice>{{"/dev/ttyACM0", "", "", ""},
-                               {"/dev/ttyUSB0", "FT232R USB UART", "FTDI", "A1"}}
-        << "接続されているシリアルデバイス：/dev/ttyACM0、/dev/ttyUSB0（FT232R USB UART）";
+    // clang-format off
+    QTest::newRow("two adapters") << QList<SerialDevice>{{"/dev/ttyACM0", "", "", ""}, {"/dev/ttyUSB0", "FT232R USB UART", "FTDI", "A1"}} << "接続されているシリアルデバイス：/dev/ttyACM0、/dev/ttyUSB0（FT232R USB UART）";
     QTest::newRow("none") << QList<SerialDevice>{} << "接続されているシリアルデバイスはありません。";
+    // clang-format on
 }
 
 // When the port cannot be opened, the reason also says which serial devices are there.

@@ -121,8 +121,7 @@ void TestPortAccess::noAccess_data()
     // clang-format off
     QTest::newRow("not in the group that may use it") << "dialout" << 0660u << alice << QStringList{"bob"} << join.arg("dialout");
     QTest::newRow("the group the device names")       << "uucp" << 0660u << alice << QStringList{} << join.arg("uucp");
-    QTest::newRow("joined since the login")           << "dialout" << 0660u << alice << QStringList{"bob", "alice"}
-        << "このデバイスを使う権限がありません。グループ dialout に加わったのはこのログインの後なので、ログインし直してください";
+    QTest::newRow("joined since the login")           << "dialout" << 0660u << alice << QStringList{"bob", "alice"} << "このデバイスを使う権限がありません。グループ dialout に加わったのはこのログインの後なので、ログインし直してください";
     QTest::newRow("only its owner may use it")        << "root" << 0600u << alice << QStringList{} << admin.arg("root", "rw-------");
     QTest::newRow("the group may only read")          << "dialout" << 0640u << alice << QStringList{} << admin.arg("dialout", "rw-r-----");
     QTest::newRow("in the group and still refused")   << "dialout" << 0660u << (QStringList(alice) << "dialout") << QStringList{} << admin.arg("dialout", "rw-rw----");

@@ -75,8 +75,7 @@ void TestPortName::device_data()
     // A program installed where the user cannot write: the user's file first, then the program's.
     const QByteArray userPort = "[Setting]\r\ncomport=COM3\r\n";
     QTest::newRow("only the program's file maps the port") << mapped << userPort << 3 << "/dev/ttyUSB0";
-    QTest::newRow("the user's file maps it too")
-        << mapped << QByteArray(userPort + "[Ports]\r\nCOM3=/dev/ttyACM1\r\n") << 3 << "/dev/ttyACM1";
+    QTest::newRow("the user's file maps it too") << mapped << QByteArray(userPort + "[Ports]\r\nCOM3=/dev/ttyACM1\r\n") << 3 << "/dev/ttyACM1";
     QTest::newRow("the user's file alone") << none << QByteArray("[Ports]\r\nCOM4=/dev/ttyACM1\r\n") << 4 << "/dev/ttyACM1";
     // clang-format on
 }
@@ -116,12 +115,11 @@ void TestPortName::devicePath_data()
     QTest::addColumn<bool>("isPath");
     QTest::addColumn<QString>("device"); // with COM3 mapped to /dev/ttyUSB0
 
+    // clang-format off
     QTest::newRow("USB adapter") << "/dev/ttyUSB0" << true << "/dev/ttyUSB0";
     QTest::newRow("ACM device") << "/dev/ttyACM1" << true << "/dev/ttyACM1";
     QTest::newRow("pseudo-terminal") << "/dev/pts/7" << true << "/dev/pts/7";
-    QTest::newRow("stable link by id")
-        << "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0" << true
-        << "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    QTest::newRow("stable link by id") << "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0" << true << "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
     QTest::newRow("the folder itself") << "/dev/" << false << "";
     QTest::newRow("/dev without slash") << "/dev" << false << "";
     QTest::newRow("out of /dev") << "/dev/../etc/passwd" << false << "";
@@ -139,6 +137,7 @@ void TestPortName::devicePath_data()
     QTest::newRow("COM21") << "COM21" << false << "";
     QTest::newRow("ERROR") << "ERROR" << false << "";
     QTest::newRow("choose") << QString::fromUtf8("選択") << false << "";
+    // clang-format on
 }
 
 void TestPortName::devicePath()

@@ -92,17 +92,14 @@ void TestIniProfile::read_data()
     QTest::newRow("key of another section") << QByteArray("[Other]\r\ncomport=COM5\r\n[Setting]\r\nx=1\r\n") << setting << comport << error;
     QTest::newRow("key before any section") << QByteArray("comport=COM5\r\n[Setting]\r\n") << setting << comport << error;
     QTest::newRow("section and key in other case") << QByteArray("[SETTING]\r\nComPort=COM3\r\n") << "setting" << "COMPORT" << "COM3";
-    QTest::newRow("blanks around names and value")
-        << QByteArray("  [ Setting ]  \r\n\t comport \t=  \tCOM3 \t \r\n") << setting << comport << "COM3";
+    QTest::newRow("blanks around names and value") << QByteArray("  [ Setting ]  \r\n\t comport \t=  \tCOM3 \t \r\n") << setting << comport << "COM3";
     QTest::newRow("blanks inside the value stay") << QByteArray("[Setting]\r\ncomport= CO M3 \r\n") << setting << comport << "CO M3";
     QTest::newRow("empty value") << QByteArray("[Setting]\r\ncomport=\r\n") << setting << comport << "";
     QTest::newRow("value of blanks") << QByteArray("[Setting]\r\ncomport= \t \r\n") << setting << comport << "";
     QTest::newRow("double quotes dropped") << QByteArray("[Setting]\r\ncomport=\"COM3\"\r\n") << setting << comport << "COM3";
     QTest::newRow("single quotes dropped") << QByteArray("[Setting]\r\ncomport='COM3'\r\n") << setting << comport << "COM3";
-    QTest::newRow("quotes outside blanks dropped, blanks inside kept")
-        << QByteArray("[Setting]\r\ncomport= \" COM3 \" \r\n") << setting << comport << " COM3 ";
-    QTest::newRow("only one pair of quotes dropped")
-        << QByteArray("[Setting]\r\ncomport=\"\"COM3\"\"\r\n") << setting << comport << "\"COM3\"";
+    QTest::newRow("quotes outside blanks dropped, blanks inside kept") << QByteArray("[Setting]\r\ncomport= \" COM3 \" \r\n") << setting << comport << " COM3 ";
+    QTest::newRow("only one pair of quotes dropped") << QByteArray("[Setting]\r\ncomport=\"\"COM3\"\"\r\n") << setting << comport << "\"COM3\"";
     QTest::newRow("empty quotes") << QByteArray("[Setting]\r\ncomport=\"\"\r\n") << setting << comport << "";
     QTest::newRow("unmatched quotes stay") << QByteArray("[Setting]\r\ncomport=\"COM3'\r\n") << setting << comport << "\"COM3'";
     QTest::newRow("opening quote alone stays") << QByteArray("[Setting]\r\ncomport=\"COM3\r\n") << setting << comport << "\"COM3";
@@ -114,50 +111,30 @@ void TestIniProfile::read_data()
     QTest::newRow("comment line is no key") << QByteArray("[Setting]\r\n;comport=COM1\r\ncomport=COM2\r\n") << setting << comport << "COM2";
     QTest::newRow("line without equals is no key") << QByteArray("[Setting]\r\ncomport\r\n") << setting << comport << error;
     QTest::newRow("unclosed header is no section") << QByteArray("[Setting\r\ncomport=COM3\r\n") << setting << comport << error;
-    QTest::newRow("duplicate keys: first wins")
-        << QByteArray("[Setting]\r\ncomport=COM1\r\ncomport=COM2\r\n") << setting << comport << "COM1";
-    QTest::newRow("duplicate sections: first wins")
-        << QByteArray("[Setting]\r\ncomport=COM1\r\n[setting]\r\ncomport=COM2\r\n") << setting << comport
-        << "COM1";
+    QTest::newRow("duplicate keys: first wins") << QByteArray("[Setting]\r\ncomport=COM1\r\ncomport=COM2\r\n") << setting << comport << "COM1";
+    QTest::newRow("duplicate sections: first wins") << QByteArray("[Setting]\r\ncomport=COM1\r\n[setting]\r\ncomport=COM2\r\n") << setting << comport << "COM1";
     QTest::newRow("value ends at a NUL") << QByteArray("[Setting]\r\ncomport=COM3\0junk\r\n", 26) << setting << comport << "COM3";
     QTest::newRow("empty key asked") << QByteArray("[Setting]\r\n=COM3\r\n") << setting << "" << error;
 
-    QTest::newRow("Shift-JIS value") << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n") << setting
-                                     << comport << QString::fromUtf8("選択");
+    QTest::newRow("Shift-JIS value") << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n") << setting << comport << QString::fromUtf8("選択");
     // ゾーン is 83 5D 81 5B 83 93: its second bytes are "]" and "[".
-    QTest::newRow("Shift-JIS section holding ] and [ bytes")
-        << QByteArray("[\x83\x5D\x81\x5B\x83\x93]\r\nkey=v\r\n") << QString::fromUtf8("ゾーン") << "key"
-        << "v";
+    QTest::newRow("Shift-JIS section holding ] and [ bytes") << QByteArray("[\x83\x5D\x81\x5B\x83\x93]\r\nkey=v\r\n") << QString::fromUtf8("ゾーン") << "key" << "v";
     // 選 is 91 49; 91 69 is another character, not 選 in lower case.
     QTest::newRow("second bytes keep their case") << QByteArray("[\x91\x69]\r\nkey=v\r\n") << QString::fromUtf8("選") << "key" << error;
 
-    QTest::newRow("bytes that are no Shift-JIS read as U+FFFD")
-        << QByteArray("[Setting]\r\ncomport=C\xA0M\x81\x20\r\n") << setting << comport
-        << QString::fromUtf8("C\uFFFDM\uFFFD");
-    QTest::newRow("UTF-16 file with byte-order mark")
-        << utf16File("[Setting]\r\ncomport=選択\r\n") << setting << comport << QString::fromUtf8("選択");
+    QTest::newRow("bytes that are no Shift-JIS read as U+FFFD") << QByteArray("[Setting]\r\ncomport=C\xA0M\x81\x20\r\n") << setting << comport << QString::fromUtf8("C\uFFFDM\uFFFD");
+    QTest::newRow("UTF-16 file with byte-order mark") << utf16File("[Setting]\r\ncomport=選択\r\n") << setting << comport << QString::fromUtf8("選択");
 
-    QTest::newRow("300 bytes cut to 254") << "[Setting]\r\ncomport=" + QByteArray(300, 'A') + "\r\n"
-                                          << setting << comport << QString(254, QLatin1Char('A'));
-    QTest::newRow("quotes dropped before the cut")
-        << "[Setting]\r\ncomport=\"" + QByteArray(300, 'A') + "\"\r\n"
-        << setting << comport << QString(254, QLatin1Char('A'));
-    QTest::newRow("cut leaves no half character")
-        << "[Setting]\r\ncomport=A" + QByteArray("\x91\x49").repeated(150) + "\r\n"
-        << setting << comport << "A" + QString::fromUtf8("選").repeated(126);
+    QTest::newRow("300 bytes cut to 254") << "[Setting]\r\ncomport=" + QByteArray(300, 'A') + "\r\n" << setting << comport << QString(254, QLatin1Char('A'));
+    QTest::newRow("quotes dropped before the cut") << "[Setting]\r\ncomport=\"" + QByteArray(300, 'A') + "\"\r\n" << setting << comport << QString(254, QLatin1Char('A'));
+    QTest::newRow("cut leaves no half character") << "[Setting]\r\ncomport=A" + QByteArray("\x91\x49").repeated(150) + "\r\n" << setting << comport << "A" + QString::fromUtf8("選").repeated(126);
 
     QByteArray binary;
     for (int i = 0; i < 200000; ++i)
         binary += static_cast<char>((i * 37) % 256);
-    QTest::newRow("NULs and binary before the section")
-        << QByteArray(5000, '\0') + binary + "\n[Setting]\ncomport=COM3\n"
-        << setting << comport << "COM3";
-    QTest::newRow("section beyond the first megabyte")
-        << QByteArray(8 * 1024 * 1024, 'x') + "\n[Setting]\ncomport=COM3\n"
-        << setting << comport << error;
-    QTest::newRow("value line cut by the first megabyte")
-        << "[Setting]\ncomport=COM3" + QByteArray(2 * 1024 * 1024, ' ') + "\n"
-        << setting << comport << error;
+    QTest::newRow("NULs and binary before the section") << QByteArray(5000, '\0') + binary + "\n[Setting]\ncomport=COM3\n" << setting << comport << "COM3";
+    QTest::newRow("section beyond the first megabyte") << QByteArray(8 * 1024 * 1024, 'x') + "\n[Setting]\ncomport=COM3\n" << setting << comport << error;
+    QTest::newRow("value line cut by the first megabyte") << "[Setting]\ncomport=COM3" + QByteArray(2 * 1024 * 1024, ' ') + "\n" << setting << comport << error;
     // clang-format on
 }
 
@@ -196,33 +173,16 @@ void TestIniProfile::write_data()
     // clang-format off
     QTest::newRow("new file") << NoFile << "COM3" << setting << comport << QByteArray("[Setting]\r\ncomport=COM3\r\n");
     QTest::newRow("empty file") << QByteArray("") << "COM3" << setting << comport << QByteArray("[Setting]\r\ncomport=COM3\r\n");
-    QTest::newRow("Shift-JIS value") << NoFile << QString::fromUtf8("選択") << setting << comport
-                                     << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n");
+    QTest::newRow("Shift-JIS value") << NoFile << QString::fromUtf8("選択") << setting << comport << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n");
     QTest::newRow("empty value") << NoFile << "" << setting << comport << QByteArray("[Setting]\r\ncomport=\r\n");
-    QTest::newRow("new section appended") << QByteArray("[Other]\r\na=1\r\n") << "COM3" << setting << comport
-                                          << QByteArray("[Other]\r\na=1\r\n[Setting]\r\ncomport=COM3\r\n");
-    QTest::newRow("new section after a last line without line end")
-        << QByteArray("[Other]\na=1") << "COM3" << setting << comport
-        << QByteArray("[Other]\na=1\r\n[Setting]\r\ncomport=COM3\r\n");
-    QTest::newRow("new key after the last line of its section")
-        << QByteArray("[Setting]\r\nother=1\r\n; note\r\n\r\n[Next]\r\nb=2\r\n") << "COM3" << setting << comport
-        << QByteArray("[Setting]\r\nother=1\r\n; note\r\ncomport=COM3\r\n\r\n[Next]\r\nb=2\r\n");
-    QTest::newRow("new key in a last section without line end")
-        << QByteArray("[Setting]\r\nother=1") << "COM3" << setting << comport
-        << QByteArray("[Setting]\r\nother=1\r\ncomport=COM3\r\n");
-    QTest::newRow("value replaced, the rest kept byte for byte")
-        << QByteArray("; saved by hand\r\n[Other]\n  x = 1 \n\n[ setting ]\r\n\tComPort =  COM1  \r\nz=9\r\n\r\n")
-        << "COM12" << setting << comport
-        << QByteArray("; saved by hand\r\n[Other]\n  x = 1 \n\n[ setting ]\r\n\tComPort =COM12\r\nz=9\r\n\r\n");
-    QTest::newRow("LF line end of the replaced line stays")
-        << QByteArray("[Setting]\ncomport=COM1\nnext=1") << "COM3" << setting << comport
-        << QByteArray("[Setting]\ncomport=COM3\nnext=1");
-    QTest::newRow("first of duplicate keys replaced")
-        << QByteArray("[Setting]\r\ncomport=COM1\r\ncomport=COM2\r\n") << "COM3" << setting << comport
-        << QByteArray("[Setting]\r\ncomport=COM3\r\ncomport=COM2\r\n");
-    QTest::newRow("Shift-JIS value replaced by a name")
-        << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n") << "COM3" << setting << comport
-        << QByteArray("[Setting]\r\ncomport=COM3\r\n");
+    QTest::newRow("new section appended") << QByteArray("[Other]\r\na=1\r\n") << "COM3" << setting << comport << QByteArray("[Other]\r\na=1\r\n[Setting]\r\ncomport=COM3\r\n");
+    QTest::newRow("new section after a last line without line end") << QByteArray("[Other]\na=1") << "COM3" << setting << comport << QByteArray("[Other]\na=1\r\n[Setting]\r\ncomport=COM3\r\n");
+    QTest::newRow("new key after the last line of its section") << QByteArray("[Setting]\r\nother=1\r\n; note\r\n\r\n[Next]\r\nb=2\r\n") << "COM3" << setting << comport << QByteArray("[Setting]\r\nother=1\r\n; note\r\ncomport=COM3\r\n\r\n[Next]\r\nb=2\r\n");
+    QTest::newRow("new key in a last section without line end") << QByteArray("[Setting]\r\nother=1") << "COM3" << setting << comport << QByteArray("[Setting]\r\nother=1\r\ncomport=COM3\r\n");
+    QTest::newRow("value replaced, the rest kept byte for byte") << QByteArray("; saved by hand\r\n[Other]\n  x = 1 \n\n[ setting ]\r\n\tComPort =  COM1  \r\nz=9\r\n\r\n") << "COM12" << setting << comport << QByteArray("; saved by hand\r\n[Other]\n  x = 1 \n\n[ setting ]\r\n\tComPort =COM12\r\nz=9\r\n\r\n");
+    QTest::newRow("LF line end of the replaced line stays") << QByteArray("[Setting]\ncomport=COM1\nnext=1") << "COM3" << setting << comport << QByteArray("[Setting]\ncomport=COM3\nnext=1");
+    QTest::newRow("first of duplicate keys replaced") << QByteArray("[Setting]\r\ncomport=COM1\r\ncomport=COM2\r\n") << "COM3" << setting << comport << QByteArray("[Setting]\r\ncomport=COM3\r\ncomport=COM2\r\n");
+    QTest::newRow("Shift-JIS value replaced by a name") << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n") << "COM3" << setting << comport << QByteArray("[Setting]\r\ncomport=COM3\r\n");
     // clang-format on
 }
 
@@ -271,10 +231,11 @@ void TestIniProfile::writeKeepsValueThatReadsTheSame_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("value");
 
+    // clang-format off
     QTest::newRow("quoted") << QByteArray("[Setting]\r\ncomport=\"COM3\"\r\n") << "COM3";
     QTest::newRow("blanks around") << QByteArray("[Setting]\r\ncomport=  COM3 \t\r\n") << "COM3";
-    QTest::newRow("bytes that are no Shift-JIS")
-        << QByteArray("[Setting]\r\ncomport=C\xA0M\xFD\r\n") << QString::fromUtf8("C\uFFFDM\uFFFD");
+    QTest::newRow("bytes that are no Shift-JIS") << QByteArray("[Setting]\r\ncomport=C\xA0M\xFD\r\n") << QString::fromUtf8("C\uFFFDM\uFFFD");
+    // clang-format on
 }
 
 void TestIniProfile::writeKeepsValueThatReadsTheSame()
@@ -302,9 +263,7 @@ void TestIniProfile::writeRefused_data()
     QTest::newRow("bracket in the section") << typical << "COM1" << "Set]ting" << "comport";
     QTest::newRow("empty key") << typical << "COM1" << "Setting" << "";
     QTest::newRow("character without Shift-JIS form") << typical << QString::fromUtf8("COM\U0001F600") << "Setting" << "comport";
-    QTest::newRow("file larger than a settings file") << typical + QByteArray(2 * 1024 * 1024, ';') << "COM1"
-                                                      << "Setting"
-                                                      << "comport";
+    QTest::newRow("file larger than a settings file") << typical + QByteArray(2 * 1024 * 1024, ';') << "COM1" << "Setting" << "comport";
     QTest::newRow("no file, line break in the value") << NoFile << "COM1\n" << "Setting" << "comport";
     QTest::newRow("replacement character of an undecodable byte") << typical << QString::fromUtf8("COM\uFFFD") << "Setting" << "comport";
     QTest::newRow("UTF-16 file left as it is") << utf16File("[Setting]\r\ncomport=COM3\r\n") << "COM1" << "Setting" << "comport";

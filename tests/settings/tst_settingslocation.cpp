@@ -76,27 +76,15 @@ void TestSettingsLocation::choice_data()
 
     // clang-format off
     QTest::newRow("build folder, first run") << false << none << none << false << "ERROR" << "ERROR" << com5;
-    QTest::newRow("build folder keeps its own file, the user's is not read")
-        << false << handEdited << usersMapped << false << "COM2"
-        << "/dev/ttyUSB0"
-        << QByteArray(
-               "; by the administrator\r\n[Setting]\r\ncomport=COM5\r\n[Ports]\r\nCOM3=/dev/ttyUSB0\r\n");
+    QTest::newRow("build folder keeps its own file, the user's is not read") << false << handEdited << usersMapped << false << "COM2" << "/dev/ttyUSB0" << QByteArray( "; by the administrator\r\n[Setting]\r\ncomport=COM5\r\n[Ports]\r\nCOM3=/dev/ttyUSB0\r\n");
     QTest::newRow("installed, first run, no configuration folder yet") << true << none << none << true << "ERROR" << "ERROR" << com5;
     QTest::newRow("installed, the user's file") << true << none << users << true << "COM7" << "ERROR" << com5;
-    QTest::newRow("installed, hand-edited file beside it, first run")
-        << true << handEdited << none << true << "COM2"
-        << "/dev/ttyUSB0" << com5;
-    QTest::newRow("installed, both files: the user's port, the program's device")
-        << true << handEdited << users << true << "COM7"
-        << "/dev/ttyUSB0" << com5;
-    QTest::newRow("installed, the user's file maps the port too")
-        << true << handEdited << usersMapped << true << "COM7"
-        << "/dev/ttyACM0" << QByteArray("[Setting]\r\ncomport=COM5\r\n[Ports]\r\nCOM3=/dev/ttyACM0\r\n");
+    QTest::newRow("installed, hand-edited file beside it, first run") << true << handEdited << none << true << "COM2" << "/dev/ttyUSB0" << com5;
+    QTest::newRow("installed, both files: the user's port, the program's device") << true << handEdited << users << true << "COM7" << "/dev/ttyUSB0" << com5;
+    QTest::newRow("installed, the user's file maps the port too") << true << handEdited << usersMapped << true << "COM7" << "/dev/ttyACM0" << QByteArray("[Setting]\r\ncomport=COM5\r\n[Ports]\r\nCOM3=/dev/ttyACM0\r\n");
     QTest::newRow("a folder where the program's file should be") << false << Folder << none << true << "ERROR" << "ERROR" << com5;
     // A file in UTF-16 is read but never written: the user's file takes what it cannot.
-    QTest::newRow("build folder, its file in UTF-16")
-        << false << utf16("[Setting]\r\ncomport=COM2\r\n[Ports]\r\nCOM3=/dev/ttyUSB0\r\n") << none << true << "COM2"
-        << "/dev/ttyUSB0" << com5;
+    QTest::newRow("build folder, its file in UTF-16") << false << utf16("[Setting]\r\ncomport=COM2\r\n[Ports]\r\nCOM3=/dev/ttyUSB0\r\n") << none << true << "COM2" << "/dev/ttyUSB0" << com5;
     // clang-format on
 }
 
@@ -174,8 +162,7 @@ void TestSettingsLocation::unchangedValueWritesNothing_data()
     QTest::newRow("ERROR written before")                     << false << QByteArray("[Setting]\r\ncomport=ERROR\r\n") << none << "ERROR" << none;
     // "ERROR" is also what a missing value reads as; closing without a pick still stores it.
     QTest::newRow("ERROR where no port is stored yet")        << false << none << none << "ERROR" << QByteArray("[Setting]\r\ncomport=ERROR\r\n");
-    QTest::newRow("ERROR beside an installed program without a port") << true << QByteArray("[Ports]\r\nCOM3=/dev/ttyUSB0\r\n") << none << "ERROR"
-        << QByteArray("[Setting]\r\ncomport=ERROR\r\n");
+    QTest::newRow("ERROR beside an installed program without a port") << true << QByteArray("[Ports]\r\nCOM3=/dev/ttyUSB0\r\n") << none << "ERROR" << QByteArray("[Setting]\r\ncomport=ERROR\r\n");
     // clang-format on
 }
 

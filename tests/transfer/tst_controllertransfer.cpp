@@ -153,13 +153,11 @@ void TestControllerTransfer::whichDevice_data()
     QTest::addColumn<QByteArray>("settings");
     QTest::addColumn<QString>("device");
 
-    QTest::newRow("COMn of [Ports]") << "COM3" << QByteArray("[Ports]\r\nCOM3=/dev/ttyUSB0\r\n")
-                                     << "/dev/ttyUSB0";
-    QTest::newRow("COMn without an entry")
-        << "COM4" << QByteArray("[Ports]\r\nCOM3=/dev/ttyUSB0\r\n") << "/dev/ttyS3";
-    QTest::newRow("device path, whatever COMn maps")
-        << "/dev/serial/by-id/usb-x" << QByteArray("[Ports]\r\nCOM3=/dev/ttyUSB0\r\n")
-        << "/dev/serial/by-id/usb-x";
+    // clang-format off
+    QTest::newRow("COMn of [Ports]") << "COM3" << QByteArray("[Ports]\r\nCOM3=/dev/ttyUSB0\r\n") << "/dev/ttyUSB0";
+    QTest::newRow("COMn without an entry") << "COM4" << QByteArray("[Ports]\r\nCOM3=/dev/ttyUSB0\r\n") << "/dev/ttyS3";
+    QTest::newRow("device path, whatever COMn maps") << "/dev/serial/by-id/usb-x" << QByteArray("[Ports]\r\nCOM3=/dev/ttyUSB0\r\n") << "/dev/serial/by-id/usb-x";
+    // clang-format on
 }
 
 // A COMn is looked up in the settings at each opening, so a changed file counts from the next
@@ -190,16 +188,12 @@ void TestControllerTransfer::portCannotOpen_data()
     QTest::addColumn<QString>("port");
     QTest::addColumn<QString>("reason"); // the first line
 
-    QTest::newRow("refused")
-        << "COM3"
-        << "ポート「COM3」を開けません（COM3 (/dev/ttyUSB0): ポートは他のプログラムが使用中です）。";
-    QTest::newRow("a device path refused")
-        << "/dev/ttyUSB0"
-        << "ポート「/dev/ttyUSB0」を開けません（/dev/ttyUSB0: ポートは他のプログラムが使用中です）。";
-    QTest::newRow("a name that is no port") << "COM21"
-                                            << "ポート「COM21」を開けません（ポートが選ばれていません）。";
-    QTest::newRow("no port chosen") << ""
-                                    << "ポート「未選択」を開けません（ポートが選ばれていません）。";
+    // clang-format off
+    QTest::newRow("refused") << "COM3" << "ポート「COM3」を開けません（COM3 (/dev/ttyUSB0): ポートは他のプログラムが使用中です）。";
+    QTest::newRow("a device path refused") << "/dev/ttyUSB0" << "ポート「/dev/ttyUSB0」を開けません（/dev/ttyUSB0: ポートは他のプログラムが使用中です）。";
+    QTest::newRow("a name that is no port") << "COM21" << "ポート「COM21」を開けません（ポートが選ばれていません）。";
+    QTest::newRow("no port chosen") << "" << "ポート「未選択」を開けません（ポートが選ばれていません）。";
+    // clang-format on
 }
 
 // The reason names the port as the user chose it and, on a line of its own, the devices present.
