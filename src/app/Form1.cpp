@@ -8,12 +8,14 @@
 #include "app/Layout.h"
 #include "app/MessageBoxes.h"
 #include "app/PatternFiles.h"
+#include "app/PortPicker.h"
 #include "chart/ElementTable.h"
 #include "edit/CellClick.h"
 #include "edit/Choices.h"
 #include "edit/PageSwitch.h"
 #include "files/PatternFile.h"
-
+#include "serial/QtSerialLine.h"
+#include "transfer/ControllerTransfer.h"
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -324,4 +326,95 @@ void Form1::pageButtonClicked(int from, int to)
 void Form1::showPage(int page)
 {
     m_view->showPage(page);
+}
+
+void Form1::connectTransfer()
+{
+    m_transfer = new ControllerTransfer(std::make_unique<QtSerialLine>(), this);
+    connect(control<QAbstractButton>("Command1"), &QAbstractButton::clicked, this,
+            [this] { writeClicked(); });
+    connect(m_transfer, &ControllerTransfer::started, this, [this] { transferStarted(); });
+    connect(m_transfer, &ControllerTransfer::progress, this,
+            [this](int records) { m_state.RecordIndex = qint16(records); });
+    connect(m_transfer, &ControllerTransfer::finished, this,
+            [this](TransferEnd end, TransferCause, const QString& reason) { transferFinished(end, reason); });
+    connect(m_blink, &QTimer::timeout, this, [this] { blinkTicked(); });
+}
+
+void Form1::setSerialLine(std::unique_ptr<SerialLine> line)
+{
+    m_transfer->setLine(std::move(line));
+}
+
+void Form1::writeClicked()
+{
+    m_transfer->start(m_state.PatternData, m_state.StepCount);
+}
+
+void Form1::transferStarted()
+{
+    m_state.BusyFlag = QStringLiteral("1");
+    m_state.Status = {LampColour::Busy, QStringLiteral("処理中")};
+    m_blink->start();
+    showStatus();
+}
+
+void Form1::transferFinished(TransferEnd end, const QString& reason)
+{
+    m_blink->stop();
+    m_state.BusyFlag = QStringLiteral("0");
+    if (end == TransferEnd::Success) {
+        m_state.Status = {LampColour::Success, QStringLiteral("成功")};
+    } else {
+        m_state.Status = {LampColour::Failure, QStringLiteral("失敗")};
+        m_failureReason = reason;
+    }
+    showStatus();
+}
+
+// Toggles between the two running colours and leaves any other alone: a mode
+// option clicked during a transfer turns the lamp white, and it stays white.
+void Form1::blinkTicked()
+{
+    quint32& lamp = m_state.Status.lamp;
+    if (lamp == LampColour::Busy)
+        lamp = LampColour::BusyBlink;
+    else if (lamp == LampColour::BusyBlink)
+        lamp = LampColour::Busy;
+    showStatus();
+}
+
+void Form1::connectPort()
+{
+    auto* box = control<ChoiceBox>("Comportbox");
+    m_portPicker = new PortPicker(box, m_state.PortName, *m_transfer, m_boxes, this);
+    connect(box, &QComboBox::activated, this, [this] { portChosen(); });
+}
+
+void Form1::setSerialDeviceList(SerialDeviceList list)
+{
+    m_portPicker->setSerialDeviceList(list);
+    m_transfer->setSerialDeviceList(std::move(list));
+}
+
+void Form1::startUpPortSteps()
+{
+    m_portPicker->startUp(m_programFolder, m_configFolder);
+}
+
+void Form1::portChosen()
+{
+    // A pick refused during a transfer leaves the port in use showing, which is also what
+    // shutdown stores.
+    if (!StatusReset()) {
+        m_portPicker->showPortInUse();
+        return;
+    }
+    m_portPicker->takePortShown();
+}
+
+void Form1::shutdownPortSteps()
+{
+    m_portPicker->shutDown();
+    m_transfer->closeLine();
 }

@@ -8,8 +8,10 @@
 #include <QAbstractItemView>
 #include <QDebug>
 #include <QDir>
+#include <QEvent>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QTimer>
 
 namespace {
 const QString SettingSection = QStringLiteral("Setting");
@@ -21,17 +23,13 @@ PortPicker::PortPicker(ChoiceBox* box, QString& portName, ControllerTransfer& tr
                        QObject* parent)
     : QObject(parent), m_box(box), m_portName(portName), m_transfer(transfer), m_boxes(boxes)
 {
-    connect(m_box, &ChoiceBox::aboutToShowPopup, this, [this] { refreshList(); });
+    // The settings files are read again each time the list opens: a user may have mapped a
+    // COMn to a device meanwhile.
+    connect(m_box, &ChoiceBox::aboutToShowPopup, this, [this] { refreshList(m_settings.read()); });
     // Asking the system for its devices may take a good part of a second where
     // it has no device manager, so the tool tip follows the value shown from
     // the list as last looked up, not from a new look-up at every key.
     connect(m_box, &QComboBox::currentTextChanged, this, [this] { showPortDevice(); });
-}
-
-void PortPicker::readSettings(const QString& programFolder, const QString& configFolder)
-{
-    m_settings = SettingsLocation::find(programFolder, configFolder);
-    m_storedPort = m_settings.value(PortKey, SettingSection);
 }
 
 void PortPicker::gatherDevices()
@@ -41,10 +39,15 @@ void PortPicker::gatherDevices()
 
 void PortPicker::startUp(const QString& programFolder, const QString& configFolder)
 {
-    readSettings(programFolder, configFolder);
-    // A stored device path that is present then starts on its list item.
-    refreshList();
-    showInComboBox(m_box, m_storedPort);
+    // The one reading of the settings files at start-up; every look-up until the list is
+    // first opened answers from it.
+    m_settings = SettingsLocation::find(programFolder, configFolder);
+    m_lastRead = m_settings.read();
+    showInComboBox(m_box, m_lastRead.value(PortKey, SettingSection));
+    // Looking at every serial device of the system costs more than the whole first picture of
+    // the window, so the devices are gathered once it has been painted (and whenever the list
+    // opens). A stored device path that is present then becomes its list item.
+    m_box->window()->installEventFilter(this);
     if (m_box->currentText() == Choose) {
         // No port is configured until the user picks one.
         m_boxes.show(m_box->window(),
@@ -53,6 +56,15 @@ void PortPicker::startUp(const QString& programFolder, const QString& configFold
         return;
     }
     takePortShown();
+}
+
+bool PortPicker::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Paint && watched == m_box->window()) {
+        watched->removeEventFilter(this);
+        QTimer::singleShot(0, this, [this] { refreshList(m_lastRead); });
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void PortPicker::takePortShown()
@@ -68,8 +80,9 @@ void PortPicker::showPortInUse()
 
 // Only the items after COM20 change, and only outside Windows, whose serial
 // ports are the COMn themselves. The value shown stays as it was.
-void PortPicker::refreshList()
+void PortPicker::refreshList(const SettingsSnapshot& settings)
 {
+    m_lastRead = settings;
     gatherDevices();
     const QList<SerialDevice>& present = m_presentDevices;
     const QString shown = m_box->currentText();
@@ -84,7 +97,7 @@ void PortPicker::refreshList()
         }
 #endif
         for (int item = 0; item < HighestComPort; ++item)
-            m_box->setItemData(item, portNameToolTip(m_box->itemText(item), m_settings, present),
+            m_box->setItemData(item, portNameToolTip(m_box->itemText(item), settings, present),
                                Qt::ToolTipRole);
         showInComboBox(m_box, shown);
     }
@@ -97,7 +110,7 @@ void PortPicker::refreshList()
 
 void PortPicker::showPortDevice()
 {
-    m_box->setToolTip(portNameToolTip(m_box->currentText(), m_settings, m_presentDevices));
+    m_box->setToolTip(portNameToolTip(m_box->currentText(), m_lastRead, m_presentDevices));
 }
 
 void PortPicker::shutDown()

@@ -40,13 +40,16 @@ public:
     // A pick refused: the box shows the port in use again.
     void showPortInUse();
 
+protected:
+    // The window's first paint, after which the devices are gathered.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
-    // The one place that reads the settings files, and the one that asks
-    // the system for its devices.
-    void readSettings(const QString& programFolder, const QString& configFolder);
+    // The one place that asks the system for its devices.
     void gatherDevices();
-    // The devices present, listed after COM20 each time the list opens.
-    void refreshList();
+    // The devices present, listed after COM20, and the tool tips of the COMn
+    // items from `settings`: after the first paint and each time the list opens.
+    void refreshList(const SettingsSnapshot& settings);
     // The box's tool tip names the device behind the value it shows.
     void showPortDevice();
 
@@ -55,8 +58,8 @@ private:
     ControllerTransfer& m_transfer;
     MessageBoxes& m_boxes;
     SettingsLocation m_settings;
-    // The port the settings files held at start-up.
-    QString m_storedPort;
+    // What the settings files held when last read, for the tool tips.
+    SettingsSnapshot m_lastRead;
     SerialDeviceList m_serialDevices = presentSerialDevices;
     // The devices present when the list was last looked up.
     QList<SerialDevice> m_presentDevices;

@@ -20,7 +20,7 @@ qint16 portNumberOf(const QString& portName)
     return 0;
 }
 
-QString portDeviceName(qint16 port, const SettingsLocation& settings)
+QString portDeviceName(qint16 port, const SettingsSnapshot& settings)
 {
     if (port < 1)
         return {};
@@ -51,7 +51,7 @@ bool isDevicePath(const QString& portName)
 #endif
 }
 
-QString deviceOfPortName(const QString& portName, const SettingsLocation& settings)
+QString deviceOfPortName(const QString& portName, const SettingsSnapshot& settings)
 {
     if (isDevicePath(portName))
         return portName;

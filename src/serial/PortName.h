@@ -3,7 +3,7 @@
 #include <QString>
 #include <QtGlobal>
 
-class SettingsLocation;
+class SettingsSnapshot;
 
 // The port picker's fixed list: "COM1" to this.
 inline constexpr qint16 HighestComPort = 20;
@@ -18,7 +18,7 @@ qint16 portNumberOf(const QString& portName);
 // of the key "COMn" in the section "Ports" of the settings files when they
 // have that key (for example COM3=/dev/ttyUSB0), otherwise the n-th standard
 // serial device /dev/ttyS(n-1).
-QString portDeviceName(qint16 port, const SettingsLocation& settings);
+QString portDeviceName(qint16 port, const SettingsSnapshot& settings);
 
 // Whether `portName` names a serial device by its path, which makes it a port
 // name in its own right: outside Windows, an absolute path under /dev/ in its
@@ -30,4 +30,4 @@ bool isDevicePath(const QString& portName);
 // The device behind a port name: for "COM1" to "COM20" the device of that
 // port (portDeviceName), for a device path the path itself, for any other
 // name an empty text.
-QString deviceOfPortName(const QString& portName, const SettingsLocation& settings);
+QString deviceOfPortName(const QString& portName, const SettingsSnapshot& settings);

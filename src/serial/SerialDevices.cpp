@@ -52,7 +52,7 @@ std::optional<SerialDevice> findDevice(const QList<SerialDevice>& present, const
     return std::nullopt;
 }
 
-QString portNameToolTip(const QString& portName, const SettingsLocation& settings,
+QString portNameToolTip(const QString& portName, const SettingsSnapshot& settings,
                         const QList<SerialDevice>& present)
 {
     const QString device = deviceOfPortName(portName, settings);

@@ -5,7 +5,7 @@
 #include <functional>
 #include <optional>
 
-class SettingsLocation;
+class SettingsSnapshot;
 
 // A serial device the system reports, with what it says of it. The port
 // picker lists these after COM20, and failure reasons and the command-line
@@ -43,7 +43,7 @@ std::optional<SerialDevice> findDevice(const QList<SerialDevice>& present, const
 // What the port picker's tool tip says of the value it shows: which device a
 // COMn or a device path stands for and what it is, or that it is not there,
 // or that the value names no port.
-QString portNameToolTip(const QString& portName, const SettingsLocation& settings,
+QString portNameToolTip(const QString& portName, const SettingsSnapshot& settings,
                         const QList<SerialDevice>& present);
 
 // One line for a failure reason: which serial devices are present, or that there are none.

@@ -77,7 +77,7 @@ void ControllerTransfer::carryOut(const TransferActions& actions)
         m_timeout->stop();
     if (actions.openPort && !m_line->isOpen()) {
         // COMn is looked up again at each opening, so a changed settings file counts at once.
-        m_device = deviceOfPortName(m_portName, m_settings);
+        m_device = deviceOfPortName(m_portName, m_settings.read());
         if (m_device.isEmpty() || !m_line->openControllerLine(m_device)) {
             m_lineReason = lineFailureText();
             return carryOut(m_protocol.portNotOpened());

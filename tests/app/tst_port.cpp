@@ -36,6 +36,7 @@ private slots:
     void shutdownKeepsLinkLoop();
     void shutdownClosesOpenPort();
     void devicesListedAfterCom20();
+    void devicesGatheredAfterFirstPaint();
     void storedDeviceNotPresent();
     void portToolTip_data();
     void portToolTip();
@@ -315,7 +316,7 @@ void TestPort::devicesListedAfterCom20()
     w.form->setSerialDeviceList([&] { return present; });
     QVERIFY(w.start());
     auto* box = w.get<QComboBox>("Comportbox");
-    QCOMPARE(itemsOf(box), comItems() << "/dev/ttyACM0");
+    QTRY_COMPARE(itemsOf(box), comItems() << "/dev/ttyACM0"); // once the window has been painted
     QCOMPARE(box->itemData(20, Qt::ToolTipRole).toString(), "（システムからの説明はありません）");
     // The open list is wider than the narrow box, so that no item is cut short.
     box->showPopup();
@@ -352,7 +353,7 @@ void TestPort::devicesListedAfterCom20()
     QVERIFY(again.boxes.shown.isEmpty());
     auto* restored = again.get<QComboBox>("Comportbox");
     QCOMPARE(restored->currentText(), adapter.device());
-    QCOMPARE(restored->currentIndex(), 20);
+    QTRY_COMPARE(restored->currentIndex(), 20); // its list item, once the window has been painted
     QCOMPARE(again.form->state().PortName, adapter.device());
     QCOMPARE(portInUse(again), adapter.device());
     again.click("Command1");
@@ -404,6 +405,41 @@ void TestPort::portToolTip_data()
     // clang-format on
 }
 
+// Looking at the system's devices costs more than the first picture: it waits until the window
+// has been painted, and the settings file is read once at start-up.
+void TestPort::devicesGatheredAfterFirstPaint()
+{
+    StartedForm w;
+    QVERIFY(writeFile(w.folder.filePath("Setting.ini"), "[Setting]\r\ncomport=/dev/ttyUSB3\r\n"));
+    int gathered = 0;
+    bool paintedBefore = false;
+    struct FirstPaint : QObject
+    {
+        bool painted = false;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            painted = painted || event->type() == QEvent::Paint;
+            return false;
+        }
+    } firstPaint;
+    w.form->installEventFilter(&firstPaint);
+    w.form->setSerialDeviceList([&] {
+        paintedBefore = firstPaint.painted;
+        ++gathered;
+        return QList<SerialDevice>{{"/dev/ttyUSB3", "FT232R USB UART", "FTDI", ""}};
+    });
+    QVERIFY(w.form->Form_Load());
+    QCOMPARE(gathered, 0);
+    QCOMPARE(w.get<QComboBox>("Comportbox")->currentText(), "/dev/ttyUSB3");
+    w.form->show();
+    QTRY_COMPARE(gathered, 1);
+    QVERIFY(paintedBefore);
+    // The stored device, present, is then its list item.
+    auto* box = w.get<QComboBox>("Comportbox");
+    QCOMPARE(box->currentIndex(), 20);
+    QCOMPARE(box->toolTip(), "/dev/ttyUSB3（FT232R USB UART）");
+}
+
 void TestPort::portToolTip()
 {
 #ifndef Q_OS_LINUX
@@ -423,10 +459,10 @@ void TestPort::portToolTip()
     QVERIFY(w.start());
     auto* box = w.get<QComboBox>("Comportbox");
     QCOMPARE(box->currentText(), shown);
-    QCOMPARE(box->toolTip(), toolTip);
-    // The COMn items say the same of themselves.
+    // The COMn items say the same of themselves, once the window has been painted.
     if (portNumberOf(shown) > 0)
-        QCOMPARE(box->itemData(portNumberOf(shown) - 1, Qt::ToolTipRole).toString(), toolTip);
+        QTRY_COMPARE(box->itemData(portNumberOf(shown) - 1, Qt::ToolTipRole).toString(), toolTip);
+    QTRY_COMPARE(box->toolTip(), toolTip);
 
     // It follows the value shown.
     QVERIFY(writeFile(w.folder.filePath("Setting.ini"), "[Ports]\r\nCOM12=/dev/ttyUSB0\r\n"));

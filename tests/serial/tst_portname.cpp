@@ -104,7 +104,7 @@ void TestPortName::device()
     }
     const SettingsLocation location =
         userSettings.isNull() ? SettingsLocation(path) : SettingsLocation(userPath, path);
-    QCOMPARE(portDeviceName(static_cast<qint16>(port), location), device);
+    QCOMPARE(portDeviceName(static_cast<qint16>(port), location.read()), device);
 }
 
 // A device path is a port name of its own outside Windows; every other name
@@ -157,7 +157,7 @@ void TestPortName::devicePath()
     file.close();
 
     QCOMPARE(isDevicePath(name), isPath);
-    QCOMPARE(deviceOfPortName(name, SettingsLocation(file.fileName())), device);
+    QCOMPARE(deviceOfPortName(name, SettingsLocation(file.fileName()).read()), device);
     if (isPath)
         QCOMPARE(portNumberOf(name), 0);
 }

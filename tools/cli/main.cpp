@@ -53,10 +53,12 @@ int listPorts()
         noteAccess(device.path);
     }
 
-    const SettingsLocation settings = windowSettings();
-    QString files = QDir::toNativeSeparators(settings.file());
-    if (!settings.fallbackFile().isEmpty())
-        files += QStringLiteral("、次に ") + QDir::toNativeSeparators(settings.fallbackFile());
+    const SettingsLocation location = windowSettings();
+    QString files = QDir::toNativeSeparators(location.file());
+    if (!location.fallbackFile().isEmpty())
+        files += QStringLiteral("、次に ") + QDir::toNativeSeparators(location.fallbackFile());
+    // Read once for every look-up below.
+    const SettingsSnapshot settings = location.read();
     printLine(stdout, QString());
     printLine(stdout, QStringLiteral("COM ポート（設定ファイル %1）：").arg(files));
 #ifdef Q_OS_WIN
