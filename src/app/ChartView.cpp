@@ -44,13 +44,8 @@ ChartView::ChartView(QWidget* window, const WindowState& state, const ElementPic
 void ChartView::buildCells()
 {
     for (int i = 0; i < GridSize; ++i) {
-        auto* cell = new ClickLabel(m_window);
+        auto* cell = new ChartCellLabel(m_window);
         cell->setObjectName(QStringLiteral("Picture1(%1)").arg(i));
-        cell->setAutoFillBackground(true);
-        QPalette pal = cell->palette();
-        pal.setColor(QPalette::Window, layoutColour(Layout::SystemWindowBackground));
-        cell->setPalette(pal);
-        cell->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         cell->setGeometry(pixelRect(ChartGeometry::gridCell(i)));
         connect(cell, &ClickLabel::clicked, this,
                 [this, i](Qt::KeyboardModifiers keys) { emit cellClicked(i, keys); });

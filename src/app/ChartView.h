@@ -9,6 +9,7 @@
 #include <array>
 #include <optional>
 
+class ChartCellLabel;
 class ClickLabel;
 class ElementPictures;
 class QLabel;
@@ -71,7 +72,7 @@ private:
     QWidget* m_window;
     const WindowState& m_state;
     const ElementPictures& m_pictures;
-    std::array<ClickLabel*, GridSize> m_cells{};
+    std::array<ChartCellLabel*, GridSize> m_cells{};
     std::array<ShapeWidget*, 8> m_groupTabs{};
     ShapeWidget* m_endMarker = nullptr;
     QLabel* m_pageStrip = nullptr;

@@ -1,6 +1,8 @@
 #include "app/Program.h"
 
+#include "app/ControlFactory.h"
 #include "app/Form1.h"
+#include "app/Layout.h"
 #include "translations/QtTranslations.h"
 
 #include <QApplication>
@@ -14,6 +16,10 @@ std::unique_ptr<Form1> startWindow(MessageBoxes& boxes)
     QApplication::setDesktopFileName(QStringLiteral("trv5kb-programmer"));
     QApplication::setStyle(QStringLiteral("Fusion"));
     installJapaneseQtTranslations();
+    // Every control of the window has its font; the menus, message boxes and tool tips take the
+    // same Japanese Gothic rather than the system's Latin face with Japanese glyphs borrowed.
+    installFontFallback();
+    QApplication::setFont(layoutFont(Layout::DefaultFont));
     auto form =
         std::make_unique<Form1>(QCoreApplication::applicationDirPath(),
                                 QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation),
