@@ -199,9 +199,7 @@ void TestTransfer::portCannotOpen_data()
     QTest::addColumn<QString>("reason");
     // clang-format off
     QTest::newRow("no settings file: port 0") << QByteArray("(none)") << "ポート「ERROR」を開けません（";
-    QTest::newRow("no such device")
-        << QByteArray("[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=/dev/no-such-tty\r\n")
-        << "ポート「COM3」を開けません（";
+    QTest::newRow("no such device") << QByteArray("[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=/dev/no-such-tty\r\n") << "ポート「COM3」を開けません（";
     QTest::newRow("a name that is no port") << QByteArray("[Setting]\r\ncomport=COM21\r\n") << "ポート「COM21」を開けません（";
     // clang-format on
 }
