@@ -236,6 +236,15 @@ void TestCli::badUsage()
     QCOMPARE(result.err, "trv5kb: " + reason + "（使い方は trv5kb --help）\n");
 }
 
+// The lines `check` prints for the eight groups, グループA to グループH, each with what its steps hold.
+static QString groupLines(const QStringList& elements)
+{
+    QString lines;
+    for (qsizetype group = 0; group < elements.size(); ++group)
+        lines += QStringLiteral("グループ%1：%2\n").arg(QChar(char16_t(u'A' + group))).arg(elements[group]);
+    return lines;
+}
+
 void TestCli::check_data()
 {
     QTest::addColumn<QByteArray>("bytes"); // "(none)": no such file
@@ -244,11 +253,11 @@ void TestCli::check_data()
     QTest::addColumn<QString>("err"); // "%1" stands for the file as given
 
     // clang-format off
-    QTest::newRow("good") << goodFile() << 0 << "ステップ数：37（ステップ 1～37 を使用）\n" "グループA：UP, OFF\nグループB：OFF\nグループC：OFF, ON-1/2\nグループD：OFF\n" "グループE：OFF\nグループF：OFF\nグループG：OFF\nグループH：OFF\n" << "";
-    QTest::newRow("values that are no element") << unsendableFile() << 1 << "ステップ数：80（ステップ 1～80 を使用）\n" "グループA：OFF\nグループB：OFF（要素でない値：10, \"X\"）\nグループC：OFF\nグループD：OFF\n" "グループE：OFF\nグループF：OFF\nグループG：OFF\nグループH：OFF\n" << "ステップ 5 の B4 の値 10 は16の要素のどれでもないため、コントローラに送れません。\n";
+    QTest::newRow("good") << goodFile() << 0 << "ステップ数：37（ステップ 1～37 を使用）\n" + groupLines({"UP, OFF", "OFF", "OFF, ON-1/2", "OFF", "OFF", "OFF", "OFF", "OFF"}) << "";
+    QTest::newRow("values that are no element") << unsendableFile() << 1 << "ステップ数：80（ステップ 1～80 を使用）\n" + groupLines({"OFF", "OFF（要素でない値：10, \"X\"）", "OFF", "OFF", "OFF", "OFF", "OFF", "OFF"}) << "ステップ 5 の B4 の値 10 は16の要素のどれでもないため、コントローラに送れません。\n";
     QByteArray stepCount0 = goodFile();
     stepCount0.replace("\r\n37\r\n", "\r\n0\r\n");
-    QTest::newRow("step count 0") << stepCount0 << 1 << "ステップ数：0（1～80 の外。以下は 80 ステップすべて）\n" "グループA：UP, OFF\nグループB：OFF\nグループC：OFF, ON-1/2\nグループD：OFF\n" "グループE：OFF\nグループF：OFF\nグループG：OFF\nグループH：DOWN, OFF\n" << "ステップ数 0 はコントローラに送れません（1～80）。\n";
+    QTest::newRow("step count 0") << stepCount0 << 1 << "ステップ数：0（1～80 の外。以下は 80 ステップすべて）\n" + groupLines({"UP, OFF", "OFF", "OFF, ON-1/2", "OFF", "OFF", "OFF", "OFF", "DOWN, OFF"}) << "ステップ数 0 はコントローラに送れません（1～80）。\n";
     // Refused as the window refuses it, with the window's words.
     QTest::newRow("cut short") << goodFile().left(1000) << 1 << "" << "「%1」：ファイルが壊れています（値が足りません）。\n";
     QTest::newRow("missing") << QByteArray("(none)") << 1 << "" << "「%1」：ファイルが見つかりません。\n";
