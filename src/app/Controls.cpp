@@ -1,5 +1,7 @@
 #include "app/Controls.h"
 
+#include "app/ControlFactory.h"
+
 #include <QComboBox>
 #include <QMouseEvent>
 #include <QPainter>
@@ -56,6 +58,17 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         emit clicked(event->modifiers());
+}
+
+ChartCellLabel::ChartCellLabel(QWidget* parent) : ClickLabel(parent)
+{
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+void ChartCellLabel::paintEvent(QPaintEvent* event)
+{
+    QPainter(this).fillRect(rect(), layoutColour(Layout::SystemWindowBackground));
+    ClickLabel::paintEvent(event);
 }
 
 namespace {

@@ -61,6 +61,20 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
+// A cell of the chart grid: a click label on the system's window background.
+// The background is painted rather than kept in a palette of each cell's own,
+// which two hundred cells would each have to hold.
+class ChartCellLabel : public ClickLabel
+{
+    Q_OBJECT
+
+public:
+    explicit ChartCellLabel(QWidget* parent);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
 // The frame around the selected cells of the chart: only a border, lying in
 // front of the cells without hiding their pictures or taking their clicks.
 class SelectionFrame : public QWidget

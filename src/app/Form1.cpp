@@ -1,28 +1,62 @@
 #include "app/Form1.h"
 
-#include "app/ChartGeometry.h"
+#include "app/ChartCommands.h"
+#include "app/ChartView.h"
 #include "app/ControlFactory.h"
 #include "app/Controls.h"
+#include "app/ElementPictures.h"
 #include "app/Layout.h"
 #include "app/MessageBoxes.h"
-#include "chart/CellMapping.h"
+#include "app/PatternFiles.h"
+#include "app/PortPicker.h"
 #include "chart/ElementTable.h"
-#include "device/TransferCarrier.h"
-#include "device/TransferProtocol.h"
-
+#include "edit/CellClick.h"
+#include "edit/Choices.h"
+#include "edit/PageSwitch.h"
+#include "files/PatternFile.h"
+#include "serial/QtSerialLine.h"
+#include "transfer/ControllerTransfer.h"
+#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCloseEvent>
-#include <QDir>
-#include <QFileInfo>
+#include <QComboBox>
 #include <QGroupBox>
-#include <QImageReader>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QTimer>
+#include <functional>
+
+namespace {
+
+struct RangeBox
+{
+    const char* name;
+    qint16 WindowState::*range;
+};
+
+constexpr RangeBox RangeBoxes[] = {{"Combo2", &WindowState::BatchChannel},
+                                   {"Combo3", &WindowState::BatchFromStep},
+                                   {"Combo4", &WindowState::BatchToStep}};
+
+// Only an item chosen from the list counts; text typed into a box and not chosen changes nothing.
+// Once the user is done with a box it shows the value in use again, so a pick refused during a
+// transfer or text never chosen cannot pass for the value the chart and the controller get.
+void connectChoiceBox(QObject* context, QComboBox* box, const std::function<void(const QString&)>& choose,
+                      const std::function<QString()>& inUse)
+{
+    const auto showInUse = [box, inUse] { showInComboBox(box, inUse()); };
+    QObject::connect(box, &QComboBox::activated, context, [box, choose, showInUse](int index) {
+        choose(box->itemText(index));
+        showInUse();
+    });
+    QObject::connect(box->lineEdit(), &QLineEdit::editingFinished, context, showInUse);
+}
+
+} // namespace
 
 Form1::Form1(const QString& programFolder, const QString& configFolder, const QString& dataFolder,
              MessageBoxes& boxes, QWidget* parent)
-    : QWidget(parent), m_programFolder(programFolder), m_configFolder(configFolder), m_dataFolder(dataFolder),
-      m_boxes(boxes)
+    : QWidget(parent), m_programFolder(programFolder), m_configFolder(configFolder), m_boxes(boxes)
 {
     installFontFallback();
     setObjectName(QStringLiteral("Form1"));
@@ -34,12 +68,22 @@ Form1::Form1(const QString& programFolder, const QString& configFolder, const QS
     background.setColor(QPalette::Window, QColor::fromRgb(Layout::Navy));
     setPalette(background);
     setAutoFillBackground(true);
+
+    m_pictures = std::make_unique<ElementPictures>(this);
+    m_view = new ChartView(this, m_state, *m_pictures);
     buildControls();
-    connectEditing();
-    connectFiles();
-    connectPort();
+    m_view->attachControls();
+    const auto opening = [this] { return StatusReset(); };
+    m_commands = new ChartCommands(
+        this, m_state, *m_view, m_boxes, opening,
+        [this](const ChartChange& change, ChartEditCommand::Show show) { applyChange(change, show); });
+    m_files = new PatternFiles(
+        this, m_state, m_boxes, dataFolder, opening,
+        [this](const PatternFileContent& content, const QString& text) { takeLoadedChart(content, text); });
+    m_commands->setMenuExtension([this](QMenu& menu, bool idle) { m_files->addMenuItems(menu, idle); });
+    connectControls();
     connectTransfer();
-    connectChartCommands();
+    connectPort();
 }
 
 Form1::~Form1() = default;
@@ -58,19 +102,7 @@ void Form1::buildControls()
     };
 
     // The chart cells lie in front of the panel and the end marker, behind nothing.
-    createContainer(Layout::Container::Window, this, 0, 0, [&] {
-        for (int i = 0; i < GridSize; ++i) {
-            auto* cell = new ClickLabel(this);
-            cell->setObjectName(QStringLiteral("Picture1(%1)").arg(i));
-            cell->setAutoFillBackground(true);
-            QPalette pal = cell->palette();
-            pal.setColor(QPalette::Window, layoutColour(Layout::SystemWindowBackground));
-            cell->setPalette(pal);
-            cell->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            cell->setGeometry(pixelRect(ChartGeometry::gridCell(i)));
-            m_cells[std::size_t(i)] = cell;
-        }
-    });
+    createContainer(Layout::Container::Window, this, 0, 0, [&] { m_view->buildCells(); });
     auto* frame = control<QGroupBox>("Frame1");
     createContainer(Layout::Container::Frame, frame, Layout::FrameLeft, Layout::FrameTop, [] {});
 
@@ -80,48 +112,66 @@ void Form1::buildControls()
     modes->addButton(control<QRadioButton>("Option2"), int(EditingMode::SamePattern));
     modes->addButton(control<QRadioButton>("Option3"), int(EditingMode::Batch));
 
-    // Hidden picture holders: filled at start-up, never shown themselves.
-    auto holder = [this](const char* name) {
-        auto* label = new QLabel(this);
-        label->setObjectName(QString::fromLatin1(name));
-        label->hide();
-        return label;
-    };
-    for (const ElementRow& row : ElementTable)
-        m_elementHolders[std::size_t(row.ordinal)] = holder(row.holder);
-    for (const PageStripRow& row : PageStripTable)
-        m_pageHolders[std::size_t(row.page)] = holder(row.holder);
-
-    m_picture2 = control<QLabel>("Picture2");
-    m_picture4 = control<QLabel>("Picture4");
-    m_label28 = control<QLabel>("Label28");
-    m_disp1 = control<QLabel>("disp1");
-    m_shape5 = control<ShapeWidget>("Shape5");
-    m_shape11 = control<ShapeWidget>("Shape11");
-    m_picture2->setPixmap(QPixmap(QStringLiteral(":/embedded/Picture2.jpg")));
-    m_picture4->setPixmap(QPixmap(QStringLiteral(":/embedded/Picture4.jpg")));
+    m_preview = control<QLabel>("Picture2");
+    m_statusCaption = control<QLabel>("disp1");
+    m_statusLamp = control<ShapeWidget>("Shape11");
+    m_stepCountBox = control<QComboBox>("Combo1");
+    m_preview->setPixmap(QPixmap(QStringLiteral(":/embedded/Picture2.jpg")));
+    control<QLabel>("Picture4")->setPixmap(QPixmap(QStringLiteral(":/embedded/Picture4.jpg")));
     control<QLabel>("Image1")->setPixmap(QPixmap(QStringLiteral(":/embedded/Image1.jpg")));
 
-    // A coarse timer may fire up to 5 % early, which would end a transfer
-    // before its 15 seconds are up; these keep to the millisecond.
-    m_timer1 = new QTimer(this);
-    m_timer1->setObjectName(QStringLiteral("Timer1"));
-    m_timer1->setTimerType(Qt::PreciseTimer);
-    m_timer1->setInterval(TransferProtocol::TimeoutMs);
-    m_timer1->setSingleShot(true);
-    m_timer2 = new QTimer(this);
-    m_timer2->setObjectName(QStringLiteral("Timer2"));
-    m_timer2->setTimerType(Qt::PreciseTimer);
-    m_timer2->setInterval(TransferProtocol::BlinkIntervalMs);
+    // A coarse timer may fire up to 5 % early; the blink keeps to the
+    // millisecond, as the transfer's time-out does.
+    m_blink = new QTimer(this);
+    m_blink->setObjectName(QStringLiteral("Timer2"));
+    m_blink->setTimerType(Qt::PreciseTimer);
+    m_blink->setInterval(BlinkIntervalMs);
+}
+
+void Form1::connectControls()
+{
+    connect(m_view, &ChartView::cellClicked, this, [this](int index, Qt::KeyboardModifiers keys) {
+        if (keys & Qt::ShiftModifier)
+            m_commands->selectTo(index);
+        else
+            cellClicked(index);
+    });
+    connect(m_view, &ChartView::groupTabClicked, this, &Form1::groupTabClicked);
+    for (const ElementRow& row : ElementTable) {
+        connect(control<QAbstractButton>(row.samePatternButton), &QAbstractButton::clicked, this,
+                [this, &row] { paletteClicked(row, PaletteKind::SamePattern); });
+        connect(control<QAbstractButton>(row.batchButton), &QAbstractButton::clicked, this,
+                [this, &row] { paletteClicked(row, PaletteKind::Batch); });
+    }
+    connect(findChild<QButtonGroup*>(QStringLiteral("EditModeOptions")), &QButtonGroup::idClicked, this,
+            [this](int mode) { modeClicked(EditingMode(mode)); });
+    for (const RangeBox& box : RangeBoxes)
+        connectChoiceBox(
+            this, control<QComboBox>(box.name),
+            [this, range = box.range](const QString& text) { rangeChosen(range, text); },
+            [this, range = box.range] { return QString::number(m_state.*range + 1); });
+    connectChoiceBox(
+        this, m_stepCountBox, [this](const QString& text) { stepCountChosen(text); },
+        [this] { return QString::number(m_state.StepCount); });
+    connect(control<QAbstractButton>("Command6"), &QAbstractButton::clicked, this,
+            [this] { pageButtonClicked(1, 0); });
+    connect(control<QAbstractButton>("Command7"), &QAbstractButton::clicked, this,
+            [this] { pageButtonClicked(0, 1); });
+    for (const PatternSlot& slot : PatternFiles::Slots) {
+        connect(control<QAbstractButton>(slot.saveButton), &QAbstractButton::clicked, m_files,
+                [this, &slot] { m_files->saveSlot(slot); });
+        connect(control<QAbstractButton>(slot.loadButton), &QAbstractButton::clicked, m_files,
+                [this, &slot] { m_files->loadSlot(slot); });
+    }
 }
 
 bool Form1::Form_Load()
 {
     m_state.startUp();
-    if (!loadPictures())
+    if (!m_pictures->load(m_programFolder, m_boxes))
         return false;
-    m_picture4->setPixmap(m_pageHolders[0]->pixmap());
-    m_picture2->setPixmap(m_elementHolders[0]->pixmap());
+    control<QLabel>("Picture4")->setPixmap(m_pictures->pageStrip(0));
+    m_preview->setPixmap(m_pictures->element(0));
     DrawPage(0);
     // The chart is complete before the port is looked at; nothing above depends on it.
     startUpPortSteps();
@@ -132,7 +182,7 @@ bool Form1::Form_Load()
 void Form1::Form_Unload()
 {
     shutdownPortSteps();
-    keepChartAtExit();
+    m_files->keepChartAtExit();
 }
 
 void Form1::closeEvent(QCloseEvent* event)
@@ -141,65 +191,24 @@ void Form1::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-bool Form1::loadPictures()
-{
-    auto load = [this](QLabel* holder, const char* file) {
-        const QString path = QDir(m_programFolder).filePath(QString::fromUtf8(file));
-        QImageReader reader(path);
-        const QImage image = reader.read();
-        if (!image.isNull()) {
-            holder->setPixmap(QPixmap::fromImage(image));
-            return true;
-        }
-        const QString reason =
-            QFileInfo::exists(path)
-                ? QStringLiteral("画像として読み込めません（%1）。").arg(reader.errorString())
-                : QStringLiteral("ファイルが見つかりません。");
-        m_boxes.show(this, {QStringLiteral("TRV5KB Programmer"),
-                            QStringLiteral("画像ファイル「%1」を読み込めないため、起動できません。\n%2\n%3")
-                                .arg(QString::fromUtf8(file), QDir::toNativeSeparators(path), reason),
-                            QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok});
-        return false;
-    };
-    for (const ElementRow& row : ElementTable)
-        if (!load(m_elementHolders[std::size_t(row.ordinal)], row.file))
-            return false;
-    for (const PageStripRow& row : PageStripTable)
-        if (!load(m_pageHolders[std::size_t(row.page)], row.file))
-            return false;
-    return true;
-}
-
 QPixmap Form1::ElementPicture(const ElementCode& value) const
 {
-    const std::optional<int> ordinal = value.ordinal();
-    return ordinal ? m_elementHolders[std::size_t(*ordinal)]->pixmap() : QPixmap();
-}
-
-void Form1::paintCell(int index, const ElementCode& value)
-{
-    const QPixmap picture = ElementPicture(value);
-    if (!picture.isNull())
-        m_cells[std::size_t(index)]->setPixmap(picture);
+    return m_pictures->ElementPicture(value);
 }
 
 void Form1::DrawPage(int page)
 {
-    for (int index = 0; index < GridSize; ++index) {
-        const ChartCell cell = cellOfGridIndex(index, page, m_state.CurrentGroup);
-        paintCell(index, m_state.PatternData.at(cell.step, cell.channel));
-    }
+    m_view->drawPage(page);
 }
 
 void Form1::RedrawChart()
 {
-    if (m_state.CurrentPage == 0 || m_state.CurrentPage == 1)
-        DrawPage(m_state.CurrentPage);
+    m_view->redraw();
 }
 
 void Form1::PlaceEndMarker(int page)
 {
-    m_shape5->setRectPt(ChartGeometry::endMarker(page, m_state.StepCount));
+    m_view->placeEndMarker(page);
 }
 
 bool Form1::StatusReset()
@@ -212,7 +221,200 @@ bool Form1::StatusReset()
 
 void Form1::showStatus()
 {
-    m_shape11->setFillColor(QColor::fromRgb(QRgb(m_state.Status.lamp)));
-    m_disp1->setText(m_state.Status.caption);
-    m_disp1->setToolTip(m_state.Status.lamp == LampColour::Failure ? m_failureReason : QString());
+    m_statusLamp->setFillColor(QColor::fromRgb(QRgb(m_state.Status.lamp)));
+    m_statusCaption->setText(m_state.Status.caption);
+    m_statusCaption->setToolTip(m_state.Status.lamp == LampColour::Failure ? m_failureReason : QString());
+}
+
+void Form1::applyChange(const ChartChange& change, ChartEditCommand::Show show)
+{
+    change.applyTo(m_state.PatternData, m_state.StepCount);
+    if (show == ChartEditCommand::Show::WhereItWent)
+        if (const std::optional<ChartCell> first = change.firstCell()) {
+            const int group = first->channel / ChannelsPerGroup;
+            if (group != m_state.CurrentGroup)
+                showGroup(group);
+            const int page = first->step / StepsPerPage;
+            if (page != m_state.CurrentPage && switchPage(m_state, m_state.CurrentPage, page))
+                showPage(page);
+        }
+    showChange(change);
+}
+
+void Form1::showChange(const ChartChange& change)
+{
+    for (const CellEdit& edit : change.cells)
+        m_view->paintCell(edit.cell, edit.after);
+    if (change.stepCount) {
+        if (m_state.CurrentPage == 0 || m_state.CurrentPage == 1)
+            PlaceEndMarker(m_state.CurrentPage);
+        showInComboBox(m_stepCountBox, QString::number(m_state.StepCount));
+    }
+}
+
+void Form1::takeLoadedChart(const PatternFileContent& content, const QString& text)
+{
+    m_commands->edit(
+        ChartChange::between(m_state.PatternData, m_state.StepCount, content.chart, content.stepCount), text);
+}
+
+void Form1::cellClicked(int index)
+{
+    if (!StatusReset())
+        return;
+    m_view->clearSelection();
+    m_commands->edit(cellClick(m_state, index), QStringLiteral("セルの変更"));
+}
+
+void Form1::paletteClicked(const ElementRow& row, PaletteKind palette)
+{
+    if (!StatusReset())
+        return;
+    if (palette == PaletteKind::SamePattern) {
+        if (chooseElement(m_state, row.ordinal))
+            m_preview->setPixmap(m_pictures->element(row.ordinal));
+    } else if (std::optional<BatchFill> fill = batchFill(m_state, row.ordinal)) {
+        m_state.BatchElement = fill->element;
+        m_commands->edit(std::move(fill->change), QStringLiteral("一括設定"));
+    }
+}
+
+void Form1::modeClicked(EditingMode mode)
+{
+    // The mode options act during a transfer too, so they clear the status without the busy test.
+    m_state.Status = StatusDisplay{};
+    showStatus();
+    m_state.EditMode = mode;
+}
+
+void Form1::rangeChosen(qint16 WindowState::*range, const QString& text)
+{
+    if (!StatusReset())
+        return;
+    if (const std::optional<qint16> value = rangeChoice(text))
+        m_state.*range = *value;
+}
+
+void Form1::stepCountChosen(const QString& text)
+{
+    if (!StatusReset())
+        return;
+    m_commands->edit(stepCountPick(m_state.StepCount, text), QStringLiteral("ステップ数の変更"));
+}
+
+void Form1::groupTabClicked(int group)
+{
+    if (!StatusReset())
+        return;
+    showGroup(group);
+}
+
+void Form1::showGroup(int group)
+{
+    m_state.CurrentGroup = qint16(group);
+    m_view->showGroup(group);
+}
+
+void Form1::pageButtonClicked(int from, int to)
+{
+    if (!StatusReset())
+        return;
+    if (switchPage(m_state, from, to))
+        showPage(to);
+}
+
+void Form1::showPage(int page)
+{
+    m_view->showPage(page);
+}
+
+void Form1::connectTransfer()
+{
+    m_transfer = new ControllerTransfer(std::make_unique<QtSerialLine>(), this);
+    connect(control<QAbstractButton>("Command1"), &QAbstractButton::clicked, this,
+            [this] { writeClicked(); });
+    connect(m_transfer, &ControllerTransfer::started, this, [this] { transferStarted(); });
+    connect(m_transfer, &ControllerTransfer::progress, this,
+            [this](int records) { m_state.RecordIndex = qint16(records); });
+    connect(m_transfer, &ControllerTransfer::finished, this,
+            [this](TransferEnd end, TransferCause, const QString& reason) { transferFinished(end, reason); });
+    connect(m_blink, &QTimer::timeout, this, [this] { blinkTicked(); });
+}
+
+void Form1::setSerialLine(std::unique_ptr<SerialLine> line)
+{
+    m_transfer->setLine(std::move(line));
+}
+
+void Form1::writeClicked()
+{
+    m_transfer->start(m_state.PatternData, m_state.StepCount);
+}
+
+void Form1::transferStarted()
+{
+    m_state.BusyFlag = QStringLiteral("1");
+    m_state.Status = {LampColour::Busy, QStringLiteral("処理中")};
+    m_blink->start();
+    showStatus();
+}
+
+void Form1::transferFinished(TransferEnd end, const QString& reason)
+{
+    m_blink->stop();
+    m_state.BusyFlag = QStringLiteral("0");
+    if (end == TransferEnd::Success) {
+        m_state.Status = {LampColour::Success, QStringLiteral("成功")};
+    } else {
+        m_state.Status = {LampColour::Failure, QStringLiteral("失敗")};
+        m_failureReason = reason;
+    }
+    showStatus();
+}
+
+// Toggles between the two running colours and leaves any other alone: a mode
+// option clicked during a transfer turns the lamp white, and it stays white.
+void Form1::blinkTicked()
+{
+    quint32& lamp = m_state.Status.lamp;
+    if (lamp == LampColour::Busy)
+        lamp = LampColour::BusyBlink;
+    else if (lamp == LampColour::BusyBlink)
+        lamp = LampColour::Busy;
+    showStatus();
+}
+
+void Form1::connectPort()
+{
+    auto* box = control<ChoiceBox>("Comportbox");
+    m_portPicker = new PortPicker(box, m_state.PortName, *m_transfer, m_boxes, this);
+    connect(box, &QComboBox::activated, this, [this] { portChosen(); });
+}
+
+void Form1::setSerialDeviceList(SerialDeviceList list)
+{
+    m_portPicker->setSerialDeviceList(list);
+    m_transfer->setSerialDeviceList(std::move(list));
+}
+
+void Form1::startUpPortSteps()
+{
+    m_portPicker->startUp(m_programFolder, m_configFolder);
+}
+
+void Form1::portChosen()
+{
+    // A pick refused during a transfer leaves the port in use showing, which is also what
+    // shutdown stores.
+    if (!StatusReset()) {
+        m_portPicker->showPortInUse();
+        return;
+    }
+    m_portPicker->takePortShown();
+}
+
+void Form1::shutdownPortSteps()
+{
+    m_portPicker->shutDown();
+    m_transfer->closeLine();
 }

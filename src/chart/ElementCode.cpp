@@ -3,6 +3,24 @@
 #include <QLocale>
 #include <cmath>
 
+namespace {
+constexpr char16_t FirstElementCharacter = u'0';
+constexpr int NumberElements = 10; // 0 to 9 are stored as numbers, the rest as their character
+} // namespace
+
+QChar elementCharacter(int ordinal)
+{
+    return QChar(char16_t(FirstElementCharacter + ordinal));
+}
+
+std::optional<int> elementOfCharacter(QChar character)
+{
+    const int ordinal = int(character.unicode()) - FirstElementCharacter;
+    if (ordinal < 0 || ordinal >= ElementCount)
+        return std::nullopt;
+    return ordinal;
+}
+
 ElementCode ElementCode::number(double value)
 {
     ElementCode code;
@@ -21,21 +39,31 @@ ElementCode ElementCode::text(const QString& value)
 
 ElementCode ElementCode::ofOrdinal(int ordinal)
 {
-    if (ordinal < 10)
+    if (ordinal < NumberElements)
         return number(ordinal);
-    return text(QString(QChar(0x30 + ordinal)));
+    return text(QString(elementCharacter(ordinal)));
+}
+
+std::optional<ElementCode> ElementCode::ofCharacter(QChar character)
+{
+    if (const std::optional<int> ordinal = elementOfCharacter(character))
+        return ofOrdinal(*ordinal);
+    return std::nullopt;
 }
 
 std::optional<int> ElementCode::ordinal() const
 {
     switch (m_kind) {
     case Kind::Number:
-        if (m_number >= 0 && m_number <= 9 && std::floor(m_number) == m_number)
+        if (m_number >= 0 && m_number < NumberElements && std::floor(m_number) == m_number)
             return int(m_number);
         return std::nullopt;
     case Kind::Text:
-        if (m_text.size() == 1 && m_text[0] >= QChar(':') && m_text[0] <= QChar('?'))
-            return m_text[0].unicode() - 0x30;
+        // A digit between quotes is a text, and no element.
+        if (const std::optional<int> element =
+                m_text.size() == 1 ? elementOfCharacter(m_text[0]) : std::nullopt;
+            element && *element >= NumberElements)
+            return element;
         return std::nullopt;
     case Kind::Empty:
         break;

@@ -8,6 +8,16 @@
 // stored with, because the pattern files write the two kinds differently and
 // a number never equals a text. Used by the chart, editing, the pattern files
 // and the transfer.
+// The sixteen dimming elements are numbered 0 to 15 (their ordinals).
+inline constexpr int ElementCount = 16;
+
+// The character of each element wherever one character stands for it: in the
+// controller's records, on the clipboard, in the simulator. Element n is the
+// character 0x30 + n: "0" to "9", then ":" ";" "<" "=" ">" "?".
+QChar elementCharacter(int ordinal);
+// The element a character stands for, or none for any other character.
+std::optional<int> elementOfCharacter(QChar character);
+
 class ElementCode
 {
 public:
@@ -18,6 +28,8 @@ public:
     static ElementCode text(const QString& value);
     // The stored form of element `ordinal` (0 to 15).
     static ElementCode ofOrdinal(int ordinal);
+    // The stored form of the element `character` stands for (elementCharacter), or none.
+    static std::optional<ElementCode> ofCharacter(QChar character);
 
     Kind kind() const { return m_kind; }
     bool isEmpty() const { return m_kind == Kind::Empty; }

@@ -20,8 +20,6 @@ struct ElementRow
     ElementCode code() const { return ElementCode::ofOrdinal(ordinal); }
 };
 
-inline constexpr int ElementCount = 16;
-
 // cmake/Pictures.cmake reads the picture files out of the rows below and the
 // page strips' table: keep each file name a quoted string on one line.
 inline constexpr std::array<ElementRow, ElementCount> ElementTable = {{

@@ -165,13 +165,13 @@ std::optional<ElementCode> clipboardElement(QStringView field)
     field = field.trimmed();
     for (const QStringView quote : {QStringView(u"\"\"\""), QStringView(u"\"")})
         if (field.size() == 2 * quote.size() + 1 && field.startsWith(quote) && field.endsWith(quote)) {
-            const QChar c = field[quote.size()];
-            if (c >= QChar(':') && c <= QChar('?'))
-                return ElementCode::ofOrdinal(c.unicode() - 0x30);
-            return std::nullopt;
+            // Only the six elements a pattern file writes as texts come between quotes.
+            const std::optional<ElementCode> element = ElementCode::ofCharacter(field[quote.size()]);
+            return element && element->isText() ? element : std::nullopt;
         }
-    if (field.size() == 1 && field[0] >= QChar('0') && field[0] <= QChar('?'))
-        return ElementCode::ofOrdinal(field[0].unicode() - 0x30);
+    if (field.size() == 1)
+        if (const std::optional<ElementCode> element = ElementCode::ofCharacter(field[0]))
+            return element;
     for (const ElementRow& row : ElementTable)
         if (field.compare(QLatin1String(row.caption), Qt::CaseInsensitive) == 0)
             return row.code();

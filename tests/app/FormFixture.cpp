@@ -31,6 +31,8 @@ StartedForm::StartedForm(const QString& programFolder)
     : folder(programFolder),
       form(std::make_unique<Form1>(folder.path(), folder.configFolder(), folder.dataFolder(), boxes))
 {
+    // No window test looks at the machine's own serial devices; a test that needs some gives its own.
+    form->setSerialDeviceList([] { return QList<SerialDevice>{}; });
 }
 
 bool StartedForm::start()
@@ -127,9 +129,19 @@ void StartedForm::failTransfer() const
     QCOMPARE(caption(), QStringLiteral("失敗"));
 }
 
-BusyForm::BusyForm()
+namespace {
+FakeSerialLine& installFakeLine(Form1& form)
 {
-    writeFile(folder.filePath(QStringLiteral("Setting.ini")), settingsWithCom3(line.device()));
+    auto line = std::make_unique<FakeSerialLine>();
+    FakeSerialLine& installed = *line;
+    form.setSerialLine(std::move(line));
+    return installed;
+}
+} // namespace
+
+FakeLineForm::FakeLineForm() : line(installFakeLine(*form))
+{
+    writeFile(folder.filePath(QStringLiteral("Setting.ini")), settingsWithCom3(FakeDevice));
 }
 
 bool BusyForm::startTransfer()
@@ -138,7 +150,7 @@ bool BusyForm::startTransfer()
     // machine the time-out could end the transfer before the test is done.
     holdTimers();
     click(QStringLiteral("Command1"));
-    return form->state().BusyFlag == QStringLiteral("1") && line.receive(2) == "E\r";
+    return form->state().BusyFlag == QStringLiteral("1") && line.take() == "E\r";
 }
 
 bool waitFor(const std::function<bool()>& done, int timeoutMs)

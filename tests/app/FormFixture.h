@@ -1,8 +1,8 @@
 #pragma once
 
 #include "ChartText.h"
+#include "FakeSerialLine.h"
 #include "FileBytes.h"
-#include "PseudoTerminal.h"
 #include "app/Form1.h"
 #include "app/MessageBoxes.h"
 
@@ -92,14 +92,21 @@ private:
     QTemporaryDir m_workFolder;
 };
 
-// A window whose COM3 is a pseudo-terminal that never answers: a transfer
-// started there stays pending (busy) for as long as a test runs, however
-// slowly it runs, with the lamp holding its first colour until a tick.
-struct BusyForm : StartedForm
+// A window whose transfers go over a line inside the test program, on which
+// the test plays the controller (FakeSerialLine): COM3 is FakeDevice there.
+struct FakeLineForm : StartedForm
 {
-    PseudoTerminal line;
+    static inline const QString FakeDevice = QStringLiteral("/dev/ttyFAKE0");
+    FakeSerialLine& line;
 
-    BusyForm();
+    FakeLineForm();
+};
+
+// A window whose controller never answers: a transfer started there stays
+// pending (busy) for as long as a test runs, however slowly it runs, with the
+// lamp holding its first colour until a tick.
+struct BusyForm : FakeLineForm
+{
     // Starts the pending transfer; false when the window did not become busy
     // or the erase message did not reach the line.
     bool startTransfer();

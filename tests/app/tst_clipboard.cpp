@@ -214,18 +214,14 @@ void TestClipboard::hugeClipboard_data()
     const QString tooLong =
         "テキストが 3,000,000 文字あり、チャートとしては長すぎます（1,048,576 文字まで）。";
     // clang-format off
-    QTest::newRow("10 MB of elements") << padded({}, "0\t1\t2\t3\t4\n", 10485760)
-        << "テキストが 10,485,760 文字あり、チャートとしては長すぎます（1,048,576 文字まで）。";
+    QTest::newRow("10 MB of elements") << padded({}, "0\t1\t2\t3\t4\n", 10485760) << "テキストが 10,485,760 文字あり、チャートとしては長すぎます（1,048,576 文字まで）。";
     QTest::newRow("chart, then megabytes of columns") << padded(wholeChart().chopped(2), "\t0", 3000000) << tooLong;
     QTest::newRow("chart, then megabytes of lines") << padded(wholeChart(), "0\r\n", 3000000) << tooLong;
     QTest::newRow("chart, then megabytes of one field") << padded(wholeChart(), "X", 3000000) << tooLong;
-    QTest::newRow("chart, then a thousand lines") << wholeChart() + QString("0\r\n").repeated(1000)
-        << "テキストが 1,080 行あり、チャートの 80 ステップに対して多すぎます（160 行まで）。";
-    QTest::newRow("chart, then a line of a thousand fields") << wholeChart() + QString("\t").repeated(999) + "\r\n"
-        << "81 行目に値が 1,000 個あり、チャートの 40 チャネルに対して多すぎます（80 個まで）。";
+    QTest::newRow("chart, then a thousand lines") << wholeChart() + QString("0\r\n").repeated(1000) << "テキストが 1,080 行あり、チャートの 80 ステップに対して多すぎます（160 行まで）。";
+    QTest::newRow("chart, then a line of a thousand fields") << wholeChart() + QString("\t").repeated(999) + "\r\n" << "81 行目に値が 1,000 個あり、チャートの 40 チャネルに対して多すぎます（80 個まで）。";
     // Notes beside and below the chart that cannot land, up to twice its size, do not count.
-    QTest::newRow("chart, notes beside and below")
-        << wholeChart(QString("\tメモ ").repeated(40)) + QString("合計\t\t\x01\r\n").repeated(80) + "\r\n\r\n" << "";
+    QTest::newRow("chart, notes beside and below") << wholeChart(QString("\tメモ ").repeated(40)) + QString("合計\t\t\x01\r\n").repeated(80) + "\r\n\r\n" << "";
     // clang-format on
 }
 

@@ -2,7 +2,7 @@
 
 #include "SimulatorProcess.h"
 #include "app/Controls.h"
-#include "device/CommControl.h"
+#include "serial/SerialLine.h"
 
 #include <QDir>
 #include <QLabel>
@@ -24,7 +24,8 @@ QByteArray mixedChartFile()
 
 } // namespace
 
-// Writes charts into the controller simulator over a real pseudo-terminal.
+// Writes charts into the controller simulator over a real pseudo-terminal, and
+// into a controller the test plays itself on a line inside the test program.
 class TestTransfer : public QObject
 {
     Q_OBJECT
@@ -40,6 +41,7 @@ private slots:
     void portCannotOpen();
     void unsendableChart_data();
     void unsendableChart();
+    void recordsFollowTheController();
     void timeoutNeverEarly();
     void modeOptionDuringTransfer();
     void closingDuringTransfer();
@@ -90,7 +92,7 @@ void TestTransfer::expectIdleAfter(const char* caption)
     QCOMPARE(w->form->state().BusyFlag, "0");
     QVERIFY(!w->get<QTimer>("Timer1")->isActive());
     QVERIFY(!w->get<QTimer>("Timer2")->isActive());
-    QVERIFY(!w->get<CommControl>("mscPort")->PortOpen());
+    QVERIFY(!w->get<SerialLine>("mscPort")->isOpen());
     w->clickCell(0); // OFF becomes UP
     QVERIFY(w->form->state().PatternData.at(0, 0) == E::number(0));
     QCOMPARE(w->lamp(), White);
@@ -120,7 +122,7 @@ void TestTransfer::success()
     QCOMPARE(w->form->state().RecordIndex, 400);
     QVERIFY(!w->get<QTimer>("Timer1")->isActive());
     QVERIFY(!w->get<QTimer>("Timer2")->isActive());
-    QVERIFY(!w->get<CommControl>("mscPort")->PortOpen());
+    QVERIFY(!w->get<SerialLine>("mscPort")->isOpen());
 
     // What the controller received is byte for byte the chart as the window saves it.
     w->click("Command2");
@@ -197,9 +199,7 @@ void TestTransfer::portCannotOpen_data()
     QTest::addColumn<QString>("reason");
     // clang-format off
     QTest::newRow("no settings file: port 0") << QByteArray("(none)") << "ポート「ERROR」を開けません（";
-    QTest::newRow("no such device")
-        << QByteArray("[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=/dev/no-such-tty\r\n")
-        << "ポート「COM3」を開けません（";
+    QTest::newRow("no such device") << QByteArray("[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=/dev/no-such-tty\r\n") << "ポート「COM3」を開けません（";
     QTest::newRow("a name that is no port") << QByteArray("[Setting]\r\ncomport=COM21\r\n") << "ポート「COM21」を開けません（";
     // clang-format on
 }
@@ -224,32 +224,81 @@ void TestTransfer::unsendableChart_data()
 {
     QTest::addColumn<QByteArray>("stepCount");
     QTest::addColumn<QByteArray>("lastCell"); // step 80, channel 40
-    QTest::newRow("step count 0") << QByteArray("0") << QByteArray("3");
-    QTest::newRow("step count 81") << QByteArray("81") << QByteArray("3");
-    QTest::newRow("number 10 in a cell") << QByteArray("80") << QByteArray("10");
-    QTest::newRow("text 3 in a cell") << QByteArray("80") << QByteArray("\"3\"");
+    QTest::addColumn<QString>("fault");       // the second line of the reason
+    // clang-format off
+    QTest::newRow("step count 0") << QByteArray("0") << QByteArray("3") << "ステップ数 0 はコントローラに送れません（1～80）。";
+    QTest::newRow("step count 81") << QByteArray("81") << QByteArray("3") << "ステップ数 81 はコントローラに送れません（1～80）。";
+    QTest::newRow("number 10 in a cell") << QByteArray("80") << QByteArray("10") << "ステップ 80 の H5 の値 10 は16の要素のどれでもないため、コントローラに送れません。";
+    QTest::newRow("text 3 in a cell") << QByteArray("80") << QByteArray("\"3\"") << "ステップ 80 の H5 の値 \"3\" は16の要素のどれでもないため、コントローラに送れません。";
+    // clang-format on
 }
 
 void TestTransfer::unsendableChart()
 {
     QFETCH(QByteArray, stepCount);
     QFETCH(QByteArray, lastCell);
+    QFETCH(QString, fault);
 
-    BusyForm* busy = new BusyForm; // a line whose far end the test reads itself
-    w.reset(busy);
-    if (!busy->line.isValid())
-        QSKIP("needs a pseudo-terminal");
+    auto* form = new FakeLineForm;
+    w.reset(form);
     QVERIFY(w->start());
     w->load(patternFile({{79, 39, lastCell}}, stepCount));
     w->click("Command1");
     QCOMPARE(w->lamp(), Red);
     QCOMPARE(w->caption(), "失敗");
     QCOMPARE(w->get<QLabel>("disp1")->toolTip(),
-             "送れない値があります：ステップ数は 1～80、各セルは16の要素のどれかでなければなりません。");
-    QVERIFY(!w->get<CommControl>("mscPort")->PortOpen());
-    // Nothing reached the line.
-    QCoreApplication::processEvents();
-    QCOMPARE(busy->line.take(), QByteArray());
+             "送れない値があります：ステップ数は 1～80、各セルは16の要素のどれかでなければなりません。\n" +
+                 fault);
+    // Nothing reached the line: it was not even opened.
+    QCOMPARE(form->line.openings, QStringList());
+    QCOMPARE(form->line.take(), QByteArray());
+    QCOMPARE(w->form->state().BusyFlag, "0");
+}
+
+// BusyFlag is "1" from the click to the end, RecordIndex follows every record sent, and the
+// lamp shows the end. The record index carries over into the next transfer until the
+// controller's "s" starts it again.
+void TestTransfer::recordsFollowTheController()
+{
+    auto* form = new FakeLineForm;
+    w.reset(form);
+    QVERIFY(w->start());
+    FakeSerialLine& line = form->line;
+    const WindowState& state = w->form->state();
+    w->holdTimers(); // the lamp is looked at while the transfer runs
+
+    w->click("Command1");
+    QCOMPARE(line.openings, QStringList{FakeLineForm::FakeDevice});
+    QCOMPARE(state.BusyFlag, "1");
+    QCOMPARE(w->lamp(), Orange);
+    QCOMPARE(w->caption(), "処理中");
+    QVERIFY(w->get<QTimer>("Timer1")->isActive());
+    QVERIFY(w->get<QTimer>("Timer2")->isActive());
+    QCOMPARE(line.answerWritten(), QList<QByteArray>{"E"});
+    QCOMPARE(state.RecordIndex, 0);
+    QCOMPARE(line.answerWritten(), QList<QByteArray>{"S80"});
+    for (int record = 1; record < 400; ++record) {
+        QCOMPARE(state.RecordIndex, record);
+        QCOMPARE(line.answerWritten(),
+                 QList<QByteArray>{QByteArray::number(record - 1).rightJustified(3, '0').prepend('W') +
+                                   "33333333"});
+    }
+    QCOMPARE(state.RecordIndex, 400);
+    QCOMPARE(state.BusyFlag, "1");
+    QCOMPARE(line.answerWritten(), QList<QByteArray>{"W39933333333"});
+    QCOMPARE(state.BusyFlag, "0");
+    QCOMPARE(w->lamp(), Green);
+    QCOMPARE(w->caption(), "成功");
+    QCOMPARE(w->get<QLabel>("disp1")->toolTip(), "");
+    QVERIFY(!w->get<QTimer>("Timer1")->isActive());
+    QVERIFY(!w->get<QTimer>("Timer2")->isActive());
+    QVERIFY(!line.isOpen());
+
+    w->click("Command1");
+    line.answerWritten();
+    QCOMPARE(state.RecordIndex, 400);
+    line.answerWritten();
+    QCOMPARE(state.RecordIndex, 1);
 }
 
 // The time-out and the blink keep to the millisecond: a coarse timer may fire
@@ -258,7 +307,9 @@ void TestTransfer::unsendableChart()
 // time-out's tick ends it.
 void TestTransfer::timeoutNeverEarly()
 {
-    QVERIFY(startWith({"--silent-after", "0"}));
+    auto* form = new FakeLineForm;
+    w.reset(form);
+    QVERIFY(w->start());
     auto* timer1 = w->get<QTimer>("Timer1");
     QCOMPARE(timer1->interval(), 15000);
     QCOMPARE(timer1->timerType(), Qt::PreciseTimer);
@@ -273,12 +324,13 @@ void TestTransfer::timeoutNeverEarly()
     QVERIFY(timer1->isActive());
     QVERIFY(timer2->isActive());
     // The erase and the step count are answered, the first record never.
-    QVERIFY(waitFor([&] { return w->form->state().RecordIndex == 1; }, HangLimitMs));
+    form->line.answerWritten();
+    form->line.answerWritten();
+    QCOMPARE(w->form->state().RecordIndex, 1);
     QCOMPARE(w->form->state().BusyFlag, "1");
     w->tick("Timer1");
     QCOMPARE(w->lamp(), Red);
-    const QString toolTip = w->get<QLabel>("disp1")->toolTip();
-    QVERIFY2(toolTip.startsWith("コントローラーから時間内に応答がありませんでした。"), qPrintable(toolTip));
+    QCOMPARE(w->get<QLabel>("disp1")->toolTip(), "コントローラーから時間内に応答がありませんでした。");
     expectIdleAfter("失敗");
 }
 
@@ -286,10 +338,8 @@ void TestTransfer::timeoutNeverEarly()
 // longer changes it, and the transfer's result still shows at its end.
 void TestTransfer::modeOptionDuringTransfer()
 {
-    BusyForm* busy = new BusyForm; // a controller that never answers
+    auto* busy = new BusyForm; // a controller that never answers
     w.reset(busy);
-    if (!busy->line.isValid())
-        QSKIP("needs a pseudo-terminal");
     QVERIFY(w->start());
     QVERIFY(busy->startTransfer()); // the timers tick only when the test says so
     QVERIFY(w->get<QTimer>("Timer2")->isActive());
@@ -316,14 +366,21 @@ void TestTransfer::modeOptionDuringTransfer()
     QCOMPARE(w->lamp(), Red);
 }
 
+// Closing the window mid-transfer closes the line, and the port is stored as ever.
 void TestTransfer::closingDuringTransfer()
 {
-    QVERIFY(startWith({"--paced"}));
+    auto* form = new FakeLineForm;
+    w.reset(form);
+    QVERIFY(w->start());
     w->holdTimers();
     w->click("Command1");
-    QVERIFY(waitFor([&] { return w->form->state().RecordIndex > 3; }, HangLimitMs));
+    while (w->form->state().RecordIndex <= 3)
+        QVERIFY(!form->line.answerWritten().isEmpty());
+    QCOMPARE(form->line.take(), "W00333333333\r");
     QVERIFY(w->form->close());
-    QVERIFY(!w->get<CommControl>("mscPort")->PortOpen());
+    QVERIFY(!form->line.isOpen());
+    form->line.send("w\r"); // unheard: no record follows
+    QCOMPARE(form->line.take(), QByteArray());
     QCOMPARE(readFile(w->folder.filePath("Setting.ini")).left(25), "[Setting]\r\ncomport=COM3\r\n");
 }
 

@@ -143,13 +143,11 @@ void TestChartClipboard::parse_data()
     QTest::newRow("CR, trailing line ends") << "3\r4\r\r\n\n" << QStringList{"3", "4"} << "";
     QTest::newRow("lines of different length") << "0\n1\t2\t3\n" << QStringList{"0", "123"} << "";
     QTest::newRow("only line ends") << "\n\r\n" << QStringList{} << "";
-    QTest::newRow("bad field") << "0\t0\t0\t0\t0\n3\t3\n0\t0\t0\t0\tXYZ\n" << QStringList{}
-                               << "3 行目の 5 番目の値「XYZ」は要素ではありません。";
+    QTest::newRow("bad field") << "0\t0\t0\t0\t0\n3\t3\n0\t0\t0\t0\tXYZ\n" << QStringList{} << "3 行目の 5 番目の値「XYZ」は要素ではありません。";
     QTest::newRow("number outside the elements") << "10\n" << QStringList{} << "1 行目の 1 番目の値「10」は要素ではありません。";
     QTest::newRow("empty field") << "0\t\t1\n" << QStringList{} << "1 行目の 2 番目の値が空です。";
     QTest::newRow("empty line between") << "0\n\n1\n" << QStringList{} << "2 行目の 1 番目の値が空です。";
-    QTest::newRow("long field shortened") << "ABCDEFGHIJKLMNOPQRSTUVWXYZ" << QStringList{}
-                                          << "1 行目の 1 番目の値「ABCDEFGHIJKLMNOPQRST…」は要素ではありません。";
+    QTest::newRow("long field shortened") << "ABCDEFGHIJKLMNOPQRSTUVWXYZ" << QStringList{} << "1 行目の 1 番目の値「ABCDEFGHIJKLMNOPQRST…」は要素ではありません。";
     // Characters that would not show are written by their code.
     const auto bad = [](const QString& shown) { return "1 行目の 1 番目の値「" + shown + "」は要素ではありません。"; };
     QTest::newRow("NUL") << QString("A") + QChar(0) + "B" << QStringList{} << bad(R"(A\x00B)");
@@ -200,28 +198,19 @@ void TestChartClipboard::bounds_data()
     const QString bad3 = "0\t1\t2\tX\n3\t4\t5\tY\nZ\n";
     // clang-format off
     QTest::newRow("1 MiB, a field with blanks") << "1" + QString(1048575, ' ') << ChartCell{0, 0} << QStringList{"1"} << "";
-    QTest::newRow("1 MiB and one more") << "1" + QString(1048576, ' ') << ChartCell{0, 0} << none
-        << "テキストが 1,048,577 文字あり、チャートとしては長すぎます（1,048,576 文字まで）。";
-    QTest::newRow("10 MB, never read") << QString(10485760, 'X') << ChartCell{0, 0} << none
-        << "テキストが 10,485,760 文字あり、チャートとしては長すぎます（1,048,576 文字まで）。";
-    QTest::newRow("80 lines of 40 with CR LF") << block(80, 40, "\":\"", "\r\n") << ChartCell{0, 0}
-        << QStringList(80, QString(40, ':')) << "";
+    QTest::newRow("1 MiB and one more") << "1" + QString(1048576, ' ') << ChartCell{0, 0} << none << "テキストが 1,048,577 文字あり、チャートとしては長すぎます（1,048,576 文字まで）。";
+    QTest::newRow("10 MB, never read") << QString(10485760, 'X') << ChartCell{0, 0} << none << "テキストが 10,485,760 文字あり、チャートとしては長すぎます（1,048,576 文字まで）。";
+    QTest::newRow("80 lines of 40 with CR LF") << block(80, 40, "\":\"", "\r\n") << ChartCell{0, 0} << QStringList(80, QString(40, ':')) << "";
     QTest::newRow("160 lines, 80 taken") << block(160, 1, "2") << ChartCell{0, 0} << QStringList(80, "2") << "";
     QTest::newRow("160 lines, 3 land") << block(160, 1, "2") << ChartCell{77, 39} << QStringList(3, "2") << "";
-    QTest::newRow("161 lines") << block(161, 1, "2") << ChartCell{0, 0} << none
-        << "テキストが 161 行あり、チャートの 80 ステップに対して多すぎます（160 行まで）。";
-    QTest::newRow("161 lines, one empty") << block(80, 1, "2") + "\n" + block(80, 1, "2") << ChartCell{0, 0} << none
-        << "テキストが 161 行あり、チャートの 80 ステップに対して多すぎます（160 行まで）。";
-    QTest::newRow("line ends after the last do not count") << block(160, 1, "2") + QString("\r\n").repeated(10000)
-        << ChartCell{0, 0} << QStringList(80, "2") << "";
+    QTest::newRow("161 lines") << block(161, 1, "2") << ChartCell{0, 0} << none << "テキストが 161 行あり、チャートの 80 ステップに対して多すぎます（160 行まで）。";
+    QTest::newRow("161 lines, one empty") << block(80, 1, "2") + "\n" + block(80, 1, "2") << ChartCell{0, 0} << none << "テキストが 161 行あり、チャートの 80 ステップに対して多すぎます（160 行まで）。";
+    QTest::newRow("line ends after the last do not count") << block(160, 1, "2") + QString("\r\n").repeated(10000) << ChartCell{0, 0} << QStringList(80, "2") << "";
     QTest::newRow("80 fields, 40 taken") << block(2, 80, "9") << ChartCell{0, 0} << QStringList(2, QString(40, '9')) << "";
     QTest::newRow("80 fields, 1 lands") << block(2, 80, "9") << ChartCell{0, 39} << QStringList(2, "9") << "";
-    QTest::newRow("81 fields") << block(1, 2, "9") + block(1, 81, "9") << ChartCell{0, 0} << none
-        << "2 行目に値が 81 個あり、チャートの 40 チャネルに対して多すぎます（80 個まで）。";
-    QTest::newRow("81 fields on a line that cannot land") << block(159, 1, "9") + block(1, 81, "X") << ChartCell{79, 39} << none
-        << "160 行目に値が 81 個あり、チャートの 40 チャネルに対して多すぎます（80 個まで）。";
-    QTest::newRow("too many lines before too many fields") << block(1, 81, "9") + block(160, 1, "9") << ChartCell{0, 0} << none
-        << "テキストが 161 行あり、チャートの 80 ステップに対して多すぎます（160 行まで）。";
+    QTest::newRow("81 fields") << block(1, 2, "9") + block(1, 81, "9") << ChartCell{0, 0} << none << "2 行目に値が 81 個あり、チャートの 40 チャネルに対して多すぎます（80 個まで）。";
+    QTest::newRow("81 fields on a line that cannot land") << block(159, 1, "9") + block(1, 81, "X") << ChartCell{79, 39} << none << "160 行目に値が 81 個あり、チャートの 40 チャネルに対して多すぎます（80 個まで）。";
+    QTest::newRow("too many lines before too many fields") << block(1, 81, "9") + block(160, 1, "9") << ChartCell{0, 0} << none << "テキストが 161 行あり、チャートの 80 ステップに対して多すぎます（160 行まで）。";
     QTest::newRow("bad fields all land") << bad3 << ChartCell{0, 0} << none << "1 行目の 4 番目の値「X」は要素ではありません。";
     QTest::newRow("bad fields beyond the edges") << bad3 << ChartCell{78, 37} << QStringList{"012", "345"} << "";
     QTest::newRow("bad field beyond channel 40") << bad3 << ChartCell{0, 37} << none << "3 行目の 1 番目の値「Z」は要素ではありません。";

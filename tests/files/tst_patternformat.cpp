@@ -57,21 +57,13 @@ void TestPatternFormat::writer_data()
     const QByteArray offBody = offLine.repeated(80);
     // clang-format off
     QTest::newRow("start-up chart") << 0 << 0 << E::number(3) << 80 << offBody + "80\r\n" << 6484;
-    QTest::newRow("colon at step 1 channel 1")
-        << 0 << 0 << E::text(":") << 80 << "\":\"" + offTail + offLine.repeated(79) + "80\r\n"
-        << 6486;
-    QTest::newRow("question mark at step 80 channel 40")
-        << 79 << 39 << E::text("?") << 80 << offLine.repeated(79) + offHead + "\"?\"\r\n80\r\n"
-        << 6486;
-    QTest::newRow("digit at step 80 channel 40")
-        << 79 << 39 << E::number(9) << 80 << offLine.repeated(79) + offHead + "9\r\n80\r\n"
-        << 6484;
+    QTest::newRow("colon at step 1 channel 1") << 0 << 0 << E::text(":") << 80 << "\":\"" + offTail + offLine.repeated(79) + "80\r\n" << 6486;
+    QTest::newRow("question mark at step 80 channel 40") << 79 << 39 << E::text("?") << 80 << offLine.repeated(79) + offHead + "\"?\"\r\n80\r\n" << 6486;
+    QTest::newRow("digit at step 80 channel 40") << 79 << 39 << E::number(9) << 80 << offLine.repeated(79) + offHead + "9\r\n80\r\n" << 6484;
     QTest::newRow("step count 7") << 0 << 0 << E::number(3) << 7 << offBody + "7\r\n" << 6483;
     QTest::newRow("negative step count") << 0 << 0 << E::number(3) << -1 << offBody + "-1\r\n" << 6484;
     QTest::newRow("number 10") << 0 << 0 << E::number(10) << 80 << "10" + offTail + offLine.repeated(79) + "80\r\n" << 6485;
-    QTest::newRow("number 100000 in plain decimal")
-        << 0 << 0 << E::number(100000) << 80 << "100000" + offTail + offLine.repeated(79) + "80\r\n"
-        << 6489;
+    QTest::newRow("number 100000 in plain decimal") << 0 << 0 << E::number(100000) << 80 << "100000" + offTail + offLine.repeated(79) + "80\r\n" << 6489;
     QTest::newRow("number 3.5") << 0 << 0 << E::number(3.5) << 80 << "3.5" + offTail + offLine.repeated(79) + "80\r\n" << 6486;
     QTest::newRow("text 3 stays quoted") << 0 << 0 << E::text("3") << 80 << "\"3\"" + offTail + offLine.repeated(79) + "80\r\n" << 6486;
     QTest::newRow("empty value") << 0 << 0 << E() << 80 << offTail + offLine.repeated(79) + "80\r\n" << 6483;
@@ -139,11 +131,8 @@ void TestPatternFormat::reader_data()
     QTest::newRow("comma after step count") << standardFile("3", "80,") << E::number(3) << 80;
     QTest::newRow("padded to the size limit") << standardFile("3") + QByteArray(262144 - 6484, ' ') << E::number(3) << 80;
     // Nothing after the step count is looked at: a memo in any encoding, stray bytes, any length.
-    QTest::newRow("Shift-JIS memo after the step count")
-        << standardFile("3") + "\x83\x81\x83\x82\x81\x46\x8E\xE5\x89\x89\r\n"
-        << E::number(3) << 80;
-    QTest::newRow("UTF-8 memo after a comma on the step count's line")
-        << standardFile("3", "80,\xE3\x83\xA1\xE3\x83\xA2") << E::number(3) << 80;
+    QTest::newRow("Shift-JIS memo after the step count") << standardFile("3") + "\x83\x81\x83\x82\x81\x46\x8E\xE5\x89\x89\r\n" << E::number(3) << 80;
+    QTest::newRow("UTF-8 memo after a comma on the step count's line") << standardFile("3", "80,\xE3\x83\xA1\xE3\x83\xA2") << E::number(3) << 80;
     QTest::newRow("control bytes after the step count") << standardFile("3") + QByteArray("\0\x1A\xFF\f", 4) << E::number(3) << 80;
     QTest::newRow("memo running past the size limit") << standardFile("3") + QByteArray(300000, '\x82') << E::number(3) << 80;
     // clang-format on
@@ -196,8 +185,7 @@ void TestPatternFormat::readerErrors_data()
     QTest::newRow("Shift-JIS in a quoted field") << standardFile("\"\x83\x81\"") << notText.arg(1).arg(1);
     QTest::newRow("non-ASCII byte in the step count") << standardFile("3", "8\xA0") << notText.arg(81).arg(1);
     QTest::newRow("control byte in the last chart field") << standardFile("3").replace("3\r\n80\r\n", "\x7F\r\n80\r\n") << notText.arg(80).arg(40);
-    QTest::newRow("NUL in the third field of step 7")
-        << offLine.repeated(6) + QByteArray("3,3,3\0", 6) + offTail.sliced(4) + offLine.repeated(73) + "80\r\n" << notText.arg(7).arg(3);
+    QTest::newRow("NUL in the third field of step 7") << offLine.repeated(6) + QByteArray("3,3,3\0", 6) + offTail.sliced(4) + offLine.repeated(73) + "80\r\n" << notText.arg(7).arg(3);
     QTest::newRow("empty fields count") << standardFile("3").replace(0, 5, ",,\"\x82\xa0\"") << notText.arg(1).arg(3);
     QTest::newRow("blank line before the step") << "\r\n\r\n" + standardFile("3").replace(2, 1, "\x1B") << notText.arg(3).arg(2);
     QTest::newRow("LF line ends") << standardFile("3", "80", "\n").replace(80 * 4, 1, "\xFF") << notText.arg(5).arg(1);
@@ -205,9 +193,8 @@ void TestPatternFormat::readerErrors_data()
     QTest::newRow("45th field of a single line") << QByteArray("3,").repeated(44) + "\x01," + QByteArray("3,").repeated(3155) + "80" << notText.arg(1).arg(45);
     QTest::newRow("after a byte-order mark") << "\xEF\xBB\xBF" + standardFile("\x80") << notText.arg(1).arg(1);
     QTest::newRow("fields running past the size limit") << QByteArray(262144, ' ') + standardFile("3") << "パターンファイルではありません（大きすぎます）。";
-    QTest::newRow("step count cut by the size limit")
-        << standardFile("3", QByteArray(262144 - 6481, ' ') + "80") // cut after the 8
-        << "パターンファイルではありません（大きすぎます）。";
+    // The file is cut after the 8 of the step count.
+    QTest::newRow("step count cut by the size limit") << standardFile("3", QByteArray(262144 - 6481, ' ') + "80") << "パターンファイルではありません（大きすぎます）。";
     QTest::newRow("endless line") << QByteArray(1 << 20, '3') << "パターンファイルではありません（大きすぎます）。";
     // clang-format on
 }

@@ -217,12 +217,8 @@ void TestPatternStorage::saveThroughLinks_data()
     QTest::newRow("link to an old file") << QStringList{slotFile + ">sub/old.txt"} << "sub/old.txt" << "";
     QTest::newRow("links to an old file") << QStringList{slotFile + ">a", "a>sub/old.txt"} << "sub/old.txt" << "";
     QTest::newRow("dangling link into an existing folder") << QStringList{slotFile + ">sub/new.txt"} << "sub/new.txt" << "";
-    QTest::newRow("dangling link into a missing folder")
-        << QStringList{slotFile + ">missing/new.txt"} << ""
-        << "ファイルに保存できません（リンク先のフォルダ「%1/missing」がありません）。";
-    QTest::newRow("dangling link under a file")
-        << QStringList{slotFile + ">sub/old.txt/new.txt"} << ""
-        << "ファイルに保存できません（リンク先の「%1/sub/old.txt」はフォルダではありません）。";
+    QTest::newRow("dangling link into a missing folder") << QStringList{slotFile + ">missing/new.txt"} << "" << "ファイルに保存できません（リンク先のフォルダ「%1/missing」がありません）。";
+    QTest::newRow("dangling link under a file") << QStringList{slotFile + ">sub/old.txt/new.txt"} << "" << "ファイルに保存できません（リンク先の「%1/sub/old.txt」はフォルダではありません）。";
     // clang-format on
 }
 

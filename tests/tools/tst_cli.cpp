@@ -209,29 +209,20 @@ void TestCli::badUsage_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("reason");
 
-    QTest::newRow("nothing") << QStringList{}
-                             << "サブコマンド（ports、check、show、write）を指定してください";
+    // clang-format off
+    QTest::newRow("nothing") << QStringList{} << "サブコマンド（ports、check、show、write）を指定してください";
     QTest::newRow("unknown subcommand") << QStringList{"erase"} << "「erase」というサブコマンドはありません";
-    QTest::newRow("unknown option") << QStringList{"ports", "--fast"}
-                                    << "「--fast」というオプションはありません";
+    QTest::newRow("unknown option") << QStringList{"ports", "--fast"} << "「--fast」というオプションはありません";
     QTest::newRow("no file") << QStringList{"check"} << "check にはパターンファイルを指定してください";
     QTest::newRow("two files") << QStringList{"show", "a.txt", "b.txt"} << "余分な引数「b.txt」があります";
-    QTest::newRow("group for write") << QStringList{"write", "a.txt", "--port", "COM3", "--group", "A"}
-                                     << "write には --group を指定できません";
-    QTest::newRow("port for check") << QStringList{"check", "a.txt", "--port", "COM3"}
-                                    << "check には --port を指定できません";
-    QTest::newRow("group I") << QStringList{"show", "a.txt", "--group", "I"}
-                             << "--group には A から H のどれかを指定してください";
-    QTest::newRow("write without port")
-        << QStringList{"write", "a.txt"} << "write には --port で書き込むポートを指定してください";
-    QTest::newRow("port without value")
-        << QStringList{"write", "a.txt", "--port"} << "オプション「--port」には値が要ります";
-    QTest::newRow("COM21") << QStringList{"write", "a.txt", "--port", "COM21"}
-                           << "「COM21」はポートの名前ではありません（COM1～COM20、または /dev/ttyUSB0 "
-                              "のようなデバイスのパス）";
-    QTest::newRow("path out of /dev") << QStringList{"write", "a.txt", "--port", "/dev/../tmp/x"}
-                                      << "「/dev/../tmp/x」はポートの名前ではありません（COM1～COM20、または "
-                                         "/dev/ttyUSB0 のようなデバイスのパス）";
+    QTest::newRow("group for write") << QStringList{"write", "a.txt", "--port", "COM3", "--group", "A"} << "write には --group を指定できません";
+    QTest::newRow("port for check") << QStringList{"check", "a.txt", "--port", "COM3"} << "check には --port を指定できません";
+    QTest::newRow("group I") << QStringList{"show", "a.txt", "--group", "I"} << "--group には A から H のどれかを指定してください";
+    QTest::newRow("write without port") << QStringList{"write", "a.txt"} << "write には --port で書き込むポートを指定してください";
+    QTest::newRow("port without value") << QStringList{"write", "a.txt", "--port"} << "オプション「--port」には値が要ります";
+    QTest::newRow("COM21") << QStringList{"write", "a.txt", "--port", "COM21"} << "「COM21」はポートの名前ではありません（COM1～COM20、または /dev/ttyUSB0 " "のようなデバイスのパス）";
+    QTest::newRow("path out of /dev") << QStringList{"write", "a.txt", "--port", "/dev/../tmp/x"} << "「/dev/../tmp/x」はポートの名前ではありません（COM1～COM20、または " "/dev/ttyUSB0 のようなデバイスのパス）";
+    // clang-format on
 }
 
 // One line on standard error, exit status 2, and nothing done.
@@ -245,6 +236,15 @@ void TestCli::badUsage()
     QCOMPARE(result.err, "trv5kb: " + reason + "（使い方は trv5kb --help）\n");
 }
 
+// The lines `check` prints for the eight groups, グループA to グループH, each with what its steps hold.
+static QString groupLines(const QStringList& elements)
+{
+    QString lines;
+    for (qsizetype group = 0; group < elements.size(); ++group)
+        lines += QStringLiteral("グループ%1：%2\n").arg(QChar(char16_t(u'A' + group))).arg(elements[group]);
+    return lines;
+}
+
 void TestCli::check_data()
 {
     QTest::addColumn<QByteArray>("bytes"); // "(none)": no such file
@@ -252,30 +252,16 @@ void TestCli::check_data()
     QTest::addColumn<QString>("out");
     QTest::addColumn<QString>("err"); // "%1" stands for the file as given
 
-    QTest::newRow("good") << goodFile() << 0
-                          << "ステップ数：37（ステップ 1～37 を使用）\n"
-                             "グループA：UP, OFF\nグループB：OFF\nグループC：OFF, ON-1/2\nグループD：OFF\n"
-                             "グループE：OFF\nグループF：OFF\nグループG：OFF\nグループH：OFF\n"
-                          << "";
-    QTest::newRow("values that are no element")
-        << unsendableFile() << 1
-        << "ステップ数：80（ステップ 1～80 を使用）\n"
-           "グループA：OFF\nグループB：OFF（要素でない値：10, \"X\"）\nグループC：OFF\nグループD：OFF\n"
-           "グループE：OFF\nグループF：OFF\nグループG：OFF\nグループH：OFF\n"
-        << "ステップ 5 の B4 の値 10 は16の要素のどれでもないため、コントローラに送れません。\n";
+    // clang-format off
+    QTest::newRow("good") << goodFile() << 0 << "ステップ数：37（ステップ 1～37 を使用）\n" + groupLines({"UP, OFF", "OFF", "OFF, ON-1/2", "OFF", "OFF", "OFF", "OFF", "OFF"}) << "";
+    QTest::newRow("values that are no element") << unsendableFile() << 1 << "ステップ数：80（ステップ 1～80 を使用）\n" + groupLines({"OFF", "OFF（要素でない値：10, \"X\"）", "OFF", "OFF", "OFF", "OFF", "OFF", "OFF"}) << "ステップ 5 の B4 の値 10 は16の要素のどれでもないため、コントローラに送れません。\n";
     QByteArray stepCount0 = goodFile();
     stepCount0.replace("\r\n37\r\n", "\r\n0\r\n");
-    QTest::newRow("step count 0")
-        << stepCount0 << 1
-        << "ステップ数：0（1～80 の外。以下は 80 ステップすべて）\n"
-           "グループA：UP, OFF\nグループB：OFF\nグループC：OFF, ON-1/2\nグループD：OFF\n"
-           "グループE：OFF\nグループF：OFF\nグループG：OFF\nグループH：DOWN, OFF\n"
-        << "ステップ数 0 はコントローラに送れません（1～80）。\n";
+    QTest::newRow("step count 0") << stepCount0 << 1 << "ステップ数：0（1～80 の外。以下は 80 ステップすべて）\n" + groupLines({"UP, OFF", "OFF", "OFF, ON-1/2", "OFF", "OFF", "OFF", "OFF", "DOWN, OFF"}) << "ステップ数 0 はコントローラに送れません（1～80）。\n";
     // Refused as the window refuses it, with the window's words.
-    QTest::newRow("cut short") << goodFile().left(1000) << 1 << ""
-                               << "「%1」：ファイルが壊れています（値が足りません）。\n";
-    QTest::newRow("missing") << QByteArray("(none)") << 1 << ""
-                             << "「%1」：ファイルが見つかりません。\n";
+    QTest::newRow("cut short") << goodFile().left(1000) << 1 << "" << "「%1」：ファイルが壊れています（値が足りません）。\n";
+    QTest::newRow("missing") << QByteArray("(none)") << 1 << "" << "「%1」：ファイルが見つかりません。\n";
+    // clang-format on
 }
 
 void TestCli::check()
@@ -298,27 +284,17 @@ void TestCli::show_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QStringList>("lines"); // line number, then the line
 
-    QTest::newRow("group C") << goodFile() << QStringList{"--group", "c"}
-                             << QStringList{"0",  "ステップ数：37　グループC",
-                                            "1",  "ステップ  C1      C2      C3      C4      C5",
-                                            "2",  "       1  OFF     OFF     OFF     OFF     OFF",
-                                            "3",  "       2  OFF     OFF     ON-1/2  OFF     OFF",
-                                            "38", "      37  OFF     OFF     OFF     OFF     OFF",
-                                            "39", "（ここまでがステップ数 37 の使用範囲）",
-                                            "40", "      38  OFF     OFF     OFF     OFF     OFF",
-                                            "82", "      80  OFF     OFF     OFF     OFF     OFF"};
-    QTest::newRow("values as they stand")
-        << unsendableFile() << QStringList{"--group", "B"}
-        << QStringList{"1", "ステップ  B1   B2   B3   B4   B5",    "6",  "       5  OFF  OFF  OFF  10   OFF",
-                       "7", "       6  OFF  OFF  OFF  OFF  \"X\"", "81", "      80  OFF  OFF  OFF  OFF  OFF"};
+    // clang-format off
+    QTest::newRow("group C") << goodFile() << QStringList{"--group", "c"} << QStringList{"0",  "ステップ数：37　グループC", "1",  "ステップ  C1      C2      C3      C4      C5", "2",  "       1  OFF     OFF     OFF     OFF     OFF", "3",  "       2  OFF     OFF     ON-1/2  OFF     OFF", "38", "      37  OFF     OFF     OFF     OFF     OFF", "39", "（ここまでがステップ数 37 の使用範囲）", "40", "      38  OFF     OFF     OFF     OFF     OFF", "82", "      80  OFF     OFF     OFF     OFF     OFF"};
+    QTest::newRow("values as they stand") << unsendableFile() << QStringList{"--group", "B"} << QStringList{"1", "ステップ  B1   B2   B3   B4   B5",    "6",  "       5  OFF  OFF  OFF  10   OFF", "7", "       6  OFF  OFF  OFF  OFF  \"X\"", "81", "      80  OFF  OFF  OFF  OFF  OFF"};
     QString header = "ステップ";
     QString step50 = "      50";
     for (int channel = 0; channel < 40; ++channel) {
         header += QStringLiteral("  %1%2    ").arg(QChar('A' + channel / 5)).arg(channel % 5 + 1);
         step50 += channel == 39 ? "  DOWN" : "  OFF   ";
     }
-    QTest::newRow("all groups") << goodFile() << QStringList{}
-                                << QStringList{"1", header.trimmed(), "52", step50};
+    QTest::newRow("all groups") << goodFile() << QStringList{} << QStringList{"1", header.trimmed(), "52", step50};
+    // clang-format on
 }
 
 // Steps down, channels across, element captions; the line after the steps in use.
@@ -354,29 +330,16 @@ void TestCli::write_data()
     // --timeout-ms; 0 for none, where the transfer ends before its time-out starts
     QTest::addColumn<int>("timeoutMs");
 
-    QTest::newRow("COM3 of Setting.ini") << QStringList{} << goodFile() << "COM3" << 0 << "成功"
-                                         << "" << HangLimitMs;
-    QTest::newRow("device path, paced")
-        << QStringList{"--paced"} << unsendableFile().replace("10", "9").replace("\"X\"", "\"?\"") << "device"
-        << 0 << "成功"
-        << "" << HangLimitMs;
+    // clang-format off
+    QTest::newRow("COM3 of Setting.ini") << QStringList{} << goodFile() << "COM3" << 0 << "成功" << "" << HangLimitMs;
+    QTest::newRow("device path, paced") << QStringList{"--paced"} << unsendableFile().replace("10", "9").replace("\"X\"", "\"?\"") << "device" << 0 << "成功" << "" << HangLimitMs;
     // However early or late the short time-out comes, it ends the transfer alike: the controller
     // answers nothing after record 3.
-    QTest::newRow("silent after 3 records") << QStringList{"--silent-after", "3"} << goodFile() << "COM3" << 1
-                                            << "失敗：コントローラーから時間内に応答がありませんでした。"
-                                            << "失敗：" << 500;
-    QTest::newRow("hang-up after 5 records")
-        << QStringList{"--hangup-after", "5"} << goodFile() << "COM3" << 1
-        << "失敗：通信中にポートが使えなくなりました（COM3 (%1): "
-           "デバイスが取り外されたか、応答しなくなりました）。"
-        << "失敗：" << HangLimitMs;
-    QTest::newRow("port cannot be opened") << QStringList{} << goodFile() << "COM4" << 1
-                                           << "失敗：ポート「COM4」を開けません（COM4 (/dev/no-such-tty): "
-                                           << "接続されているシリアルデバイス" << 0;
-    QTest::newRow("unsendable chart")
-        << QStringList{} << unsendableFile() << "COM3" << 1
-        << "失敗：送れない値があります：ステップ数は 1～80、各セルは16の要素のどれかでなければなりません。"
-        << "ステップ 5 の B4 の値 10 は16の要素のどれでもないため、コントローラに送れません。\n失敗：" << 0;
+    QTest::newRow("silent after 3 records") << QStringList{"--silent-after", "3"} << goodFile() << "COM3" << 1 << "失敗：コントローラーから時間内に応答がありませんでした。" << "失敗：" << 500;
+    QTest::newRow("hang-up after 5 records") << QStringList{"--hangup-after", "5"} << goodFile() << "COM3" << 1 << "失敗：通信中にポートが使えなくなりました（COM3 (%1): " "デバイスが取り外されたか、応答しなくなりました）。" << "失敗：" << HangLimitMs;
+    QTest::newRow("port cannot be opened") << QStringList{} << goodFile() << "COM4" << 1 << "失敗：ポート「COM4」を開けません（COM4 (/dev/no-such-tty): " << "接続されているシリアルデバイス" << 0;
+    QTest::newRow("unsendable chart") << QStringList{} << unsendableFile() << "COM3" << 1 << "失敗：送れない値があります：ステップ数は 1～80、各セルは16の要素のどれかでなければなりません。" << "ステップ 5 の B4 の値 10 は16の要素のどれでもないため、コントローラに送れません。\n失敗：" << 0;
+    // clang-format on
 }
 
 // The window's transfer into the controller simulator; the last line says how it ended.
@@ -436,16 +399,10 @@ void TestCli::portRefused_data()
 
     const QString lockFile = "/var/lock/LCK..%1";
     // clang-format off
-    QTest::newRow("locked by another program") << "port" << false
-        << "ポートは他のプログラムが使用中です（tst_cli、プロセス番号 %2、ロックファイル「" + lockFile + "」）";
-    QTest::newRow("lock left by a process gone") << "stale lock" << true
-        << "ポートのロックファイル「" + lockFile + "」が残っています（置いたプロセス %3 はもう動いていません）。"
-           "このファイルを削除すると使えます";
-    QTest::newRow("no right to the device") << "group tty" << true
-        << "このデバイスを使う権限がありません（グループ tty のメンバーだけが使えます）。"
-           "root で「usermod -aG tty nobody」を実行し、ログインし直してください";
-    QTest::newRow("opened exclusively") << "exclusive" << true
-        << "ポートは他のプログラムが専有しています（ロックファイルがないため、どのプログラムかは分かりません）";
+    QTest::newRow("locked by another program") << "port" << false << "ポートは他のプログラムが使用中です（tst_cli、プロセス番号 %2、ロックファイル「" + lockFile + "」）";
+    QTest::newRow("lock left by a process gone") << "stale lock" << true << "ポートのロックファイル「" + lockFile + "」が残っています（置いたプロセス %3 はもう動いていません）。" "このファイルを削除すると使えます";
+    QTest::newRow("no right to the device") << "group tty" << true << "このデバイスを使う権限がありません（グループ tty のメンバーだけが使えます）。" "root で「usermod -aG tty nobody」を実行し、ログインし直してください";
+    QTest::newRow("opened exclusively") << "exclusive" << true << "ポートは他のプログラムが専有しています（ロックファイルがないため、どのプログラムかは分かりません）";
     // clang-format on
 }
 
@@ -519,16 +476,9 @@ void TestCli::ports_data()
         "    このデバイスを使う権限がありません（グループ tty のメンバーだけが使えます）。"
         "root で「usermod -aG tty nobody」を実行し、ログインし直してください";
     // clang-format off
-    QTest::newRow("first start") << QByteArray("(none)") << false << QStringList{
-        "ウィンドウで選ばれているポート：まだありません（ポート欄には「ERROR」と表示されます。"
-        "ポートを選ばずに閉じると ERROR が保存されます）"};
-    QTest::newRow("closed without a pick") << QByteArray("[Setting]\r\ncomport=ERROR\r\n") << false << QStringList{
-        "ウィンドウで選ばれているポート：ERROR（ポートを選ばずにウィンドウを閉じたときに保存される値です。"
-        "ウィンドウでポートを選んでください）"};
-    QTest::newRow("a device the user may not open")
-        << QByteArray("[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=%1\r\n") << true
-        << QStringList{"  COM3 → %1", noRight, "  [Ports] にないほかの COMn は /dev/ttyS(n-1) です。",
-                       "ウィンドウで選ばれているポート：COM3 — COM3 → %1"};
+    QTest::newRow("first start") << QByteArray("(none)") << false << QStringList{ "ウィンドウで選ばれているポート：まだありません（ポート欄には「ERROR」と表示されます。" "ポートを選ばずに閉じると ERROR が保存されます）"};
+    QTest::newRow("closed without a pick") << QByteArray("[Setting]\r\ncomport=ERROR\r\n") << false << QStringList{ "ウィンドウで選ばれているポート：ERROR（ポートを選ばずにウィンドウを閉じたときに保存される値です。" "ウィンドウでポートを選んでください）"};
+    QTest::newRow("a device the user may not open") << QByteArray("[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=%1\r\n") << true << QStringList{"  COM3 → %1", noRight, "  [Ports] にないほかの COMn は /dev/ttyS(n-1) です。", "ウィンドウで選ばれているポート：COM3 — COM3 → %1"};
     // clang-format on
 }
 

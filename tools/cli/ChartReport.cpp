@@ -1,6 +1,7 @@
 #include "ChartReport.h"
 
 #include "chart/ElementTable.h"
+#include "transfer/SendRule.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -16,12 +17,6 @@ QString groupName(int group)
     return QStringLiteral("グループ") + QChar('A' + group);
 }
 
-// "A1" to "H5": the group's letter and the channel within it, as the window shows them.
-QString channelName(int channel)
-{
-    return QChar('A' + channel / ChannelsPerGroup) + QString::number(channel % ChannelsPerGroup + 1);
-}
-
 bool stepCountInRange(qint16 stepCount)
 {
     return stepCount >= 1 && stepCount <= PatternTable::UsedSteps;
@@ -31,11 +26,7 @@ QString shown(const ElementCode& value)
 {
     if (const std::optional<int> ordinal = value.ordinal())
         return QString::fromLatin1(ElementTable[std::size_t(*ordinal)].caption);
-    if (value.isNumber())
-        return value.toText();
-    QString text = value.toText();
-    text.replace(QLatin1Char('\t'), QLatin1String("\\t"));
-    return QLatin1Char('"') + text + QLatin1Char('"');
+    return valueAsItStands(value);
 }
 
 QString withoutTrailingBlanks(QString line)
@@ -78,23 +69,6 @@ QString chartSummary(const PatternFileContent& content)
         lines << line;
     }
     return lines.join(QLatin1Char('\n'));
-}
-
-std::optional<QString> unsendableReason(const PatternFileContent& content)
-{
-    if (!stepCountInRange(content.stepCount))
-        return QStringLiteral("ステップ数 %1 はコントローラに送れません（1～80）。").arg(content.stepCount);
-    // Every step goes to the controller, in use or not.
-    for (int step = 0; step < PatternTable::UsedSteps; ++step)
-        for (int channel = 0; channel < PatternTable::UsedChannels; ++channel) {
-            const ElementCode& value = content.chart.at(step, channel);
-            if (!value.ordinal())
-                return QStringLiteral("ステップ %1 の %2 の値 %3 は16の要素のどれでもないため、"
-                                      "コントローラに送れません。")
-                    .arg(step + 1)
-                    .arg(channelName(channel), shown(value));
-        }
-    return std::nullopt;
 }
 
 QString chartGrid(const PatternFileContent& content, int group)

@@ -3,7 +3,6 @@
 #include "files/PatternFile.h"
 
 #include <QString>
-#include <optional>
 
 // The chart of a pattern file in text, for the terminal.
 
@@ -11,10 +10,6 @@
 // (all 80 steps when the step count is out of range), with any values that
 // are no element.
 QString chartSummary(const PatternFileContent& content);
-
-// Why the chart cannot be written into the controller, naming the first
-// value at fault; none when it can.
-std::optional<QString> unsendableReason(const PatternFileContent& content);
 
 // The chart as a grid: steps down, channels across (all 40, or the five of
 // `group` 0 to 7), each cell its element's caption; a value that is no

@@ -1,6 +1,6 @@
 #include "CommandLine.h"
 
-#include "device/PortName.h"
+#include "serial/PortName.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>

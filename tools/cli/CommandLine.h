@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/TransferProtocol.h"
+#include "transfer/ControllerTransfer.h"
 
 #include <QString>
 #include <QStringList>
@@ -15,7 +15,7 @@ struct Command
     QString file;
     int group = -1; // show: 0 to 7 for グループA to H, -1 for all
     QString port;   // write
-    int timeoutMs = TransferProtocol::TimeoutMs;
+    int timeoutMs = ControllerTransfer::TimeoutMs;
 };
 
 // A bad command line: one line that says what is wrong.

@@ -1,17 +1,13 @@
 #include "Writer.h"
 
-#include "ChartReport.h"
 #include "Output.h"
-#include "device/CommControl.h"
-#include "device/SerialDevices.h"
-#include "device/TransferCarrier.h"
-#include "device/TransferProtocol.h"
 #include "files/PatternFile.h"
-#include "state/WindowState.h"
+#include "serial/QtSerialLine.h"
+#include "transfer/ControllerTransfer.h"
+#include "transfer/SendRule.h"
 
 #include <QEventLoop>
-#include <QTimer>
-#include <optional>
+#include <QStringList>
 
 namespace {
 
@@ -45,6 +41,18 @@ private:
     int m_shown = -1;
 };
 
+// The reason's first line is what failed and ends the output, after the lines
+// that help find the fault.
+int failed(const QString& reason)
+{
+    QStringList lines = reason.split(QLatin1Char('\n'));
+    const QString what = lines.takeFirst();
+    for (const QString& line : lines)
+        printLine(stderr, line);
+    printLine(stderr, QStringLiteral("失敗：") + what);
+    return 1;
+}
+
 } // namespace
 
 int writeToController(const QString& file, const QString& portName, const SettingsLocation& settings,
@@ -55,61 +63,34 @@ int writeToController(const QString& file, const QString& portName, const Settin
         printLine(stderr, QStringLiteral("失敗：「%1」：%2").arg(file, loaded.error));
         return 1;
     }
+    const PatternTable& chart = loaded.content->chart;
+    const qint16 stepCount = loaded.content->stepCount;
+    if (const std::optional<SendFault> fault = firstSendFault(chart, stepCount))
+        return failed(transferFailureText(TransferCause::UnsendableChart, portName, {}) + QLatin1Char('\n') +
+                      sendFaultText(*fault));
 
-    WindowState state;
-    state.startUp();
-    state.PatternData = loaded.content->chart;
-    state.StepCount = loaded.content->stepCount;
-    state.PortName = portName;
-
-    CommControl port(settings);
-    port.setInputLen(1);
-    configureControllerPort(port, portName);
-    // A coarse timer may fire up to 5 % early; the time-out keeps to the millisecond.
-    QTimer timeout;
-    timeout.setTimerType(Qt::PreciseTimer);
-    timeout.setSingleShot(true);
-    timeout.setInterval(timeoutMs);
-    TransferProtocol protocol(state);
-    TransferCarrier carrier(protocol, port, timeout);
-
+    ControllerTransfer transfer(std::make_unique<QtSerialLine>());
+    transfer.setPort(portName, settings);
+    transfer.setTimeoutInterval(timeoutMs);
     ProgressBar progress(standardErrorIsTerminal());
+    QObject::connect(&transfer, &ControllerTransfer::progress, [&](int records) { progress.show(records); });
     QEventLoop loop;
-    std::optional<TransferActions> ended;
-    auto apply = [&](const TransferActions& actions) {
-        const TransferActions done = carrier.carryOut(actions);
-        // Nothing to show for a transfer that never reached the line.
-        if (port.PortOpen() || state.RecordIndex > 0)
-            progress.show(state.RecordIndex);
-        if (done.end != TransferEnd::None && !ended) {
-            ended = done;
-            loop.quit();
-        }
-    };
-    QObject::connect(&port, &CommControl::OnComm, [&] {
-        if (port.CommEvent() == CommControl::EventReceive)
-            apply(protocol.received(port.Input()));
-    });
-    QObject::connect(&port, &CommControl::portFailed, [&] { apply(protocol.portLost()); });
-    QObject::connect(&timeout, &QTimer::timeout, [&] { apply(protocol.timeout()); });
-
-    apply(protocol.start());
-    if (!ended)
+    TransferEnd end = TransferEnd::None;
+    QString reason;
+    QObject::connect(&transfer, &ControllerTransfer::finished,
+                     [&](TransferEnd how, TransferCause, const QString& why) {
+                         end = how;
+                         reason = why;
+                         loop.quit();
+                     });
+    transfer.start(chart, stepCount);
+    if (end == TransferEnd::None)
         loop.exec();
     progress.finish();
 
-    if (ended->end == TransferEnd::Success) {
+    if (end == TransferEnd::Success) {
         printLine(stdout, QStringLiteral("成功"));
         return 0;
     }
-    // A port that cannot be opened is often the wrong one: say which are there.
-    if (ended->cause == TransferCause::PortNotOpened)
-        printLine(stderr, presentDevicesText(presentSerialDevices()));
-    // The window's reason names no cell; the first at fault helps find it.
-    if (ended->cause == TransferCause::UnsendableChart)
-        if (const std::optional<QString> reason = unsendableReason(*loaded.content))
-            printLine(stderr, *reason);
-    printLine(stderr,
-              QStringLiteral("失敗：") + transferFailureText(ended->cause, portName, port.errorString()));
-    return 1;
+    return failed(reason);
 }

@@ -7,12 +7,13 @@
 #include "CommandLine.h"
 #include "Output.h"
 #include "Writer.h"
-#include "device/PortAccess.h"
-#include "device/PortName.h"
-#include "device/QtTranslations.h"
-#include "device/SerialDevices.h"
-#include "device/SettingsLocation.h"
 #include "files/PatternFile.h"
+#include "serial/PortAccess.h"
+#include "serial/PortName.h"
+#include "serial/SerialDevices.h"
+#include "settings/SettingsLocation.h"
+#include "transfer/SendRule.h"
+#include "translations/QtTranslations.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -52,10 +53,12 @@ int listPorts()
         noteAccess(device.path);
     }
 
-    const SettingsLocation settings = windowSettings();
-    QString files = QDir::toNativeSeparators(settings.file());
-    if (!settings.fallbackFile().isEmpty())
-        files += QStringLiteral("、次に ") + QDir::toNativeSeparators(settings.fallbackFile());
+    const SettingsLocation location = windowSettings();
+    QString files = QDir::toNativeSeparators(location.file());
+    if (!location.fallbackFile().isEmpty())
+        files += QStringLiteral("、次に ") + QDir::toNativeSeparators(location.fallbackFile());
+    // Read once for every look-up below.
+    const SettingsSnapshot settings = location.read();
     printLine(stdout, QString());
     printLine(stdout, QStringLiteral("COM ポート（設定ファイル %1）：").arg(files));
 #ifdef Q_OS_WIN
@@ -111,8 +114,8 @@ int check(const QString& file)
     if (!content)
         return Failure;
     printLine(stdout, chartSummary(*content));
-    if (const std::optional<QString> reason = unsendableReason(*content)) {
-        printLine(stderr, *reason);
+    if (const std::optional<SendFault> fault = firstSendFault(content->chart, content->stepCount)) {
+        printLine(stderr, sendFaultText(*fault));
         return Failure;
     }
     return Success;

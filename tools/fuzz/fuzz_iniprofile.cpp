@@ -1,5 +1,5 @@
 #include "FuzzCheck.h"
-#include "device/IniProfile.h"
+#include "settings/IniProfile.h"
 
 #include <QByteArray>
 #include <QDir>

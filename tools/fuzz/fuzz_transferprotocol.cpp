@@ -1,25 +1,22 @@
 #include "FuzzCheck.h"
-#include "device/TransferProtocol.h"
-#include "state/WindowState.h"
+#include "transfer/TransferProtocol.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <array>
 #include <cstdint>
 
-// Drives the transfer protocol the way the window does: a port that opens,
-// writes and closes, the two timers, and the chart with its step count. Each
-// input byte is one event:
+// Drives the transfer protocol the way ControllerTransfer does: a port that
+// opens, writes and closes, the time-out, and the chart with its step count.
+// Each input byte is one event:
 //
-//   C            click of the write button
-//   T            tick of the time-out timer (only while it runs; it fires once)
-//   B            tick of the blink timer (only while it runs)
+//   C            start of a transfer (the window's write button)
+//   T            the time-out (only while it runs; it fires once)
 //   O            the next opening of the port fails
 //   F            the next write fails
 //   G            the line is lost during the next write: the port closes and
 //                reports the loss before the write returns false
 //   L            the line is lost (only while the port is open)
-//   M            a mode option is clicked: the status display is cleared
 //   K b1 b2      step count: two digits, or the two bytes as a 16-bit number
 //   P b1 b2 b3   cell (b1 mod 81, b2 mod 41) takes the value named by b3:
 //                "0" to "?" that element; "e" empty, "h" the number 3.5, "n"
@@ -39,30 +36,28 @@
 // count of the chart and records go out; records are numbered on from the
 // controller's last "s" (the count carries over from a transfer that ended
 // early, as designed), each carries its cells and goes out only after the
-// one before it was acknowledged; success comes only with the CR of a "w",
-// after the step count was acknowledged in this transfer and all 400 records
-// since; every ending stops both timers and closes the port, and shows its
-// result; a failure names the cause of the event that ended it; while a
-// transfer runs the port is open and both timers run, and otherwise none of
-// them.
+// one before it was acknowledged, and the record index the protocol keeps is
+// the count of records sent since that "s"; success comes only with the CR of
+// a "w", after the step count was acknowledged in this transfer and all 400
+// records since; every ending stops the time-out and closes the port; a
+// failure names the cause of the event that ended it; while a transfer runs
+// the port is open and the time-out runs, and otherwise neither.
 
 namespace {
-
-using Lamp = quint32;
 
 class Harness
 {
 public:
-    Harness() : protocol(window)
+    Harness()
     {
-        window.startUp();
+        chart.fillUsed(ElementCode::number(3));
         cells.fill('3');
     }
 
     void run(QByteArrayView input);
 
 private:
-    enum class Call { Click, Read, Timeout, Blink, PortNotOpened, WriteFailed, PortLost };
+    enum class Call { Click, Read, Timeout, PortNotOpened, WriteFailed, PortLost };
     static TransferCause expectedCause(Call call);
 
     void click();
@@ -78,18 +73,18 @@ private:
     bool chartSendable() const;
     char cell(int step, int channel) const { return cells[step * 40 + channel]; }
 
-    WindowState window;
     TransferProtocol protocol;
 
-    // The port and the timers as the window keeps them.
+    // The port and the time-out as ControllerTransfer keeps them.
     bool portOpen = false;
     bool failNextOpen = false;
     bool failNextWrite = false;
     bool loseLineOnNextWrite = false;
     bool timeoutRunning = false;
-    bool blinkRunning = false;
 
-    // What each used cell goes out as, 0 where it holds no element.
+    // The chart the next start hands over, and what each used cell goes out
+    // as, 0 where it holds no element.
+    PatternTable chart;
     std::array<char, 80 * 40> cells{};
     qint16 stepCount = 80;
 
@@ -120,19 +115,8 @@ void Harness::run(QByteArrayView input)
         case 'T':
             if (timeoutRunning) {
                 timeoutRunning = false;
-                const bool wasBusy = window.busy();
+                const bool wasBusy = protocol.running();
                 observe(Call::Timeout, protocol.timeout(), wasBusy);
-            }
-            break;
-        case 'B':
-            if (blinkRunning) {
-                const StatusDisplay before = window.Status;
-                observe(Call::Blink, protocol.blink(), window.busy());
-                const Lamp expected = before.lamp == LampColour::Busy        ? LampColour::BusyBlink
-                                      : before.lamp == LampColour::BusyBlink ? LampColour::Busy
-                                                                             : before.lamp;
-                require(window.Status == StatusDisplay{expected, before.caption},
-                        "the blink only swaps the two running colours");
             }
             break;
         case 'O':
@@ -149,9 +133,6 @@ void Harness::run(QByteArrayView input)
                 portOpen = false;
                 portFailure(Call::PortLost);
             }
-            break;
-        case 'M':
-            window.Status = StatusDisplay{};
             break;
         case 'K':
         case 'P':
@@ -176,22 +157,22 @@ void Harness::run(QByteArrayView input)
 
 void Harness::click()
 {
-    const bool wasBusy = window.busy();
-    const StatusDisplay before = window.Status;
-    const TransferActions actions = protocol.start();
+    const bool wasBusy = protocol.running();
+    const TransferProtocol::State before = protocol.state();
+    const TransferActions actions = protocol.start(chart, stepCount);
     if (wasBusy) {
-        require(actions == TransferActions{} && window.Status == before && window.busy(),
+        require(actions == TransferActions{} && protocol.running() &&
+                    protocol.state().RecordIndex == before.RecordIndex,
                 "a click during a transfer does nothing");
         return;
     }
     if (!chartSendable()) {
-        require(actions.end == TransferEnd::Failure && !window.busy(),
+        require(actions.end == TransferEnd::Failure && !protocol.running(),
                 "a chart that cannot be sent fails at once");
-        require(!actions.openPort && actions.writes.isEmpty() && !actions.startTimeoutTimer &&
-                    !actions.startBlinkTimer,
+        require(!actions.openPort && actions.writes.isEmpty() && !actions.startTimeout,
                 "a chart that cannot be sent opens and sends nothing");
     } else {
-        require(actions.end == TransferEnd::None && window.busy() && actions.openPort,
+        require(actions.end == TransferEnd::None && protocol.running() && actions.openPort,
                 "a click when idle starts a transfer");
         messagesInTransfer = 0;
         stepCountAcknowledged = false;
@@ -203,7 +184,7 @@ void Harness::read(QByteArrayView bytes)
 {
     if (!portOpen || bytes.isEmpty())
         return;
-    const bool wasBusy = window.busy();
+    const bool wasBusy = protocol.running();
     const TransferActions actions = protocol.received(bytes);
     // The letters as the controller means them, to judge what the protocol did.
     if (bytes == "e") {
@@ -228,13 +209,13 @@ void Harness::read(QByteArrayView bytes)
 
 void Harness::edit(QByteArrayView operands, char kind)
 {
-    if (!window.StatusReset())
+    if (protocol.running())
         return;
     if (kind == 'A') {
         for (int step = 0; step < 80; ++step)
             for (int channel = 0; channel < 40; ++channel) {
                 const int ordinal = (3 * step + channel) % 16;
-                window.PatternData.at(step, channel) = ElementCode::ofOrdinal(ordinal);
+                chart.at(step, channel) = ElementCode::ofOrdinal(ordinal);
                 cells[step * 40 + channel] = char(0x30 + ordinal);
             }
     } else if (kind == 'K' && operands.size() == 2) {
@@ -242,7 +223,6 @@ void Harness::edit(QByteArrayView operands, char kind)
         const auto b1 = uchar(operands[1]);
         const bool digits = b0 >= '0' && b0 <= '9' && b1 >= '0' && b1 <= '9';
         stepCount = digits ? qint16((b0 - '0') * 10 + b1 - '0') : qint16(b0 << 8 | b1);
-        window.StepCount = stepCount;
     } else if (kind == 'P' && operands.size() == 3) {
         const int step = uchar(operands[0]) % 81;
         const int channel = uchar(operands[1]) % 41;
@@ -270,7 +250,7 @@ void Harness::edit(QByteArrayView operands, char kind)
             sent = char(0x30 + ordinal);
         }
         }
-        window.PatternData.at(step, channel) = value;
+        chart.at(step, channel) = value;
         if (step < 80 && channel < 40)
             cells[step * 40 + channel] = sent;
     }
@@ -302,7 +282,6 @@ TransferCause Harness::expectedCause(Call call)
     case Call::PortLost:
         return TransferCause::PortLost;
     case Call::Read:
-    case Call::Blink:
         break;
     }
     return TransferCause::None;
@@ -312,39 +291,27 @@ TransferCause Harness::expectedCause(Call call)
 void Harness::observe(Call call, const TransferActions& actions, bool wasBusy)
 {
     if (actions.end != TransferEnd::None) {
-        require(actions.stopTimers && actions.closePort,
-                "every ending stops both timers and closes the port");
-        require(!window.busy(), "an ending ends the transfer");
+        require(actions.stopTimeout && actions.closePort,
+                "every ending stops the time-out and closes the port");
+        require(!protocol.running(), "an ending ends the transfer");
         require(wasBusy || call == Call::Click, "only a running transfer ends");
     }
-    if (wasBusy && !window.busy())
+    if (wasBusy && !protocol.running())
         require(actions.end != TransferEnd::None, "a transfer never ends without saying how");
-    if (actions.end == TransferEnd::Success)
-        require(window.Status == (StatusDisplay{LampColour::Success, QStringLiteral("成功")}),
-                "success shows on the lamp");
-    if (actions.end == TransferEnd::Failure)
-        require(window.Status == (StatusDisplay{LampColour::Failure, QStringLiteral("失敗")}),
-                "failure shows on the lamp");
     require((actions.end == TransferEnd::Failure) == (actions.cause != TransferCause::None),
             "a failure, and only a failure, names a cause");
     if (actions.end == TransferEnd::Failure)
         require(actions.cause == expectedCause(call), "a failure names the cause of the event that ended it");
-    if (call == Call::Blink)
-        require(actions == TransferActions{}, "the blink does nothing but swap colours");
     checkMessages(actions.writes);
     apply(actions);
 }
 
-// As the window carries the actions out: a port that cannot be opened or
-// written to goes back to portFailed() at once and skips the rest.
+// As ControllerTransfer carries the actions out: a port that cannot be opened or
+// written to goes back to the protocol at once and skips the rest.
 void Harness::apply(const TransferActions& actions)
 {
-    if (actions.stopTimers) {
+    if (actions.stopTimeout)
         timeoutRunning = false;
-        blinkRunning = false;
-    }
-    if (actions.startBlinkTimer)
-        blinkRunning = true;
     if (actions.openPort && !portOpen) {
         if (failNextOpen) {
             failNextOpen = false;
@@ -355,7 +322,7 @@ void Harness::apply(const TransferActions& actions)
     for (qsizetype i = 0; i < actions.writes.size(); ++i)
         if (!write())
             return portFailure(Call::WriteFailed);
-    if (actions.startTimeoutTimer)
+    if (actions.startTimeout)
         timeoutRunning = true;
     if (actions.closePort)
         portOpen = false;
@@ -363,7 +330,7 @@ void Harness::apply(const TransferActions& actions)
 
 void Harness::portFailure(Call call)
 {
-    const bool wasBusy = window.busy();
+    const bool wasBusy = protocol.running();
     const TransferActions actions = call == Call::PortNotOpened ? protocol.portNotOpened()
                                     : call == Call::WriteFailed ? protocol.writeFailed()
                                                                 : protocol.portLost();
@@ -427,21 +394,15 @@ void Harness::checkRecord(const QByteArray& line)
     nextRecord = record + 1;
 }
 
-// While a transfer runs the port is open and both timers run; otherwise the
-// port is closed and both timers are stopped.
+// While a transfer runs the port is open and the time-out runs; otherwise the
+// port is closed and the time-out stopped. The record index counts the records
+// sent since the controller's last "s".
 void Harness::checkState() const
 {
-    const bool busy = window.busy();
-    require(window.BusyFlag == QStringLiteral("0") || window.BusyFlag == QStringLiteral("1"),
-            "the busy flag is 0 or 1");
+    const bool busy = protocol.running();
     require(portOpen == busy, "the port is open exactly while a transfer runs");
     require(timeoutRunning == busy, "the time-out runs exactly while a transfer runs");
-    require(blinkRunning == busy, "the blink runs exactly while a transfer runs");
-    if (busy)
-        require(window.Status == StatusDisplay{} ||
-                    window.Status == (StatusDisplay{LampColour::Busy, QStringLiteral("処理中")}) ||
-                    window.Status == (StatusDisplay{LampColour::BusyBlink, QStringLiteral("処理中")}),
-                "a running transfer shows 処理中 on an orange lamp, or the display a mode option cleared");
+    require(protocol.state().RecordIndex == nextRecord, "the record index counts the records sent");
 }
 
 } // namespace

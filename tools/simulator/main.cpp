@@ -9,7 +9,7 @@
 // line or when no pseudo-terminal could be had.
 
 #include "SimulatorLoop.h"
-#include "device/SettingsLocation.h"
+#include "settings/SettingsLocation.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "chart/CellMapping.h"
+#include "chart/ElementCode.h"
+#include "edit/ChartClipboard.h"
+
+#include <QObject>
+#include <QPoint>
+#include <array>
+#include <optional>
+
+class ChartCellLabel;
+class ClickLabel;
+class ElementPictures;
+class QLabel;
+class QWidget;
+class SelectionFrame;
+class ShapeWidget;
+struct WindowState;
+
+// The chart as the window shows it: the 200 cells `Picture1` of the group and
+// page shown, the end marker `Shape5`, the step-number strip `Picture4` with
+// its caption `Label28`, the highlight of the group tabs, and the selection
+// with its frame. It draws from the window's state, which it only reads, and
+// reports what the user does to a cell or a group tab; the window decides
+// what that means and sets the state before asking the view to show it.
+class ChartView : public QObject
+{
+    Q_OBJECT
+
+public:
+    ChartView(QWidget* window, const WindowState& state, const ElementPictures& pictures);
+
+    // The 200 cells, as children of the window in front of everything built so
+    // far: the window builds them between its panel and its other controls.
+    void buildCells();
+    // Takes over the controls the window built from its layout table.
+    void attachControls();
+
+    // Paints the 200 cells from the chart, for `page` of the group shown.
+    void drawPage(int page);
+    // Paints the page shown.
+    void redraw();
+    // Moves the end marker to where the step count puts it on `page`.
+    void placeEndMarker(int page);
+    // Paints one chart cell, when the group and page shown hold it. A value
+    // that is no element leaves the picture as it was.
+    void paintCell(ChartCell cell, const ElementCode& value);
+    // The group shown has become `group`: the tabs' highlight and the cells.
+    void showGroup(int group);
+    // The page shown has become `page`: the strip, its caption, the cells and the end marker.
+    void showPage(int page);
+
+    ChartCell cellOf(int index) const;
+    // The chart cell under the mouse pointer, if the pointer is on the chart.
+    std::optional<ChartCell> cellUnderPointer() const;
+
+    // The selected block on the page shown. A selection grows from the cell
+    // it was started on (its anchor) to the cell given last.
+    const std::optional<CellBlock>& selection() const { return m_selection; }
+    void selectTo(ChartCell cell);
+    void clearSelection();
+
+signals:
+    // A left click on grid member `index`, with the keys held.
+    void cellClicked(int index, Qt::KeyboardModifiers keys);
+    // A right click on grid member `index`, at `globalPosition`.
+    void cellMenuRequested(int index, const QPoint& globalPosition);
+    void groupTabClicked(int group);
+
+private:
+    QWidget* m_window;
+    const WindowState& m_state;
+    const ElementPictures& m_pictures;
+    std::array<ChartCellLabel*, GridSize> m_cells{};
+    std::array<ShapeWidget*, 8> m_groupTabs{};
+    ShapeWidget* m_endMarker = nullptr;
+    QLabel* m_pageStrip = nullptr;
+    QLabel* m_pageCaption = nullptr;
+    SelectionFrame* m_selectionFrame = nullptr;
+    std::optional<CellBlock> m_selection;
+    ChartCell m_selectionAnchor{};
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "chart/ElementCode.h"
+
+#include <QPixmap>
+#include <QString>
+#include <array>
+
+class MessageBoxes;
+class QLabel;
+class QWidget;
+
+// The window's eighteen hidden picture holders: one per element, named after
+// it (`UP` to `DOWNQL`, `ON_` for ON), and the two step-number strips `PAGE0`
+// and `PAGE1`. Start-up fills them from the picture files beside the program;
+// the chart, the palette preview and the page strip copy their pictures.
+class ElementPictures
+{
+public:
+    // Creates the holders, hidden, as children of `window`.
+    explicit ElementPictures(QWidget* window);
+
+    // Loads every picture from `folder`. False when one cannot be loaded: the
+    // user has been told which file, and the window must not be shown.
+    bool load(const QString& folder, MessageBoxes& boxes);
+
+    // The picture of an element value, or a null pixmap for a value that is no element.
+    QPixmap ElementPicture(const ElementCode& value) const;
+    // The picture of element `ordinal` (0 to 15).
+    QPixmap element(int ordinal) const;
+    // The step-number strip of a page.
+    QPixmap pageStrip(int page) const;
+
+private:
+    QWidget* m_window;
+    std::array<QLabel*, 16> m_elements{};
+    std::array<QLabel*, 2> m_pageStrips{};
+};

@@ -1,0 +1,135 @@
+#include "app/PatternFiles.h"
+
+#include "app/MessageBoxes.h"
+#include "files/FilePlace.h"
+#include "files/PatternFile.h"
+#include "state/WindowState.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+
+const PatternSlot PatternFiles::Slots[2] = {
+    {"Command2", "Command3", "パターン１.txt", "パターン１へ保存",
+     "現在の画面表示を保存するとパターン１の元のデータは失われます。保存しますか？", "パターン１の呼び出し",
+     "パターン１のデータを呼び出すと、現在画面に表示されているデータは失われます。呼び出しますか？"},
+    {"Command4", "Command5", "パターン２.txt", "パターン２へ保存",
+     "現在の画面表示を保存するとパターン２の元のデータは失われます。保存しますか？", "パターン２の呼び出し",
+     "パターン２のデータを呼び出すと、現在画面に表示されているデータは失われます。呼び出しますか？"},
+};
+
+namespace {
+
+const QString LastChartFile = QStringLiteral("前回終了時のチャート.txt");
+const QString LastChartTitle = QStringLiteral("前回終了時のチャートに戻す");
+
+// The files live in the current working directory, under their bare names.
+QString slotPath(const PatternSlot& slot)
+{
+    return QString::fromUtf8(slot.file);
+}
+
+// Also where the working folder has been removed since: the message names it.
+QString slotFullPath(const PatternSlot& slot)
+{
+    return absoluteFilePath(slotPath(slot));
+}
+
+} // namespace
+
+PatternFiles::PatternFiles(QWidget* window, const WindowState& state, MessageBoxes& boxes,
+                           const QString& dataFolder, Opening opening, TakeLoaded takeLoaded)
+    : QObject(window), m_window(window), m_state(state), m_boxes(boxes), m_dataFolder(dataFolder),
+      m_opening(std::move(opening)), m_takeLoaded(std::move(takeLoaded))
+{
+}
+
+bool PatternFiles::confirm(const char* title, const char* prompt)
+{
+    return m_boxes.show(m_window,
+                        {QString::fromUtf8(title), QString::fromUtf8(prompt), QMessageBox::Information,
+                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes}) == QMessageBox::Yes;
+}
+
+void PatternFiles::reportFailure(const QString& title, const QString& file, const QString& path,
+                                 const QString& reason)
+{
+    m_boxes.show(m_window,
+                 {title, QStringLiteral("「%1」：%2\n%3").arg(file, reason, QDir::toNativeSeparators(path)),
+                  QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok});
+}
+
+// The buttons ask their question between the busy test and the clearing of the status.
+void PatternFiles::saveSlot(const PatternSlot& slot)
+{
+    if (m_state.busy() || !confirm(slot.saveTitle, slot.savePrompt))
+        return;
+    m_opening();
+    // The old file is replaced only by a complete new one; the chart stays as it is either way.
+    if (const std::optional<QString> reason =
+            savePatternFile(slotPath(slot), m_state.PatternData, m_state.StepCount))
+        reportFailure(QString::fromUtf8(slot.saveTitle), slotPath(slot), slotFullPath(slot), *reason);
+}
+
+void PatternFiles::loadSlot(const PatternSlot& slot)
+{
+    if (m_state.busy() || !confirm(slot.loadTitle, slot.loadPrompt))
+        return;
+    m_opening();
+    // The whole file is read and checked before the chart changes: a bad file changes nothing.
+    const PatternFileResult result = loadPatternFile(slotPath(slot));
+    if (!result.ok()) {
+        reportFailure(QString::fromUtf8(slot.loadTitle), slotPath(slot), slotFullPath(slot), result.error);
+        return;
+    }
+    m_takeLoaded(*result.content, QStringLiteral("呼出"));
+}
+
+// Empty where the user has no data folder (no home): then nothing is kept or restored.
+QString PatternFiles::lastChartPath() const
+{
+    return m_dataFolder.isEmpty() ? QString() : QDir(m_dataFolder).filePath(LastChartFile);
+}
+
+void PatternFiles::keepChartAtExit()
+{
+    // A run that leaves the chart of start-up has nothing to keep, and writing it would lose
+    // the chart a run before left there.
+    WindowState startUp;
+    startUp.startUp();
+    if (m_state.PatternData == startUp.PatternData && m_state.StepCount == startUp.StepCount)
+        return;
+    // Nothing is asked at shutdown; a line for whoever started the program tells them.
+    std::optional<QString> reason;
+    if (m_dataFolder.isEmpty())
+        reason = QStringLiteral("利用者のデータフォルダがわかりません");
+    else if (!QDir().mkpath(m_dataFolder))
+        reason = QStringLiteral("フォルダ「%1」を作成できません").arg(QDir::toNativeSeparators(m_dataFolder));
+    else
+        reason = savePatternFile(lastChartPath(), m_state.PatternData, m_state.StepCount);
+    if (reason)
+        qWarning().noquote()
+            << QStringLiteral("trv5kb-programmer: 終了時のチャートを「%1」に保存できませんでした: %2")
+                   .arg(QDir::toNativeSeparators(lastChartPath().isEmpty() ? LastChartFile : lastChartPath()),
+                        *reason);
+}
+
+void PatternFiles::restoreLastChart()
+{
+    if (!m_opening())
+        return;
+    const PatternFileResult result = loadPatternFile(lastChartPath());
+    if (!result.ok()) {
+        reportFailure(LastChartTitle, LastChartFile, lastChartPath(), result.error);
+        return;
+    }
+    m_takeLoaded(*result.content, LastChartTitle);
+}
+
+void PatternFiles::addMenuItems(QMenu& menu, bool idle)
+{
+    QAction* restore = menu.addAction(LastChartTitle);
+    restore->setEnabled(idle && QFile::exists(lastChartPath()));
+    connect(restore, &QAction::triggered, this, &PatternFiles::restoreLastChart);
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "serial/SerialDevices.h"
+#include "settings/SettingsLocation.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class ChoiceBox;
+class ControllerTransfer;
+class MessageBoxes;
+
+// The port picker `Comportbox` of the window, which owns it: the port stored
+// in the settings file shown at start-up and stored again at shutdown, the
+// serial devices present listed after COM20, and tool tips that name the
+// device behind a port. It tells the transfer which port to use. The window
+// keeps the handler of a pick, which may refuse it while a transfer runs.
+class PortPicker : public QObject
+{
+    Q_OBJECT
+
+public:
+    // `portName` is the window's port in use, which the picker keeps.
+    PortPicker(ChoiceBox* box, QString& portName, ControllerTransfer& transfer, MessageBoxes& boxes,
+               QObject* parent = nullptr);
+
+    // Where the list learns which serial devices are present; the system's list unless set.
+    void setSerialDeviceList(SerialDeviceList list) { m_serialDevices = std::move(list); }
+
+    // Start-up: shows the port stored in the settings files of a program in
+    // `programFolder` for a user whose configuration folder is `configFolder`,
+    // and takes it as the port in use, or asks for one when the files say "選択".
+    void startUp(const QString& programFolder, const QString& configFolder);
+    // Shutdown: stores the port shown.
+    void shutDown();
+
+    // A pick taken: the port shown is the port in use from now on.
+    void takePortShown();
+    // A pick refused: the box shows the port in use again.
+    void showPortInUse();
+
+protected:
+    // The window's first paint, after which the devices are gathered.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The one place that asks the system for its devices.
+    void gatherDevices();
+    // The devices present, listed after COM20, and the tool tips of the COMn
+    // items from `settings`: after the first paint and each time the list opens.
+    void refreshList(const SettingsSnapshot& settings);
+    // The box's tool tip names the device behind the value it shows.
+    void showPortDevice();
+
+    ChoiceBox* m_box;
+    QString& m_portName;
+    ControllerTransfer& m_transfer;
+    MessageBoxes& m_boxes;
+    SettingsLocation m_settings;
+    // What the settings files held when last read, for the tool tips.
+    SettingsSnapshot m_lastRead;
+    SerialDeviceList m_serialDevices = presentSerialDevices;
+    // The devices present when the list was last looked up.
+    QList<SerialDevice> m_presentDevices;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+class SettingsSnapshot;
+
+// The port picker's fixed list: "COM1" to this.
+inline constexpr qint16 HighestComPort = 20;
+
+// The serial port named by the text of the port picker: "COM1" to "COM20"
+// give 1 to 20, exactly as written; anything else (other case, leading
+// zeros, blanks, higher numbers, "選択", "ERROR", empty) gives 0, no port.
+qint16 portNumberOf(const QString& portName);
+
+// The device that serial port `port` stands for, or an empty text for a
+// port number below 1. On Windows that is "COMn". Elsewhere it is the value
+// of the key "COMn" in the section "Ports" of the settings files when they
+// have that key (for example COM3=/dev/ttyUSB0), otherwise the n-th standard
+// serial device /dev/ttyS(n-1).
+QString portDeviceName(qint16 port, const SettingsSnapshot& settings);
+
+// Whether `portName` names a serial device by its path, which makes it a port
+// name in its own right: outside Windows, an absolute path under /dev/ in its
+// plain form, such as "/dev/ttyUSB0" or "/dev/serial/by-id/usb-...": printable
+// ASCII without blanks, no empty, "." or ".." parts and no "/" at the end.
+// Never on Windows, whose serial ports are COMn.
+bool isDevicePath(const QString& portName);
+
+// The device behind a port name: for "COM1" to "COM20" the device of that
+// port (portDeviceName), for a device path the path itself, for any other
+// name an empty text.
+QString deviceOfPortName(const QString& portName, const SettingsSnapshot& settings);
