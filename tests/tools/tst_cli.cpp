@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSerialPort>
 #include <QTemporaryDir>
@@ -15,6 +16,7 @@
 
 #include <cerrno>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -40,6 +42,10 @@ namespace {
 // a little later, so that a hung transfer still ends with the writer's report.
 constexpr int HangLimitMs = 60000;
 constexpr int RunLimitMs = HangLimitMs + 30000;
+// The time-out of a run where a silent controller fails while the others succeed: long enough
+// that every other transfer, paced or not, has ended long before it on a loaded machine, since
+// the test shows that the silent one holds up none of them.
+constexpr int SilentLimitMs = 10000;
 
 // OFF everywhere but UP on A1 of steps 1 to 10, ON-1/2 on C3 of step 2 and DOWN on H5 of step
 // 50, which lies beyond the step count 37.
@@ -79,6 +85,62 @@ struct Result
     QString out;
     QString err;
 };
+
+// What a run with standard error on a terminal of `columns` left there, with the cursor moves
+// of the escape sequences done: the lines as the user sees them at the end.
+QStringList screenOf(const QByteArray& terminal)
+{
+    QStringList screen{QString()};
+    qsizetype row = 0, column = 0;
+    const QString text = QString::fromUtf8(terminal);
+    static const QRegularExpression escape(QStringLiteral("\\x1b\\[(\\d*)([ABK])"));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QRegularExpressionMatch move = escape.match(text, i, QRegularExpression::NormalMatch,
+                                                          QRegularExpression::AnchorAtOffsetMatchOption);
+        if (move.hasMatch()) {
+            const int count = move.captured(1).isEmpty() ? 1 : move.captured(1).toInt();
+            if (move.captured(2) == "A")
+                row = std::max<qsizetype>(0, row - count);
+            else if (move.captured(2) == "B")
+                row = std::min(screen.size() - 1, row + count);
+            else
+                screen[row].truncate(column);
+            i += move.capturedLength() - 1;
+        } else if (text[i] == '\r') {
+            column = 0;
+        } else if (text[i] == '\n') {
+            if (++row == screen.size())
+                screen << QString();
+            column = 0;
+        } else {
+            QString& line = screen[row];
+            if (line.size() <= column)
+                line = line.leftJustified(column) + text[i];
+            else
+                line[column] = text[i];
+            ++column;
+        }
+    }
+    if (screen.last().isEmpty())
+        screen.removeLast();
+    return screen;
+}
+
+// The lines of a summary of `write` split into their columns: port, result, time and, for a
+// failure, the reason.
+QList<QStringList> summaryRows(const QString& out)
+{
+    QList<QStringList> rows;
+    for (const QString& line : out.split('\n', Qt::SkipEmptyParts))
+        rows << line.split(QRegularExpression(QStringLiteral("\\s{2,}")));
+    return rows;
+}
+
+// The time of a summary's row in milliseconds ("1.07 秒").
+int summaryMilliseconds(const QStringList& row)
+{
+    return qRound(row.value(2).section(' ', 0, 0).toDouble() * 1000);
+}
 
 #ifdef Q_OS_UNIX
 // The account the unprivileged runs use: most systems' "nobody".
@@ -130,6 +192,9 @@ private slots:
     void ports_data();
     void ports();
     void progressOnTerminal();
+    void manyPorts_data();
+    void manyPorts();
+    void boardOnTerminal();
     void lostOutputFails_data();
     void lostOutputFails();
 
@@ -138,6 +203,8 @@ private:
     Result run(const QStringList& arguments, const std::function<void(QProcess&)>& prepare = {},
                const std::function<void()>& whileRunning = {});
     QString file(const QString& name, const QByteArray& bytes);
+    // A run with standard error on a terminal `columns` wide, with what the terminal got.
+    Result runOnTerminal(const QStringList& arguments, QByteArray& terminal, int columns = 80);
 
     QTemporaryDir m_dir;
     QString m_program;
@@ -186,6 +253,40 @@ QString TestCli::file(const QString& name, const QByteArray& bytes)
 {
     const QString path = m_dir.filePath(name);
     return writeFile(path, bytes) ? path : QString();
+}
+
+Result TestCli::runOnTerminal(const QStringList& arguments, QByteArray& terminal, int columns)
+{
+    Result result;
+#ifdef Q_OS_UNIX
+    int master = -1, slave = -1;
+    winsize size{};
+    size.ws_col = ushort(columns);
+    size.ws_row = 24;
+    if (::openpty(&master, &slave, nullptr, nullptr, &size) != 0)
+        return result;
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    // The terminal is read while the program writes, as a terminal window does.
+    const auto readTerminal = [&] {
+        char buffer[4096];
+        for (ssize_t got; (got = ::read(master, buffer, sizeof buffer)) > 0;)
+            terminal.append(buffer, got);
+    };
+    result = run(
+        arguments,
+        [slave](QProcess& process) {
+            process.setChildProcessModifier([slave] { ::dup2(slave, STDERR_FILENO); });
+        },
+        readTerminal);
+    ::close(slave);
+    readTerminal();
+    ::close(master);
+#else
+    Q_UNUSED(arguments);
+    Q_UNUSED(terminal);
+    Q_UNUSED(columns);
+#endif
+    return result;
 }
 
 void TestCli::helpAndVersion()
@@ -531,26 +632,10 @@ void TestCli::progressOnTerminal()
     SimulatorProcess controller;
     QVERIFY2(controller.start({"--output", m_dir.filePath("received.txt")}),
              qPrintable(controller.errorString()));
-    int master = -1, slave = -1;
-    QVERIFY(::openpty(&master, &slave, nullptr, nullptr, nullptr) == 0);
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
     QByteArray terminal;
-    // The terminal is read while the program writes, as a terminal window does.
-    const auto readTerminal = [&] {
-        char buffer[4096];
-        for (ssize_t got; (got = ::read(master, buffer, sizeof buffer)) > 0;)
-            terminal.append(buffer, got);
-    };
-    const Result result = run(
-        {"write", file("chart.txt", goodFile()), "--port", controller.device(), "--timeout-ms",
-         QString::number(HangLimitMs)},
-        [slave](QProcess& process) {
-            process.setChildProcessModifier([slave] { ::dup2(slave, STDERR_FILENO); });
-        },
-        readTerminal);
-    ::close(slave);
-    readTerminal();
-    ::close(master);
+    const Result result = runOnTerminal({"write", file("chart.txt", goodFile()), "--port",
+                                         controller.device(), "--timeout-ms", QString::number(HangLimitMs)},
+                                        terminal);
 
     QCOMPARE(result.code, 0);
     QCOMPARE(result.out, "成功\n");
@@ -558,6 +643,125 @@ void TestCli::progressOnTerminal()
     QVERIFY2(shown.contains("\r書込中 [") && shown.contains("  0/400") &&
                  shown.endsWith("[########################################] 400/400\r\n"),
              qPrintable(shown));
+#endif
+}
+
+void TestCli::manyPorts_data()
+{
+    // For each port: the simulator's options, or "missing" for COM4, which stands for no device.
+    // The first simulator is COM3 of Setting.ini, the others are given by their devices.
+    QTest::addColumn<QStringList>("controllers");
+    QTest::addColumn<int>("timeoutMs");
+    // For each port: 成功, or 失敗 and how the reason begins, after "："; %1: the port's device
+    QTest::addColumn<QStringList>("results");
+
+    // clang-format off
+    QTest::newRow("two controllers") << QStringList{"", ""} << HangLimitMs << QStringList{"成功", "成功"};
+    QTest::newRow("three, one silent") << QStringList{"", "--silent-after 3", "--paced"} << SilentLimitMs << QStringList{"成功", "失敗：コントローラーから時間内に応答がありませんでした。", "成功"};
+    QTest::newRow("hung up, missing, garbage") << QStringList{"--hangup-after 5", "missing", "--garbage"} << HangLimitMs << QStringList{"失敗：通信中にポートが使えなくなりました（COM3 (%1): デバイスが取り外されたか", "失敗：ポート「COM4」を開けません（COM4 (/dev/no-such-tty): ", "成功"};
+    // clang-format on
+}
+
+// The same chart into several controllers at once, each with its own end: the summary names
+// each port in the order given with its result, its time and the reason for a failure; without
+// a terminal each port's end is one line on standard error. A controller that fails holds up
+// no other: those that succeed end before a silent one's time-out.
+void TestCli::manyPorts()
+{
+    QFETCH(QStringList, controllers);
+    QFETCH(int, timeoutMs);
+    QFETCH(QStringList, results);
+
+    std::vector<std::unique_ptr<SimulatorProcess>> simulators;
+    QStringList ports;
+    QStringList devices;
+    for (const QString& options : controllers) {
+        if (options == "missing") {
+            ports << "COM4";
+            devices << "/dev/no-such-tty";
+            simulators.emplace_back();
+            continue;
+        }
+        const QString received = m_dir.filePath(QStringLiteral("received%1.txt").arg(simulators.size()));
+        QFile::remove(received);
+        auto& controller = simulators.emplace_back(std::make_unique<SimulatorProcess>());
+        QVERIFY2(
+            controller->start(QStringList{"--output", received} + options.split(' ', Qt::SkipEmptyParts)),
+            qPrintable(controller->errorString()));
+        devices << controller->device();
+        ports << (ports.isEmpty() ? QStringLiteral("COM3") : controller->device());
+    }
+    QVERIFY(!file("program/Setting.ini",
+                  "[Ports]\r\nCOM3=" + devices.first().toLocal8Bit() + "\r\nCOM4=/dev/no-such-tty\r\n")
+                 .isEmpty());
+
+    QStringList arguments{"write", file("chart.txt", goodFile()), "--timeout-ms", QString::number(timeoutMs)};
+    for (const QString& port : ports)
+        arguments << "--port" << port;
+    const Result result = run(arguments);
+    const bool allSucceeded = !results.join(' ').contains("失敗");
+    QCOMPARE(result.code, allSucceeded ? 0 : 1);
+
+    const QList<QStringList> rows = summaryRows(result.out);
+    QCOMPARE(rows.size(), ports.size());
+    const QStringList ends = result.err.split('\n', Qt::SkipEmptyParts).filter(QRegularExpression("^\\S"));
+    QCOMPARE(ends.size(), ports.size());
+    int slowestSuccess = 0;
+    int firstTimeOut = std::numeric_limits<int>::max();
+    for (qsizetype i = 0; i < ports.size(); ++i) {
+        const QStringList& row = rows[i];
+        const QString expected = QString(results[i]).replace("%1", devices[i]);
+        QCOMPARE(row.value(0), ports[i]);
+        QCOMPARE(row.value(1), expected.section("：", 0, 0));
+        QVERIFY2(row.value(2).endsWith(" 秒"), qPrintable(row.value(2)));
+        QVERIFY2(row.value(3).startsWith(expected.section("：", 1)), qPrintable(result.out));
+        QCOMPARE(ends.filter(QRegularExpression("^" + QRegularExpression::escape(ports[i]) + "：" +
+                                                row.value(1) + "（"))
+                     .size(),
+                 1);
+        if (row.value(1) == "成功") {
+            slowestSuccess = std::max(slowestSuccess, summaryMilliseconds(row));
+            QCOMPARE(readFile(m_dir.filePath(QStringLiteral("received%1.txt").arg(i))), goodFile());
+        } else if (row.value(3).startsWith("コントローラーから時間内に応答がありません")) {
+            firstTimeOut = std::min(firstTimeOut, summaryMilliseconds(row));
+            QVERIFY(summaryMilliseconds(row) >= timeoutMs);
+        }
+        // A simulator that hung up has ended by itself.
+        if (simulators[std::size_t(i)] && !controllers[i].contains("--hangup-after")) {
+            QCOMPARE(simulators[std::size_t(i)]->stop(), 0);
+            QCOMPARE(simulators[std::size_t(i)]->errors(), QByteArray());
+        }
+    }
+    QVERIFY2(slowestSuccess < firstTimeOut, qPrintable(result.out));
+}
+
+// On a terminal each port has a line of its own, drawn over itself until it shows the result;
+// a name too long for the terminal keeps its end. The reason for a failure follows the lines.
+void TestCli::boardOnTerminal()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("needs a pseudo-terminal");
+#else
+    SimulatorProcess controller;
+    QVERIFY2(controller.start({"--output", m_dir.filePath("received.txt")}),
+             qPrintable(controller.errorString()));
+    const QString missing = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    QByteArray terminal;
+    const Result result =
+        runOnTerminal({"write", file("chart.txt", goodFile()), "--port", controller.device(), "--port",
+                       missing, "--timeout-ms", QString::number(HangLimitMs)},
+                      terminal, 60);
+    QCOMPARE(result.code, 1);
+
+    // 60 columns leave 19 for the names, the last one free.
+    const QStringList screen = screenOf(terminal);
+    QVERIFY2(screen.size() >= 3, terminal.constData());
+    QCOMPARE(screen[0], controller.device().leftJustified(19) + "  [####################] 400/400  成功");
+    QCOMPARE(screen[1], "...285BI-if00-port0  [--------------------]   0/400  失敗");
+    QVERIFY2(screen[2].startsWith(missing + "：失敗（"), qPrintable(screen[2]));
+    QVERIFY2(screen[2].contains("）：ポート「" + missing + "」を開けません（"), qPrintable(screen[2]));
+    QVERIFY2(screen.value(3).startsWith("  接続されているシリアルデバイス"), qPrintable(screen.value(3)));
+    QCOMPARE(summaryRows(result.out).size(), 2);
 #endif
 }
 

@@ -4,6 +4,7 @@
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -28,6 +29,20 @@ const Subcommand Subcommands[] = {
     {QLatin1String("show"), Command::Kind::Show, true},
     {QLatin1String("write"), Command::Kind::Write, true},
 };
+
+// A port of `write`: COMn or, outside Windows, a device path; the reason when it is neither.
+std::optional<QString> notAPort(const QString& port)
+{
+    if (portNumberOf(port) != 0 || isDevicePath(port))
+        return std::nullopt;
+#ifdef Q_OS_WIN
+    return QStringLiteral("「%1」はポートの名前ではありません（COM1～COM20）").arg(port);
+#else
+    return QStringLiteral("「%1」はポートの名前ではありません（COM1～COM20、または "
+                          "/dev/ttyUSB0 のようなデバイスのパス）")
+        .arg(port);
+#endif
+}
 
 // QCommandLineParser explains in English; the option it names is all that is taken from it.
 QString parserFailure(const QCommandLineParser& parser)
@@ -107,18 +122,14 @@ std::variant<Command, UsageError> parseCommandLine(const QStringList& arguments)
     if (write) {
         if (!parser.isSet(PortOption))
             return UsageError{QStringLiteral("write には --port で書き込むポートを指定してください")};
-        command.port = parser.value(PortOption);
-        if (portNumberOf(command.port) == 0 && !isDevicePath(command.port))
-#ifdef Q_OS_WIN
-            return UsageError{
-                QStringLiteral("「%1」はポートの名前ではありません（COM1～COM20）").arg(command.port)};
-#else
-            return UsageError{QStringLiteral("「%1」はポートの名前ではありません（COM1～COM20、または "
-                                             "/dev/ttyUSB0 のようなデバイスのパス）")
-                                  .arg(command.port)};
-#endif
+        // Each port named is one controller, all written at once.
+        command.ports = parser.values(PortOption);
+        for (const QString& port : std::as_const(command.ports))
+            if (const std::optional<QString> reason = notAPort(port))
+                return UsageError{*reason};
     }
     if (parser.isSet(TimeoutOption)) {
+        // The time-out of each transfer of the run, each counted on its own line.
         bool ok = false;
         command.timeoutMs = parser.value(TimeoutOption).toInt(&ok);
         if (!ok || command.timeoutMs < 1)

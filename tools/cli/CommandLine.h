@@ -13,8 +13,8 @@ struct Command
 
     Kind kind = Kind::Help;
     QString file;
-    int group = -1; // show: 0 to 7 for グループA to H, -1 for all
-    QString port;   // write
+    int group = -1;    // show: 0 to 7 for グループA to H, -1 for all
+    QStringList ports; // write: one or more, in the order given
     int timeoutMs = ControllerTransfer::TimeoutMs;
 };
 

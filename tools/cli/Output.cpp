@@ -5,6 +5,7 @@
 #ifdef Q_OS_WIN
 #include <io.h>
 #else
+#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
@@ -30,15 +31,19 @@ void flushChecked(std::FILE* stream)
         noteFailure(stream);
 }
 
-} // namespace
-
-void print(std::FILE* stream, const QString& text)
+void printBytes(std::FILE* stream, const QByteArray& bytes)
 {
-    const QByteArray bytes = text.toLocal8Bit();
     errno = 0;
     if (std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream) != std::size_t(bytes.size()))
         noteFailure(stream);
     flushChecked(stream);
+}
+
+} // namespace
+
+void print(std::FILE* stream, const QString& text)
+{
+    printBytes(stream, text.toLocal8Bit());
 }
 
 void printLine(std::FILE* stream, const QString& line)
@@ -53,6 +58,16 @@ bool standardErrorIsTerminal()
 #else
     return ::isatty(STDERR_FILENO);
 #endif
+}
+
+int terminalColumns()
+{
+#ifndef Q_OS_WIN
+    winsize size{};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+#endif
+    return 80;
 }
 
 int checkedExitStatus(int status)

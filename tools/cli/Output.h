@@ -10,6 +10,8 @@ void print(std::FILE* stream, const QString& text);
 void printLine(std::FILE* stream, const QString& line);
 // Whether standard error goes to a terminal, where a progress bar may be drawn.
 bool standardErrorIsTerminal();
+// The width of the terminal on standard error in columns; 80 where it does not say.
+int terminalColumns();
 
 // The exit status to end with: `status` when everything printed on standard
 // output and standard error has arrived (checked once more with a last

@@ -2,14 +2,92 @@
 
 #include "Output.h"
 #include "files/PatternFile.h"
+#include "serial/PortName.h"
 #include "serial/QtSerialLine.h"
 #include "transfer/ControllerTransfer.h"
 #include "transfer/SendRule.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QStringList>
+#include <functional>
+#include <memory>
+#include <vector>
 
 namespace {
+
+// What became of the transfer into one controller.
+struct PortResult
+{
+    QString port;   // as given on the command line
+    QString device; // what it stands for
+    int records = 0;
+    TransferEnd end = TransferEnd::None;
+    TransferCause cause = TransferCause::None;
+    QString reason;
+    // From the start of all transfers to the end of this one, so that the
+    // times of the ports also tell the order in which they ended.
+    qint64 milliseconds = 0;
+
+    bool succeeded() const { return end == TransferEnd::Success; }
+    // What failed: the reason's first line. The lines after it help find the fault.
+    QString what() const { return reason.section(QLatin1Char('\n'), 0, 0); }
+    QStringList details() const
+    {
+        return reason.section(QLatin1Char('\n'), 1).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+};
+
+using ResultChanged = std::function<void(std::size_t index, const PortResult&)>;
+
+// The same chart into every port at once, in one event loop: each port has a
+// transfer of its own with its own line, protocol and time-out, so a
+// controller that is missing, silent or hung up ends its own transfer and
+// no other. `changed` hears of each port's progress and of its end.
+std::vector<PortResult> transferToAll(const PatternFileContent& content, const QStringList& portNames,
+                                      const SettingsLocation& settings, int timeoutMs,
+                                      const ResultChanged& changed)
+{
+    std::vector<PortResult> results(std::size_t(portNames.size()));
+    const SettingsSnapshot snapshot = settings.read();
+    QEventLoop loop;
+    QElapsedTimer clock;
+    std::size_t running = results.size();
+    // Gone before what their signals reach.
+    std::vector<std::unique_ptr<ControllerTransfer>> transfers;
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        PortResult& result = results[i];
+        result.port = portNames[qsizetype(i)];
+        result.device = deviceOfPortName(result.port, snapshot);
+        auto& transfer =
+            transfers.emplace_back(std::make_unique<ControllerTransfer>(std::make_unique<QtSerialLine>()));
+        transfer->setPort(result.port, settings);
+        transfer->setTimeoutInterval(timeoutMs);
+        QObject::connect(transfer.get(), &ControllerTransfer::progress, [&result, &changed, i](int records) {
+            result.records = records;
+            changed(i, result);
+        });
+        QObject::connect(transfer.get(), &ControllerTransfer::finished,
+                         [&, i](TransferEnd end, TransferCause cause, const QString& reason) {
+                             PortResult& ended = results[i];
+                             ended.end = end;
+                             ended.cause = cause;
+                             ended.reason = reason;
+                             ended.milliseconds = clock.elapsed();
+                             changed(i, ended);
+                             if (--running == 0)
+                                 loop.quit();
+                         });
+    }
+    clock.start();
+    // A port that cannot be opened ends its transfer within start().
+    for (const auto& transfer : transfers)
+        transfer->start(content.chart, content.stepCount);
+    if (running > 0)
+        loop.exec();
+    return results;
+}
 
 // Records sent of the 400, drawn over itself on a terminal.
 class ProgressBar
@@ -41,6 +119,72 @@ private:
     int m_shown = -1;
 };
 
+// One line per port on a terminal, each drawn over itself as its transfer
+// goes on: the port, the records sent of the 400 and, once it ended, the
+// result. A name too long for the terminal keeps its end, which tells
+// /dev/serial/by-id/ names apart; a line that wrapped would throw the
+// redrawing off by a line.
+class ProgressBoard
+{
+public:
+    explicit ProgressBoard(const QStringList& portNames)
+    {
+        // The bar, the count and the state take 40 columns after the name ("書込中" six of them),
+        // and the last column stays free so that no terminal wraps.
+        constexpr int Fixed = 40;
+        m_width = 0;
+        for (const QString& name : portNames)
+            m_width = std::max(m_width, int(name.size()));
+        m_width = std::max(8, std::min(m_width, terminalColumns() - Fixed - 1));
+        QString block;
+        for (const QString& name : portNames) {
+            PortResult waiting;
+            waiting.port = name;
+            m_lines << line(waiting);
+            block += m_lines.last() + QLatin1Char('\n');
+        }
+        print(stderr, block);
+    }
+
+    void show(std::size_t index, const PortResult& result)
+    {
+        const QString drawn = line(result);
+        if (drawn == m_lines[qsizetype(index)])
+            return;
+        m_lines[qsizetype(index)] = drawn;
+        // Up from the line below the board to the port's line, and back.
+        const qsizetype up = m_lines.size() - qsizetype(index);
+        print(stderr, QStringLiteral("\x1b[%1A\r%2\x1b[K\x1b[%1B\r").arg(up).arg(drawn));
+    }
+
+private:
+    QString line(const PortResult& result) const
+    {
+        QString name = result.port;
+        if (name.size() > m_width)
+            name = QStringLiteral("...") + name.right(m_width - 3);
+        constexpr int Width = 20;
+        const int filled = result.records * Width / TransferProtocol::RecordCount;
+        const QString state = result.end == TransferEnd::None ? QStringLiteral("書込中")
+                              : result.succeeded()            ? QStringLiteral("成功")
+                                                              : QStringLiteral("失敗");
+        return QStringLiteral("%1  [%2%3] %4/%5  %6")
+            .arg(name.leftJustified(m_width), QString(filled, QLatin1Char('#')),
+                 QString(Width - filled, QLatin1Char('-')))
+            .arg(result.records, 3)
+            .arg(TransferProtocol::RecordCount)
+            .arg(state);
+    }
+
+    int m_width;
+    QStringList m_lines;
+};
+
+QString seconds(qint64 milliseconds)
+{
+    return QStringLiteral("%1 秒").arg(double(milliseconds) / 1000, 0, 'f', 2);
+}
+
 // The reason's first line is what failed and ends the output, after the lines
 // that help find the fault.
 int failed(const QString& reason)
@@ -53,44 +197,102 @@ int failed(const QString& reason)
     return 1;
 }
 
+// How one port ended, on standard error: the result and, for a failure, what
+// failed with the lines that help find it under it.
+void printEnd(const PortResult& result)
+{
+    if (result.succeeded()) {
+        printLine(stderr, QStringLiteral("%1：成功（%2）").arg(result.port, seconds(result.milliseconds)));
+        return;
+    }
+    printLine(
+        stderr,
+        QStringLiteral("%1：失敗（%2）：%3").arg(result.port, seconds(result.milliseconds), result.what()));
+    for (const QString& line : result.details())
+        printLine(stderr, QStringLiteral("  ") + line);
+}
+
+// The summary: one line per port in the order given, the names in a column of their own.
+QString summary(const std::vector<PortResult>& results)
+{
+    qsizetype width = 0;
+    for (const PortResult& result : results)
+        width = std::max(width, result.port.size());
+    QStringList lines;
+    for (const PortResult& result : results) {
+        QString line = QStringLiteral("%1  %2  %3")
+                           .arg(result.port.leftJustified(width),
+                                result.succeeded() ? QStringLiteral("成功") : QStringLiteral("失敗"),
+                                seconds(result.milliseconds).rightJustified(8));
+        if (!result.succeeded())
+            line += QStringLiteral("  ") + result.what();
+        lines << line;
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+int writeToOne(const PatternFileContent& content, const QString& portName, const SettingsLocation& settings,
+               int timeoutMs)
+{
+    ProgressBar progress(standardErrorIsTerminal());
+    const std::vector<PortResult> results =
+        transferToAll(content, {portName}, settings, timeoutMs,
+                      [&](std::size_t, const PortResult& result) { progress.show(result.records); });
+    progress.finish();
+    if (results.front().succeeded()) {
+        printLine(stdout, QStringLiteral("成功"));
+        return 0;
+    }
+    return failed(results.front().reason);
+}
+
+int writeToMany(const PatternFileContent& content, const QStringList& portNames,
+                const SettingsLocation& settings, int timeoutMs)
+{
+#ifdef Q_OS_WIN
+    // The board moves the cursor with the terminal's escape sequences, which a Windows console
+    // takes only when asked to.
+    const bool drawn = false;
+#else
+    const bool drawn = standardErrorIsTerminal();
+#endif
+    std::optional<ProgressBoard> board;
+    if (drawn)
+        board.emplace(portNames);
+    const std::vector<PortResult> results = transferToAll(content, portNames, settings, timeoutMs,
+                                                          [&](std::size_t index, const PortResult& result) {
+                                                              if (board)
+                                                                  board->show(index, result);
+                                                              else if (result.end != TransferEnd::None)
+                                                                  printEnd(result);
+                                                          });
+    bool allSucceeded = true;
+    for (const PortResult& result : results) {
+        allSucceeded = allSucceeded && result.succeeded();
+        // The board has room for the result alone.
+        if (board && !result.succeeded())
+            printEnd(result);
+    }
+    printLine(stdout, summary(results));
+    return allSucceeded ? 0 : 1;
+}
+
 } // namespace
 
-int writeToController(const QString& file, const QString& portName, const SettingsLocation& settings,
-                      int timeoutMs)
+int writeToControllers(const QString& file, const QStringList& portNames, const SettingsLocation& settings,
+                       int timeoutMs)
 {
     const PatternFileResult loaded = loadPatternFile(file);
     if (!loaded.ok()) {
         printLine(stderr, QStringLiteral("失敗：「%1」：%2").arg(file, loaded.error));
         return 1;
     }
-    const PatternTable& chart = loaded.content->chart;
-    const qint16 stepCount = loaded.content->stepCount;
-    if (const std::optional<SendFault> fault = firstSendFault(chart, stepCount))
-        return failed(transferFailureText(TransferCause::UnsendableChart, portName, {}) + QLatin1Char('\n') +
+    const PatternFileContent& content = *loaded.content;
+    // Refused once for all ports, before any of them is opened.
+    if (const std::optional<SendFault> fault = firstSendFault(content.chart, content.stepCount))
+        return failed(transferFailureText(TransferCause::UnsendableChart, {}, {}) + QLatin1Char('\n') +
                       sendFaultText(*fault));
-
-    ControllerTransfer transfer(std::make_unique<QtSerialLine>());
-    transfer.setPort(portName, settings);
-    transfer.setTimeoutInterval(timeoutMs);
-    ProgressBar progress(standardErrorIsTerminal());
-    QObject::connect(&transfer, &ControllerTransfer::progress, [&](int records) { progress.show(records); });
-    QEventLoop loop;
-    TransferEnd end = TransferEnd::None;
-    QString reason;
-    QObject::connect(&transfer, &ControllerTransfer::finished,
-                     [&](TransferEnd how, TransferCause, const QString& why) {
-                         end = how;
-                         reason = why;
-                         loop.quit();
-                     });
-    transfer.start(chart, stepCount);
-    if (end == TransferEnd::None)
-        loop.exec();
-    progress.finish();
-
-    if (end == TransferEnd::Success) {
-        printLine(stdout, QStringLiteral("成功"));
-        return 0;
-    }
-    return failed(reason);
+    if (portNames.size() == 1)
+        return writeToOne(content, portNames.front(), settings, timeoutMs);
+    return writeToMany(content, portNames, settings, timeoutMs);
 }

@@ -1,14 +1,23 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class SettingsLocation;
 
 // `trv5kb write`: the window's transfer of the chart in `file` into the
-// controller on `portName` (COMn mapped by `settings`, or a device path),
-// with the window's port configuration and protocol; the time-out is
-// `timeoutMs`. Draws a progress bar on standard error when that is a
-// terminal and ends with "成功" on standard output, or "失敗：" and the
-// reason on standard error. Gives the exit status: 0 on success, else 1.
-int writeToController(const QString& file, const QString& portName, const SettingsLocation& settings,
-                      int timeoutMs);
+// controller on each of `portNames` (COMn mapped by `settings`, or a device
+// path), with the window's port configuration and protocol; the time-out of
+// each is `timeoutMs`. All controllers are written at once, each over its own
+// line with a transfer of its own, so one that does not answer holds up
+// nobody but itself.
+//
+// With one port: a progress bar on standard error when that is a terminal,
+// and at the end "成功" on standard output, or "失敗：" and the reason on
+// standard error. With more: on a terminal one progress line per port, drawn
+// over itself, elsewhere one line per port when it ends, both on standard
+// error; then a summary on standard output, one line per port with its
+// result, its time and the reason for a failure. Gives the exit status: 0
+// when every port succeeded, else 1.
+int writeToControllers(const QString& file, const QStringList& portNames, const SettingsLocation& settings,
+                       int timeoutMs);

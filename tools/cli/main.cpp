@@ -160,7 +160,7 @@ static int runProgram(int argc, char* argv[])
     case Command::Kind::Show:
         return show(command.file, command.group);
     case Command::Kind::Write:
-        return writeToController(command.file, command.port, windowSettings(), command.timeoutMs);
+        return writeToControllers(command.file, command.ports, windowSettings(), command.timeoutMs);
     }
     return Failure;
 }
