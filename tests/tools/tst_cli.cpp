@@ -195,6 +195,8 @@ private slots:
     void manyPorts_data();
     void manyPorts();
     void boardOnTerminal();
+    void portNamedTwice_data();
+    void portNamedTwice();
     void lostOutputFails_data();
     void lostOutputFails();
 
@@ -763,6 +765,51 @@ void TestCli::boardOnTerminal()
     QVERIFY2(screen.value(3).startsWith("  接続されているシリアルデバイス"), qPrintable(screen.value(3)));
     QCOMPARE(summaryRows(result.out).size(), 2);
 #endif
+}
+
+void TestCli::portNamedTwice_data()
+{
+    // %1: the simulator's device, which COM3 stands for; COM5 is a link to it, COM4 no device
+    QTest::addColumn<QStringList>("ports");
+    QTest::addColumn<QString>("reason");
+
+    // clang-format off
+    QTest::newRow("the same name twice") << QStringList{"COM3", "COM3"} << "ポート「COM3」が二度指定されています";
+    QTest::newRow("COM3 and its device") << QStringList{"COM3", "%1"} << "ポート「COM3」と「%1」は同じデバイス（%1）です";
+    QTest::newRow("its device and a link to it") << QStringList{"%1", "COM4", "COM5"} << "ポート「%1」と「COM5」は同じデバイス（%1）です";
+    QTest::newRow("a device twice among others") << QStringList{"%1", "COM4", "%1"} << "ポート「%1」が二度指定されています";
+    // clang-format on
+}
+
+// A controller named twice, under any of its names, is a wrong command line: nothing is written.
+void TestCli::portNamedTwice()
+{
+    QFETCH(QStringList, ports);
+    QFETCH(QString, reason);
+
+    SimulatorProcess controller;
+    QVERIFY2(controller.start({"--output", m_dir.filePath("received.txt"), "--trace"}),
+             qPrintable(controller.errorString()));
+    const QString link = m_dir.filePath("controller-link");
+    QFile::remove(link);
+    QVERIFY(QFile::link(controller.device(), link));
+    QVERIFY(!file("program/Setting.ini", "[Ports]\r\nCOM3=" + controller.device().toLocal8Bit() +
+                                             "\r\nCOM4=/dev/no-such-tty\r\nCOM5=" + link.toLocal8Bit() +
+                                             "\r\n")
+                 .isEmpty());
+
+    QStringList arguments{"write", file("chart.txt", goodFile())};
+    for (const QString& port : ports)
+        arguments << "--port" << QString(port).replace("%1", controller.device());
+    const Result result = run(arguments);
+    QCOMPARE(result.code, 2);
+    QCOMPARE(result.out, "");
+    QCOMPARE(result.err,
+             "trv5kb: " + reason.replace("%1", controller.device()) + "（使い方は trv5kb --help）\n");
+
+    QCOMPARE(controller.stop(), 0);
+    QVERIFY(!controller.process().readAllStandardOutput().contains("recv"));
+    QCOMPARE(controller.errors(), QByteArray());
 }
 
 void TestCli::lostOutputFails_data()

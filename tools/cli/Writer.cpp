@@ -277,6 +277,17 @@ int writeToMany(const PatternFileContent& content, const QStringList& portNames,
     return allSucceeded ? 0 : 1;
 }
 
+QString canonicalDevice(const QString& device)
+{
+#ifndef Q_OS_WIN
+    // A link (/dev/serial/by-id/...) stands for the device it leads to.
+    const QString canonical = QFileInfo(device).canonicalFilePath();
+    if (!canonical.isEmpty())
+        return canonical;
+#endif
+    return device;
+}
+
 } // namespace
 
 int writeToControllers(const QString& file, const QStringList& portNames, const SettingsLocation& settings,
@@ -295,4 +306,20 @@ int writeToControllers(const QString& file, const QStringList& portNames, const 
     if (portNames.size() == 1)
         return writeToOne(content, portNames.front(), settings, timeoutMs);
     return writeToMany(content, portNames, settings, timeoutMs);
+}
+
+std::optional<QString> portNamedTwice(const QStringList& portNames, const SettingsSnapshot& settings)
+{
+    QStringList devices;
+    for (const QString& name : portNames) {
+        const QString device = canonicalDevice(deviceOfPortName(name, settings));
+        if (const qsizetype earlier = devices.indexOf(device); earlier >= 0) {
+            if (portNames[earlier] == name)
+                return QStringLiteral("ポート「%1」が二度指定されています").arg(name);
+            return QStringLiteral("ポート「%1」と「%2」は同じデバイス（%3）です")
+                .arg(portNames[earlier], name, device);
+        }
+        devices << device;
+    }
+    return std::nullopt;
 }

@@ -2,8 +2,10 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class SettingsLocation;
+class SettingsSnapshot;
 
 // `trv5kb write`: the window's transfer of the chart in `file` into the
 // controller on each of `portNames` (COMn mapped by `settings`, or a device
@@ -21,3 +23,9 @@ class SettingsLocation;
 // when every port succeeded, else 1.
 int writeToControllers(const QString& file, const QStringList& portNames, const SettingsLocation& settings,
                        int timeoutMs);
+
+// Why the ports of one write cannot be written together: a name given twice,
+// or two names that stand for the same device (COM3 and the device
+// [Ports] maps it to, a link and the device it leads to). Nothing when each
+// names a device of its own.
+std::optional<QString> portNamedTwice(const QStringList& portNames, const SettingsSnapshot& settings);

@@ -98,6 +98,23 @@ int listPorts()
     return Success;
 }
 
+// A command line that cannot be carried out: one line on what is wrong.
+int badUsage(const QString& reason)
+{
+    printLine(stderr, QStringLiteral("trv5kb: %1（使い方は trv5kb --help）").arg(reason));
+    return BadUsage;
+}
+
+// Every port is written with the chart, so two names of one controller are a mistake of the
+// command line, refused before anything is opened.
+int write(const Command& command)
+{
+    const SettingsLocation settings = windowSettings();
+    if (const std::optional<QString> twice = portNamedTwice(command.ports, settings.read()))
+        return badUsage(*twice);
+    return writeToControllers(command.file, command.ports, settings, command.timeoutMs);
+}
+
 std::optional<PatternFileContent> load(const QString& file)
 {
     PatternFileResult loaded = loadPatternFile(file);
@@ -140,10 +157,8 @@ static int runProgram(int argc, char* argv[])
 
     // The parser's own English is read before Qt's texts are translated.
     const std::variant<Command, UsageError> parsed = parseCommandLine(QCoreApplication::arguments());
-    if (const auto* error = std::get_if<UsageError>(&parsed)) {
-        printLine(stderr, QStringLiteral("trv5kb: %1（使い方は trv5kb --help）").arg(error->reason));
-        return BadUsage;
-    }
+    if (const auto* error = std::get_if<UsageError>(&parsed))
+        return badUsage(error->reason);
     installJapaneseQtTranslations();
     const Command& command = std::get<Command>(parsed);
     switch (command.kind) {
@@ -160,7 +175,7 @@ static int runProgram(int argc, char* argv[])
     case Command::Kind::Show:
         return show(command.file, command.group);
     case Command::Kind::Write:
-        return writeToControllers(command.file, command.ports, windowSettings(), command.timeoutMs);
+        return write(command);
     }
     return Failure;
 }
