@@ -185,6 +185,8 @@ private slots:
     void check();
     void show_data();
     void show();
+    void diff_data();
+    void diff();
     void write_data();
     void write();
     void portRefused_data();
@@ -313,11 +315,13 @@ void TestCli::badUsage_data()
     QTest::addColumn<QString>("reason");
 
     // clang-format off
-    QTest::newRow("nothing") << QStringList{} << "サブコマンド（ports、check、show、write）を指定してください";
+    QTest::newRow("nothing") << QStringList{} << "サブコマンド（ports、check、show、write、diff）を指定してください";
     QTest::newRow("unknown subcommand") << QStringList{"erase"} << "「erase」というサブコマンドはありません";
     QTest::newRow("unknown option") << QStringList{"ports", "--fast"} << "「--fast」というオプションはありません";
     QTest::newRow("no file") << QStringList{"check"} << "check にはパターンファイルを指定してください";
     QTest::newRow("two files") << QStringList{"show", "a.txt", "b.txt"} << "余分な引数「b.txt」があります";
+    QTest::newRow("diff with one file") << QStringList{"diff", "a.txt"} << "diff にはパターンファイルを2つ指定してください";
+    QTest::newRow("diff with three files") << QStringList{"diff", "a.txt", "b.txt", "c.txt"} << "余分な引数「c.txt」があります";
     QTest::newRow("group for write") << QStringList{"write", "a.txt", "--port", "COM3", "--group", "A"} << "write には --group を指定できません";
     QTest::newRow("port for check") << QStringList{"check", "a.txt", "--port", "COM3"} << "check には --port を指定できません";
     QTest::newRow("group I") << QStringList{"show", "a.txt", "--group", "I"} << "--group には A から H のどれかを指定してください";
@@ -420,6 +424,42 @@ void TestCli::show()
     QCOMPARE(broken.out, "");
     QVERIFY2(broken.err.endsWith("broken.txt」：ファイルが壊れています（値が足りません）。\n"),
              qPrintable(broken.err));
+}
+
+void TestCli::diff_data()
+{
+    QTest::addColumn<QByteArray>("before"); // "(none)": no such file
+    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err"); // %1, %2: the files as given
+
+    const QByteArray allOff = patternFile();
+    // clang-format off
+    QTest::newRow("the same") << goodFile() << goodFile() << 0 << "ステップ数：37（同じ）\n違うセル：0\n" << "";
+    QTest::newRow("cells and step count") << patternFile({{0, 0, "0"}, {1, 12, "\":\""}}, "37") << patternFile({{0, 0, "1"}, {1, 12, "\"X\""}}, "40") << 1 << "ステップ数：37 → 40\nグループA A1 ステップ 1：UP → DOWN\nグループC C3 ステップ 2：ON-1/2 → \"X\"\n違うセル：2\n" << "";
+    QTest::newRow("values that are no element") << allOff << patternFile({{4, 8, "10"}, {5, 9, "\"X\""}, {79, 39, "\":\""}}) << 1 << "ステップ数：80（同じ）\nグループB B4 ステップ 5：OFF → 10\nグループB B5 ステップ 6：OFF → \"X\"\nグループH H5 ステップ 80：OFF → ON-1/2\n違うセル：3\n" << "";
+    QTest::newRow("step count alone") << allOff << patternFile({}, "79") << 1 << "ステップ数：80 → 79\n違うセル：0\n" << "";
+    QTest::newRow("a file missing") << allOff << QByteArray("(none)") << 2 << "" << "「%2」：ファイルが見つかりません。\n";
+    QTest::newRow("both unreadable") << goodFile().left(1000) << QByteArray("(none)") << 2 << "" << "「%1」：ファイルが壊れています（値が足りません）。\n「%2」：ファイルが見つかりません。\n";
+    // clang-format on
+}
+
+// The cells that differ and the step counts; the exit status as the system's diff gives it.
+void TestCli::diff()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    QFETCH(int, code);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+
+    const QString first = before == "(none)" ? m_dir.filePath("missing.txt") : file("before.txt", before);
+    const QString second = after == "(none)" ? m_dir.filePath("missing.txt") : file("after.txt", after);
+    const Result result = run({"diff", first, second});
+    QCOMPARE(result.out, out);
+    QCOMPARE(result.err, err.replace("%1", first).replace("%2", second));
+    QCOMPARE(result.code, code);
 }
 
 void TestCli::write_data()

@@ -1,5 +1,6 @@
 #include "ChartReport.h"
 
+#include "chart/CellMapping.h"
 #include "chart/ElementTable.h"
 #include "transfer/SendRule.h"
 
@@ -10,7 +11,6 @@
 namespace {
 
 constexpr int Groups = 8;
-constexpr int ChannelsPerGroup = 5;
 
 QString groupName(int group)
 {
@@ -68,6 +68,22 @@ QString chartSummary(const PatternFileContent& content)
             line += QStringLiteral("（要素でない値：%1）").arg(others.join(QStringLiteral(", ")));
         lines << line;
     }
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString differencesText(const PatternFileContent& before, const PatternFileContent& after,
+                        const ChartChange& change)
+{
+    QStringList lines;
+    lines << (before.stepCount == after.stepCount
+                  ? QStringLiteral("ステップ数：%1（同じ）").arg(before.stepCount)
+                  : QStringLiteral("ステップ数：%1 → %2").arg(before.stepCount).arg(after.stepCount));
+    for (const CellEdit& edit : change.cells)
+        lines << QStringLiteral("%1 %2 ステップ %3：%4 → %5")
+                     .arg(groupName(edit.cell.channel / ChannelsPerGroup), channelName(edit.cell.channel))
+                     .arg(edit.cell.step + 1)
+                     .arg(shown(edit.before), shown(edit.after));
+    lines << QStringLiteral("違うセル：%1").arg(change.cells.size());
     return lines.join(QLatin1Char('\n'));
 }
 

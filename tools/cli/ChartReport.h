@@ -1,5 +1,6 @@
 #pragma once
 
+#include "edit/ChartChange.h"
 #include "files/PatternFile.h"
 
 #include <QString>
@@ -16,3 +17,10 @@ QString chartSummary(const PatternFileContent& content);
 // element shows as it stands, a text between double quotes. A line marks
 // the end of the steps in use.
 QString chartGrid(const PatternFileContent& content, int group = -1);
+
+// What `change` (ChartChange::between the two files) holds, for `diff`: the
+// step counts, then one line for each cell that differs, in file order,
+// with its group, channel and step and the values before and after as
+// `show` writes them, then the number of such cells.
+QString differencesText(const PatternFileContent& before, const PatternFileContent& after,
+                        const ChartChange& change);

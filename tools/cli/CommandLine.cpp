@@ -20,15 +20,26 @@ struct Subcommand
 {
     QLatin1String name;
     Command::Kind kind;
-    bool takesFile;
+    int files; // the pattern files it takes
 };
 
+// clang-format off
 const Subcommand Subcommands[] = {
-    {QLatin1String("ports"), Command::Kind::Ports, false},
-    {QLatin1String("check"), Command::Kind::Check, true},
-    {QLatin1String("show"), Command::Kind::Show, true},
-    {QLatin1String("write"), Command::Kind::Write, true},
+    {QLatin1String("ports"), Command::Kind::Ports, 0},
+    {QLatin1String("check"), Command::Kind::Check, 1},
+    {QLatin1String("show"), Command::Kind::Show, 1},
+    {QLatin1String("write"), Command::Kind::Write, 1},
+    {QLatin1String("diff"), Command::Kind::Diff, 2},
 };
+// clang-format on
+
+QString subcommandNames()
+{
+    QStringList names;
+    for (const Subcommand& subcommand : Subcommands)
+        names << subcommand.name;
+    return names.join(QStringLiteral("、"));
+}
 
 // A port of `write`: COMn or, outside Windows, a device path; the reason when it is neither.
 std::optional<QString> notAPort(const QString& port)
@@ -88,7 +99,7 @@ std::variant<Command, UsageError> parseCommandLine(const QStringList& arguments)
 
     QStringList words = parser.positionalArguments();
     if (words.isEmpty())
-        return UsageError{QStringLiteral("サブコマンド（ports、check、show、write）を指定してください")};
+        return UsageError{QStringLiteral("サブコマンド（%1）を指定してください").arg(subcommandNames())};
     const QString name = words.takeFirst();
     const Subcommand* subcommand = nullptr;
     for (const Subcommand& candidate : Subcommands)
@@ -98,11 +109,16 @@ std::variant<Command, UsageError> parseCommandLine(const QStringList& arguments)
         return UsageError{QStringLiteral("「%1」というサブコマンドはありません").arg(name)};
     command.kind = subcommand->kind;
 
-    if (subcommand->takesFile) {
-        if (words.isEmpty())
-            return UsageError{QStringLiteral("%1 にはパターンファイルを指定してください").arg(name)};
+    if (words.size() < subcommand->files)
+        return UsageError{subcommand->files == 1
+                              ? QStringLiteral("%1 にはパターンファイルを指定してください").arg(name)
+                              : QStringLiteral("%1 にはパターンファイルを%2つ指定してください")
+                                    .arg(name)
+                                    .arg(subcommand->files)};
+    if (subcommand->files >= 1)
         command.file = words.takeFirst();
-    }
+    if (subcommand->files >= 2)
+        command.otherFile = words.takeFirst();
     if (!words.isEmpty())
         return UsageError{QStringLiteral("余分な引数「%1」があります").arg(words.first())};
 

@@ -138,6 +138,19 @@ int check(const QString& file)
     return Success;
 }
 
+// As the system's diff does: 0 for the same, 1 for a difference, 2 when a file cannot be read.
+int diff(const QString& file, const QString& otherFile)
+{
+    const std::optional<PatternFileContent> before = load(file);
+    const std::optional<PatternFileContent> after = load(otherFile);
+    if (!before || !after)
+        return BadUsage;
+    const ChartChange change =
+        ChartChange::between(before->chart, before->stepCount, after->chart, after->stepCount);
+    printLine(stdout, differencesText(*before, *after, change));
+    return change.isEmpty() ? Success : Failure;
+}
+
 int show(const QString& file, int group)
 {
     const std::optional<PatternFileContent> content = load(file);
@@ -176,6 +189,8 @@ static int runProgram(int argc, char* argv[])
         return show(command.file, command.group);
     case Command::Kind::Write:
         return write(command);
+    case Command::Kind::Diff:
+        return diff(command.file, command.otherFile);
     }
     return Failure;
 }
