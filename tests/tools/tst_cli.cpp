@@ -7,6 +7,10 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -126,6 +130,79 @@ QStringList screenOf(const QByteArray& terminal)
     return screen;
 }
 
+// Whether `actual` is `expected`, key by key and item by item; `where` names the first
+// difference. In `expected`, "*" stands for any value, and a text ending in "*" for any text that
+// begins with what comes before it.
+bool sameJson(const QJsonValue& actual, const QJsonValue& expected, QString& where, const QString& path = "$")
+{
+    const auto differs = [&](const QString& what) {
+        where = path + ": " + what;
+        return false;
+    };
+    if (expected.isString() && expected.toString() == "*")
+        return true;
+    if (expected.isString() && expected.toString().endsWith('*'))
+        return actual.isString() && actual.toString().startsWith(expected.toString().chopped(1))
+                   ? true
+                   : differs(QJsonDocument(QJsonArray{actual}).toJson(QJsonDocument::Compact) +
+                             " does not begin with " + expected.toString().chopped(1));
+    if (expected.isObject() && actual.isObject()) {
+        const QJsonObject want = expected.toObject(), got = actual.toObject();
+        if (want.keys() != got.keys())
+            return differs("keys " + got.keys().join(',') + ", expected " + want.keys().join(','));
+        for (const QString& key : want.keys())
+            if (!sameJson(got[key], want[key], where, path + "." + key))
+                return false;
+        return true;
+    }
+    if (expected.isArray() && actual.isArray()) {
+        const QJsonArray want = expected.toArray(), got = actual.toArray();
+        if (want.size() != got.size())
+            return differs(QStringLiteral("%1 items, expected %2").arg(got.size()).arg(want.size()));
+        for (qsizetype i = 0; i < want.size(); ++i)
+            if (!sameJson(got[i], want[i], where, path + QStringLiteral("[%1]").arg(i)))
+                return false;
+        return true;
+    }
+    if (actual == expected)
+        return true;
+    return differs(QJsonDocument(QJsonArray{actual}).toJson(QJsonDocument::Compact) + ", expected " +
+                   QJsonDocument(QJsonArray{expected}).toJson(QJsonDocument::Compact));
+}
+
+// The one line of JSON on standard output as a document; an empty object when it is none.
+QJsonObject jsonOf(const QString& out)
+{
+    if (out.count('\n') != 1 || !out.endsWith('\n'))
+        return {};
+    return QJsonDocument::fromJson(out.toUtf8()).object();
+}
+
+// An object from its JSON text, with %1 standing for `placeholder`.
+QJsonValue json(QString text, const QString& placeholder = {})
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(text.replace("%1", placeholder).toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError)
+        qWarning("bad JSON in the test: %s at %d", qPrintable(error.errorString()), error.offset);
+    return document.isArray() ? QJsonValue(document.array()) : QJsonValue(document.object());
+}
+
+// The eight groups of `check --json` when `steps` steps of OFF are in use, but for the groups
+// given (by letter) with their elements and other values as JSON arrays.
+QString groupsJson(int steps, const QMap<QChar, QPair<QString, QString>>& others = {})
+{
+    QStringList groups;
+    for (const QChar group : QStringLiteral("ABCDEFGH")) {
+        const auto [elements, values] = others.value(
+            group, {QStringLiteral("[{\"element\":\"OFF\",\"cells\":%1}]").arg(steps * 5), "[]"});
+        groups << QStringLiteral("{\"group\":\"%1\",\"elements\":%2,\"otherValues\":%3}")
+                      .arg(group)
+                      .arg(elements, values);
+    }
+    return "[" + groups.join(',') + "]";
+}
+
 // The lines of a summary of `write` split into their columns: port, result, time and, for a
 // failure, the reason.
 QList<QStringList> summaryRows(const QString& out)
@@ -199,6 +276,14 @@ private slots:
     void boardOnTerminal();
     void portNamedTwice_data();
     void portNamedTwice();
+    void checkJson_data();
+    void checkJson();
+    void diffJson_data();
+    void diffJson();
+    void portsJson_data();
+    void portsJson();
+    void writeJson_data();
+    void writeJson();
     void lostOutputFails_data();
     void lostOutputFails();
 
@@ -324,6 +409,7 @@ void TestCli::badUsage_data()
     QTest::newRow("diff with three files") << QStringList{"diff", "a.txt", "b.txt", "c.txt"} << "余分な引数「c.txt」があります";
     QTest::newRow("group for write") << QStringList{"write", "a.txt", "--port", "COM3", "--group", "A"} << "write には --group を指定できません";
     QTest::newRow("port for check") << QStringList{"check", "a.txt", "--port", "COM3"} << "check には --port を指定できません";
+    QTest::newRow("json for show") << QStringList{"show", "a.txt", "--json"} << "show には --json を指定できません";
     QTest::newRow("group I") << QStringList{"show", "a.txt", "--group", "I"} << "--group には A から H のどれかを指定してください";
     QTest::newRow("write without port") << QStringList{"write", "a.txt"} << "write には --port で書き込むポートを指定してください";
     QTest::newRow("port without value") << QStringList{"write", "a.txt", "--port"} << "オプション「--port」には値が要ります";
@@ -850,6 +936,225 @@ void TestCli::portNamedTwice()
     QCOMPARE(controller.stop(), 0);
     QVERIFY(!controller.process().readAllStandardOutput().contains("recv"));
     QCOMPARE(controller.errors(), QByteArray());
+}
+
+void TestCli::checkJson_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("groups");
+    QTest::addColumn<QString>("rest"); // the document's other fields; %1: the file as given
+
+    const QString elements = "[{\"element\":\"%1\",\"cells\":%2},{\"element\":\"%3\",\"cells\":%4}]";
+    const QString aGroup = elements.arg("UP").arg(1).arg("OFF").arg(184);
+    const QString cGroup = elements.arg("OFF").arg(184).arg("ON-1/2").arg(1);
+    const QString bValues = "[{\"value\":\"10\",\"cells\":1},{\"value\":\"\\\"X\\\"\",\"cells\":1}]";
+    // clang-format off
+    QTest::newRow("good") << patternFile({{0, 0, "0"}, {1, 12, "\":\""}, {49, 39, "1"}}, "37") << 0 << groupsJson(37, {{'A', {aGroup, "[]"}}, {'C', {cGroup, "[]"}}}) << R"({"file":"%1","stepCount":37,"stepsInUse":37,"firstUnsendable":null})";
+    QTest::newRow("values that are no element") << patternFile({{4, 8, "10"}, {5, 9, "\"X\""}}) << 1 << groupsJson(80, {{'B', {"[{\"element\":\"OFF\",\"cells\":398}]", bValues}}}) << R"({"file":"%1","stepCount":80,"stepsInUse":80,"firstUnsendable":{"kind":"cell","step":5,"channel":"B4","value":"10","text":"ステップ 5 の B4 の値 10 は16の要素のどれでもないため、コントローラに送れません。"}})";
+    QTest::newRow("step count 0") << patternFile({}, "0") << 1 << groupsJson(80) << R"({"file":"%1","stepCount":0,"stepsInUse":80,"firstUnsendable":{"kind":"stepCount","stepCount":0,"text":"ステップ数 0 はコントローラに送れません（1～80）。"}})";
+    // clang-format on
+}
+
+// The facts of `check` as JSON; the reason for a chart that cannot be sent still on standard error.
+void TestCli::checkJson()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, code);
+    QFETCH(QString, groups);
+    QFETCH(QString, rest);
+
+    const QString path = file("check.txt", bytes);
+    const Result result = run({"check", path, "--json"});
+    QCOMPARE(result.code, code);
+    QJsonObject expected = json(rest, path).toObject();
+    expected["groups"] = json(groups);
+    QString where;
+    QVERIFY2(sameJson(jsonOf(result.out), expected, where), qPrintable(where + "\n" + result.out));
+    QCOMPARE(result.err.isEmpty(), code == 0);
+}
+
+void TestCli::diffJson_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after"); // "(none)": no such file
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("document"); // %1: the folder of the files; "" for no document
+
+    // clang-format off
+    QTest::newRow("the same") << goodFile() << goodFile() << 0 << R"({"before":{"file":"%1/before.txt","stepCount":37},"after":{"file":"%1/after.txt","stepCount":37},"same":true,"cells":[]})";
+    QTest::newRow("cells and step count") << patternFile({{0, 0, "0"}, {1, 12, "\":\""}}, "37") << patternFile({{0, 0, "1"}, {1, 12, "\"X\""}}, "40") << 1 << R"({"before":{"file":"%1/before.txt","stepCount":37},"after":{"file":"%1/after.txt","stepCount":40},"same":false,"cells":[{"group":"A","channel":"A1","step":1,"before":"UP","after":"DOWN"},{"group":"C","channel":"C3","step":2,"before":"ON-1/2","after":"\"X\""}]})";
+    QTest::newRow("step count alone") << patternFile() << patternFile({}, "79") << 1 << R"({"before":{"file":"%1/before.txt","stepCount":80},"after":{"file":"%1/after.txt","stepCount":79},"same":false,"cells":[]})";
+    QTest::newRow("a file missing") << patternFile() << QByteArray("(none)") << 2 << "";
+    // clang-format on
+}
+
+// The differences as JSON; a file that cannot be read gives no document, only its reason.
+void TestCli::diffJson()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    QFETCH(int, code);
+    QFETCH(QString, document);
+
+    const QString first = file("before.txt", before);
+    QFile::remove(m_dir.filePath("after.txt"));
+    const QString second = after == "(none)" ? m_dir.filePath("after.txt") : file("after.txt", after);
+    const Result result = run({"diff", first, second, "--json"});
+    QCOMPARE(result.code, code);
+    if (document.isEmpty()) {
+        QCOMPARE(result.out, "");
+        QVERIFY(!result.err.isEmpty());
+        return;
+    }
+    QString where;
+    QVERIFY2(sameJson(jsonOf(result.out), json(document, m_dir.path()), where),
+             qPrintable(where + "\n" + result.out));
+    QCOMPARE(result.err, "");
+}
+
+void TestCli::portsJson_data()
+{
+    QTest::addColumn<QByteArray>("settings"); // "(none)": no Setting.ini; %1: a pseudo-terminal
+    QTest::addColumn<bool>("unprivileged");
+    QTest::addColumn<QString>("com3"); // COM3's entry; %1: the pseudo-terminal
+    QTest::addColumn<QString>("chosen");
+
+    const QString noRight = "このデバイスを使う権限がありません（グループ tty のメンバーだけが使えます）。"
+                            "root で「usermod -aG tty nobody」を実行し、ログインし直してください";
+    // clang-format off
+    QTest::newRow("first start") << QByteArray("(none)") << false << R"({"port":"COM3","device":"/dev/ttyS2","mapped":false,"connected":"*","accessProblem":null})" << R"({"port":"ERROR","stored":false,"device":null})";
+    QTest::newRow("closed without a pick") << QByteArray("[Setting]\r\ncomport=ERROR\r\n") << false << R"({"port":"COM3","device":"/dev/ttyS2","mapped":false,"connected":"*","accessProblem":null})" << R"({"port":"ERROR","stored":true,"device":null})";
+    QTest::newRow("COM3 chosen") << QByteArray("[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=%1\r\n") << false << R"({"port":"COM3","device":"%1","mapped":true,"connected":true,"accessProblem":null})" << R"({"port":"COM3","stored":true,"device":"%1"})";
+    QTest::newRow("a device the user may not open") << QByteArray("[Setting]\r\ncomport=%1\r\n[Ports]\r\nCOM3=%1\r\n") << true << R"({"port":"COM3","device":"%1","mapped":true,"connected":true,"accessProblem":")" + noRight + R"("})" << R"({"port":"%1","stored":true,"device":"%1"})";
+    // clang-format on
+}
+
+// The facts of `ports` as JSON: the devices present with what the system says of them, the
+// settings files read, all twenty COMn with their devices, and the window's port.
+void TestCli::portsJson()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("needs a pseudo-terminal");
+#else
+    QFETCH(QByteArray, settings);
+    QFETCH(bool, unprivileged);
+    QFETCH(QString, com3);
+    QFETCH(QString, chosen);
+    if (unprivileged && !whyNotUnprivileged().isEmpty())
+        QSKIP(qPrintable(whyNotUnprivileged()));
+    PseudoTerminal line;
+    QVERIFY(line.isValid());
+    if (unprivileged) {
+        const group* tty = ::getgrnam("tty");
+        if (!tty)
+            QSKIP("no group tty on this system");
+        const QByteArray path = QFile::encodeName(line.device());
+        QVERIFY(::chown(path, 0, tty->gr_gid) == 0 && ::chmod(path, 0660) == 0);
+    }
+    const QString settingsFile = m_dir.filePath("program/Setting.ini");
+    QFile::remove(settingsFile);
+    if (settings != "(none)")
+        QVERIFY(writeFile(settingsFile, settings.replace("%1", QFile::encodeName(line.device()))));
+
+    const Result result =
+        run({"ports", "--json"}, unprivileged ? std::function<void(QProcess&)>(runUnprivileged)
+                                              : std::function<void(QProcess&)>());
+    QCOMPARE(result.code, 0);
+    QCOMPARE(result.err, "");
+    const QJsonObject document = jsonOf(result.out);
+    QCOMPARE(document.keys(), QStringList({"chosenPort", "comPorts", "devices", "settingsFiles"}));
+    QString where;
+    for (const QJsonValue device : document["devices"].toArray())
+        QVERIFY2(
+            sameJson(
+                device,
+                json(
+                    R"({"path":"/dev/*","description":"*","manufacturer":"*","serialNumber":"*","accessProblem":"*"})"),
+                where),
+            qPrintable(where));
+    // Run as root, the program keeps its settings beside itself; another user reads their own first.
+    const QString files = unprivileged
+                              ? R"(["%1/config/trv5kb-programmer/Setting.ini","%1/program/Setting.ini"])"
+                              : R"(["%1/program/Setting.ini"])";
+    QVERIFY2(sameJson(document["settingsFiles"], json(files, m_dir.path()), where), qPrintable(where));
+    const QJsonArray comPorts = document["comPorts"].toArray();
+    QCOMPARE(comPorts.size(), 20);
+    QVERIFY2(
+        sameJson(
+            comPorts[0],
+            json(
+                R"({"port":"COM1","device":"/dev/ttyS0","mapped":false,"connected":"*","accessProblem":"*"})"),
+            where),
+        qPrintable(where));
+    QVERIFY2(sameJson(comPorts[2], json(com3, line.device()), where), qPrintable(where));
+    QVERIFY2(
+        sameJson(
+            comPorts[19],
+            json(
+                R"({"port":"COM20","device":"/dev/ttyS19","mapped":false,"connected":"*","accessProblem":"*"})"),
+            where),
+        qPrintable(where));
+    QVERIFY2(sameJson(document["chosenPort"], json(chosen, line.device()), where), qPrintable(where));
+#endif
+}
+
+void TestCli::writeJson_data()
+{
+    // For each port: the simulator's options, or "missing" for COM4, which stands for no device
+    QTest::addColumn<QStringList>("controllers");
+    QTest::addColumn<int>("timeoutMs");
+    QTest::addColumn<int>("code");
+    // The ports' entries; %1: the first simulator's device. Times vary: "*".
+    QTest::addColumn<QString>("ports");
+    QTest::addColumn<QString>("err"); // how standard error begins
+
+    const QString success =
+        R"({"port":"%1","device":"%1","result":"success","cause":null,"reason":null,"details":[],"records":400,"milliseconds":"*"})";
+    const QString missing =
+        R"({"port":"COM4","device":"/dev/no-such-tty","result":"failure","cause":"portNotOpened","reason":"ポート「COM4」を開けません（COM4 (/dev/no-such-tty): *","details":["接続されているシリアルデバイス*"],"records":0,"milliseconds":"*"})";
+    // clang-format off
+    QTest::newRow("one port") << QStringList{""} << HangLimitMs << 0 << "[" + success + "]" << "";
+    QTest::newRow("one port, silent") << QStringList{"--silent-after 3"} << 500 << 1 << R"([{"port":"%1","device":"%1","result":"failure","cause":"noReply","reason":"コントローラーから時間内に応答がありませんでした。","details":[],"records":4,"milliseconds":"*"}])" << "失敗：コントローラーから時間内に応答がありませんでした。\n";
+    QTest::newRow("two ports, one missing") << QStringList{"", "missing"} << HangLimitMs << 1 << "[" + success + "," + missing + "]" << "COM4：失敗（";
+    // clang-format on
+}
+
+// Each port's result as JSON in place of the summary; standard error as without --json.
+void TestCli::writeJson()
+{
+    QFETCH(QStringList, controllers);
+    QFETCH(int, timeoutMs);
+    QFETCH(int, code);
+    QFETCH(QString, ports);
+    QFETCH(QString, err);
+
+    std::vector<std::unique_ptr<SimulatorProcess>> simulators;
+    QStringList arguments{"write", file("chart.txt", goodFile()), "--json", "--timeout-ms",
+                          QString::number(timeoutMs)};
+    for (const QString& options : controllers) {
+        if (options == "missing") {
+            arguments << "--port"
+                      << "COM4";
+            continue;
+        }
+        auto& controller = simulators.emplace_back(std::make_unique<SimulatorProcess>());
+        QVERIFY2(controller->start(QStringList{"--output", m_dir.filePath("received.txt")} +
+                                   options.split(' ', Qt::SkipEmptyParts)),
+                 qPrintable(controller->errorString()));
+        arguments << "--port" << controller->device();
+    }
+    QVERIFY(!file("program/Setting.ini", "[Ports]\r\nCOM4=/dev/no-such-tty\r\n").isEmpty());
+
+    const Result result = run(arguments);
+    QCOMPARE(result.code, code);
+    QJsonObject expected =
+        json(R"({"file":"%1","stepCount":37,"success":true})", m_dir.filePath("chart.txt")).toObject();
+    expected["success"] = code == 0;
+    expected["ports"] = json(ports, simulators.front()->device());
+    QString where;
+    QVERIFY2(sameJson(jsonOf(result.out), expected, where), qPrintable(where + "\n" + result.out));
+    QVERIFY2(err.isEmpty() ? result.err.isEmpty() : result.err.startsWith(err), qPrintable(result.err));
 }
 
 void TestCli::lostOutputFails_data()

@@ -2,6 +2,7 @@
 
 #include "chart/CellMapping.h"
 #include "chart/ElementTable.h"
+#include "chart/PatternTable.h"
 #include "transfer/SendRule.h"
 
 #include <QStringList>
@@ -10,23 +11,14 @@
 
 namespace {
 
-constexpr int Groups = 8;
-
 QString groupName(int group)
 {
-    return QStringLiteral("グループ") + QChar('A' + group);
+    return QStringLiteral("グループ") + groupLetter(group);
 }
 
 bool stepCountInRange(qint16 stepCount)
 {
     return stepCount >= 1 && stepCount <= PatternTable::UsedSteps;
-}
-
-QString shown(const ElementCode& value)
-{
-    if (const std::optional<int> ordinal = value.ordinal())
-        return QString::fromLatin1(ElementTable[std::size_t(*ordinal)].caption);
-    return valueAsItStands(value);
 }
 
 QString withoutTrailingBlanks(QString line)
@@ -38,31 +30,63 @@ QString withoutTrailingBlanks(QString line)
 
 } // namespace
 
+QChar groupLetter(int group)
+{
+    return QChar(char16_t(u'A' + group));
+}
+
+QString shown(const ElementCode& value)
+{
+    if (const std::optional<int> ordinal = value.ordinal())
+        return QString::fromLatin1(ElementTable[std::size_t(*ordinal)].caption);
+    return valueAsItStands(value);
+}
+
+int stepsInUse(qint16 stepCount)
+{
+    return stepCountInRange(stepCount) ? stepCount : PatternTable::UsedSteps;
+}
+
+std::array<GroupContents, Groups> groupContents(const PatternFileContent& content)
+{
+    std::array<GroupContents, Groups> groups{};
+    for (int step = 0; step < stepsInUse(content.stepCount); ++step) {
+        for (int channel = 0; channel < PatternTable::UsedChannels; ++channel) {
+            GroupContents& group = groups[std::size_t(channel / ChannelsPerGroup)];
+            const ElementCode& value = content.chart.at(step, channel);
+            if (const std::optional<int> ordinal = value.ordinal()) {
+                ++group.elementCells[std::size_t(*ordinal)];
+                continue;
+            }
+            const QString text = shown(value);
+            const auto known = std::find_if(group.otherValues.begin(), group.otherValues.end(),
+                                            [&](const auto& other) { return other.first == text; });
+            if (known != group.otherValues.end())
+                ++known->second;
+            else
+                group.otherValues.push_back({text, 1});
+        }
+    }
+    return groups;
+}
+
 QString chartSummary(const PatternFileContent& content)
 {
     const bool inRange = stepCountInRange(content.stepCount);
-    const int stepsInUse = inRange ? content.stepCount : PatternTable::UsedSteps;
     QStringList lines;
     lines << (inRange ? QStringLiteral("ステップ数：%1（ステップ 1～%1 を使用）").arg(content.stepCount)
                       : QStringLiteral("ステップ数：%1（1～80 の外。以下は 80 ステップすべて）")
                             .arg(content.stepCount));
+    const std::array<GroupContents, Groups> groups = groupContents(content);
     for (int group = 0; group < Groups; ++group) {
-        std::array<bool, ElementCount> used{};
-        QStringList others;
-        for (int step = 0; step < stepsInUse; ++step) {
-            for (int channel = group * ChannelsPerGroup; channel < (group + 1) * ChannelsPerGroup;
-                 ++channel) {
-                const ElementCode& value = content.chart.at(step, channel);
-                if (const std::optional<int> ordinal = value.ordinal())
-                    used[std::size_t(*ordinal)] = true;
-                else if (!others.contains(shown(value)))
-                    others << shown(value);
-            }
-        }
+        const GroupContents& contents = groups[std::size_t(group)];
         QStringList elements;
         for (const ElementRow& row : ElementTable)
-            if (used[std::size_t(row.ordinal)])
+            if (contents.elementCells[std::size_t(row.ordinal)] > 0)
                 elements << QString::fromLatin1(row.caption);
+        QStringList others;
+        for (const auto& [text, cells] : contents.otherValues)
+            others << text;
         QString line = groupName(group) + QStringLiteral("：") + elements.join(QStringLiteral(", "));
         if (!others.isEmpty())
             line += QStringLiteral("（要素でない値：%1）").arg(others.join(QStringLiteral(", ")));

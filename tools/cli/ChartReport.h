@@ -3,9 +3,36 @@
 #include "edit/ChartChange.h"
 #include "files/PatternFile.h"
 
+#include <QList>
 #include <QString>
+#include <array>
+#include <utility>
 
-// The chart of a pattern file in text, for the terminal.
+// The chart of a pattern file in text, for the terminal, and the facts the
+// text is made of, for JSON.
+
+inline constexpr int Groups = 8;
+
+// "A" to "H" for the groups 0 to 7.
+QChar groupLetter(int group);
+
+// A value as `show` writes it: an element by its caption, any other value as
+// it stands (valueAsItStands).
+QString shown(const ElementCode& value);
+
+// The steps whose elements count: those of the step count, all 80 when it
+// is outside 1 to 80.
+int stepsInUse(qint16 stepCount);
+
+// What the steps in use of one group's five channels hold: the cells of each
+// element (by ordinal) and of each value that is no element (as shown(), in
+// the order first met, step by step).
+struct GroupContents
+{
+    std::array<int, ElementCount> elementCells{};
+    QList<std::pair<QString, int>> otherValues;
+};
+std::array<GroupContents, Groups> groupContents(const PatternFileContent& content);
 
 // The step count and, for each group, the elements its steps in use hold
 // (all 80 steps when the step count is out of range), with any values that

@@ -13,6 +13,7 @@ const QString HelpOption = QStringLiteral("help");
 const QString VersionOption = QStringLiteral("version");
 const QString GroupOption = QStringLiteral("group");
 const QString PortOption = QStringLiteral("port");
+const QString JsonOption = QStringLiteral("json");
 // For the tests only, so that a transfer that gets no answer ends in less than 15 s. Not in --help.
 const QString TimeoutOption = QStringLiteral("timeout-ms");
 
@@ -84,6 +85,7 @@ std::variant<Command, UsageError> parseCommandLine(const QStringList& arguments)
         {VersionOption, QString()},
         {GroupOption, QString(), QStringLiteral("A-H")},
         {PortOption, QString(), QStringLiteral("PORT")},
+        {JsonOption, QString()},
         {TimeoutOption, QString(), QStringLiteral("MS")},
     });
     if (!parser.parse(arguments))
@@ -124,10 +126,13 @@ std::variant<Command, UsageError> parseCommandLine(const QStringList& arguments)
 
     const bool show = command.kind == Command::Kind::Show;
     const bool write = command.kind == Command::Kind::Write;
-    for (const auto& [option, allowed] :
-         {std::pair{GroupOption, show}, std::pair{PortOption, write}, std::pair{TimeoutOption, write}})
+    // Every sub-command with a result for scripts gives it as JSON on request; `show` is for people.
+    const bool json = !show;
+    for (const auto& [option, allowed] : {std::pair{GroupOption, show}, std::pair{PortOption, write},
+                                          std::pair{TimeoutOption, write}, std::pair{JsonOption, json}})
         if (parser.isSet(option) && !allowed)
             return UsageError{QStringLiteral("%1 には --%2 を指定できません").arg(name, option)};
+    command.json = parser.isSet(JsonOption);
 
     if (parser.isSet(GroupOption)) {
         const QString group = parser.value(GroupOption).toUpper();

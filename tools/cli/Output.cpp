@@ -1,5 +1,6 @@
 #include "Output.h"
 
+#include <QJsonDocument>
 #include <cerrno>
 
 #ifdef Q_OS_WIN
@@ -68,6 +69,11 @@ int terminalColumns()
         return size.ws_col;
 #endif
     return 80;
+}
+
+void printJson(const QJsonObject& document)
+{
+    printBytes(stdout, QJsonDocument(document).toJson(QJsonDocument::Compact) + '\n');
 }
 
 int checkedExitStatus(int status)

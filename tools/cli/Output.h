@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QString>
 #include <cstdio>
 
@@ -12,6 +13,10 @@ void printLine(std::FILE* stream, const QString& line);
 bool standardErrorIsTerminal();
 // The width of the terminal on standard error in columns; 80 where it does not say.
 int terminalColumns();
+
+// A JSON document for scripts on standard output: one line in UTF-8 whatever
+// the system's encoding, checked as print() checks.
+void printJson(const QJsonObject& document);
 
 // The exit status to end with: `status` when everything printed on standard
 // output and standard error has arrived (checked once more with a last

@@ -10,6 +10,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -231,23 +233,70 @@ QString summary(const std::vector<PortResult>& results)
     return lines.join(QLatin1Char('\n'));
 }
 
-int writeToOne(const PatternFileContent& content, const QString& portName, const SettingsLocation& settings,
-               int timeoutMs)
+QString causeName(TransferCause cause)
+{
+    switch (cause) {
+    case TransferCause::None:
+        break;
+    case TransferCause::UnsendableChart:
+        return QStringLiteral("unsendableChart");
+    case TransferCause::NoReply:
+        return QStringLiteral("noReply");
+    case TransferCause::PortNotOpened:
+        return QStringLiteral("portNotOpened");
+    case TransferCause::WriteFailed:
+        return QStringLiteral("writeFailed");
+    case TransferCause::PortLost:
+        return QStringLiteral("portLost");
+    }
+    return {};
+}
+
+QJsonObject resultsDocument(const QString& file, const PatternFileContent& content,
+                            const std::vector<PortResult>& results)
+{
+    QJsonArray ports;
+    bool allSucceeded = true;
+    for (const PortResult& result : results) {
+        allSucceeded = allSucceeded && result.succeeded();
+        const QJsonValue none(QJsonValue::Null);
+        ports.append(QJsonObject{
+            {QStringLiteral("port"), result.port},
+            {QStringLiteral("device"), result.device.isEmpty() ? none : QJsonValue(result.device)},
+            {QStringLiteral("result"),
+             result.succeeded() ? QStringLiteral("success") : QStringLiteral("failure")},
+            {QStringLiteral("cause"), result.succeeded() ? none : QJsonValue(causeName(result.cause))},
+            {QStringLiteral("reason"), result.succeeded() ? none : QJsonValue(result.what())},
+            {QStringLiteral("details"), QJsonArray::fromStringList(result.details())},
+            {QStringLiteral("records"), result.records},
+            {QStringLiteral("milliseconds"), result.milliseconds}});
+    }
+    return {{QStringLiteral("file"), file},
+            {QStringLiteral("stepCount"), content.stepCount},
+            {QStringLiteral("success"), allSucceeded},
+            {QStringLiteral("ports"), ports}};
+}
+
+int writeToOne(const QString& file, const PatternFileContent& content, const QString& portName,
+               const SettingsLocation& settings, int timeoutMs, bool json)
 {
     ProgressBar progress(standardErrorIsTerminal());
     const std::vector<PortResult> results =
         transferToAll(content, {portName}, settings, timeoutMs,
                       [&](std::size_t, const PortResult& result) { progress.show(result.records); });
     progress.finish();
+    if (json)
+        printJson(resultsDocument(file, content, results));
     if (results.front().succeeded()) {
-        printLine(stdout, QStringLiteral("成功"));
+        if (!json)
+            printLine(stdout, QStringLiteral("成功"));
         return 0;
     }
     return failed(results.front().reason);
 }
 
-int writeToMany(const PatternFileContent& content, const QStringList& portNames,
-                const SettingsLocation& settings, int timeoutMs)
+int writeToMany(const QString& file, const PatternFileContent& content, const QStringList& portNames,
+                const SettingsLocation& settings, int timeoutMs, bool json)
 {
 #ifdef Q_OS_WIN
     // The board moves the cursor with the terminal's escape sequences, which a Windows console
@@ -273,7 +322,10 @@ int writeToMany(const PatternFileContent& content, const QStringList& portNames,
         if (board && !result.succeeded())
             printEnd(result);
     }
-    printLine(stdout, summary(results));
+    if (json)
+        printJson(resultsDocument(file, content, results));
+    else
+        printLine(stdout, summary(results));
     return allSucceeded ? 0 : 1;
 }
 
@@ -291,7 +343,7 @@ QString canonicalDevice(const QString& device)
 } // namespace
 
 int writeToControllers(const QString& file, const QStringList& portNames, const SettingsLocation& settings,
-                       int timeoutMs)
+                       int timeoutMs, bool json)
 {
     const PatternFileResult loaded = loadPatternFile(file);
     if (!loaded.ok()) {
@@ -304,8 +356,8 @@ int writeToControllers(const QString& file, const QStringList& portNames, const 
         return failed(transferFailureText(TransferCause::UnsendableChart, {}, {}) + QLatin1Char('\n') +
                       sendFaultText(*fault));
     if (portNames.size() == 1)
-        return writeToOne(content, portNames.front(), settings, timeoutMs);
-    return writeToMany(content, portNames, settings, timeoutMs);
+        return writeToOne(file, content, portNames.front(), settings, timeoutMs, json);
+    return writeToMany(file, content, portNames, settings, timeoutMs, json);
 }
 
 std::optional<QString> portNamedTwice(const QStringList& portNames, const SettingsSnapshot& settings)

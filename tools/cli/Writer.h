@@ -19,10 +19,12 @@ class SettingsSnapshot;
 // standard error. With more: on a terminal one progress line per port, drawn
 // over itself, elsewhere one line per port when it ends, both on standard
 // error; then a summary on standard output, one line per port with its
-// result, its time and the reason for a failure. Gives the exit status: 0
-// when every port succeeded, else 1.
+// result, its time and the reason for a failure. `json` puts one JSON
+// document in place of what goes to standard output: the file, its step
+// count and each port's result with its cause, reason, records and time.
+// Gives the exit status: 0 when every port succeeded, else 1.
 int writeToControllers(const QString& file, const QStringList& portNames, const SettingsLocation& settings,
-                       int timeoutMs);
+                       int timeoutMs, bool json);
 
 // Why the ports of one write cannot be written together: a name given twice,
 // or two names that stand for the same device (COM3 and the device

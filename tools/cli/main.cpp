@@ -5,6 +5,7 @@
 
 #include "ChartReport.h"
 #include "CommandLine.h"
+#include "JsonReport.h"
 #include "Output.h"
 #include "Writer.h"
 #include "files/PatternFile.h"
@@ -31,9 +32,13 @@ SettingsLocation windowSettings()
                                   QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
 }
 
-int listPorts()
+int listPorts(bool json)
 {
     const QList<SerialDevice> present = presentSerialDevices();
+    if (json) {
+        printJson(portsDocument(present, windowSettings()));
+        return Success;
+    }
     // Devices the user may not open get a line under them on how to be given the right, once.
     QStringList checked;
     const auto noteAccess = [&checked](const QString& device) {
@@ -112,7 +117,7 @@ int write(const Command& command)
     const SettingsLocation settings = windowSettings();
     if (const std::optional<QString> twice = portNamedTwice(command.ports, settings.read()))
         return badUsage(*twice);
-    return writeToControllers(command.file, command.ports, settings, command.timeoutMs);
+    return writeToControllers(command.file, command.ports, settings, command.timeoutMs, command.json);
 }
 
 std::optional<PatternFileContent> load(const QString& file)
@@ -125,12 +130,15 @@ std::optional<PatternFileContent> load(const QString& file)
     return std::move(loaded.content);
 }
 
-int check(const QString& file)
+int check(const QString& file, bool json)
 {
     const std::optional<PatternFileContent> content = load(file);
     if (!content)
         return Failure;
-    printLine(stdout, chartSummary(*content));
+    if (json)
+        printJson(checkDocument(file, *content));
+    else
+        printLine(stdout, chartSummary(*content));
     if (const std::optional<SendFault> fault = firstSendFault(content->chart, content->stepCount)) {
         printLine(stderr, sendFaultText(*fault));
         return Failure;
@@ -139,7 +147,7 @@ int check(const QString& file)
 }
 
 // As the system's diff does: 0 for the same, 1 for a difference, 2 when a file cannot be read.
-int diff(const QString& file, const QString& otherFile)
+int diff(const QString& file, const QString& otherFile, bool json)
 {
     const std::optional<PatternFileContent> before = load(file);
     const std::optional<PatternFileContent> after = load(otherFile);
@@ -147,7 +155,10 @@ int diff(const QString& file, const QString& otherFile)
         return BadUsage;
     const ChartChange change =
         ChartChange::between(before->chart, before->stepCount, after->chart, after->stepCount);
-    printLine(stdout, differencesText(*before, *after, change));
+    if (json)
+        printJson(diffDocument(file, *before, otherFile, *after, change));
+    else
+        printLine(stdout, differencesText(*before, *after, change));
     return change.isEmpty() ? Success : Failure;
 }
 
@@ -182,15 +193,15 @@ static int runProgram(int argc, char* argv[])
         printLine(stdout, QStringLiteral("trv5kb " TRV_VERSION));
         return Success;
     case Command::Kind::Ports:
-        return listPorts();
+        return listPorts(command.json);
     case Command::Kind::Check:
-        return check(command.file);
+        return check(command.file, command.json);
     case Command::Kind::Show:
         return show(command.file, command.group);
     case Command::Kind::Write:
         return write(command);
     case Command::Kind::Diff:
-        return diff(command.file, command.otherFile);
+        return diff(command.file, command.otherFile, command.json);
     }
     return Failure;
 }
