@@ -75,6 +75,7 @@ QStringList expectedFiles()
                       "lib/trv5kb-programmer/trv5kb-programmer",
                       "lib/trv5kb-programmer/trv5kb",
                       "share/applications/trv5kb-programmer.desktop",
+                      "share/bash-completion/completions/trv5kb",
                       "share/doc/trv5kb-programmer/changelog.Debian.gz",
                       "share/doc/trv5kb-programmer/copyright"};
     for (const QString& picture : Pictures)
