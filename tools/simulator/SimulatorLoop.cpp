@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstring>
 #include <poll.h>
+#include <sched.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -75,9 +76,11 @@ int SimulatorLoop::run()
         // microseconds, which would add up over 402 exchanges; so the line is
         // watched without sleeping while a byte is about to be due or, for a
         // few milliseconds after the last byte, more is expected.
+        bool spinning = false;
         {
             const Clock::time_point at = Clock::now();
-            if (at < m_lastActivity + SpinAfterActivity || (next && *next - SpinBeforeDue <= at))
+            spinning = at < m_lastActivity + SpinAfterActivity || (next && *next - SpinBeforeDue <= at);
+            if (spinning)
                 next = at;
             else if (next)
                 next = *next - SpinBeforeDue;
@@ -94,6 +97,10 @@ int SimulatorLoop::run()
                             .arg(QString::fromLocal8Bit(std::strerror(errno))));
             return Faulty;
         }
+        // Watching without sleeping takes a core; on a machine that has fewer free cores than
+        // there are simulators watching, the others (and the programmer) get their turn here.
+        if (ready == 0 && spinning)
+            sched_yield();
         if (ready > 0 && (watch.revents & POLLOUT))
             m_lineFull = false;
         if (ready > 0 && (watch.revents & (POLLIN | POLLHUP | POLLERR))) {
