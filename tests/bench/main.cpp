@@ -8,8 +8,11 @@
 // window's first paint, and the resident memory then, against a bare Qt
 // window of the same size and title; then what a paste of a large clipboard
 // costs the window: the time of Ctrl+V and the memory it takes beyond what
-// the process held before.
+// the process held before. Last, the command-line writer writing one chart
+// into 1 and into 8 paced simulators at once: with a line each, the wire sets
+// the pace, so 8 should take hardly longer than 1.
 
+#include "ChartText.h"
 #include "FileBytes.h"
 #include "PseudoTerminal.h"
 #include "SimulatorProcess.h"
@@ -31,6 +34,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -301,6 +305,47 @@ bool measureStartup()
     return true;
 }
 
+// Whole runs of `trv5kb write` into `controllers` simulators at 57,600 baud, one --port each,
+// from starting the program to its end.
+Run measureCommandLine(int controllers, int runs)
+{
+    Run run;
+    QTemporaryDir folder;
+    const QString chart = folder.filePath(QStringLiteral("chart.txt"));
+    if (!writeFile(chart, patternFile({{0, 0, "0"}, {1, 12, "\":\""}}, "37"))) {
+        run.failures = runs;
+        return run;
+    }
+    std::vector<std::unique_ptr<SimulatorProcess>> simulators;
+    QStringList arguments{QStringLiteral("write"), chart};
+    for (int i = 0; i < controllers; ++i) {
+        auto& simulator = simulators.emplace_back(std::make_unique<SimulatorProcess>());
+        if (!simulator->start({QStringLiteral("--paced"), QStringLiteral("--output"),
+                               folder.filePath(QStringLiteral("received%1.txt").arg(i))})) {
+            std::fprintf(stderr, "%s\n", qPrintable(simulator->errorString()));
+            run.failures = runs;
+            return run;
+        }
+        arguments << QStringLiteral("--port") << simulator->device();
+    }
+    for (int i = 0; i < runs; ++i) {
+        QProcess writer;
+        writer.setWorkingDirectory(folder.path());
+        QElapsedTimer clock;
+        clock.start();
+        writer.start(QStringLiteral(TRV_CLI), arguments);
+        const bool ended = writer.waitForFinished(60000);
+        const double seconds = clock.nsecsElapsed() / 1e9;
+        if (ended && writer.exitStatus() == QProcess::NormalExit && writer.exitCode() == 0) {
+            run.seconds.push_back(seconds);
+        } else {
+            ++run.failures;
+            std::fprintf(stderr, "%s", writer.readAllStandardError().constData());
+        }
+    }
+    return run;
+}
+
 void report(const char* title, const Run& run)
 {
     if (run.seconds.empty()) {
@@ -369,5 +414,17 @@ int main(int argc, char* argv[])
                         median / WireSeconds, median / 15 * 100);
         }
     }
-    return startupMeasured && unpaced.failures + paced.failures + latencyFailures == 0 ? 0 : 1;
+
+    const Run one = measureCommandLine(1, 5);
+    report("command line, paced, 1 controller", one);
+    const Run eight = measureCommandLine(8, 5);
+    report("command line, paced, 8 controllers at once", eight);
+    if (!one.seconds.empty() && !eight.seconds.empty())
+        std::printf("  8 controllers in %.2f x the time of 1 (target: within 1.1 x)\n",
+                    median(eight.seconds) / median(one.seconds));
+
+    return startupMeasured &&
+                   unpaced.failures + paced.failures + latencyFailures + one.failures + eight.failures == 0
+               ? 0
+               : 1;
 }
