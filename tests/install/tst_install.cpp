@@ -420,8 +420,8 @@ void TestInstall::manualPagesFollowHelp_data()
     QTest::addColumn<QStringList>("expectedRows");
     // clang-format off
     QTest::newRow("trv5kb") << "trv5kb" << QStringList{
-        "ports", "check FILE", "show FILE [--group A-H]", "write FILE --port PORT",
-        "-h, --help", "--version", "--group A-H", "--port PORT"};
+        "ports", "check FILE", "show FILE [--group A-H]", "write FILE --port PORT", "diff FILE1 FILE2",
+        "-h, --help", "--version", "--group A-H", "--port PORT", "--json"};
     QTest::newRow("trv5kb-simulator") << "trv5kb-simulator" << QStringList{
         "-h, --help", "--help-all", "-o, --output file", "--once", "--silent-after n", "--hangup-after n",
         "--joined-replies", "--garbage", "--paced", "--latency ms", "--trace"};

@@ -383,8 +383,9 @@ void TestCli::helpAndVersion()
     const Result help = run({"--help"});
     QCOMPARE(help.code, 0);
     QCOMPARE(help.err, "");
-    for (const char* usage : {"使い方: trv5kb", "ports", "check FILE", "show FILE [--group A-H]",
-                              "write FILE --port PORT", "--version", "終了ステータス"})
+    for (const char* usage :
+         {"使い方: trv5kb", "ports", "check FILE", "show FILE [--group A-H]", "write FILE --port PORT",
+          "diff FILE1 FILE2", "--json", "--version", "終了ステータス"})
         QVERIFY2(help.out.contains(QString::fromUtf8(usage)), usage);
     QVERIFY(!help.out.contains("timeout"));
 
