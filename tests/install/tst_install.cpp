@@ -7,10 +7,12 @@
 #include <QHash>
 #include <QLabel>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 #include <memory>
 #include <optional>
@@ -30,6 +32,10 @@ private slots:
     void installedProgramKeepsPortForUser();
     void failedStoreSaysWhy();
     void commandLineWriterUsesWindowSettings();
+    void manualPages_data();
+    void manualPages();
+    void manualPagesFollowHelp_data();
+    void manualPagesFollowHelp();
     void package();
     void cleanupTestCase();
 
@@ -57,6 +63,7 @@ const QStringList Pictures{"UP.jpg",     "DOWN.jpg",   "ON.jpg",     "OFF.jpg", 
                            "DOWNHM.jpg", "DOWNML.jpg", "ONOFF.jpg",  "OFFON.jpg",  "ONHF.jpg",  "ONQT.jpg",
                            "UPQL.jpg",   "UPQH.jpg",   "DOWNQH.jpg", "DOWNQL.jpg", "step1.jpg", "step2.jpg"};
 const QList<int> IconSizes{16, 22, 24, 32, 48, 64, 128, 256};
+const QStringList ManualPages{"trv5kb-programmer", "trv5kb", "trv5kb-simulator"};
 
 // Every file of an install, relative to its prefix; nothing else belongs there (no tests, no
 // build tools, no libraries).
@@ -67,11 +74,15 @@ QStringList expectedFiles()
                       "bin/trv5kb",
                       "lib/trv5kb-programmer/trv5kb-programmer",
                       "lib/trv5kb-programmer/trv5kb",
-                      "share/applications/trv5kb-programmer.desktop"};
+                      "share/applications/trv5kb-programmer.desktop",
+                      "share/doc/trv5kb-programmer/changelog.Debian.gz",
+                      "share/doc/trv5kb-programmer/copyright"};
     for (const QString& picture : Pictures)
         files << "lib/trv5kb-programmer/" + picture;
     for (int size : IconSizes)
         files << QStringLiteral("share/icons/hicolor/%1x%1/apps/trv5kb-programmer.png").arg(size);
+    for (const QString& page : ManualPages)
+        files << "share/man/man1/" + page + ".1.gz";
     files.sort();
     return files;
 }
@@ -86,9 +97,11 @@ struct Output
 
 // A tool run to its end. The limit only bounds a hang: cpack brings the whole build up to date
 // before it packs, which took over 2 minutes on a loaded machine.
-Output run(const QString& program, const QStringList& arguments)
+Output run(const QString& program, const QStringList& arguments,
+           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.start(program, arguments);
     Output output;
     output.finished = process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit;
@@ -96,6 +109,47 @@ Output run(const QString& program, const QStringList& arguments)
     output.standardOutput = process.readAllStandardOutput();
     output.standardError = process.readAllStandardError();
     return output;
+}
+
+// Empty when `bytes` are gzip data as Debian wants them (gzip -9n): deflated at the best
+// compression, with no file name, comment or time stamp in the header; otherwise what is wrong.
+QString notDebianGzip(const QByteArray& bytes)
+{
+    if (bytes.size() < 18 || !bytes.startsWith("\x1f\x8b\x08"))
+        return QStringLiteral("not gzip data");
+    if (bytes[3] != 0)
+        return QStringLiteral("the header carries a name, a comment or extra fields (flags %1)")
+            .arg(int(bytes[3]));
+    if (bytes.mid(4, 4) != QByteArray(4, 0))
+        return QStringLiteral("the header carries a time stamp");
+    if (bytes[8] != 2)
+        return QStringLiteral("not compressed at the best level (-9)");
+    return {};
+}
+
+// How lintian reads manual pages: in UTF-8 on an 80-column terminal.
+QProcessEnvironment manualEnvironment()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LC_ALL", "C.UTF-8");
+    environment.insert("MANWIDTH", "80");
+    environment.remove("MANPATH");
+    environment.remove("MANOPT");
+    return environment;
+}
+
+// The first column of each row of a --help table ("  write FILE --port PORT   what it does"),
+// with the angle brackets QCommandLineParser puts around values dropped.
+QStringList helpRows(const QString& help)
+{
+    QStringList rows;
+    static const QRegularExpression row(QStringLiteral("^  (\\S.*?)(?:\\s{2,}|$)"));
+    for (const QString& line : help.split('\n')) {
+        const QRegularExpressionMatch match = row.match(line);
+        if (match.hasMatch())
+            rows << match.captured(1).remove('<').remove('>');
+    }
+    return rows;
 }
 
 // Whether process `pid` has a handler for SIGTERM, from the mask of caught signals the kernel
@@ -315,6 +369,97 @@ void TestInstall::commandLineWriterUsesWindowSettings()
     QVERIFY2(out.contains("ウィンドウで選ばれているポート：COM3 — COM3 → /dev/ttyUSB9"), qPrintable(out));
 }
 
+void TestInstall::manualPages_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("nameHeading");
+    // clang-format off
+    QTest::newRow("trv5kb-programmer") << "trv5kb-programmer" << "名前";
+    QTest::newRow("trv5kb")            << "trv5kb"            << "名前";
+    QTest::newRow("trv5kb-simulator")  << "trv5kb-simulator"  << "NAME";
+    // clang-format on
+}
+
+void TestInstall::manualPages()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, nameHeading);
+    const QString installed = m_prefix + "/share/man/man1/" + page + ".1.gz";
+    const QString compression = notDebianGzip(readFile(installed));
+    QVERIFY2(compression.isEmpty(), qPrintable(compression));
+
+    const QString man = QStandardPaths::findExecutable("man");
+    if (man.isEmpty())
+        QSKIP("man is not installed (package man-db): the manual pages were not rendered");
+    // `man NAME` finds the page once the prefix is on the manual path, as /usr is.
+    const Output found = run(man, {"-M", m_prefix + "/share/man", "-w", page}, manualEnvironment());
+    QVERIFY2(found.finished && found.code == 0, found.standardError.constData());
+    QCOMPARE(QString::fromLocal8Bit(found.standardOutput).trimmed(), installed);
+
+    // Rendered with every warning groff has: besides errors in the source, these catch a line
+    // it could not break, which would run past the terminal's edge.
+    const Output shown = run(man, {"--warnings=w", "-E", "UTF-8", "-l", installed}, manualEnvironment());
+    QVERIFY2(shown.finished && shown.code == 0, shown.standardError.constData());
+    QCOMPARE(shown.standardError, QByteArray());
+    const QString text = QString::fromUtf8(shown.standardOutput);
+    QVERIFY2(text.contains(QStringLiteral("\n%1\n       %2 - ").arg(nameHeading, page)), qPrintable(text));
+    // The footer names the version the programs report.
+    const Output version = run(m_prefix + "/bin/trv5kb", {"--version"});
+    const QString versionNumber = QString::fromUtf8(version.standardOutput).trimmed().section(' ', 1);
+    QVERIFY(!versionNumber.isEmpty());
+    QVERIFY2(text.trimmed().split('\n').last().startsWith("trv5kb-programmer " + versionNumber + " "),
+             qPrintable(text.trimmed().split('\n').last()));
+}
+
+// Every sub-command and option that --help lists has its entry in the manual page, with the
+// same arguments; the test-only options --help leaves out stay out of both.
+void TestInstall::manualPagesFollowHelp_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QStringList>("expectedRows");
+    // clang-format off
+    QTest::newRow("trv5kb") << "trv5kb" << QStringList{
+        "ports", "check FILE", "show FILE [--group A-H]", "write FILE --port PORT",
+        "-h, --help", "--version", "--group A-H", "--port PORT"};
+    QTest::newRow("trv5kb-simulator") << "trv5kb-simulator" << QStringList{
+        "-h, --help", "--help-all", "-o, --output file", "--once", "--silent-after n", "--hangup-after n",
+        "--joined-replies", "--garbage", "--paced", "--latency ms", "--trace"};
+    // clang-format on
+}
+
+void TestInstall::manualPagesFollowHelp()
+{
+    QFETCH(QString, page);
+    QFETCH(QStringList, expectedRows);
+    const QString man = QStandardPaths::findExecutable("man");
+    if (man.isEmpty())
+        QSKIP("man is not installed (package man-db): the manual pages were not rendered");
+
+    const Output help = run(m_prefix + "/bin/" + page, {"--help"});
+    QVERIFY(help.finished && help.code == 0);
+    const QStringList rows = helpRows(QString::fromUtf8(help.standardOutput));
+    // The table is read as intended: these rows at least are found. Rows added to --help later are
+    // checked below all the same, without being named here.
+    for (const QString& row : expectedRows)
+        QVERIFY2(rows.contains(row), qPrintable(rows.join(" | ")));
+
+    const Output shown =
+        run(man, {"-E", "UTF-8", "-l", m_prefix + "/share/man/man1/" + page + ".1.gz"}, manualEnvironment());
+    QVERIFY(shown.finished && shown.code == 0);
+    QStringList lines;
+    for (const QString& line : QString::fromUtf8(shown.standardOutput).split('\n'))
+        lines << line.trimmed();
+    // A heading or a tag: a line of its own, or one the tag's text follows after a space.
+    for (const QString& row : rows) {
+        const bool documented = std::any_of(lines.cbegin(), lines.cend(), [&](const QString& line) {
+            return line == row || line.startsWith(row + ' ');
+        });
+        QVERIFY2(documented,
+                 qPrintable(QStringLiteral("「%1」 is in --help but not in %2(1)").arg(row, page)));
+    }
+    QVERIFY(!lines.join('\n').contains("timeout-ms"));
+}
+
 void TestInstall::package()
 {
     const QString dpkgDeb = QStandardPaths::findExecutable("dpkg-deb");
@@ -366,6 +511,95 @@ void TestInstall::package()
     QCOMPARE(links,
              QStringList({"./usr/bin/trv5kb -> ../lib/trv5kb-programmer/trv5kb",
                           "./usr/bin/trv5kb-programmer -> ../lib/trv5kb-programmer/trv5kb-programmer"}));
+
+    // The synopsis is English words: Debian shows it in lists and reads it as words between spaces.
+    const QString synopsis = field("Description").section('\n', 0, 0);
+    QVERIFY2(synopsis.split(' ').size() >= 4 && synopsis.toLatin1() == synopsis.toUtf8(),
+             qPrintable(synopsis));
+
+    QTemporaryDir unpacked;
+    QVERIFY(unpacked.isValid());
+    const Output extract = run(dpkgDeb, {"-x", deb, unpacked.path()});
+    QVERIFY2(extract.finished && extract.code == 0, extract.standardError.constData());
+    const QString doc = unpacked.filePath("usr/share/doc/trv5kb-programmer/");
+
+    // The copyright file in Debian's machine-readable format, made from LICENSE: its copyright
+    // line, and the licence text with each line indented by one space and " ." for an empty one.
+    const QByteArray license = readFile(TRV_SOURCE_DIR "/LICENSE");
+    const QList<QByteArray> licenseParts = license.split('\n');
+    QCOMPARE(licenseParts.value(0), "MIT License");
+    QVERIFY(licenseParts.value(2).startsWith("Copyright (c) "));
+    const QByteArray copyright = readFile(doc + "copyright");
+    QVERIFY(
+        copyright.startsWith("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"));
+    QVERIFY2(
+        copyright.contains("\nFiles: *\nCopyright: " + licenseParts.value(2).mid(14) + "\nLicense: Expat\n"),
+        copyright.constData());
+    QVERIFY2(copyright.contains("LGPL"), copyright.constData());
+    const QByteArray licenseParagraph = "\n\nLicense: Expat\n";
+    const qsizetype textStart = copyright.indexOf(licenseParagraph);
+    QVERIFY(textStart > 0);
+    QByteArray text;
+    for (const QByteArray& line : copyright.mid(textStart + licenseParagraph.size()).split('\n')) {
+        if (line.isEmpty())
+            continue;
+        QVERIFY2(line.startsWith(' '), line.constData());
+        text += (line == " ." ? QByteArray() : line.mid(1)) + '\n';
+    }
+    QCOMPARE(text, licenseParts.mid(4).join('\n').trimmed() + '\n');
+
+    // The changelog is Debian's (the package has a revision of its own after the version),
+    // signed by the maintainer the package names.
+    const QString changelog = doc + "changelog.Debian.gz";
+    const QString changelogCompression = notDebianGzip(readFile(changelog));
+    QVERIFY2(changelogCompression.isEmpty(), qPrintable(changelogCompression));
+    const Output changes = run("gzip", {"-dc", changelog});
+    QVERIFY(changes.finished && changes.code == 0);
+    const QStringList entry = QString::fromUtf8(changes.standardOutput).split('\n');
+    const Output version = run(m_prefix + "/bin/trv5kb", {"--version"});
+    const QString upstreamVersion = QString::fromUtf8(version.standardOutput).trimmed().section(' ', 1);
+    QVERIFY2(QRegularExpression("^" + QRegularExpression::escape(upstreamVersion) + "-[0-9]+$")
+                 .match(field("Version"))
+                 .hasMatch(),
+             qPrintable(field("Version")));
+    QCOMPARE(entry.first(), "trv5kb-programmer (" + field("Version") + ") unstable; urgency=medium");
+    const QString signature = entry.value(entry.size() - 2);
+    QVERIFY2(signature.startsWith(" -- " + field("Maintainer") + "  "), qPrintable(signature));
+
+    // The manual pages are the installed ones.
+    for (const QString& page : ManualPages) {
+        const QString packaged = unpacked.filePath("usr/share/man/man1/" + page + ".1.gz");
+        QCOMPARE(readFile(packaged), readFile(m_prefix + "/share/man/man1/" + page + ".1.gz"));
+    }
+
+    // Debian's own checks: no error, and the hardening flags found in the programs (those
+    // findings are only informational, so they are asked for). Warnings are shown; the README
+    // names the ones that stay, and why.
+    const QString lintian = QStandardPaths::findExecutable("lintian");
+    if (lintian.isEmpty())
+        QSKIP("lintian is not installed (tools/install-deps.sh installs it): the package was not checked "
+              "against Debian's rules");
+    const Output report = run(lintian, {"--display-info", deb});
+    QVERIFY2(report.finished, report.standardError.constData());
+    QStringList errors;
+    QStringList hardening;
+    QStringList unfortified;
+    for (const QString& line : QString::fromUtf8(report.standardOutput).split('\n', Qt::SkipEmptyParts)) {
+        if (line.startsWith("E: "))
+            errors << line;
+        else if (line.contains(": hardening-no-fortify-functions "))
+            unfortified << line;
+        else if (line.contains(": hardening-"))
+            hardening << line;
+        else if (line.startsWith("W: "))
+            qInfo("%s", qPrintable(line));
+    }
+    QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
+    QVERIFY2(hardening.isEmpty(), qPrintable(hardening.join('\n')));
+    // The compiler calls glibc's checked functions only where a size is not known until the
+    // program runs, so a program whose calls all have sizes known when compiled (or none the
+    // compiler can follow) calls none. Some program must, or the flag is missing.
+    QVERIFY2(unfortified.size() < 3, qPrintable(unfortified.join('\n')));
 }
 
 void TestInstall::cleanupTestCase()
