@@ -9,12 +9,12 @@
 #include "app/MessageBoxes.h"
 #include "app/PatternFiles.h"
 #include "chart/ElementTable.h"
-#include "transfer/TransferCarrier.h"
-#include "transfer/TransferProtocol.h"
 #include "edit/CellClick.h"
 #include "edit/Choices.h"
 #include "edit/PageSwitch.h"
 #include "files/PatternFile.h"
+#include "transfer/TransferCarrier.h"
+#include "transfer/TransferProtocol.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -116,9 +116,9 @@ void Form1::buildControls()
     m_statusCaption = control<QLabel>("disp1");
     m_statusLamp = control<ShapeWidget>("Shape11");
     m_stepCountBox = control<QComboBox>("Combo1");
-    m_preview->setPixmap(QPixmap(QStringLiteral(":/embedded/Picture2.jpg")));
-    control<QLabel>("Picture4")->setPixmap(QPixmap(QStringLiteral(":/embedded/Picture4.jpg")));
-    control<QLabel>("Image1")->setPixmap(QPixmap(QStringLiteral(":/embedded/Image1.jpg")));
+    m_preview->setPixmap(embeddedPicture(QStringLiteral("Picture2.jpg")));
+    control<QLabel>("Picture4")->setPixmap(embeddedPicture(QStringLiteral("Picture4.jpg")));
+    control<QLabel>("Image1")->setPixmap(embeddedPicture(QStringLiteral("Image1.jpg")));
 
     // A coarse timer may fire up to 5 % early, which would end a transfer
     // before its 15 seconds are up; these keep to the millisecond.

@@ -77,8 +77,10 @@ QStringList expectedFiles()
                       "share/applications/trv5kb-programmer.desktop",
                       "share/doc/trv5kb-programmer/changelog.Debian.gz",
                       "share/doc/trv5kb-programmer/copyright"};
+    // Each picture also at twice the size, for screens that scale: UP@2x.jpg beside UP.jpg.
     for (const QString& picture : Pictures)
-        files << "lib/trv5kb-programmer/" + picture;
+        files << "lib/trv5kb-programmer/" + picture
+              << "lib/trv5kb-programmer/" + picture.section('.', 0, 0) + "@2x." + picture.section('.', 1);
     for (int size : IconSizes)
         files << QStringLiteral("share/icons/hicolor/%1x%1/apps/trv5kb-programmer.png").arg(size);
     for (const QString& page : ManualPages)

@@ -2,7 +2,9 @@
 // pictures: the sixteen element pictures and the two step-number strips that
 // the program loads from its own folder, under the names of the element table,
 // and the four pictures the window carries inside itself (icon, strip,
-// preview, logo). The drawing itself is src/drawing's.
+// preview, logo). Each comes at the size the window lays out and at twice
+// that, named as Qt looks for it on a screen that scales ("UP@2x.jpg" beside
+// "UP.jpg"). The drawing itself is src/drawing's, which the chart sheet shares.
 //
 // Usage: trv-picgen <picture-dir> <embedded-dir> [<icon-theme-dir>]
 //
@@ -87,6 +89,13 @@ QImage themeIcon(int size)
     return largest.scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
+// Where Qt looks for a picture drawn at twice the size: "UP.jpg" has "UP@2x.jpg" beside it.
+QString twiceTheSize(const QString& name)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return name.left(dot) + QStringLiteral("@2x") + name.mid(dot);
+}
+
 // Writes through a save file, so an interrupted build never leaves half a
 // picture behind that a later build would take as up to date.
 bool writePicture(const QImage& image, const QString& folder, const QString& name)
@@ -135,9 +144,11 @@ int main(int argc, char* argv[])
         return 1;
 
     bool ok = true;
+    // Each picture at the build's size and, for screens that scale by more than 1, at twice that.
     const auto write = [&ok](const QString& folder, const QString& name,
                              const std::function<QImage(int)>& draw) {
         ok = writePicture(draw(1), folder, name) && ok;
+        ok = writePicture(draw(2), folder, twiceTheSize(name)) && ok;
     };
     for (const ElementRow& element : ElementTable)
         write(pictureFolder, QString::fromLatin1(element.file),
