@@ -421,7 +421,7 @@ void TestInstall::manualPagesFollowHelp_data()
     QTest::addColumn<QStringList>("expectedRows");
     // clang-format off
     QTest::newRow("trv5kb") << "trv5kb" << QStringList{
-        "ports", "check FILE", "show FILE [--group A-H]", "write FILE --port PORT",
+        "ports", "check FILE", "show FILE [--group A-H]", "write FILE --port PORT", "pdf FILE OUT.pdf",
         "-h, --help", "--version", "--group A-H", "--port PORT"};
     QTest::newRow("trv5kb-simulator") << "trv5kb-simulator" << QStringList{
         "-h, --help", "--help-all", "-o, --output file", "--once", "--silent-after n", "--hangup-after n",
