@@ -215,8 +215,9 @@ void TestInstall::desktopEntry()
     QCOMPARE(entry.value("Terminal"), "false");
     QVERIFY(entry.value("Comment[ja]").contains("調光パターン"));
     QVERIFY(!entry.value("Categories").isEmpty());
-    // The menu starts the launcher on the PATH and shows the icon of the theme.
-    QCOMPARE(entry.value("Exec"), "trv5kb-programmer");
+    // The menu starts the launcher on the PATH and shows the icon of the theme; a file dropped on
+    // the launcher is passed to the program, which opens it.
+    QCOMPARE(entry.value("Exec"), "trv5kb-programmer %f");
     QCOMPARE(entry.value("Icon"), "trv5kb-programmer");
 
     const QString validator = QStandardPaths::findExecutable("desktop-file-validate");
@@ -488,7 +489,7 @@ void TestInstall::package()
         depends << dependency.section(' ', 0, 0);
     // The font the window's texts need, and the libraries the binaries link, as worked out from them.
     for (const char* needed : {"fonts-ipafont-gothic", "libqt6core6", "libqt6gui6", "libqt6widgets6",
-                               "libqt6serialport6", "libc6", "libstdc++6"})
+                               "libqt6printsupport6", "libqt6serialport6", "libc6", "libstdc++6"})
         QVERIFY2(depends.contains(QString::fromLatin1(needed)), qPrintable(depends.join(", ")));
 
     // The same files as the install, under /usr; the launcher still a relative link.
