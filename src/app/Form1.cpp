@@ -1,12 +1,14 @@
 #include "app/Form1.h"
 
 #include "app/ChartCommands.h"
+#include "app/ChartPrinting.h"
 #include "app/ChartView.h"
 #include "app/ControlFactory.h"
 #include "app/Controls.h"
 #include "app/ElementPictures.h"
 #include "app/Layout.h"
 #include "app/MessageBoxes.h"
+#include "app/NamedFiles.h"
 #include "app/PatternFiles.h"
 #include "app/PortPicker.h"
 #include "chart/ElementTable.h"
@@ -22,6 +24,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QRadioButton>
 #include <QTimer>
 #include <functional>
@@ -77,10 +80,19 @@ Form1::Form1(const QString& programFolder, const QString& configFolder, const QS
     m_commands = new ChartCommands(
         this, m_state, *m_view, m_boxes, opening,
         [this](const ChartChange& change, ChartEditCommand::Show show) { applyChange(change, show); });
-    m_files = new PatternFiles(
-        this, m_state, m_boxes, dataFolder, opening,
-        [this](const PatternFileContent& content, const QString& text) { takeLoadedChart(content, text); });
-    m_commands->setMenuExtension([this](QMenu& menu, bool idle) { m_files->addMenuItems(menu, idle); });
+    const auto takeLoaded = [this](const PatternFileContent& content, const QString& text) {
+        takeLoadedChart(content, text);
+    };
+    m_files = new PatternFiles(this, m_state, m_boxes, dataFolder, opening, takeLoaded);
+    m_namedFiles = new NamedFiles(this, m_state, m_boxes, *m_commands, configFolder, opening, takeLoaded);
+    m_printing = new ChartPrinting(this, m_state, m_boxes, *m_commands, *m_namedFiles, opening);
+    m_commands->setMenuExtension([this](QMenu& menu, bool idle) {
+        m_namedFiles->addMenuItems(menu, idle);
+        menu.addSeparator();
+        m_printing->addMenuItems(menu, idle);
+        menu.addSeparator();
+        m_files->addMenuItems(menu, idle);
+    });
     connectControls();
     connectTransfer();
     connectPort();
@@ -116,9 +128,9 @@ void Form1::buildControls()
     m_statusCaption = control<QLabel>("disp1");
     m_statusLamp = control<ShapeWidget>("Shape11");
     m_stepCountBox = control<QComboBox>("Combo1");
-    m_preview->setPixmap(QPixmap(QStringLiteral(":/embedded/Picture2.jpg")));
-    control<QLabel>("Picture4")->setPixmap(QPixmap(QStringLiteral(":/embedded/Picture4.jpg")));
-    control<QLabel>("Image1")->setPixmap(QPixmap(QStringLiteral(":/embedded/Image1.jpg")));
+    m_preview->setPixmap(embeddedPicture(QStringLiteral("Picture2.jpg")));
+    control<QLabel>("Picture4")->setPixmap(embeddedPicture(QStringLiteral("Picture4.jpg")));
+    control<QLabel>("Image1")->setPixmap(embeddedPicture(QStringLiteral("Image1.jpg")));
 
     // A coarse timer may fire up to 5 % early; the blink keeps to the
     // millisecond, as the transfer's time-out does.
@@ -183,6 +195,17 @@ void Form1::Form_Unload()
 {
     shutdownPortSteps();
     m_files->keepChartAtExit();
+}
+
+void Form1::setFileDialogs(FileDialogs& dialogs)
+{
+    m_namedFiles->setDialogs(dialogs);
+    m_printing->setDialogs(dialogs);
+}
+
+void Form1::openFile(const QString& path)
+{
+    m_namedFiles->openGiven(path);
 }
 
 void Form1::closeEvent(QCloseEvent* event)

@@ -194,7 +194,7 @@ void TestCli::helpAndVersion()
     QCOMPARE(help.code, 0);
     QCOMPARE(help.err, "");
     for (const char* usage : {"使い方: trv5kb", "ports", "check FILE", "show FILE [--group A-H]",
-                              "write FILE --port PORT", "--version", "終了ステータス"})
+                              "write FILE --port PORT", "pdf FILE OUT.pdf", "--version", "終了ステータス"})
         QVERIFY2(help.out.contains(QString::fromUtf8(usage)), usage);
     QVERIFY(!help.out.contains("timeout"));
 
@@ -210,7 +210,7 @@ void TestCli::badUsage_data()
     QTest::addColumn<QString>("reason");
 
     // clang-format off
-    QTest::newRow("nothing") << QStringList{} << "サブコマンド（ports、check、show、write）を指定してください";
+    QTest::newRow("nothing") << QStringList{} << "サブコマンド（ports、check、show、write、pdf）を指定してください";
     QTest::newRow("unknown subcommand") << QStringList{"erase"} << "「erase」というサブコマンドはありません";
     QTest::newRow("unknown option") << QStringList{"ports", "--fast"} << "「--fast」というオプションはありません";
     QTest::newRow("no file") << QStringList{"check"} << "check にはパターンファイルを指定してください";

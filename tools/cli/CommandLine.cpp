@@ -27,6 +27,7 @@ const Subcommand Subcommands[] = {
     {QLatin1String("check"), Command::Kind::Check, true},
     {QLatin1String("show"), Command::Kind::Show, true},
     {QLatin1String("write"), Command::Kind::Write, true},
+    {QLatin1String("pdf"), Command::Kind::Pdf, true},
 };
 
 // QCommandLineParser explains in English; the option it names is all that is taken from it.
@@ -73,7 +74,7 @@ std::variant<Command, UsageError> parseCommandLine(const QStringList& arguments)
 
     QStringList words = parser.positionalArguments();
     if (words.isEmpty())
-        return UsageError{QStringLiteral("サブコマンド（ports、check、show、write）を指定してください")};
+        return UsageError{QStringLiteral("サブコマンド（ports、check、show、write、pdf）を指定してください")};
     const QString name = words.takeFirst();
     const Subcommand* subcommand = nullptr;
     for (const Subcommand& candidate : Subcommands)
@@ -87,6 +88,11 @@ std::variant<Command, UsageError> parseCommandLine(const QStringList& arguments)
         if (words.isEmpty())
             return UsageError{QStringLiteral("%1 にはパターンファイルを指定してください").arg(name)};
         command.file = words.takeFirst();
+    }
+    if (command.kind == Command::Kind::Pdf) {
+        if (words.isEmpty())
+            return UsageError{QStringLiteral("pdf には書き出す PDF ファイルを指定してください")};
+        command.output = words.takeFirst();
     }
     if (!words.isEmpty())
         return UsageError{QStringLiteral("余分な引数「%1」があります").arg(words.first())};
@@ -142,6 +148,7 @@ QString helpText()
         "ファイルをウィンドウと同じく読み込み、ステップ数と各グループの要素を表示\n"
         "  show FILE [--group A-H]  チャートを表で表示（ステップが縦、チャンネルが横）\n"
         "  write FILE --port PORT   パターンをコントローラに書き込む\n"
+        "  pdf FILE OUT.pdf         チャート全体を印刷用の PDF（A4 横、グループごとに1ページ）に書き出す\n"
         "\n"
         "オプション:\n"
         "  -h, --help               この説明を表示\n"
