@@ -192,8 +192,12 @@ void ChartCommands::paste(std::optional<ChartCell> at)
 
 void ChartCommands::pasteAtPointer()
 {
-    // Where the pointer is over no cell, the paste goes to the selection's first cell, if any.
-    std::optional<ChartCell> at = m_view.cellUnderPointer();
+    // The keyboard's cursor, where it is shown, is where the user is working. Otherwise the
+    // paste goes to the cell under the pointer, or with the pointer over no cell, to the
+    // selection's first cell, if any.
+    std::optional<ChartCell> at = m_view.shownCursor();
+    if (!at)
+        at = m_view.cellUnderPointer();
     if (!at && m_view.selection())
         at = m_view.selection()->first;
     paste(at);

@@ -3,14 +3,17 @@
 #include "chart/CellMapping.h"
 #include "chart/ElementCode.h"
 #include "edit/ChartClipboard.h"
+#include "edit/ChartCursor.h"
 
 #include <QObject>
 #include <QPoint>
 #include <array>
 #include <optional>
 
+class ChartGrid;
 class ClickLabel;
 class ElementPictures;
+class GridCell;
 class QLabel;
 class QWidget;
 class SelectionFrame;
@@ -23,6 +26,10 @@ struct WindowState;
 // with its frame. It draws from the window's state, which it only reads, and
 // reports what the user does to a cell or a group tab; the window decides
 // what that means and sets the state before asking the view to show it.
+//
+// It also gives the chart to the keyboard: the chart's keyboard widget
+// (ChartGrid) with its cursor, whose keys it turns into the same reports a
+// click would make.
 class ChartView : public QObject
 {
     Q_OBJECT
@@ -53,6 +60,8 @@ public:
     ChartCell cellOf(int index) const;
     // The chart cell under the mouse pointer, if the pointer is on the chart.
     std::optional<ChartCell> cellUnderPointer() const;
+    // The chart cell under the keyboard's cursor, while the cursor is shown.
+    std::optional<ChartCell> shownCursor() const;
 
     // The selected block on the page shown. A selection grows from the cell
     // it was started on (its anchor) to the cell given last.
@@ -61,17 +70,32 @@ public:
     void clearSelection();
 
 signals:
-    // A left click on grid member `index`, with the keys held.
+    // A left click on grid member `index`, with the keys held; Space or
+    // Return at the cursor, and Shift with an arrow, come the same way.
     void cellClicked(int index, Qt::KeyboardModifiers keys);
-    // A right click on grid member `index`, at `globalPosition`.
+    // A right click on grid member `index`, at `globalPosition`, or the Menu key at the cursor.
     void cellMenuRequested(int index, const QPoint& globalPosition);
+    // A click on a group tab, or a key that asks for a group.
     void groupTabClicked(int group);
+    // A key asks for page `to` while `from` is shown, as the page button from one to the other does.
+    void pageRequested(int from, int to);
 
 private:
+    // The chart's keys, from the chart's keyboard widget.
+    void moveCursor(CursorMove move, bool select);
+    void chooseGroup(int group);
+    void actAtCursor();
+    void openMenuAtCursor();
+    // Asks for the group and page of `cell` as the tabs and page buttons do; whether they are shown then.
+    bool goTo(ChartCell cell);
+    // Paints grid member `index` with `value`.
+    void showCell(int index, const ElementCode& value);
+
     QWidget* m_window;
     const WindowState& m_state;
     const ElementPictures& m_pictures;
-    std::array<ClickLabel*, GridSize> m_cells{};
+    std::array<GridCell*, GridSize> m_cells{};
+    ChartGrid* m_grid = nullptr;
     std::array<ShapeWidget*, 8> m_groupTabs{};
     ShapeWidget* m_endMarker = nullptr;
     QLabel* m_pageStrip = nullptr;

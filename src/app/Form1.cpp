@@ -9,12 +9,12 @@
 #include "app/MessageBoxes.h"
 #include "app/PatternFiles.h"
 #include "chart/ElementTable.h"
-#include "transfer/TransferCarrier.h"
-#include "transfer/TransferProtocol.h"
 #include "edit/CellClick.h"
 #include "edit/Choices.h"
 #include "edit/PageSwitch.h"
 #include "files/PatternFile.h"
+#include "transfer/TransferCarrier.h"
+#include "transfer/TransferProtocol.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -142,6 +142,7 @@ void Form1::connectControls()
             cellClicked(index);
     });
     connect(m_view, &ChartView::groupTabClicked, this, &Form1::groupTabClicked);
+    connect(m_view, &ChartView::pageRequested, this, &Form1::pageButtonClicked);
     for (const ElementRow& row : ElementTable) {
         connect(control<QAbstractButton>(row.samePatternButton), &QAbstractButton::clicked, this,
                 [this, &row] { paletteClicked(row, PaletteKind::SamePattern); });
