@@ -85,8 +85,10 @@ void ChartView::attachControls()
 {
     for (std::size_t group = 0; group < GroupTabs.size(); ++group) {
         m_groupTabs[group] = child<ShapeWidget>(m_window, GroupTabs[group].shape);
-        connect(child<ClickLabel>(m_window, GroupTabs[group].label), &ClickLabel::clicked, this,
-                [this, group] { emit groupTabClicked(int(group)); });
+        auto* label = child<ClickLabel>(m_window, GroupTabs[group].label);
+        // Reached with Tab and pressed with Space or Return; a click leaves the focus where it is.
+        label->setFocusPolicy(Qt::TabFocus);
+        connect(label, &ClickLabel::clicked, this, [this, group] { emit groupTabClicked(int(group)); });
     }
     m_endMarker = child<ShapeWidget>(m_window, "Shape5");
     m_pageStrip = child<QLabel>(m_window, "Picture4");

@@ -1,8 +1,11 @@
 #include "app/Controls.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 
 ShapeWidget::ShapeWidget(bool rounded, QWidget* parent) : QWidget(parent), m_rounded(rounded)
 {
@@ -56,6 +59,29 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         emit clicked(event->modifiers());
+}
+
+void ClickLabel::keyPressEvent(QKeyEvent* event)
+{
+    const QKeyCombination pressed(event->modifiers() & ~Qt::KeypadModifier, Qt::Key(event->key()));
+    if (pressed == QKeyCombination(Qt::Key_Space) || pressed == QKeyCombination(Qt::Key_Return) ||
+        pressed == QKeyCombination(Qt::Key_Enter))
+        emit clicked(Qt::NoModifier);
+    else
+        QLabel::keyPressEvent(event);
+}
+
+void ClickLabel::paintEvent(QPaintEvent* event)
+{
+    QLabel::paintEvent(event);
+    if (!hasFocus())
+        return;
+    // The style draws it only when the focus came by the keyboard, as on a button.
+    QStylePainter painter(this);
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.backgroundColor = palette().color(backgroundRole());
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
 }
 
 namespace {

@@ -45,7 +45,9 @@ private:
 
 // A label or picture box that reports a click of the left mouse button,
 // with the keys held (Shift on a chart cell selects): the group tab captions
-// and the chart cells.
+// and the chart cells. One that takes the keyboard focus (a group tab) is
+// pressed with Space or Return as with a click, and shows the style's focus
+// frame while the keyboard has brought the focus to it.
 class ClickLabel : public QLabel
 {
     Q_OBJECT
@@ -59,6 +61,8 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 };
 
 // The frame around the selected cells of the chart: only a border, lying in

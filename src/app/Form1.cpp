@@ -2,6 +2,7 @@
 
 #include "app/ChartCommands.h"
 #include "app/ChartView.h"
+#include "app/ControlAccess.h"
 #include "app/ControlFactory.h"
 #include "app/Controls.h"
 #include "app/ElementPictures.h"
@@ -73,6 +74,7 @@ Form1::Form1(const QString& programFolder, const QString& configFolder, const QS
     m_view = new ChartView(this, m_state, *m_pictures);
     buildControls();
     m_view->attachControls();
+    applyTabOrder(this);
     const auto opening = [this] { return StatusReset(); };
     m_commands = new ChartCommands(
         this, m_state, *m_view, m_boxes, opening,

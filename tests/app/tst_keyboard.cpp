@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
+#include <QRadioButton>
 #include <QTest>
 
 Q_DECLARE_METATYPE(ElementCode)
@@ -46,6 +47,8 @@ private slots:
     void pasteAtCursor();
     void menuKeys_data();
     void menuKeys();
+    void tabOrder();
+    void groupTabsByKeyboard();
 
 private:
     QImage picture(const char* holder) const { return holderImage(*w->form, holder); }
@@ -88,6 +91,8 @@ void TestKeyboard::verifyView(int group, int page) const
 
 void TestKeyboard::nothingShowsUntilAKey()
 {
+    // The first control of the window has the focus at start, and nothing shows it.
+    QCOMPARE(focused(), "Label1");
     const QImage start = w->form->grab().toImage();
     QCOMPARE(cursorShownAt(*w), std::nullopt);
 
@@ -429,6 +434,78 @@ void TestKeyboard::menuKeys()
     // The keyboard comes back to the chart, with the cursor where it was.
     QCOMPARE(focused(), "ChartGrid");
     QCOMPARE(cursorShownAt(*w), 57);
+}
+
+void TestKeyboard::tabOrder()
+{
+    // clang-format off
+    const QStringList order = {
+        "Label1", "Label2", "Label3", "Label4", "Label5", "Label6", "Label7", "Label8",
+        "ChartGrid", "Command6", "Command7", "Option1",
+        "Command8", "Command9", "Command10", "Command11", "Command16", "Command17", "Command18", "Command19",
+        "Command20", "Command21", "Command28", "Command29", "Command30", "Command31", "Command32", "Command33",
+        "Command12", "Command13", "Command14", "Command15", "Command22", "Command23", "Command24", "Command25",
+        "Command26", "Command27", "Command34", "Command35", "Command36", "Command37", "Command38", "Command39",
+        "Combo2", "Combo3", "Combo4", "Combo1", "Command1", "Command2", "Command3", "Command4", "Command5",
+        "Comportbox"};
+    // clang-format on
+    QCOMPARE(focused(), "Label1");
+    QStringList forwards;
+    for (qsizetype i = 0; i < order.size(); ++i) {
+        forwards << focused();
+        pressKeys(*w, "Tab");
+    }
+    QCOMPARE(forwards, order);
+    QCOMPARE(focused(), "Label1"); // round again
+
+    QStringList backwards;
+    for (qsizetype i = 0; i < order.size(); ++i) {
+        pressKeys(*w, "Shift+Tab");
+        backwards.prepend(focused());
+    }
+    QCOMPARE(backwards, order);
+
+    // The three mode options are one stop, at the option chosen; the arrow keys choose.
+    w->get<QWidget>("Option1")->setFocus();
+    pressKeys(*w, "Down");
+    QCOMPARE(focused(), "Option2");
+    QVERIFY(w->get<QRadioButton>("Option2")->isChecked());
+    QCOMPARE(w->form->state().EditMode, EditingMode::SamePattern);
+    pressKeys(*w, "Tab");
+    QCOMPARE(focused(), "Command8");
+    pressKeys(*w, "Shift+Tab");
+    QCOMPARE(focused(), "Option2");
+}
+
+void TestKeyboard::groupTabsByKeyboard()
+{
+    const auto look = [&](const char* name) {
+        return w->form->grab().toImage().copy(w->get<QWidget>(name)->geometry());
+    };
+    // The first tab has the focus at start and shows nothing of it.
+    const QImage tab1 = look("Label1");
+    const QImage tab2 = look("Label2");
+
+    // Tab reaches a group tab, which shows a focus frame then and looks as before after.
+    pressKeys(*w, "Tab");
+    QCOMPARE(focused(), "Label2");
+    QCOMPARE(look("Label1"), tab1);
+    QVERIFY(look("Label2") != tab2);
+    pressKeys(*w, "Tab");
+    QCOMPARE(look("Label2"), tab2);
+
+    // Space and Return press a tab as a click does.
+    pressKeys(*w, "Space");
+    verifyView(2, 0);
+    pressKeys(*w, "Tab Tab Return");
+    QCOMPARE(focused(), "Label5");
+    verifyView(4, 0);
+
+    // A click on a tab leaves the keyboard where it is.
+    tabIntoChart(*w);
+    w->click("Label7");
+    verifyView(6, 0);
+    QCOMPARE(focused(), "ChartGrid");
 }
 
 QTEST_MAIN(TestKeyboard)
