@@ -2,6 +2,7 @@
 
 #include "app/ChartView.h"
 #include "app/MessageBoxes.h"
+#include "chart/CellName.h"
 #include "state/WindowState.h"
 
 #include <QAction>
@@ -75,11 +76,6 @@ QString withKeys(const QString& caption, const QList<QKeySequence>& keys)
 QString withStep(const QString& caption, const QString& step)
 {
     return step.isEmpty() ? caption : caption + QStringLiteral(": ") + step;
-}
-
-QString groupName(int group)
-{
-    return QStringLiteral("グループ") + QChar('A' + group);
 }
 
 } // namespace

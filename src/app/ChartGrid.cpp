@@ -1,5 +1,7 @@
 #include "app/ChartGrid.h"
 
+#include "app/ChartAccessibility.h"
+
 #include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -39,9 +41,16 @@ const struct
 
 GridCell::GridCell(QWidget* window, int index) : ClickLabel(window), m_index(index) {}
 
+void GridCell::setCellName(const QString& name)
+{
+    if (accessibleName() != name)
+        setAccessibleName(name);
+}
+
 ChartGrid::ChartGrid(QWidget* window, const std::array<GridCell*, GridSize>& cells)
     : QWidget(window), m_cells(cells)
 {
+    installChartAccessibility();
     QRect grid;
     for (GridCell* cell : m_cells) {
         grid |= cell->geometry();
@@ -112,6 +121,7 @@ void ChartGrid::focusInEvent(QFocusEvent* event)
     if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason)
         placeCursor(0, true);
     QWidget::focusInEvent(event);
+    emit focusEntered();
 }
 
 void ChartGrid::focusOutEvent(QFocusEvent* event)

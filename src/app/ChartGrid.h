@@ -11,7 +11,8 @@
 class ChartGrid;
 
 // A chart cell `Picture1(i)`: a picture label that reports its clicks and
-// knows its place in the grid.
+// knows its place in the grid, so that a screen reader is told which cell of
+// the chart it is (ChartAccessibility).
 class GridCell : public ClickLabel
 {
     Q_OBJECT
@@ -22,6 +23,9 @@ public:
     int index() const { return m_index; }
     // The chart's keyboard over it, once the grid has been built.
     ChartGrid* grid() const { return m_grid; }
+    // Its accessible name, what it shows and where (cellName). Only a change
+    // is set, as every change is told to assistive technology.
+    void setCellName(const QString& name);
 
 private:
     friend class ChartGrid;
@@ -68,6 +72,9 @@ signals:
     void activated();
     // The Menu key or Shift+F10.
     void menuRequested();
+    // The chart has the keyboard focus again. Queued by the receiver: Qt tells
+    // assistive technology of the chart's own focus after this.
+    void focusEntered();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -5,10 +5,13 @@
 #include "app/ControlFactory.h"
 #include "app/Controls.h"
 #include "app/ElementPictures.h"
+#include "chart/CellName.h"
 #include "edit/PageSwitch.h"
 #include "state/WindowState.h"
 
+#include <QAccessible>
 #include <QCursor>
+#include <QScopedValueRollback>
 
 namespace {
 
@@ -79,6 +82,7 @@ void ChartView::buildCells()
     connect(m_grid, &ChartGrid::groupRequested, this, &ChartView::chooseGroup);
     connect(m_grid, &ChartGrid::activated, this, &ChartView::actAtCursor);
     connect(m_grid, &ChartGrid::menuRequested, this, &ChartView::openMenuAtCursor);
+    connect(m_grid, &ChartGrid::focusEntered, this, &ChartView::announceCursor, Qt::QueuedConnection);
 }
 
 void ChartView::attachControls()
@@ -101,15 +105,19 @@ void ChartView::drawPage(int page)
 {
     for (int index = 0; index < GridSize; ++index) {
         const ChartCell cell = cellOfGridIndex(index, page, m_state.CurrentGroup);
-        showCell(index, m_state.PatternData.at(cell.step, cell.channel));
+        showCell(index, cell, m_state.PatternData.at(cell.step, cell.channel));
     }
 }
 
-void ChartView::showCell(int index, const ElementCode& value)
+void ChartView::showCell(int index, ChartCell cell, const ElementCode& value)
 {
+    GridCell* shown = m_cells[std::size_t(index)];
     const QPixmap picture = m_pictures.ElementPicture(value);
     if (!picture.isNull())
-        m_cells[std::size_t(index)]->setPixmap(picture);
+        shown->setPixmap(picture);
+    shown->setCellName(cellName(cell, value));
+    if (index == m_grid->cursor() && !m_keyMove)
+        announceCursorChange();
 }
 
 void ChartView::redraw()
@@ -126,7 +134,7 @@ void ChartView::placeEndMarker(int page)
 void ChartView::paintCell(ChartCell cell, const ElementCode& value)
 {
     if (const std::optional<int> index = gridIndexOfCell(cell, m_state.CurrentPage, m_state.CurrentGroup))
-        showCell(*index, value);
+        showCell(*index, cell, value);
 }
 
 void ChartView::showGroup(int group)
@@ -194,6 +202,7 @@ std::optional<ChartCell> ChartView::shownCursor() const
 
 void ChartView::moveCursor(CursorMove move, bool select)
 {
+    const QScopedValueRollback<bool> keyMove(m_keyMove, true);
     // The first key shows the cursor, also one that cannot move it.
     m_grid->showCursor();
     const int from = m_grid->cursor();
@@ -214,6 +223,7 @@ void ChartView::moveCursor(CursorMove move, bool select)
             return;
         m_grid->placeCursor(*gridIndexOfCell(*to, m_state.CurrentPage, m_state.CurrentGroup), true);
     }
+    announceCursorChange();
 }
 
 bool ChartView::goTo(ChartCell cell)
@@ -229,8 +239,10 @@ bool ChartView::goTo(ChartCell cell)
 
 void ChartView::chooseGroup(int group)
 {
+    const QScopedValueRollback<bool> keyMove(m_keyMove, true);
     m_grid->showCursor();
     emit groupTabClicked(group);
+    announceCursorChange();
 }
 
 void ChartView::actAtCursor()
@@ -244,4 +256,28 @@ void ChartView::openMenuAtCursor()
     m_grid->showCursor();
     const GridCell* cell = m_cells[std::size_t(m_grid->cursor())];
     emit cellMenuRequested(m_grid->cursor(), cell->mapToGlobal(cell->rect().center()));
+}
+
+void ChartView::announceCursor()
+{
+    if (!m_grid->hasFocus())
+        return;
+    GridCell* cell = m_cells[std::size_t(m_grid->cursor())];
+    // Qt 6.4 tells AT-SPI of a new name without the name, and Orca says nothing of it; a cell
+    // renamed under the cursor (pressed, or shown on another page or group) is told as a new
+    // object taking the focus, which screen readers speak.
+    if (cell == m_announcedCell && cell->accessibleName() != m_announcedName)
+        QAccessible::deleteAccessibleInterface(
+            QAccessible::uniqueId(QAccessible::queryAccessibleInterface(cell)));
+    m_announcedCell = cell;
+    m_announcedName = cell->accessibleName();
+    QAccessibleEvent event(cell, QAccessible::Focus);
+    QAccessible::updateAccessibility(&event);
+}
+
+void ChartView::announceCursorChange()
+{
+    const GridCell* cell = m_cells[std::size_t(m_grid->cursor())];
+    if (cell != m_announcedCell || cell->accessibleName() != m_announcedName)
+        announceCursor();
 }

@@ -7,6 +7,8 @@
 
 #include <QObject>
 #include <QPoint>
+#include <QPointer>
+#include <QString>
 #include <array>
 #include <optional>
 
@@ -27,9 +29,9 @@ struct WindowState;
 // reports what the user does to a cell or a group tab; the window decides
 // what that means and sets the state before asking the view to show it.
 //
-// It also gives the chart to the keyboard: the chart's keyboard widget
-// (ChartGrid) with its cursor, whose keys it turns into the same reports a
-// click would make.
+// It also gives the chart to the keyboard and to screen readers: the chart's
+// keyboard widget (ChartGrid) with its cursor, whose keys it turns into the
+// same reports a click would make, and the cells' accessible names.
 class ChartView : public QObject
 {
     Q_OBJECT
@@ -88,14 +90,22 @@ private:
     void openMenuAtCursor();
     // Asks for the group and page of `cell` as the tabs and page buttons do; whether they are shown then.
     bool goTo(ChartCell cell);
-    // Paints grid member `index` with `value`.
-    void showCell(int index, const ElementCode& value);
+    // Tells assistive technology that the cell under the cursor has the focus.
+    void announceCursor();
+    // The same, where the cursor is on another cell, or its cell was renamed, since last told.
+    void announceCursorChange();
+    // Paints grid member `index` with `value` and names it.
+    void showCell(int index, ChartCell cell, const ElementCode& value);
 
     QWidget* m_window;
     const WindowState& m_state;
     const ElementPictures& m_pictures;
     std::array<GridCell*, GridSize> m_cells{};
     ChartGrid* m_grid = nullptr;
+    // While a key moves the cursor, the cell it lands on is told once the view has settled.
+    bool m_keyMove = false;
+    QPointer<GridCell> m_announcedCell;
+    QString m_announcedName;
     std::array<ShapeWidget*, 8> m_groupTabs{};
     ShapeWidget* m_endMarker = nullptr;
     QLabel* m_pageStrip = nullptr;
