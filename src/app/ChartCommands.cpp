@@ -2,6 +2,7 @@
 
 #include "app/ChartView.h"
 #include "app/MessageBoxes.h"
+#include "chart/CellName.h"
 #include "state/WindowState.h"
 
 #include <QAction>
@@ -77,11 +78,6 @@ namespace {
 QString withStep(const QString& caption, const QString& step)
 {
     return step.isEmpty() ? caption : caption + QStringLiteral(": ") + step;
-}
-
-QString groupName(int group)
-{
-    return QStringLiteral("グループ") + QChar('A' + group);
 }
 
 } // namespace
@@ -207,8 +203,12 @@ void ChartCommands::paste(std::optional<ChartCell> at)
 
 void ChartCommands::pasteAtPointer()
 {
-    // Where the pointer is over no cell, the paste goes to the selection's first cell, if any.
-    std::optional<ChartCell> at = m_view.cellUnderPointer();
+    // The keyboard's cursor, where it is shown, is where the user is working. Otherwise the
+    // paste goes to the cell under the pointer, or with the pointer over no cell, to the
+    // selection's first cell, if any.
+    std::optional<ChartCell> at = m_view.shownCursor();
+    if (!at)
+        at = m_view.cellUnderPointer();
     if (!at && m_view.selection())
         at = m_view.selection()->first;
     paste(at);

@@ -3,6 +3,7 @@
 #include "app/ChartCommands.h"
 #include "app/ChartPrinting.h"
 #include "app/ChartView.h"
+#include "app/ControlAccess.h"
 #include "app/ControlFactory.h"
 #include "app/Controls.h"
 #include "app/ElementPictures.h"
@@ -76,6 +77,8 @@ Form1::Form1(const QString& programFolder, const QString& configFolder, const QS
     m_view = new ChartView(this, m_state, *m_pictures);
     buildControls();
     m_view->attachControls();
+    applyTabOrder(this);
+    nameControls(this);
     const auto opening = [this] { return StatusReset(); };
     m_commands = new ChartCommands(
         this, m_state, *m_view, m_boxes, opening,
@@ -149,6 +152,7 @@ void Form1::connectControls()
             cellClicked(index);
     });
     connect(m_view, &ChartView::groupTabClicked, this, &Form1::groupTabClicked);
+    connect(m_view, &ChartView::pageRequested, this, &Form1::pageButtonClicked);
     for (const ElementRow& row : ElementTable) {
         connect(control<QAbstractButton>(row.samePatternButton), &QAbstractButton::clicked, this,
                 [this, &row] { paletteClicked(row, PaletteKind::SamePattern); });
@@ -184,6 +188,7 @@ bool Form1::Form_Load()
         return false;
     control<QLabel>("Picture4")->setPixmap(m_pictures->pageStrip(0));
     m_preview->setPixmap(m_pictures->element(0));
+    namePreview(m_preview, QString::fromUtf8(ElementTable[0].caption));
     DrawPage(0);
     // The chart is complete before the port is looked at; nothing above depends on it.
     startUpPortSteps();
@@ -246,6 +251,7 @@ void Form1::showStatus()
 {
     m_statusLamp->setFillColor(QColor::fromRgb(QRgb(m_state.Status.lamp)));
     m_statusCaption->setText(m_state.Status.caption);
+    nameStatus(m_statusCaption, m_state.Status.caption);
     m_statusCaption->setToolTip(m_state.Status.lamp == LampColour::Failure ? m_failureReason : QString());
 }
 
@@ -294,8 +300,10 @@ void Form1::paletteClicked(const ElementRow& row, PaletteKind palette)
     if (!StatusReset())
         return;
     if (palette == PaletteKind::SamePattern) {
-        if (chooseElement(m_state, row.ordinal))
+        if (chooseElement(m_state, row.ordinal)) {
             m_preview->setPixmap(m_pictures->element(row.ordinal));
+            namePreview(m_preview, QString::fromUtf8(row.caption));
+        }
     } else if (std::optional<BatchFill> fill = batchFill(m_state, row.ordinal)) {
         m_state.BatchElement = fill->element;
         m_commands->edit(std::move(fill->change), QStringLiteral("一括設定"));
