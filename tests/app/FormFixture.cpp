@@ -214,3 +214,16 @@ QImage shownImage(const QLabel* label)
 {
     return label->pixmap().toImage();
 }
+
+void verifyView(const StartedForm& w, int group, int page)
+{
+    const char* const tabs[] = {"Shape1", "Shape2", "Shape3", "Shape6",
+                                "Shape7", "Shape8", "Shape9", "Shape10"};
+    QCOMPARE(w.form->state().CurrentGroup, group);
+    QCOMPARE(w.form->state().CurrentPage, page);
+    for (int tab = 0; tab < 8; ++tab)
+        QCOMPARE(w.shape(tabs[tab])->fillColor(),
+                 tab == group ? QColor(0x80, 0x80, 0xFF) : QColor(0xC0, 0xC0, 0xFF));
+    QCOMPARE(w.get<QLabel>("Label28")->text(), page == 0 ? "（ページ１）" : "（ページ２）");
+    QCOMPARE(shownImage(w.get<QLabel>("Picture4")), holderImage(*w.form, page == 0 ? "PAGE0" : "PAGE1"));
+}

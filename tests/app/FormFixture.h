@@ -138,6 +138,10 @@ struct BusyForm : FakeLineForm
     bool startTransfer();
 };
 
+// The group and page the window shows, as the user sees them: the group's tab
+// highlighted, the page's caption and step-number strip.
+void verifyView(const StartedForm& w, int group, int page);
+
 // What a user does to choose an item from a combo box's list: opens it and clicks the item.
 void chooseComboItem(QComboBox* combo, const QString& itemText);
 
