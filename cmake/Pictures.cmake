@@ -1,9 +1,9 @@
 # The pictures the build draws with tools/picgen: the element pictures and
 # step strips that the program loads from its own folder (and that install
-# beside it), those the window carries inside itself, and the desktop icon at
-# the sizes of the hicolor icon theme, laid out as the theme is (installed by
-# packaging/). This is the one list
-# of them the build knows. The first kind is read from the element table, where
+# beside it), those the window carries inside itself, each at its size and at
+# twice that, and the desktop icon at the sizes of the hicolor icon theme,
+# laid out as the theme is (installed by packaging/). This is the one list of
+# them the build knows. The first kind is read from the element table, where
 # the program and the drawing take their names from too.
 set(TRV_PICTURE_DIR ${CMAKE_BINARY_DIR}/bin)
 set(TRV_EMBEDDED_DIR ${CMAKE_BINARY_DIR}/embedded)
@@ -25,6 +25,20 @@ unset(trv_picture_rows)
 unset(trv_row)
 
 set(TRV_EMBEDDED_NAMES icon.png Picture4.jpg Picture2.jpg Image1.jpg)
+
+# Each picture also comes drawn at twice the size, named as Qt looks for it on
+# a screen that scales by more than 1: UP@2x.jpg beside UP.jpg.
+foreach(trv_list TRV_PICTURE_NAMES TRV_EMBEDDED_NAMES)
+    set(trv_twice)
+    foreach(trv_name IN LISTS ${trv_list})
+        string(REGEX REPLACE "^(.*)(\\.[a-z]+)$" "\\1@2x\\2" trv_name "${trv_name}")
+        list(APPEND trv_twice ${trv_name})
+    endforeach()
+    list(APPEND ${trv_list} ${trv_twice})
+endforeach()
+unset(trv_list)
+unset(trv_twice)
+unset(trv_name)
 
 list(TRANSFORM TRV_PICTURE_NAMES PREPEND ${TRV_PICTURE_DIR}/ OUTPUT_VARIABLE TRV_PICTURE_FILES)
 list(TRANSFORM TRV_EMBEDDED_NAMES PREPEND ${TRV_EMBEDDED_DIR}/ OUTPUT_VARIABLE TRV_EMBEDDED_FILES)

@@ -2,6 +2,7 @@
 
 #include "app/ChartView.h"
 #include "app/MessageBoxes.h"
+#include "chart/CellName.h"
 #include "state/WindowState.h"
 
 #include <QAction>
@@ -37,8 +38,6 @@ ChartCommands::Keys::Keys()
 {
 }
 
-namespace {
-
 // The editable choice boxes claim Ctrl+Z, Ctrl+C and the like for their text
 // fields before a window shortcut sees them. Text typed there never counts,
 // so these sequences are left to the window, where they act on the chart
@@ -47,6 +46,8 @@ class ChartKeysFirst : public QObject
 {
 public:
     ChartKeysFirst(QList<QKeySequence> keys, QObject* parent) : QObject(parent), m_keys(std::move(keys)) {}
+
+    void add(const QList<QKeySequence>& keys) { m_keys += keys; }
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
@@ -71,15 +72,12 @@ QString withKeys(const QString& caption, const QList<QKeySequence>& keys)
     return caption + QChar('\t') + keys.first().toString(QKeySequence::NativeText);
 }
 
+namespace {
+
 // "元に戻す: 貼り付け": what the key would undo or redo, named in the menu.
 QString withStep(const QString& caption, const QString& step)
 {
     return step.isEmpty() ? caption : caption + QStringLiteral(": ") + step;
-}
-
-QString groupName(int group)
-{
-    return QStringLiteral("グループ") + QChar('A' + group);
 }
 
 } // namespace
@@ -113,10 +111,23 @@ void ChartCommands::installShortcuts()
         m_window->addAction(action);
         allKeys += shortcut.keys;
     }
-    auto* keysFirst = new ChartKeysFirst(allKeys, this);
+    m_keysFirst = new ChartKeysFirst(allKeys, this);
     // A box keeps the focus for its text field and asks the field itself.
     for (QComboBox* box : m_window->findChildren<QComboBox*>())
-        box->installEventFilter(keysFirst);
+        box->installEventFilter(m_keysFirst);
+}
+
+QList<QKeySequence> ChartCommands::addShortcut(QKeySequence::StandardKey key, const QKeySequence& ownKey,
+                                               std::function<void()> handler)
+{
+    const QList<QKeySequence> keys = keysOf(key, {ownKey});
+    auto* action = new QAction(m_window);
+    action->setShortcuts(keys);
+    action->setShortcutContext(Qt::WindowShortcut);
+    connect(action, &QAction::triggered, this, std::move(handler));
+    m_window->addAction(action);
+    m_keysFirst->add(keys);
+    return keys;
 }
 
 void ChartCommands::edit(ChartChange change, const QString& text)
@@ -192,8 +203,12 @@ void ChartCommands::paste(std::optional<ChartCell> at)
 
 void ChartCommands::pasteAtPointer()
 {
-    // Where the pointer is over no cell, the paste goes to the selection's first cell, if any.
-    std::optional<ChartCell> at = m_view.cellUnderPointer();
+    // The keyboard's cursor, where it is shown, is where the user is working. Otherwise the
+    // paste goes to the cell under the pointer, or with the pointer over no cell, to the
+    // selection's first cell, if any.
+    std::optional<ChartCell> at = m_view.shownCursor();
+    if (!at)
+        at = m_view.cellUnderPointer();
     if (!at && m_view.selection())
         at = m_view.selection()->first;
     paste(at);

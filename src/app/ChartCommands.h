@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 
+class ChartKeysFirst;
 class ChartView;
 class MessageBoxes;
 class QMenu;
@@ -43,6 +44,12 @@ public:
     void selectTo(int index);
     void setMenuExtension(MenuExtension extension) { m_menuExtension = std::move(extension); }
 
+    // A key of the window's besides the chart's own (Ctrl+O, Ctrl+P), acting
+    // as they do wherever the keyboard focus is: the platform's keys for
+    // `key` and `ownKey`. The keys, the first of them for the menu.
+    QList<QKeySequence> addShortcut(QKeySequence::StandardKey key, const QKeySequence& ownKey,
+                                    std::function<void()> handler);
+
 private:
     void undo();
     void redo();
@@ -71,4 +78,8 @@ private:
     MenuExtension m_menuExtension;
     QUndoStack* m_history;
     QPointer<QMenu> m_menu;
+    ChartKeysFirst* m_keysFirst = nullptr;
 };
+
+// A menu item's caption with the first of its keys, as the chart menu shows them.
+QString withKeys(const QString& caption, const QList<QKeySequence>& keys);

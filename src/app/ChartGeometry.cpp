@@ -10,10 +10,7 @@ RectPt gridCell(int index)
 
 RectPt endMarker(int page, int stepCount)
 {
-    const int used = stepCount - (page == 0 ? 0 : StepsPerPage);
-    // Outside the page's range: page 0 counts as fully in use, page 1 as not in use.
-    const int columns = used >= 1 && used <= StepsPerPage ? used : page == 0 ? StepsPerPage : 0;
-    const double left = Left + ColumnPitch * columns;
+    const double left = Left + ColumnPitch * stepsInUseOnPage(page, stepCount);
     return {left, Top, Left + Width + MarkerOverhang - left, Height + MarkerOverhang};
 }
 

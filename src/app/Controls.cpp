@@ -1,10 +1,11 @@
 #include "app/Controls.h"
 
-#include "app/ControlFactory.h"
-
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 
 ShapeWidget::ShapeWidget(bool rounded, QWidget* parent) : QWidget(parent), m_rounded(rounded)
 {
@@ -60,15 +61,27 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent* event)
         emit clicked(event->modifiers());
 }
 
-ChartCellLabel::ChartCellLabel(QWidget* parent) : ClickLabel(parent)
+void ClickLabel::keyPressEvent(QKeyEvent* event)
 {
-    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    const QKeyCombination pressed(event->modifiers() & ~Qt::KeypadModifier, Qt::Key(event->key()));
+    if (pressed == QKeyCombination(Qt::Key_Space) || pressed == QKeyCombination(Qt::Key_Return) ||
+        pressed == QKeyCombination(Qt::Key_Enter))
+        emit clicked(Qt::NoModifier);
+    else
+        QLabel::keyPressEvent(event);
 }
 
-void ChartCellLabel::paintEvent(QPaintEvent* event)
+void ClickLabel::paintEvent(QPaintEvent* event)
 {
-    QPainter(this).fillRect(rect(), layoutColour(Layout::SystemWindowBackground));
-    ClickLabel::paintEvent(event);
+    QLabel::paintEvent(event);
+    if (!hasFocus())
+        return;
+    // The style draws it only when the focus came by the keyboard, as on a button.
+    QStylePainter painter(this);
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.backgroundColor = palette().color(backgroundRole());
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
 }
 
 namespace {

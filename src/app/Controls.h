@@ -45,7 +45,9 @@ private:
 
 // A label or picture box that reports a click of the left mouse button,
 // with the keys held (Shift on a chart cell selects): the group tab captions
-// and the chart cells.
+// and the chart cells. One that takes the keyboard focus (a group tab) is
+// pressed with Space or Return as with a click, and shows the style's focus
+// frame while the keyboard has brought the focus to it.
 class ClickLabel : public QLabel
 {
     Q_OBJECT
@@ -59,19 +61,7 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
-};
-
-// A cell of the chart grid: a click label on the system's window background.
-// The background is painted rather than kept in a palette of each cell's own,
-// which two hundred cells would each have to hold.
-class ChartCellLabel : public ClickLabel
-{
-    Q_OBJECT
-
-public:
-    explicit ChartCellLabel(QWidget* parent);
-
-protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 };
 

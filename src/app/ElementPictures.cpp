@@ -5,10 +5,12 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QImageReader>
 #include <QLabel>
 
 namespace {
+
 QLabel* hiddenHolder(QWidget* window, const char* name)
 {
     auto* label = new QLabel(window);
@@ -16,9 +18,36 @@ QLabel* hiddenHolder(QWidget* window, const char* name)
     label->hide();
     return label;
 }
+
+// Any screen of the desktop: a window may be moved to the one that scales most.
+bool screenScales()
+{
+    return qApp->devicePixelRatio() > 1;
+}
+
+// Where Qt looks for a picture drawn at twice the size: "UP@2x.jpg" beside "UP.jpg". Qt's
+// image reader gives a picture so named a device pixel ratio of 2, so it takes the place
+// of 16 x 16 pixels on the screen, drawn with 32 x 32.
+QString twiceTheSize(const QString& name)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return name.left(dot) + QStringLiteral("@2x") + name.mid(dot);
+}
+
 } // namespace
 
-ElementPictures::ElementPictures(QWidget* window) : m_window(window)
+QPixmap embeddedPicture(const QString& name)
+{
+    const QString path = QStringLiteral(":/embedded/") + name;
+    if (screenScales()) {
+        const QPixmap twice(twiceTheSize(path));
+        if (!twice.isNull())
+            return twice;
+    }
+    return QPixmap(path);
+}
+
+ElementPictures::ElementPictures(QWidget* window) : m_window(window), m_twiceTheSize(screenScales())
 {
     for (const ElementRow& row : ElementTable)
         m_elements[std::size_t(row.ordinal)] = hiddenHolder(window, row.holder);
@@ -28,8 +57,12 @@ ElementPictures::ElementPictures(QWidget* window) : m_window(window)
 
 bool ElementPictures::load(const QString& folder, MessageBoxes& boxes)
 {
-    auto loadInto = [&](QLabel* holder, const char* file) {
-        const QString path = QDir(folder).filePath(QString::fromUtf8(file));
+    auto loadInto = [&](QLabel* holder, const char* name) {
+        // A copy of the program without the larger pictures still starts, with those of its size.
+        QString file = QString::fromUtf8(name);
+        if (m_twiceTheSize && QFileInfo::exists(QDir(folder).filePath(twiceTheSize(file))))
+            file = twiceTheSize(file);
+        const QString path = QDir(folder).filePath(file);
         QImageReader reader(path);
         const QImage image = reader.read();
         if (!image.isNull()) {
@@ -42,7 +75,7 @@ bool ElementPictures::load(const QString& folder, MessageBoxes& boxes)
                 : QStringLiteral("ファイルが見つかりません。");
         boxes.show(m_window, {QStringLiteral("TRV5KB Programmer"),
                               QStringLiteral("画像ファイル「%1」を読み込めないため、起動できません。\n%2\n%3")
-                                  .arg(QString::fromUtf8(file), QDir::toNativeSeparators(path), reason),
+                                  .arg(file, QDir::toNativeSeparators(path), reason),
                               QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok});
         return false;
     };

@@ -13,7 +13,9 @@ class QWidget;
 // The window's eighteen hidden picture holders: one per element, named after
 // it (`UP` to `DOWNQL`, `ON_` for ON), and the two step-number strips `PAGE0`
 // and `PAGE1`. Start-up fills them from the picture files beside the program;
-// the chart, the palette preview and the page strip copy their pictures.
+// the chart, the palette preview and the page strip copy their pictures. On a
+// screen that scales by more than 1 the pictures drawn at twice the size are
+// loaded ("UP@2x.jpg"), where they are there, so the chart stays sharp.
 class ElementPictures
 {
 public:
@@ -33,6 +35,11 @@ public:
 
 private:
     QWidget* m_window;
+    bool m_twiceTheSize;
     std::array<QLabel*, 16> m_elements{};
     std::array<QLabel*, 2> m_pageStrips{};
 };
+
+// One of the pictures the window carries inside itself ("Image1.jpg"), at
+// twice the size on a screen that scales by more than 1.
+QPixmap embeddedPicture(const QString& name);

@@ -1,12 +1,15 @@
 #include "app/Form1.h"
 
 #include "app/ChartCommands.h"
+#include "app/ChartPrinting.h"
 #include "app/ChartView.h"
+#include "app/ControlAccess.h"
 #include "app/ControlFactory.h"
 #include "app/Controls.h"
 #include "app/ElementPictures.h"
 #include "app/Layout.h"
 #include "app/MessageBoxes.h"
+#include "app/NamedFiles.h"
 #include "app/PatternFiles.h"
 #include "app/PortPicker.h"
 #include "chart/ElementTable.h"
@@ -22,6 +25,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QRadioButton>
 #include <QTimer>
 #include <functional>
@@ -73,14 +77,25 @@ Form1::Form1(const QString& programFolder, const QString& configFolder, const QS
     m_view = new ChartView(this, m_state, *m_pictures);
     buildControls();
     m_view->attachControls();
+    applyTabOrder(this);
+    nameControls(this);
     const auto opening = [this] { return StatusReset(); };
     m_commands = new ChartCommands(
         this, m_state, *m_view, m_boxes, opening,
         [this](const ChartChange& change, ChartEditCommand::Show show) { applyChange(change, show); });
-    m_files = new PatternFiles(
-        this, m_state, m_boxes, dataFolder, opening,
-        [this](const PatternFileContent& content, const QString& text) { takeLoadedChart(content, text); });
-    m_commands->setMenuExtension([this](QMenu& menu, bool idle) { m_files->addMenuItems(menu, idle); });
+    const auto takeLoaded = [this](const PatternFileContent& content, const QString& text) {
+        takeLoadedChart(content, text);
+    };
+    m_files = new PatternFiles(this, m_state, m_boxes, dataFolder, opening, takeLoaded);
+    m_namedFiles = new NamedFiles(this, m_state, m_boxes, *m_commands, configFolder, opening, takeLoaded);
+    m_printing = new ChartPrinting(this, m_state, m_boxes, *m_commands, *m_namedFiles, opening);
+    m_commands->setMenuExtension([this](QMenu& menu, bool idle) {
+        m_namedFiles->addMenuItems(menu, idle);
+        menu.addSeparator();
+        m_printing->addMenuItems(menu, idle);
+        menu.addSeparator();
+        m_files->addMenuItems(menu, idle);
+    });
     connectControls();
     connectTransfer();
     connectPort();
@@ -116,9 +131,9 @@ void Form1::buildControls()
     m_statusCaption = control<QLabel>("disp1");
     m_statusLamp = control<ShapeWidget>("Shape11");
     m_stepCountBox = control<QComboBox>("Combo1");
-    m_preview->setPixmap(QPixmap(QStringLiteral(":/embedded/Picture2.jpg")));
-    control<QLabel>("Picture4")->setPixmap(QPixmap(QStringLiteral(":/embedded/Picture4.jpg")));
-    control<QLabel>("Image1")->setPixmap(QPixmap(QStringLiteral(":/embedded/Image1.jpg")));
+    m_preview->setPixmap(embeddedPicture(QStringLiteral("Picture2.jpg")));
+    control<QLabel>("Picture4")->setPixmap(embeddedPicture(QStringLiteral("Picture4.jpg")));
+    control<QLabel>("Image1")->setPixmap(embeddedPicture(QStringLiteral("Image1.jpg")));
 
     // A coarse timer may fire up to 5 % early; the blink keeps to the
     // millisecond, as the transfer's time-out does.
@@ -137,6 +152,7 @@ void Form1::connectControls()
             cellClicked(index);
     });
     connect(m_view, &ChartView::groupTabClicked, this, &Form1::groupTabClicked);
+    connect(m_view, &ChartView::pageRequested, this, &Form1::pageButtonClicked);
     for (const ElementRow& row : ElementTable) {
         connect(control<QAbstractButton>(row.samePatternButton), &QAbstractButton::clicked, this,
                 [this, &row] { paletteClicked(row, PaletteKind::SamePattern); });
@@ -172,6 +188,7 @@ bool Form1::Form_Load()
         return false;
     control<QLabel>("Picture4")->setPixmap(m_pictures->pageStrip(0));
     m_preview->setPixmap(m_pictures->element(0));
+    namePreview(m_preview, QString::fromUtf8(ElementTable[0].caption));
     DrawPage(0);
     // The chart is complete before the port is looked at; nothing above depends on it.
     startUpPortSteps();
@@ -183,6 +200,17 @@ void Form1::Form_Unload()
 {
     shutdownPortSteps();
     m_files->keepChartAtExit();
+}
+
+void Form1::setFileDialogs(FileDialogs& dialogs)
+{
+    m_namedFiles->setDialogs(dialogs);
+    m_printing->setDialogs(dialogs);
+}
+
+void Form1::openFile(const QString& path)
+{
+    m_namedFiles->openGiven(path);
 }
 
 void Form1::closeEvent(QCloseEvent* event)
@@ -223,6 +251,7 @@ void Form1::showStatus()
 {
     m_statusLamp->setFillColor(QColor::fromRgb(QRgb(m_state.Status.lamp)));
     m_statusCaption->setText(m_state.Status.caption);
+    nameStatus(m_statusCaption, m_state.Status.caption);
     m_statusCaption->setToolTip(m_state.Status.lamp == LampColour::Failure ? m_failureReason : QString());
 }
 
@@ -271,8 +300,10 @@ void Form1::paletteClicked(const ElementRow& row, PaletteKind palette)
     if (!StatusReset())
         return;
     if (palette == PaletteKind::SamePattern) {
-        if (chooseElement(m_state, row.ordinal))
+        if (chooseElement(m_state, row.ordinal)) {
             m_preview->setPixmap(m_pictures->element(row.ordinal));
+            namePreview(m_preview, QString::fromUtf8(row.caption));
+        }
     } else if (std::optional<BatchFill> fill = batchFill(m_state, row.ordinal)) {
         m_state.BatchElement = fill->element;
         m_commands->edit(std::move(fill->change), QStringLiteral("一括設定"));

@@ -12,10 +12,13 @@
 #include <utility>
 
 class ChartCommands;
+class ChartPrinting;
 class ChartView;
 class ControllerTransfer;
 class ElementPictures;
+class FileDialogs;
 class MessageBoxes;
+class NamedFiles;
 class PatternFiles;
 class PortPicker;
 class QComboBox;
@@ -30,8 +33,9 @@ struct PatternFileContent;
 // The one window. It owns the state of the run and the handlers of its
 // controls, and delegates: the chart view draws the chart, the chart commands
 // keep the undo history, the clipboard and the chart menu, the pattern files
-// save and load. Every edit of the chart is a change that the window carries
-// out on its state and shows in one place (showChange).
+// save and load the slots, the named files open and save files by name, and
+// the chart printing prints and exports the chart sheet. Every edit of the chart is a change that the window
+// carries out on its state and shows in one place (showChange).
 class Form1 : public QWidget
 {
     Q_OBJECT
@@ -58,6 +62,11 @@ public:
     void setSerialDeviceList(SerialDeviceList list);
     // The line transfers go over; the serial port unless set before start-up.
     void setSerialLine(std::unique_ptr<SerialLine> line);
+
+    // Where the file and print dialogs are shown; Qt's own unless set.
+    void setFileDialogs(FileDialogs& dialogs);
+    // Opens a pattern file named on the command line, once start-up is done.
+    void openFile(const QString& path);
 
     // The state of the run, read by the tests and tools that drive the window.
     const WindowState& state() const { return m_state; }
@@ -132,6 +141,8 @@ private:
     ChartView* m_view = nullptr;
     ChartCommands* m_commands = nullptr;
     PatternFiles* m_files = nullptr;
+    NamedFiles* m_namedFiles = nullptr;
+    ChartPrinting* m_printing = nullptr;
 
     QLabel* m_preview = nullptr;
     QLabel* m_statusCaption = nullptr;

@@ -4,6 +4,7 @@
 #include "app/TerminationSignals.h"
 
 #include <QApplication>
+#include <QTimer>
 
 int main(int argc, char* argv[])
 {
@@ -13,5 +14,11 @@ int main(int argc, char* argv[])
     if (!form)
         return 1;
     closeWindowsOnTerminationSignals();
+    // `trv5kb-programmer FILE` opens FILE as "ファイルを開く…" does, once the window is up and its
+    // event loop runs, so that the end of the session still closes a message box about it. The
+    // desktop entry passes a file dropped on the launcher so. Qt has taken its own options (such
+    // as -platform) out of the arguments by now.
+    if (const QString file = QApplication::arguments().value(1); !file.isEmpty())
+        QTimer::singleShot(0, form.get(), [&form, file] { form->openFile(file); });
     return app.exec();
 }

@@ -13,3 +13,9 @@ std::optional<int> gridIndexOfCell(ChartCell cell, int page, int group)
         return std::nullopt;
     return ChannelsPerGroup * (cell.step % StepsPerPage) + cell.channel % ChannelsPerGroup;
 }
+
+int stepsInUseOnPage(int page, int stepCount)
+{
+    const int used = stepCount - (page == 0 ? 0 : StepsPerPage);
+    return used >= 1 && used <= StepsPerPage ? used : page == 0 ? StepsPerPage : 0;
+}

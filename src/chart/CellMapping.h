@@ -19,3 +19,9 @@ inline constexpr int GridSize = StepsPerPage * ChannelsPerGroup;
 ChartCell cellOfGridIndex(int index, int page, int group);
 // The grid member that shows `cell`, or none when it is not on the shown page and group.
 std::optional<int> gridIndexOfCell(ChartCell cell, int page, int group);
+
+// How many of the 40 steps of `page` (0 or 1) are in use for a step count:
+// those before the count. A count outside 1 to 80 leaves page 0 wholly in use
+// and page 1 out of use. The window's end marker and the chart sheet stand at
+// this column.
+int stepsInUseOnPage(int page, int stepCount);

@@ -4,6 +4,7 @@
 
 #include <QKeyCombination>
 #include <QList>
+#include <optional>
 
 class QAction;
 class QMenu;
@@ -12,6 +13,17 @@ class QMenu;
 
 // Presses keys where the keyboard focus is in the window (the window itself when nothing has it).
 void pressKeys(const StartedForm& w, QKeyCombination keys);
+// Presses the keys named in `keys` one after the other, each in the portable
+// text of QKeySequence ("Right", "Shift+Right", "Ctrl+PgDown", "Space"),
+// separated by blanks.
+void pressKeys(const StartedForm& w, const QString& keys);
+// The Menu key: the platform sends the widget with the focus a context menu event.
+void pressMenuKey();
+// Tab from the last group tab into the chart.
+void tabIntoChart(const StartedForm& w);
+// The grid member whose cell the keyboard's cursor frames in a picture of the
+// window, none where the window shows no cursor.
+std::optional<int> cursorShownAt(const StartedForm& w);
 // A right click on grid member `index`: the chart menu opened there.
 QMenu* openChartMenu(const StartedForm& w, int index);
 // The item of an open menu whose caption begins with `caption`.

@@ -9,6 +9,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QLabel>
+#include <QPrinter>
 #include <QTest>
 #include <QTimer>
 
@@ -18,6 +19,28 @@ QMessageBox::StandardButton ScriptedMessageBoxes::show(QWidget*, const MessageRe
     if (!answers.isEmpty())
         return answers.takeFirst();
     return request.defaultButton != QMessageBox::NoButton ? request.defaultButton : QMessageBox::Ok;
+}
+
+QString ScriptedFileDialogs::openFile(QWidget*, const FileRequest& request)
+{
+    asked << Asked{Kind::Open, request};
+    return answers.isEmpty() ? QString() : answers.takeFirst();
+}
+
+QString ScriptedFileDialogs::saveFile(QWidget*, const FileRequest& request)
+{
+    asked << Asked{Kind::Save, request};
+    return answers.isEmpty() ? QString() : answers.takeFirst();
+}
+
+bool ScriptedFileDialogs::choosePrinter(QWidget*, QPrinter& printer, int pages)
+{
+    asked << Asked{Kind::Print, {}, pages};
+    if (printInto.isEmpty())
+        return false;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(printInto);
+    return true;
 }
 
 ProgramFolder::ProgramFolder(const QString& at) : m_path(at.isEmpty() ? m_dir.path() : at)
@@ -33,6 +56,17 @@ StartedForm::StartedForm(const QString& programFolder)
 {
     // No window test looks at the machine's own serial devices; a test that needs some gives its own.
     form->setSerialDeviceList([] { return QList<SerialDevice>{}; });
+    // Nor does any show a dialog that would wait for a user.
+    form->setFileDialogs(dialogs);
+}
+
+bool StartedForm::restart()
+{
+    form->close();
+    form = std::make_unique<Form1>(folder.path(), folder.configFolder(), folder.dataFolder(), boxes);
+    form->setSerialDeviceList([] { return QList<SerialDevice>{}; });
+    form->setFileDialogs(dialogs);
+    return start();
 }
 
 bool StartedForm::start()
@@ -179,4 +213,17 @@ QImage holderImage(const Form1& form, const char* holder)
 QImage shownImage(const QLabel* label)
 {
     return label->pixmap().toImage();
+}
+
+void verifyView(const StartedForm& w, int group, int page)
+{
+    const char* const tabs[] = {"Shape1", "Shape2", "Shape3", "Shape6",
+                                "Shape7", "Shape8", "Shape9", "Shape10"};
+    QCOMPARE(w.form->state().CurrentGroup, group);
+    QCOMPARE(w.form->state().CurrentPage, page);
+    for (int tab = 0; tab < 8; ++tab)
+        QCOMPARE(w.shape(tabs[tab])->fillColor(),
+                 tab == group ? QColor(0x80, 0x80, 0xFF) : QColor(0xC0, 0xC0, 0xFF));
+    QCOMPARE(w.get<QLabel>("Label28")->text(), page == 0 ? "（ページ１）" : "（ページ２）");
+    QCOMPARE(shownImage(w.get<QLabel>("Picture4")), holderImage(*w.form, page == 0 ? "PAGE0" : "PAGE1"));
 }

@@ -3,6 +3,7 @@
 #include "ChartText.h"
 #include "FakeSerialLine.h"
 #include "FileBytes.h"
+#include "app/FileDialogs.h"
 #include "app/Form1.h"
 #include "app/MessageBoxes.h"
 
@@ -24,6 +25,28 @@ public:
     QList<QMessageBox::StandardButton> answers;
 
     QMessageBox::StandardButton show(QWidget* parent, const MessageRequest& request) override;
+};
+
+// Answers the window's file and print dialogs in place of a user and keeps what was asked.
+class ScriptedFileDialogs : public FileDialogs
+{
+public:
+    enum class Kind { Open, Save, Print };
+    struct Asked
+    {
+        Kind kind;
+        FileRequest request; // none for a print dialog
+        int pages = 0;       // the pages a print dialog offers
+    };
+    QList<Asked> asked;
+    // The files chosen, in order; when none is left, the dialog is cancelled.
+    QStringList answers;
+    // Where a print goes, as a PDF file; empty: the print dialog is cancelled.
+    QString printInto;
+
+    QString openFile(QWidget* parent, const FileRequest& request) override;
+    QString saveFile(QWidget* parent, const FileRequest& request) override;
+    bool choosePrinter(QWidget* parent, QPrinter& printer, int pages) override;
 };
 
 // A program folder of its own in a temporary directory, holding copies of the
@@ -52,12 +75,15 @@ struct StartedForm
 {
     ProgramFolder folder;
     ScriptedMessageBoxes boxes;
+    ScriptedFileDialogs dialogs;
     std::unique_ptr<Form1> form;
 
     // `programFolder`: an existing folder to hold the pictures instead of a temporary one.
     explicit StartedForm(const QString& programFolder = {});
     // The window after start-up has run; fails the test when start-up failed.
     bool start();
+    // The window closed and the program started again over the same folders, as the user's next run.
+    bool restart();
 
     template <typename T> T* get(const QString& name) const { return form->findChild<T*>(name); }
     QLabel* cell(int index) const;
@@ -111,6 +137,10 @@ struct BusyForm : FakeLineForm
     // or the erase message did not reach the line.
     bool startTransfer();
 };
+
+// The group and page the window shows, as the user sees them: the group's tab
+// highlighted, the page's caption and step-number strip.
+void verifyView(const StartedForm& w, int group, int page);
 
 // What a user does to choose an item from a combo box's list: opens it and clicks the item.
 void chooseComboItem(QComboBox* combo, const QString& itemText);

@@ -294,6 +294,14 @@ void TestClipboard::chartMenu()
         {"このステップ（12）の40チャネルをコピー", true},
         {"このグループ（グループA）の5チャネル×80ステップをコピー", true},
         {"", false},
+        {"ファイルを開く…\tCtrl+O", true},
+        {"最近使ったファイル", false},
+        {"上書き保存\tCtrl+S", true},
+        {"名前を付けて保存…\tCtrl+Shift+S", true},
+        {"", false},
+        {"PDFに書き出す…", true},
+        {"印刷…\tCtrl+P", true},
+        {"", false},
         {"前回終了時のチャートに戻す", false},
     };
     const QList<QAction*> items = menu->actions();

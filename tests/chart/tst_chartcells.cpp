@@ -1,8 +1,11 @@
 #include "chart/CellMapping.h"
+#include "chart/CellName.h"
 #include "chart/PatternTable.h"
 
 #include <QTest>
 #include <stdexcept>
+
+Q_DECLARE_METATYPE(ElementCode)
 
 class TestChartCells : public QObject
 {
@@ -13,6 +16,8 @@ private slots:
     void cellMapping();
     void cellNotVisible();
     void tableBounds();
+    void cellNames_data();
+    void cellNames();
 };
 
 void TestChartCells::cellMapping_data()
@@ -59,6 +64,34 @@ void TestChartCells::tableBounds()
     QVERIFY_THROWS_EXCEPTION(std::out_of_range, table.at(81, 0));
     QVERIFY_THROWS_EXCEPTION(std::out_of_range, table.at(0, 41));
     QVERIFY_THROWS_EXCEPTION(std::out_of_range, table.at(-1, 0));
+}
+
+void TestChartCells::cellNames_data()
+{
+    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<ElementCode>("value");
+    QTest::addColumn<QString>("name");
+
+    using E = ElementCode;
+    // clang-format off
+    QTest::newRow("group A CH3 step 12") << 11 << 2 << E::number(4) << "グループA CH3 ステップ12 UP-L";
+    QTest::newRow("first cell") << 0 << 0 << E::number(3) << "グループA CH1 ステップ1 OFF";
+    QTest::newRow("last cell") << 79 << 39 << E::text("?") << "グループH CH5 ステップ80 DOWN-L(1/4)";
+    QTest::newRow("group B CH1") << 40 << 5 << E::text(":") << "グループB CH1 ステップ41 ON-1/2";
+    QTest::newRow("number 10") << 3 << 7 << E::number(10) << "グループB CH3 ステップ4 要素ではない値「10」";
+    QTest::newRow("text 3 is no element") << 3 << 7 << E::text("3") << "グループB CH3 ステップ4 要素ではない値「3」";
+    QTest::newRow("empty") << 3 << 7 << E() << "グループB CH3 ステップ4 値なし";
+    // clang-format on
+}
+
+void TestChartCells::cellNames()
+{
+    QFETCH(int, step);
+    QFETCH(int, channel);
+    QFETCH(ElementCode, value);
+    QFETCH(QString, name);
+    QCOMPARE(cellName({step, channel}, value), name);
 }
 
 QTEST_APPLESS_MAIN(TestChartCells)

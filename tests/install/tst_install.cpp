@@ -78,8 +78,10 @@ QStringList expectedFiles()
                       "share/bash-completion/completions/trv5kb",
                       "share/doc/trv5kb-programmer/changelog.Debian.gz",
                       "share/doc/trv5kb-programmer/copyright"};
+    // Each picture also at twice the size, for screens that scale: UP@2x.jpg beside UP.jpg.
     for (const QString& picture : Pictures)
-        files << "lib/trv5kb-programmer/" + picture;
+        files << "lib/trv5kb-programmer/" + picture
+              << "lib/trv5kb-programmer/" + picture.section('.', 0, 0) + "@2x." + picture.section('.', 1);
     for (int size : IconSizes)
         files << QStringLiteral("share/icons/hicolor/%1x%1/apps/trv5kb-programmer.png").arg(size);
     for (const QString& page : ManualPages)
@@ -214,8 +216,9 @@ void TestInstall::desktopEntry()
     QCOMPARE(entry.value("Terminal"), "false");
     QVERIFY(entry.value("Comment[ja]").contains("調光パターン"));
     QVERIFY(!entry.value("Categories").isEmpty());
-    // The menu starts the launcher on the PATH and shows the icon of the theme.
-    QCOMPARE(entry.value("Exec"), "trv5kb-programmer");
+    // The menu starts the launcher on the PATH and shows the icon of the theme; a file dropped on
+    // the launcher is passed to the program, which opens it.
+    QCOMPARE(entry.value("Exec"), "trv5kb-programmer %f");
     QCOMPARE(entry.value("Icon"), "trv5kb-programmer");
 
     const QString validator = QStandardPaths::findExecutable("desktop-file-validate");
@@ -421,7 +424,7 @@ void TestInstall::manualPagesFollowHelp_data()
     // clang-format off
     QTest::newRow("trv5kb") << "trv5kb" << QStringList{
         "ports", "check FILE", "show FILE [--group A-H]", "write FILE --port PORT", "diff FILE1 FILE2",
-        "-h, --help", "--version", "--group A-H", "--port PORT", "--json"};
+        "pdf FILE OUT.pdf", "-h, --help", "--version", "--group A-H", "--port PORT", "--json"};
     QTest::newRow("trv5kb-simulator") << "trv5kb-simulator" << QStringList{
         "-h, --help", "--help-all", "-o, --output file", "--once", "--silent-after n", "--hangup-after n",
         "--joined-replies", "--garbage", "--paced", "--latency ms", "--trace"};
@@ -487,7 +490,7 @@ void TestInstall::package()
         depends << dependency.section(' ', 0, 0);
     // The font the window's texts need, and the libraries the binaries link, as worked out from them.
     for (const char* needed : {"fonts-ipafont-gothic", "libqt6core6", "libqt6gui6", "libqt6widgets6",
-                               "libqt6serialport6", "libc6", "libstdc++6"})
+                               "libqt6printsupport6", "libqt6serialport6", "libc6", "libstdc++6"})
         QVERIFY2(depends.contains(QString::fromLatin1(needed)), qPrintable(depends.join(", ")));
 
     // The same files as the install, under /usr; the launcher still a relative link.

@@ -385,7 +385,7 @@ void TestCli::helpAndVersion()
     QCOMPARE(help.err, "");
     for (const char* usage :
          {"使い方: trv5kb", "ports", "check FILE", "show FILE [--group A-H]", "write FILE --port PORT",
-          "diff FILE1 FILE2", "--json", "--version", "終了ステータス"})
+          "diff FILE1 FILE2", "pdf FILE OUT.pdf", "--json", "--version", "終了ステータス"})
         QVERIFY2(help.out.contains(QString::fromUtf8(usage)), usage);
     QVERIFY(!help.out.contains("timeout"));
 
@@ -401,7 +401,7 @@ void TestCli::badUsage_data()
     QTest::addColumn<QString>("reason");
 
     // clang-format off
-    QTest::newRow("nothing") << QStringList{} << "サブコマンド（ports、check、show、write、diff）を指定してください";
+    QTest::newRow("nothing") << QStringList{} << "サブコマンド（ports、check、show、write、diff、pdf）を指定してください";
     QTest::newRow("unknown subcommand") << QStringList{"erase"} << "「erase」というサブコマンドはありません";
     QTest::newRow("unknown option") << QStringList{"ports", "--fast"} << "「--fast」というオプションはありません";
     QTest::newRow("no file") << QStringList{"check"} << "check にはパターンファイルを指定してください";
@@ -411,6 +411,7 @@ void TestCli::badUsage_data()
     QTest::newRow("group for write") << QStringList{"write", "a.txt", "--port", "COM3", "--group", "A"} << "write には --group を指定できません";
     QTest::newRow("port for check") << QStringList{"check", "a.txt", "--port", "COM3"} << "check には --port を指定できません";
     QTest::newRow("json for show") << QStringList{"show", "a.txt", "--json"} << "show には --json を指定できません";
+    QTest::newRow("json for pdf") << QStringList{"pdf", "a.txt", "a.pdf", "--json"} << "pdf には --json を指定できません";
     QTest::newRow("group I") << QStringList{"show", "a.txt", "--group", "I"} << "--group には A から H のどれかを指定してください";
     QTest::newRow("write without port") << QStringList{"write", "a.txt"} << "write には --port で書き込むポートを指定してください";
     QTest::newRow("port without value") << QStringList{"write", "a.txt", "--port"} << "オプション「--port」には値が要ります";

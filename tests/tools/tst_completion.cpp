@@ -62,10 +62,11 @@ void TestCompletion::completes_data()
     QTest::addColumn<bool>("exactly"); // nothing but `offered`
 
     // clang-format off
-    QTest::newRow("sub-commands") << QStringList{"trv5kb", ""} << QStringList{"ports", "check", "show", "write", "diff", "--help", "--version"} << QStringList{"--port", "pattern2.txt"} << false;
+    QTest::newRow("sub-commands") << QStringList{"trv5kb", ""} << QStringList{"ports", "check", "show", "write", "diff", "pdf", "--help", "--version"} << QStringList{"--port", "pattern2.txt"} << false;
     QTest::newRow("a sub-command begun") << QStringList{"trv5kb", "d"} << QStringList{"diff"} << QStringList{} << true;
     QTest::newRow("files for check") << QStringList{"trv5kb", "check", "pat"} << QStringList{"pattern 1.txt", "pattern2.txt"} << QStringList{} << true;
     QTest::newRow("a second file for diff") << QStringList{"trv5kb", "diff", "other.txt", "pattern"} << QStringList{"pattern 1.txt", "pattern2.txt"} << QStringList{} << true;
+    QTest::newRow("the PDF for pdf") << QStringList{"trv5kb", "pdf", "other.txt", "pattern"} << QStringList{"pattern 1.txt", "pattern2.txt"} << QStringList{} << true;
     QTest::newRow("options of write") << QStringList{"trv5kb", "write", "other.txt", ""} << QStringList{"--port", "--json", "--help"} << QStringList{"--group", "pattern2.txt"} << true;
     QTest::newRow("options of show") << QStringList{"trv5kb", "show", "other.txt", "--"} << QStringList{"--group", "--help"} << QStringList{"--port", "--json"} << true;
     QTest::newRow("options after a port") << QStringList{"trv5kb", "write", "other.txt", "--port", "COM3", "--"} << QStringList{"--port", "--json", "--help"} << QStringList{} << true;

@@ -13,8 +13,9 @@
 #include <cstdlib>
 
 // Checks the pictures the build draws: the eighteen the program loads from
-// its folder at start-up, the four the window carries inside itself and the
-// desktop icon at the sizes of the icon theme.
+// its folder at start-up, the four the window carries inside itself, each
+// also at twice the size ("UP@2x.jpg"), and the desktop icon at the sizes of
+// the icon theme.
 class TestPictures : public QObject
 {
     Q_OBJECT
@@ -25,6 +26,8 @@ private slots:
     void elementsPairwiseDistinct();
     void elementCurve_data();
     void elementCurve();
+    void twiceTheSizeShowsTheSame_data();
+    void twiceTheSizeShowsTheSame();
     void embeddedCopies();
     void themeIcon_data();
     void themeIcon();
@@ -46,6 +49,20 @@ const QStringList EmbeddedFiles{"icon.png", "Picture4.jpg", "Picture2.jpg", "Ima
 QStringList pictureFiles()
 {
     return ElementFiles + QStringList{"step1.jpg", "step2.jpg"};
+}
+
+// The name of a picture drawn at twice the size, as Qt looks for it.
+QString twice(const QString& name)
+{
+    return name.section('.', 0, 0) + "@2x." + name.section('.', 1);
+}
+
+QStringList withTwiceTheSize(const QStringList& names)
+{
+    QStringList all = names;
+    for (const QString& name : names)
+        all << twice(name);
+    return all;
 }
 
 // A list of the build's, comma-separated, in the order QDir::Name gives.
@@ -114,14 +131,21 @@ void TestPictures::pictureFile_data()
     QTest::addColumn<QByteArray>("format");
     QTest::addColumn<QSize>("size");
 
-    for (const QString& name : ElementFiles)
-        QTest::newRow(qPrintable(name)) << PictureDir + '/' + name << QByteArray("jpeg") << QSize(16, 16);
-    QTest::newRow("step1.jpg") << PictureDir + "/step1.jpg" << QByteArray("jpeg") << QSize(640, 16);
-    QTest::newRow("step2.jpg") << PictureDir + "/step2.jpg" << QByteArray("jpeg") << QSize(640, 16);
-    QTest::newRow("icon.png") << EmbeddedDir + "/icon.png" << QByteArray("png") << QSize(128, 128);
-    QTest::newRow("Picture4.jpg") << EmbeddedDir + "/Picture4.jpg" << QByteArray("jpeg") << QSize(640, 16);
-    QTest::newRow("Picture2.jpg") << EmbeddedDir + "/Picture2.jpg" << QByteArray("jpeg") << QSize(16, 16);
-    QTest::newRow("Image1.jpg") << EmbeddedDir + "/Image1.jpg" << QByteArray("jpeg") << QSize(99, 33);
+    for (int scale : {1, 2}) {
+        const auto name = [scale](const QString& once) { return scale == 1 ? once : twice(once); };
+        const auto row = [&](const QString& folder, const QString& once, const char* format, QSize size) {
+            QTest::newRow(qPrintable(name(once)))
+                << folder + '/' + name(once) << QByteArray(format) << size * scale;
+        };
+        for (const QString& element : ElementFiles)
+            row(PictureDir, element, "jpeg", QSize(16, 16));
+        row(PictureDir, "step1.jpg", "jpeg", QSize(640, 16));
+        row(PictureDir, "step2.jpg", "jpeg", QSize(640, 16));
+        row(EmbeddedDir, "icon.png", "png", QSize(128, 128));
+        row(EmbeddedDir, "Picture4.jpg", "jpeg", QSize(640, 16));
+        row(EmbeddedDir, "Picture2.jpg", "jpeg", QSize(16, 16));
+        row(EmbeddedDir, "Image1.jpg", "jpeg", QSize(99, 33));
+    }
 }
 
 void TestPictures::pictureFile()
@@ -190,24 +214,53 @@ void TestPictures::elementCurve()
     QFETCH(double, nearStart);
     QFETCH(double, nearEnd);
 
-    const QImage image = readPicture(PictureDir + '/' + name);
-    QVERIFY(!image.isNull());
-    // Columns 2 and 12 sit a sixth in from either end of the 15 columns left of
-    // the separator. Two pixels of slack allow for the edge line and rounding.
-    const double tolerance = 2.0 / 16;
-    const double start = litHeight(image, 2);
-    const double end = litHeight(image, 12);
-    QVERIFY2(std::abs(start - nearStart) <= tolerance, qPrintable(QString::number(start)));
-    QVERIFY2(std::abs(end - nearEnd) <= tolerance, qPrintable(QString::number(end)));
+    for (const QString& file : {name, twice(name)}) {
+        const QImage image = readPicture(PictureDir + '/' + file);
+        QVERIFY2(!image.isNull(), qPrintable(file));
+        // Columns 2 and 12 of 16 sit a sixth in from either end of the 15 columns left of
+        // the separator. Two pixels of 16 of slack allow for the edge line and rounding.
+        const int scale = image.width() / 16;
+        const double tolerance = 2.0 / 16;
+        const double start = litHeight(image, 2 * scale);
+        const double end = litHeight(image, 12 * scale);
+        QVERIFY2(std::abs(start - nearStart) <= tolerance, qPrintable(file + ": " + QString::number(start)));
+        QVERIFY2(std::abs(end - nearEnd) <= tolerance, qPrintable(file + ": " + QString::number(end)));
+    }
+}
+
+// A picture at twice the size is the same drawing with more pixels: shrunk to the size of the
+// other, the two differ by under 10 (JPEG and the shrinking account for up to 9, on UP's
+// diagonal), while any two different elements differ by over 12 (elementsPairwiseDistinct).
+void TestPictures::twiceTheSizeShowsTheSame_data()
+{
+    QTest::addColumn<QString>("path");
+    for (const QString& name : pictureFiles())
+        QTest::newRow(qPrintable(name)) << PictureDir + '/' + name;
+    for (const QString& name : EmbeddedFiles)
+        QTest::newRow(qPrintable(name)) << EmbeddedDir + '/' + name;
+}
+
+void TestPictures::twiceTheSizeShowsTheSame()
+{
+    QFETCH(QString, path);
+    const QImage once = readPicture(path).convertToFormat(QImage::Format_RGB32);
+    const QImage twiceTheSize = readPicture(twice(path)).convertToFormat(QImage::Format_RGB32);
+    QVERIFY(!once.isNull() && !twiceTheSize.isNull());
+    QCOMPARE(twiceTheSize.size(), once.size() * 2);
+    const QImage shrunk = twiceTheSize.scaled(once.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const double difference = meanAbsoluteDifference(shrunk, once);
+    QVERIFY2(difference < 10, qPrintable(QString::number(difference)));
 }
 
 // The window's own step strip is the first page's, and its preview shows UP,
 // as start-up leaves them.
 void TestPictures::embeddedCopies()
 {
-    QCOMPARE(readFile(EmbeddedDir + "/Picture4.jpg"), readFile(PictureDir + "/step1.jpg"));
-    QCOMPARE(readFile(EmbeddedDir + "/Picture2.jpg"), readFile(PictureDir + "/UP.jpg"));
-    QVERIFY(readFile(PictureDir + "/step1.jpg") != readFile(PictureDir + "/step2.jpg"));
+    for (const QString suffix : {".jpg", "@2x.jpg"}) {
+        QCOMPARE(readFile(EmbeddedDir + "/Picture4" + suffix), readFile(PictureDir + "/step1" + suffix));
+        QCOMPARE(readFile(EmbeddedDir + "/Picture2" + suffix), readFile(PictureDir + "/UP" + suffix));
+        QVERIFY(readFile(PictureDir + "/step1" + suffix) != readFile(PictureDir + "/step2" + suffix));
+    }
 }
 
 // A rounded tile for the desktop's menus: opaque inside, transparent in the corners, where a
@@ -254,14 +307,14 @@ void TestPictures::regeneratesIdentically()
     QCOMPARE(picgen.exitStatus(), QProcess::NormalExit);
     QCOMPARE(picgen.exitCode(), 0);
 
-    for (const QString& name : pictureFiles())
+    for (const QString& name : withTwiceTheSize(pictureFiles()))
         QVERIFY2(readFile(pictures + '/' + name) == readFile(PictureDir + '/' + name), qPrintable(name));
-    for (const QString& name : EmbeddedFiles)
+    for (const QString& name : withTwiceTheSize(EmbeddedFiles))
         QVERIFY2(readFile(embedded + '/' + name) == readFile(EmbeddedDir + '/' + name), qPrintable(name));
     for (const QString& name : themeIconFiles())
         QVERIFY2(readFile(icons + '/' + name) == readFile(IconDir + '/' + name), qPrintable(name));
-    QCOMPARE(QDir(pictures).entryList(QDir::Files).size(), 18);
-    QCOMPARE(QDir(embedded).entryList(QDir::Files).size(), 4);
+    QCOMPARE(QDir(pictures).entryList(QDir::Files).size(), 36);
+    QCOMPARE(QDir(embedded).entryList(QDir::Files).size(), 8);
     QCOMPARE(QDir(icons).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 8);
 
     // What the generator draws is what the build expects of it and installs.

@@ -31,6 +31,7 @@ const Subcommand Subcommands[] = {
     {QLatin1String("show"), Command::Kind::Show, 1},
     {QLatin1String("write"), Command::Kind::Write, 1},
     {QLatin1String("diff"), Command::Kind::Diff, 2},
+    {QLatin1String("pdf"), Command::Kind::Pdf, 1},
 };
 // clang-format on
 
@@ -121,13 +122,19 @@ std::variant<Command, UsageError> parseCommandLine(const QStringList& arguments)
         command.file = words.takeFirst();
     if (subcommand->files >= 2)
         command.otherFile = words.takeFirst();
+    if (command.kind == Command::Kind::Pdf) {
+        if (words.isEmpty())
+            return UsageError{QStringLiteral("pdf には書き出す PDF ファイルを指定してください")};
+        command.output = words.takeFirst();
+    }
     if (!words.isEmpty())
         return UsageError{QStringLiteral("余分な引数「%1」があります").arg(words.first())};
 
     const bool show = command.kind == Command::Kind::Show;
     const bool write = command.kind == Command::Kind::Write;
-    // Every sub-command with a result for scripts gives it as JSON on request; `show` is for people.
-    const bool json = !show;
+    // Every sub-command with a result for scripts gives it as JSON on request; `show` is for people
+    // and `pdf` makes a file.
+    const bool json = !show && command.kind != Command::Kind::Pdf;
     for (const auto& [option, allowed] : {std::pair{GroupOption, show}, std::pair{PortOption, write},
                                           std::pair{TimeoutOption, write}, std::pair{JsonOption, json}})
         if (parser.isSet(option) && !allowed)
@@ -175,6 +182,7 @@ QString helpText()
         "  show FILE [--group A-H]  チャートを表で表示（ステップが縦、チャンネルが横）\n"
         "  write FILE --port PORT   パターンをコントローラに書き込む（--port は複数可）\n"
         "  diff FILE1 FILE2         二つのパターンファイルの違うセルとステップ数を表示\n"
+        "  pdf FILE OUT.pdf         チャート全体を印刷用の PDF（A4 横、グループごとに1ページ）に書き出す\n"
         "\n"
         "オプション:\n"
         "  -h, --help               この説明を表示\n"

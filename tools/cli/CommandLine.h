@@ -9,13 +9,14 @@
 // What the command line of trv5kb asks for, or why it cannot be done.
 struct Command
 {
-    enum class Kind { Help, Version, Ports, Check, Show, Write, Diff };
+    enum class Kind { Help, Version, Ports, Check, Show, Write, Diff, Pdf };
 
     Kind kind = Kind::Help;
     QString file;
     QString otherFile; // diff: the file `file` is compared with
     int group = -1;    // show: 0 to 7 for グループA to H, -1 for all
     QStringList ports; // write: one or more, in the order given
+    QString output;    // pdf: the PDF file to write
     int timeoutMs = ControllerTransfer::TimeoutMs;
     bool json = false; // ports, check, diff, write: one JSON document on standard output
 };

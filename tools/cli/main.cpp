@@ -1,12 +1,14 @@
 // trv5kb: the programmer's command-line writer. It checks and shows pattern
-// files and writes them into the controller from a script or a terminal,
-// with the window's library: the same file reader, port names, settings
-// files, port configuration and transfer protocol. See `trv5kb --help`.
+// files, writes them into the controller and draws them as a printable PDF,
+// from a script or a terminal, with the window's library: the same file
+// reader, port names, settings files, port configuration, transfer protocol
+// and chart sheet. See `trv5kb --help`.
 
 #include "ChartReport.h"
 #include "CommandLine.h"
 #include "JsonReport.h"
 #include "Output.h"
+#include "PdfCommand.h"
 #include "Writer.h"
 #include "files/PatternFile.h"
 #include "serial/PortAccess.h"
@@ -18,7 +20,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QStandardPaths>
+#include <memory>
+#include <string_view>
 
 namespace {
 
@@ -171,11 +176,43 @@ int show(const QString& file, int group)
     return Success;
 }
 
+QtMessageHandler qtHandler = nullptr;
+
+// While the GUI application starts, Qt looks for a display server's socket in the session's
+// runtime folder and warns on standard error where there is no session (cron, a container, su).
+// `pdf` uses neither, and a script must not take that line for a reason.
+void withoutRuntimeFolderWarning(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (!message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        qtHandler(type, context, message);
+}
+
+// Only `pdf` draws: it needs the fonts of a GUI application, but no display, so on a server or
+// over ssh it runs off screen unless a platform is given. Every other sub-command stays a plain
+// core application. The sub-command is the first word that is no option.
+std::unique_ptr<QCoreApplication> application(int& argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view word = argv[i];
+        if (word.starts_with('-'))
+            continue;
+        if (word != "pdf")
+            break;
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        qtHandler = qInstallMessageHandler(withoutRuntimeFolderWarning);
+        auto app = std::make_unique<QGuiApplication>(argc, argv);
+        qInstallMessageHandler(qtHandler);
+        return app;
+    }
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
 } // namespace
 
 static int runProgram(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = application(argc, argv);
     // The window's name: its user's configuration folder is where the port settings are.
     QCoreApplication::setApplicationName(QStringLiteral("trv5kb-programmer"));
 
@@ -202,6 +239,8 @@ static int runProgram(int argc, char* argv[])
         return write(command);
     case Command::Kind::Diff:
         return diff(command.file, command.otherFile, command.json);
+    case Command::Kind::Pdf:
+        return writeChartPdf(command.file, command.output);
     }
     return Failure;
 }

@@ -1,0 +1,101 @@
+#include "app/ChartPrinting.h"
+
+#include "app/ChartCommands.h"
+#include "app/FileDialogs.h"
+#include "app/MessageBoxes.h"
+#include "app/NamedFiles.h"
+#include "document/ChartSheet.h"
+#include "files/FilePlace.h"
+#include "files/FileReplace.h"
+#include "state/WindowState.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QPageLayout>
+#include <QPrinter>
+
+namespace {
+
+const QString ExportTitle = QStringLiteral("PDFに書き出す");
+const QString PrintTitle = QStringLiteral("印刷");
+
+ModalFileDialogs& modalDialogs()
+{
+    static ModalFileDialogs dialogs;
+    return dialogs;
+}
+
+} // namespace
+
+ChartPrinting::ChartPrinting(QWidget* window, const WindowState& state, MessageBoxes& boxes,
+                             ChartCommands& commands, const NamedFiles& files, Opening opening)
+    : QObject(window), m_window(window), m_state(state), m_boxes(boxes), m_files(files),
+      m_dialogs(&modalDialogs()), m_opening(std::move(opening))
+{
+    m_printKeys =
+        commands.addShortcut(QKeySequence::Print, QKeySequence(Qt::CTRL | Qt::Key_P), [this] { print(); });
+}
+
+ChartSheet ChartPrinting::sheet() const
+{
+    return {m_state.PatternData, m_state.StepCount, QFileInfo(m_files.currentFile()).fileName(),
+            QDate::currentDate()};
+}
+
+void ChartPrinting::exportPdf()
+{
+    if (!m_opening())
+        return;
+    const QString chartFile = m_files.currentFile();
+    const QString offered =
+        (chartFile.isEmpty() ? QStringLiteral("チャート") : QFileInfo(chartFile).completeBaseName()) +
+        QStringLiteral(".pdf");
+    const QString path = m_dialogs->saveFile(
+        m_window, {ExportTitle,
+                   m_files.lastFolder(),
+                   offered,
+                   {QStringLiteral("PDF ファイル (*.pdf)"), QStringLiteral("すべてのファイル (*)")},
+                   QStringLiteral("pdf")});
+    if (path.isEmpty())
+        return;
+    std::optional<QString> reason;
+    const QByteArray pdf = chartSheetPdf(sheet());
+    if (pdf.isEmpty())
+        reason = QStringLiteral("PDF を作れません。");
+    else if (const std::optional<QString> failure = replaceFile(path, pdf))
+        reason = QStringLiteral("PDF を書き出せません（%1）。").arg(*failure);
+    if (reason)
+        m_boxes.show(m_window, {ExportTitle,
+                                QStringLiteral("「%1」：%2\n%3")
+                                    .arg(QFileInfo(path).fileName(), *reason,
+                                         QDir::toNativeSeparators(absoluteFilePath(path))),
+                                QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok});
+}
+
+void ChartPrinting::print()
+{
+    if (!m_opening())
+        return;
+    const ChartSheet chart = sheet();
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
+                                      QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
+    printer.setDocName(chart.fileName.isEmpty() ? unsavedChartName() : chart.fileName);
+    if (!m_dialogs->choosePrinter(m_window, printer, int(sheetGroups(chart).size())))
+        return;
+    if (!paintChartSheet(printer, chart, printer.fromPage(), printer.toPage()))
+        m_boxes.show(m_window,
+                     {PrintTitle, QStringLiteral("印刷できません（プリンターが印刷を受け付けません）。"),
+                      QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok});
+}
+
+void ChartPrinting::addMenuItems(QMenu& menu, bool idle)
+{
+    QAction* exportPdf = menu.addAction(ExportTitle + QStringLiteral("…"));
+    exportPdf->setEnabled(idle);
+    connect(exportPdf, &QAction::triggered, this, &ChartPrinting::exportPdf);
+    QAction* print = menu.addAction(withKeys(PrintTitle + QStringLiteral("…"), m_printKeys));
+    print->setEnabled(idle);
+    connect(print, &QAction::triggered, this, &ChartPrinting::print);
+}

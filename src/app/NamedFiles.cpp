@@ -1,0 +1,274 @@
+#include "app/NamedFiles.h"
+
+#include "app/ChartCommands.h"
+#include "app/FileDialogs.h"
+#include "app/MessageBoxes.h"
+#include "files/FilePlace.h"
+#include "files/PatternFile.h"
+#include "state/WindowState.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMimeData>
+#include <QUrl>
+
+namespace {
+
+const QString RecentFilesName = QStringLiteral("最近使ったファイル.txt");
+const QString OpenTitle = QStringLiteral("ファイルを開く");
+const QString SaveTitle = QStringLiteral("上書き保存");
+const QString SaveAsTitle = QStringLiteral("名前を付けて保存");
+const QString RecentTitle = QStringLiteral("最近使ったファイル");
+const QString DropTitle = QStringLiteral("ファイルのドロップ");
+
+QStringList patternFilters()
+{
+    return {QStringLiteral("パターンファイル (*.txt)"), QStringLiteral("すべてのファイル (*)")};
+}
+
+QString nameOf(const QString& path)
+{
+    return QFileInfo(path).fileName();
+}
+
+// A file name shown as a menu caption: an ampersand stays a character, not a key.
+QString menuText(const QString& text)
+{
+    return QString(text).replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+ModalFileDialogs& modalDialogs()
+{
+    static ModalFileDialogs dialogs;
+    return dialogs;
+}
+
+} // namespace
+
+NamedFiles::NamedFiles(QWidget* window, const WindowState& state, MessageBoxes& boxes,
+                       ChartCommands& commands, const QString& configFolder, Opening opening,
+                       TakeLoaded takeLoaded)
+    : QObject(window), m_window(window), m_state(state), m_boxes(boxes), m_dialogs(&modalDialogs()),
+      m_opening(std::move(opening)), m_takeLoaded(std::move(takeLoaded)),
+      m_recent(configFolder.isEmpty() ? QString() : QDir(configFolder).filePath(RecentFilesName))
+{
+    m_recent.load();
+    m_openKeys =
+        commands.addShortcut(QKeySequence::Open, QKeySequence(Qt::CTRL | Qt::Key_O), [this] { open(); });
+    m_saveKeys =
+        commands.addShortcut(QKeySequence::Save, QKeySequence(Qt::CTRL | Qt::Key_S), [this] { save(); });
+    m_saveAsKeys = commands.addShortcut(QKeySequence::SaveAs, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+                                        [this] { saveAs(); });
+    m_window->setAcceptDrops(true);
+    m_window->installEventFilter(this);
+}
+
+QString NamedFiles::lastFolder() const
+{
+    const QString newest = m_current.isEmpty() ? m_recent.paths().value(0) : m_current;
+    if (!newest.isEmpty() && QFileInfo(QFileInfo(newest).absolutePath()).isDir())
+        return QFileInfo(newest).absolutePath();
+    return QDir::currentPath();
+}
+
+void NamedFiles::tell(const QString& title, const QString& text)
+{
+    m_boxes.show(m_window, {title, text, QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok});
+}
+
+// As the slots report: the file's name, the reason, the whole path.
+void NamedFiles::reportFailure(const QString& title, const QString& path, const QString& reason)
+{
+    tell(title, QStringLiteral("「%1」：%2\n%3")
+                    .arg(nameOf(path), reason, QDir::toNativeSeparators(absoluteFilePath(path))));
+}
+
+void NamedFiles::remember(const QString& path)
+{
+    m_current = QDir::cleanPath(absoluteFilePath(path));
+    // The list is a convenience: where it cannot be kept, the file itself was still read or written.
+    if (const std::optional<QString> reason = m_recent.add(m_current))
+        qWarning().noquote()
+            << QStringLiteral("trv5kb-programmer: 最近使ったファイルの一覧を「%1」に保存できませんでした: %2")
+                   .arg(QDir::toNativeSeparators(m_recent.file()), *reason);
+}
+
+// The whole file is read and checked before the chart changes: a bad file changes nothing.
+bool NamedFiles::load(const QString& path)
+{
+    const PatternFileResult result = loadPatternFile(path);
+    if (!result.ok()) {
+        reportFailure(OpenTitle, path, result.error);
+        return false;
+    }
+    m_takeLoaded(*result.content, OpenTitle);
+    remember(path);
+    return true;
+}
+
+void NamedFiles::write(const QString& path, const QString& title)
+{
+    if (const std::optional<QString> reason = savePatternFile(path, m_state.PatternData, m_state.StepCount)) {
+        reportFailure(title, path, *reason);
+        return;
+    }
+    remember(path);
+}
+
+void NamedFiles::open()
+{
+    if (!m_opening())
+        return;
+    const QString path = m_dialogs->openFile(m_window, {OpenTitle, lastFolder(), {}, patternFilters(), {}});
+    if (!path.isEmpty())
+        load(path);
+}
+
+void NamedFiles::save()
+{
+    if (m_current.isEmpty()) {
+        saveAs();
+        return;
+    }
+    if (!m_opening())
+        return;
+    write(m_current, SaveTitle);
+}
+
+void NamedFiles::saveAs()
+{
+    if (!m_opening())
+        return;
+    const QString offered = m_current.isEmpty() ? QStringLiteral("パターン.txt") : nameOf(m_current);
+    const QString path = m_dialogs->saveFile(
+        m_window, {SaveAsTitle, lastFolder(), offered, patternFilters(), QStringLiteral("txt")});
+    if (!path.isEmpty())
+        write(path, SaveAsTitle);
+}
+
+void NamedFiles::openGiven(const QString& path)
+{
+    if (!m_opening())
+        return;
+    load(path);
+}
+
+// A file that has gone since is taken off the list, and the user is told so.
+void NamedFiles::openRecent(const QString& path)
+{
+    if (!m_opening())
+        return;
+    if (QFileInfo::exists(path)) {
+        load(path);
+        return;
+    }
+    if (const std::optional<QString> reason = m_recent.remove(path))
+        qWarning().noquote()
+            << QStringLiteral("trv5kb-programmer: 最近使ったファイルの一覧を「%1」に保存できませんでした: %2")
+                   .arg(QDir::toNativeSeparators(m_recent.file()), *reason);
+    tell(RecentTitle, QStringLiteral("「%1」が見つかりません。最近使ったファイルの一覧から外します。\n%2")
+                          .arg(nameOf(path), QDir::toNativeSeparators(path)));
+}
+
+void NamedFiles::addMenuItems(QMenu& menu, bool idle)
+{
+    QAction* open = menu.addAction(withKeys(OpenTitle + QStringLiteral("…"), m_openKeys));
+    open->setEnabled(idle);
+    connect(open, &QAction::triggered, this, &NamedFiles::open);
+
+    QMenu* recent = menu.addMenu(RecentTitle);
+    recent->setObjectName(QStringLiteral("RecentFilesMenu"));
+    m_recent.load();
+    int number = 0;
+    for (const QString& path : m_recent.paths()) {
+        QString caption = QStringLiteral("&%1 %2（%3）")
+                              .arg(++number)
+                              .arg(menuText(nameOf(path)),
+                                   menuText(QDir::toNativeSeparators(QFileInfo(path).absolutePath())));
+        if (!QFileInfo::exists(path))
+            caption += QStringLiteral(" ― 見つかりません");
+        QAction* item = recent->addAction(caption);
+        item->setEnabled(idle);
+        connect(item, &QAction::triggered, this, [this, path] { openRecent(path); });
+    }
+    recent->setEnabled(idle && !m_recent.paths().isEmpty());
+
+    // The chart's file is named here, so the user sees where Ctrl+S writes.
+    QAction* save = menu.addAction(
+        withKeys(m_current.isEmpty() ? SaveTitle
+                                     : QStringLiteral("%1（%2）").arg(SaveTitle, menuText(nameOf(m_current))),
+                 m_saveKeys));
+    save->setEnabled(idle);
+    connect(save, &QAction::triggered, this, &NamedFiles::save);
+    QAction* saveAs = menu.addAction(withKeys(SaveAsTitle + QStringLiteral("…"), m_saveAsKeys));
+    saveAs->setEnabled(idle);
+    connect(saveAs, &QAction::triggered, this, &NamedFiles::saveAs);
+}
+
+// Anything may be dragged over the window, so that what cannot be opened is
+// refused with a reason when it is dropped; nothing during a transfer.
+bool NamedFiles::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != m_window)
+        return false;
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDropEvent*>(event);
+        if (m_state.busy())
+            drag->ignore();
+        else
+            drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        drop->acceptProposedAction();
+        // The drag ends first; its source is not kept waiting while the user answers.
+        const QList<QUrl> urls = drop->mimeData() ? drop->mimeData()->urls() : QList<QUrl>();
+        QMetaObject::invokeMethod(
+            this, [this, urls] { dropped(urls); }, Qt::QueuedConnection);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void NamedFiles::dropped(const QList<QUrl>& urls)
+{
+    if (m_state.busy())
+        return;
+    QStringList files;
+    for (const QUrl& url : urls)
+        if (url.isLocalFile())
+            files << QDir::cleanPath(url.toLocalFile());
+    if (files.isEmpty() || files.size() != urls.size()) {
+        tell(DropTitle,
+             QStringLiteral("ドロップされたものはファイルではありません。パターンファイルを1つドロップして"
+                            "ください。"));
+        return;
+    }
+    if (files.size() > 1) {
+        tell(DropTitle,
+             QStringLiteral("ファイルが %1 個ドロップされました。パターンファイルは1つずつドロップして"
+                            "ください。")
+                 .arg(files.size()));
+        return;
+    }
+    const QString path = files.first();
+    if (QFileInfo(path).isDir()) {
+        tell(DropTitle, QStringLiteral("「%1」はフォルダです。パターンファイルをドロップしてください。\n%2")
+                            .arg(nameOf(path), QDir::toNativeSeparators(path)));
+        return;
+    }
+    const QMessageBox::StandardButton answer =
+        m_boxes.show(m_window, {OpenTitle, QStringLiteral("「%1」を呼び出しますか？").arg(nameOf(path)),
+                                QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No});
+    if (answer != QMessageBox::Yes || !m_opening())
+        return;
+    load(path);
+}
