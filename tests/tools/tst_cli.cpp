@@ -233,6 +233,12 @@ void runUnprivileged(QProcess& process)
     });
 }
 
+// How a run is prepared: as that user, or as the tests' own.
+std::function<void(QProcess&)> asUser(bool unprivileged)
+{
+    return unprivileged ? std::function<void(QProcess&)>(runUnprivileged) : std::function<void(QProcess&)>();
+}
+
 // Why the unprivileged runs cannot be made here, or nothing.
 QString whyNotUnprivileged()
 {
@@ -294,6 +300,13 @@ private:
     QString file(const QString& name, const QByteArray& bytes);
     // A run with standard error on a terminal `columns` wide, with what the terminal got.
     Result runOnTerminal(const QStringList& arguments, QByteArray& terminal, int columns = 80);
+#ifdef Q_OS_UNIX
+    // `ports` with `options`, `line` named in the program's Setting.ini as `settings` gives it
+    // ("%1" for its device, "(none)" for no file). Unprivileged, the device is made group tty's
+    // with mode 0660, as a serial device of group dialout is.
+    void runPorts(const PseudoTerminal& line, QByteArray settings, bool unprivileged,
+                  const QStringList& options, Result& result);
+#endif
 
     QTemporaryDir m_dir;
     QString m_program;
@@ -377,6 +390,24 @@ Result TestCli::runOnTerminal(const QStringList& arguments, QByteArray& terminal
 #endif
     return result;
 }
+
+#ifdef Q_OS_UNIX
+void TestCli::runPorts(const PseudoTerminal& line, QByteArray settings, bool unprivileged,
+                       const QStringList& options, Result& result)
+{
+    if (unprivileged) {
+        const group* tty = ::getgrnam("tty");
+        QVERIFY2(tty, "no group tty on this system");
+        const QByteArray path = QFile::encodeName(line.device());
+        QVERIFY(::chown(path, 0, tty->gr_gid) == 0 && ::chmod(path, 0660) == 0);
+    }
+    const QString settingsFile = m_dir.filePath("program/Setting.ini");
+    QFile::remove(settingsFile);
+    if (settings != "(none)")
+        QVERIFY(writeFile(settingsFile, settings.replace("%1", QFile::encodeName(line.device()))));
+    result = run(QStringList{"ports"} + options, asUser(unprivileged));
+}
+#endif
 
 void TestCli::helpAndVersion()
 {
@@ -683,9 +714,8 @@ void TestCli::portRefused()
         QVERIFY(::chmod(path, 0666) == 0 && ::ioctl(line.slaveDescriptor(), TIOCEXCL) == 0);
     }
 
-    const Result result = run({"write", file("chart.txt", goodFile()), "--port", device},
-                              unprivileged ? std::function<void(QProcess&)>(runUnprivileged)
-                                           : std::function<void(QProcess&)>());
+    const Result result =
+        run({"write", file("chart.txt", goodFile()), "--port", device}, asUser(unprivileged));
     QCOMPARE(result.code, 1);
     QCOMPARE(result.out, "");
     const QStringList lines = result.err.split('\n', Qt::SkipEmptyParts);
@@ -724,22 +754,14 @@ void TestCli::ports()
     QFETCH(QStringList, lines);
     if (unprivileged && !whyNotUnprivileged().isEmpty())
         QSKIP(qPrintable(whyNotUnprivileged()));
+    if (unprivileged && !::getgrnam("tty"))
+        QSKIP("no group tty on this system");
     PseudoTerminal line;
     QVERIFY(line.isValid());
-    if (unprivileged) {
-        const group* tty = ::getgrnam("tty");
-        if (!tty)
-            QSKIP("no group tty on this system");
-        const QByteArray path = QFile::encodeName(line.device());
-        QVERIFY(::chown(path, 0, tty->gr_gid) == 0 && ::chmod(path, 0660) == 0);
-    }
-    const QString settingsFile = m_dir.filePath("program/Setting.ini");
-    QFile::remove(settingsFile);
-    if (settings != "(none)")
-        QVERIFY(writeFile(settingsFile, settings.replace("%1", QFile::encodeName(line.device()))));
-
-    const Result result = run({"ports"}, unprivileged ? std::function<void(QProcess&)>(runUnprivileged)
-                                                      : std::function<void(QProcess&)>());
+    Result result;
+    runPorts(line, settings, unprivileged, {}, result);
+    if (QTest::currentTestFailed())
+        return;
     QCOMPARE(result.code, 0);
     QCOMPARE(result.err, "");
     const QStringList shown = result.out.split('\n');
@@ -1045,23 +1067,14 @@ void TestCli::portsJson()
     QFETCH(QString, chosen);
     if (unprivileged && !whyNotUnprivileged().isEmpty())
         QSKIP(qPrintable(whyNotUnprivileged()));
+    if (unprivileged && !::getgrnam("tty"))
+        QSKIP("no group tty on this system");
     PseudoTerminal line;
     QVERIFY(line.isValid());
-    if (unprivileged) {
-        const group* tty = ::getgrnam("tty");
-        if (!tty)
-            QSKIP("no group tty on this system");
-        const QByteArray path = QFile::encodeName(line.device());
-        QVERIFY(::chown(path, 0, tty->gr_gid) == 0 && ::chmod(path, 0660) == 0);
-    }
-    const QString settingsFile = m_dir.filePath("program/Setting.ini");
-    QFile::remove(settingsFile);
-    if (settings != "(none)")
-        QVERIFY(writeFile(settingsFile, settings.replace("%1", QFile::encodeName(line.device()))));
-
-    const Result result =
-        run({"ports", "--json"}, unprivileged ? std::function<void(QProcess&)>(runUnprivileged)
-                                              : std::function<void(QProcess&)>());
+    Result result;
+    runPorts(line, settings, unprivileged, {"--json"}, result);
+    if (QTest::currentTestFailed())
+        return;
     QCOMPARE(result.code, 0);
     QCOMPARE(result.err, "");
     const QJsonObject document = jsonOf(result.out);
