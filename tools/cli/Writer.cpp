@@ -91,6 +91,16 @@ std::vector<PortResult> transferToAll(const PatternFileContent& content, const Q
     return results;
 }
 
+// "[####----] 123/400": the records sent of the 400 as a bar `width` characters wide.
+QString recordBar(int records, int width)
+{
+    const int filled = records * width / TransferProtocol::RecordCount;
+    return QStringLiteral("[%1%2] %3/%4")
+        .arg(QString(filled, QLatin1Char('#')), QString(width - filled, QLatin1Char('-')))
+        .arg(records, 3)
+        .arg(TransferProtocol::RecordCount);
+}
+
 // Records sent of the 400, drawn over itself on a terminal.
 class ProgressBar
 {
@@ -102,12 +112,7 @@ public:
         if (!m_drawn || records == m_shown)
             return;
         m_shown = records;
-        constexpr int Width = 40;
-        const int filled = records * Width / TransferProtocol::RecordCount;
-        print(stderr, QStringLiteral("\r書込中 [%1%2] %3/%4")
-                          .arg(QString(filled, QLatin1Char('#')), QString(Width - filled, QLatin1Char('-')))
-                          .arg(records, 3)
-                          .arg(TransferProtocol::RecordCount));
+        print(stderr, QStringLiteral("\r書込中 ") + recordBar(records, 40));
     }
 
     void finish()
@@ -165,17 +170,11 @@ private:
         QString name = result.port;
         if (name.size() > m_width)
             name = QStringLiteral("...") + name.right(m_width - 3);
-        constexpr int Width = 20;
-        const int filled = result.records * Width / TransferProtocol::RecordCount;
         const QString state = result.end == TransferEnd::None ? QStringLiteral("書込中")
                               : result.succeeded()            ? QStringLiteral("成功")
                                                               : QStringLiteral("失敗");
-        return QStringLiteral("%1  [%2%3] %4/%5  %6")
-            .arg(name.leftJustified(m_width), QString(filled, QLatin1Char('#')),
-                 QString(Width - filled, QLatin1Char('-')))
-            .arg(result.records, 3)
-            .arg(TransferProtocol::RecordCount)
-            .arg(state);
+        return QStringLiteral("%1  %2  %3")
+            .arg(name.leftJustified(m_width), recordBar(result.records, 20), state);
     }
 
     int m_width;
