@@ -55,7 +55,6 @@ NamedFiles::NamedFiles(QWidget* window, const WindowState& state, MessageBoxes& 
       m_opening(std::move(opening)), m_takeLoaded(std::move(takeLoaded)),
       m_recent(configFolder.isEmpty() ? QString() : QDir(configFolder).filePath(RecentFilesName))
 {
-    m_recent.load();
     m_openKeys =
         commands.addShortcut(QKeySequence::Open, QKeySequence(Qt::CTRL | Qt::Key_O), [this] { open(); });
     m_saveKeys =
@@ -68,7 +67,13 @@ NamedFiles::NamedFiles(QWidget* window, const WindowState& state, MessageBoxes& 
 
 QString NamedFiles::lastFolder() const
 {
-    const QString newest = m_current.isEmpty() ? m_recent.paths().value(0) : m_current;
+    QString newest = m_current;
+    if (newest.isEmpty()) {
+        // Read as a dialog opens rather than at start-up, which needs nothing of it.
+        RecentFiles recent(m_recent.file());
+        recent.load();
+        newest = recent.paths().value(0);
+    }
     if (!newest.isEmpty() && QFileInfo(QFileInfo(newest).absolutePath()).isDir())
         return QFileInfo(newest).absolutePath();
     return QDir::currentPath();

@@ -407,6 +407,12 @@ void TestNamedFiles::recentFilesAcrossRestart()
     QCOMPARE(state().StepCount, 12);
     QCOMPARE(saveCaption(*w), "上書き保存（b.txt）\tCtrl+S");
     QCOMPARE(recentCaptions(*w).first(), QStringLiteral("&1 b.txt（%1/b）").arg(folder));
+
+    // The next start's first dialog begins in the folder of the file last used.
+    QVERIFY(w->restart());
+    QVERIFY(activate(*w));
+    pressKeys(*w, Open);
+    QCOMPARE(w->dialogs.asked.last().request.folder, path("b"));
 }
 
 void TestNamedFiles::recentFilesKeepEight()
