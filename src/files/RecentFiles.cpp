@@ -29,8 +29,13 @@ void RecentFiles::load()
     if (m_file.isEmpty())
         return;
     QFile file(m_file);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        // A list the user deleted is empty, here and in every window still open; one that cannot
+        // be read for another reason keeps what was read last, so that nothing is written over it.
+        if (!file.exists())
+            m_paths.clear();
         return;
+    }
     // Far more than eight paths ever take; a larger file is no list of ours.
     const QByteArray bytes = file.read(1024 * 1024);
     m_paths.clear();

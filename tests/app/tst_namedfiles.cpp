@@ -413,6 +413,14 @@ void TestNamedFiles::recentFilesAcrossRestart()
     QVERIFY(activate(*w));
     pressKeys(*w, Open);
     QCOMPARE(w->dialogs.asked.last().request.folder, path("b"));
+
+    // A list the user deletes while the window runs is gone from the menu, and the next file
+    // used starts a new one instead of bringing the old entries back.
+    QCOMPARE(recentCaptions(*w).size(), 3);
+    QVERIFY(QFile::remove(list));
+    QVERIFY(recentCaptions(*w).isEmpty());
+    openByName(path("a.txt"));
+    QCOMPARE(readFile(list), (path("a.txt") + '\n').toUtf8());
 }
 
 void TestNamedFiles::recentFilesKeepEight()
