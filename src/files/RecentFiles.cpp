@@ -6,6 +6,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 // One path a line, in UTF-8. A name with a line break in it cannot be kept so, and is not kept.
@@ -13,6 +19,30 @@ bool keepable(const QString& path)
 {
     return !path.isEmpty() && QDir::isAbsolutePath(path) && !path.contains(QLatin1Char('\n')) &&
            !path.contains(QLatin1Char('\r'));
+}
+
+// Opens the list only when it is a regular file: a pipe or a device put in its
+// place must neither hold up the window (opening a pipe waits for a writer) nor
+// be taken for a list. On Unix the file opened is checked again, without
+// waiting, in case something was swapped in after the first look.
+bool openRegularFile(QFile& file)
+{
+    if (!QFileInfo(file.fileName()).isFile())
+        return false;
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat status = {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
+        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+#else
+    return file.open(QIODevice::ReadOnly);
+#endif
 }
 
 QString cleanPath(const QString& path)
@@ -29,10 +59,12 @@ void RecentFiles::load()
     if (m_file.isEmpty())
         return;
     QFile file(m_file);
-    if (!file.open(QIODevice::ReadOnly)) {
-        // A list the user deleted is empty, here and in every window still open; one that cannot
-        // be read for another reason keeps what was read last, so that nothing is written over it.
-        if (!file.exists())
+    if (!openRegularFile(file)) {
+        // A list the user deleted is empty, here and in every window still open, and so is
+        // something that is no list (a pipe, a folder, a device), which the list's writer
+        // refuses to replace. One that cannot be read for another reason keeps what was read
+        // last, so that nothing is written over it.
+        if (const QFileInfo info(m_file); !info.exists() || !info.isFile())
             m_paths.clear();
         return;
     }

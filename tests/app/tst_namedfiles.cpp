@@ -13,8 +13,14 @@
 #include <QTest>
 #include <QUrl>
 
+#include <QRegularExpression>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #ifdef Q_OS_UNIX
 #include <csignal>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -124,6 +130,7 @@ private slots:
     void recentFilesAcrossRestart();
     void recentFilesKeepEight();
     void vanishedRecentFile();
+    void recentFilesListThatIsNoFile();
     void drops_data();
     void drops();
     void busyRefusesEverything();
@@ -459,6 +466,46 @@ void TestNamedFiles::vanishedRecentFile()
     QCOMPARE(state().StepCount, 20);
     QCOMPARE(recentCaptions(*w), QStringList{QStringLiteral("&1 b.txt（%1）").arg(folder)});
     QCOMPARE(readFile(w->folder.configFolder() + "/最近使ったファイル.txt"), (path("b.txt") + '\n').toUtf8());
+}
+
+// A pipe in the place of the list is never opened (opening it would wait for a writer and
+// freeze the window): it lists nothing and stays a pipe.
+void TestNamedFiles::recentFilesListThatIsNoFile()
+{
+#ifdef Q_OS_UNIX
+    const QString list = w->folder.configFolder() + "/最近使ったファイル.txt";
+    QVERIFY(QDir().mkpath(w->folder.configFolder()));
+    QCOMPARE(::mkfifo(QFile::encodeName(list).constData(), 0600), 0);
+    // Opening the pipe for writing without waiting succeeds only while something reads it;
+    // the writer lets any such reader go on at once with nothing read.
+    std::atomic<bool> stop = false, readerSeen = false;
+    std::thread writer([&] {
+        while (!stop) {
+            const int fd = ::open(QFile::encodeName(list).constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                readerSeen = true;
+                ::close(fd);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    QVERIFY(writeFile(path("a.txt"), upFirst("12")));
+    QVERIFY(recentCaptions(*w).isEmpty());
+    pressKeys(*w, Open); // cancelled: the dialog starts in the working folder
+    QCOMPARE(w->dialogs.asked.last().request.folder, m_work->path());
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression("^trv5kb-programmer: 最近使ったファイルの一覧を「.*」に保存"
+                                            "できませんでした: .*通常のファイルではありません"));
+    openByName(path("a.txt"));
+    QCOMPARE(state().StepCount, 12);
+    QVERIFY(recentCaptions(*w).isEmpty());
+    stop = true;
+    writer.join();
+    QVERIFY(!readerSeen);
+    QVERIFY(QFileInfo(list).exists() && !QFileInfo(list).isFile());
+#else
+    QSKIP("no named pipes here");
+#endif
 }
 
 void TestNamedFiles::drops_data()
