@@ -93,7 +93,7 @@ QWidget* createControl(const Layout::Control& row, QWidget* parent, double dx, d
         break;
     case K::ComboBox: {
         auto* box = new ChoiceBox(parent);
-        box->setEditable(true);
+        box->setLineEdit(new ChoiceField(box));
         box->setInsertPolicy(QComboBox::NoInsert);
         // Only an item chosen from the list is a choice. Left to itself the box would also take
         // typed text that names an item, on Enter or when the focus leaves it.

@@ -4,7 +4,9 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QStyleOptionFocusRect>
+#include <QStyleOptionFrame>
 #include <QStylePainter>
 
 ShapeWidget::ShapeWidget(bool rounded, QWidget* parent) : QWidget(parent), m_rounded(rounded)
@@ -125,8 +127,95 @@ void ChoiceBox::showPopup()
     QComboBox::showPopup();
 }
 
+namespace {
+// What a line edit keeps free on either side of its text, and above and below it.
+constexpr int FieldHorizontalMargin = 2;
+constexpr int FieldVerticalMargin = 1;
+// How tight a text may be set to fit, in per cent of the font's own spacing.
+constexpr int TightestSpacing = 92;
+} // namespace
+
+ChoiceField::ChoiceField(QWidget* parent) : QLineEdit(parent)
+{
+    connect(this, &QLineEdit::textChanged, this, &ChoiceField::fitText);
+}
+
+QRect ChoiceField::textArea() const
+{
+    QStyleOptionFrame panel;
+    initStyleOption(&panel);
+    return style()
+        ->subElementRect(QStyle::SE_LineEditContents, &panel, this)
+        .marginsRemoved(textMargins())
+        .adjusted(FieldHorizontalMargin, FieldVerticalMargin, -FieldHorizontalMargin, -FieldVerticalMargin);
+}
+
+// A text that fits as a line edit lays it out is shown exactly so. A wider one takes the free
+// pixels beside it, and one that is still a few pixels too wide ("COM10" in the port box) is set
+// a little tighter; anything wider is elided when painted.
+void ChoiceField::fitText()
+{
+    if (m_fitting)
+        return;
+    const QScopedValueRollback<bool> fitting(m_fitting, true);
+    // Measured as the font sets it, without any tightening of an earlier text.
+    QFont natural = font();
+    if (natural.letterSpacing() != 0)
+        natural.setLetterSpacing(QFont::PercentageSpacing, 100);
+    const int normalWidth = textArea().marginsAdded(textMargins()).width();
+    const int margin =
+        QFontMetrics(natural).horizontalAdvance(text()) > normalWidth ? -FieldHorizontalMargin : 0;
+    // A pixel stays free for the cursor at the end of the text.
+    const int widest = normalWidth - 2 * margin - 1;
+    QFont fitted = natural;
+    for (int spacing = 99;
+         spacing >= TightestSpacing && QFontMetrics(fitted).horizontalAdvance(text()) > widest; --spacing)
+        fitted.setLetterSpacing(QFont::PercentageSpacing, spacing);
+    if (QFontMetrics(fitted).horizontalAdvance(text()) > widest)
+        fitted = natural;
+    if (fitted.letterSpacing() != font().letterSpacing())
+        setFont(fitted);
+    if (textMargins().left() != margin)
+        setTextMargins(margin, 0, margin, 0);
+}
+
+void ChoiceField::resizeEvent(QResizeEvent* event)
+{
+    QLineEdit::resizeEvent(event);
+    fitText();
+}
+
+void ChoiceField::changeEvent(QEvent* event)
+{
+    QLineEdit::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        fitText();
+}
+
+void ChoiceField::focusOutEvent(QFocusEvent* event)
+{
+    QLineEdit::focusOutEvent(event);
+    setCursorPosition(0);
+}
+
+void ChoiceField::paintEvent(QPaintEvent* event)
+{
+    const QRect area = textArea();
+    if (hasFocus() || fontMetrics().horizontalAdvance(text()) <= area.width())
+        return QLineEdit::paintEvent(event);
+    QPainter painter(this);
+    QStyleOptionFrame panel;
+    initStyleOption(&panel);
+    style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &painter, this);
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
+                     fontMetrics().elidedText(text(), Qt::ElideMiddle, area.width()));
+}
+
 void showInComboBox(QComboBox* box, const QString& text)
 {
     box->setCurrentIndex(box->findText(text));
     box->setEditText(text);
+    // The start of a long value says which it is.
+    box->lineEdit()->setCursorPosition(0);
 }

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QWidget>
 #include <optional>
 
@@ -93,6 +94,35 @@ public:
 
 signals:
     void aboutToShowPopup();
+};
+
+// The text field of a choice box. The box keeps the design's narrow width,
+// so a text wider than the field (a device path) would show only its end, as
+// a line edit keeps its cursor in view: the field shows the text's start
+// instead, uses the few pixels a line edit keeps free beside its text and a
+// slightly tighter setting when that makes the text fit, and while the user
+// is not typing in it shows a text that still does not fit elided in the
+// middle. The box's tool tip
+// names the whole value.
+class ChoiceField : public QLineEdit
+{
+    Q_OBJECT
+
+public:
+    explicit ChoiceField(QWidget* parent = nullptr);
+
+protected:
+    void focusOutEvent(QFocusEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    // Where the text goes, within the field's text margins.
+    QRect textArea() const;
+    void fitText();
+
+    bool m_fitting = false;
 };
 
 // Shows a value in an editable combo box, with its list item current when the
