@@ -20,15 +20,18 @@
 #include "serial/QtSerialLine.h"
 #include "transfer/ControllerTransfer.h"
 #include <QAbstractButton>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDebug>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QRadioButton>
 #include <QTimer>
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -42,10 +45,13 @@ constexpr RangeBox RangeBoxes[] = {{"Combo2", &WindowState::BatchChannel},
                                    {"Combo3", &WindowState::BatchFromStep},
                                    {"Combo4", &WindowState::BatchToStep}};
 
-// Only an item chosen from the list counts; text typed into a box and not chosen changes nothing.
-// Once the user is done with a box it shows the value in use again, so a pick refused during a
-// transfer or text never chosen cannot pass for the value the chart and the controller get.
-void connectChoiceBox(QObject* context, QComboBox* box, const std::function<void(const QString&)>& choose,
+// A box counts an item chosen from its list, and text typed into it once the
+// user is done with it (Return, or the focus leaving) when the text names an
+// item: anything else is put back, with a message. Afterwards the box shows
+// the value in use, so a pick refused during a transfer or text that names no
+// item cannot pass for the value the chart and the controller get.
+void connectChoiceBox(QObject* context, QComboBox* box, MessageBoxes& boxes,
+                      const std::function<void(const QString&)>& choose,
                       const std::function<QString()>& inUse)
 {
     const auto showInUse = [box, inUse] { showInComboBox(box, inUse()); };
@@ -53,7 +59,24 @@ void connectChoiceBox(QObject* context, QComboBox* box, const std::function<void
         choose(box->itemText(index));
         showInUse();
     });
-    QObject::connect(box->lineEdit(), &QLineEdit::editingFinished, context, showInUse);
+    QObject::connect(
+        box->lineEdit(), &QLineEdit::editingFinished, context, [box, &boxes, choose, inUse, showInUse] {
+            // The box's own list opening takes the focus for a moment; what is typed counts once the
+            // user leaves the box itself.
+            if (QApplication::activePopupWidget())
+                return;
+            const QString typed = box->currentText().trimmed();
+            if (typed == inUse())
+                return showInUse();
+            if (const int item = box->findText(typed, Qt::MatchFixedString); item >= 0)
+                choose(box->itemText(item));
+            else if (!typed.isEmpty())
+                boxes.show(box->window(),
+                           {box->accessibleName(),
+                            QStringLiteral("「%1」は一覧にありません。一覧から選んでください。").arg(typed),
+                            QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok});
+            showInUse();
+        });
 }
 
 } // namespace
@@ -163,11 +186,11 @@ void Form1::connectControls()
             [this](int mode) { modeClicked(EditingMode(mode)); });
     for (const RangeBox& box : RangeBoxes)
         connectChoiceBox(
-            this, control<QComboBox>(box.name),
+            this, control<QComboBox>(box.name), m_boxes,
             [this, range = box.range](const QString& text) { rangeChosen(range, text); },
             [this, range = box.range] { return QString::number(m_state.*range + 1); });
     connectChoiceBox(
-        this, m_stepCountBox, [this](const QString& text) { stepCountChosen(text); },
+        this, m_stepCountBox, m_boxes, [this](const QString& text) { stepCountChosen(text); },
         [this] { return QString::number(m_state.StepCount); });
     connect(control<QAbstractButton>("Command6"), &QAbstractButton::clicked, this,
             [this] { pageButtonClicked(1, 0); });
@@ -213,9 +236,35 @@ void Form1::openFile(const QString& path)
     m_namedFiles->openGiven(path);
 }
 
+void Form1::terminationRequested()
+{
+    m_terminating = true;
+    if (!m_transfer->isRunning())
+        return;
+    m_transfer->stop();
+    qWarning().noquote() << QStringLiteral("trv5kb-programmer: ") +
+                                transferFailureText(TransferCause::Stopped, m_state.PortName, {});
+}
+
+bool Form1::confirmCloseDuringTransfer()
+{
+    return m_boxes.show(this, {QStringLiteral("TRV5KB Programmer"),
+                               QStringLiteral("書込中です。終了するとコントローラーには途中までしか"
+                                              "書き込まれません。終了しますか？"),
+                               QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No, QMessageBox::No}) ==
+           QMessageBox::Yes;
+}
+
 void Form1::closeEvent(QCloseEvent* event)
 {
-    Form_Unload();
+    // A signal while the question is open closes the box and decides for the user.
+    if (m_transfer->isRunning() && !m_terminating && !confirmCloseDuringTransfer() && !m_terminating) {
+        event->ignore();
+        return;
+    }
+    m_transfer->stop();
+    if (!std::exchange(m_unloaded, true))
+        Form_Unload();
     event->accept();
 }
 
@@ -419,7 +468,13 @@ void Form1::connectPort()
 {
     auto* box = control<ChoiceBox>("Comportbox");
     m_portPicker = new PortPicker(box, m_state.PortName, *m_transfer, m_boxes, this);
-    connect(box, &QComboBox::activated, this, [this] { portChosen(); });
+    connectChoiceBox(
+        this, box, m_boxes,
+        [this, box](const QString& port) {
+            showInComboBox(box, port);
+            portChosen();
+        },
+        [this] { return m_portPicker->portShown(); });
 }
 
 void Form1::setSerialDeviceList(SerialDeviceList list)
@@ -437,11 +492,8 @@ void Form1::portChosen()
 {
     // A pick refused during a transfer leaves the port in use showing, which is also what
     // shutdown stores.
-    if (!StatusReset()) {
-        m_portPicker->showPortInUse();
-        return;
-    }
-    m_portPicker->takePortShown();
+    if (StatusReset())
+        m_portPicker->takePortShown();
 }
 
 void Form1::shutdownPortSteps()

@@ -67,6 +67,11 @@ public:
     void setFileDialogs(FileDialogs& dialogs);
     // Opens a pattern file named on the command line, once start-up is done.
     void openFile(const QString& path);
+    // The session or the shell ends the program (SIGTERM, SIGINT, SIGHUP): a
+    // transfer that runs is stopped at once, without the question a close
+    // asks, and standard error says that the controller holds part of the
+    // pattern. The window is closed after this.
+    void terminationRequested();
 
     // The state of the run, read by the tests and tools that drive the window.
     const WindowState& state() const { return m_state; }
@@ -79,9 +84,13 @@ public:
     QPixmap ElementPicture(const ElementCode& value) const;
 
 protected:
+    // A close during a transfer asks first, as the controller would be left
+    // with part of the pattern; once the user agrees the transfer is stopped.
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    bool confirmCloseDuringTransfer();
+
     void buildControls();
     void connectControls();
     // The handler opening: false while a transfer runs, otherwise the status display goes idle.
@@ -154,4 +163,7 @@ private:
     PortPicker* m_portPicker = nullptr;
     // Why the last transfer failed, shown as the tool tip of the status caption.
     QString m_failureReason;
+    // Ending on a signal: no question is asked, whatever a close finds.
+    bool m_terminating = false;
+    bool m_unloaded = false;
 };

@@ -43,7 +43,8 @@ void PortPicker::startUp(const QString& programFolder, const QString& configFold
     // first opened answers from it.
     m_settings = SettingsLocation::find(programFolder, configFolder);
     m_lastRead = m_settings.read();
-    showInComboBox(m_box, m_lastRead.value(PortKey, SettingSection));
+    m_portShown = m_lastRead.value(PortKey, SettingSection);
+    showInComboBox(m_box, m_portShown);
     // Looking at every serial device of the system costs more than the whole first picture of
     // the window, so the devices are gathered once it has been painted (and whenever the list
     // opens). A stored device path that is present then becomes its list item.
@@ -69,13 +70,9 @@ bool PortPicker::eventFilter(QObject* watched, QEvent* event)
 
 void PortPicker::takePortShown()
 {
-    m_portName = m_box->currentText();
+    m_portShown = m_box->currentText();
+    m_portName = m_portShown;
     m_transfer.setPort(m_portName, m_settings);
-}
-
-void PortPicker::showPortInUse()
-{
-    showInComboBox(m_box, m_portName);
 }
 
 // Only the items after COM20 change, and only outside Windows, whose serial
@@ -85,7 +82,6 @@ void PortPicker::refreshList(const SettingsSnapshot& settings)
     m_lastRead = settings;
     gatherDevices();
     const QList<SerialDevice>& present = m_presentDevices;
-    const QString shown = m_box->currentText();
     {
         const QSignalBlocker quiet(m_box);
 #ifndef Q_OS_WIN
@@ -99,7 +95,7 @@ void PortPicker::refreshList(const SettingsSnapshot& settings)
         for (int item = 0; item < HighestComPort; ++item)
             m_box->setItemData(item, portNameToolTip(m_box->itemText(item), settings, present),
                                Qt::ToolTipRole);
-        showInComboBox(m_box, shown);
+        showInComboBox(m_box, m_portShown);
     }
     // The box is narrow; its open list is as wide as its longest item, so paths show whole.
     QAbstractItemView* list = m_box->view();
@@ -115,10 +111,10 @@ void PortPicker::showPortDevice()
 
 void PortPicker::shutDown()
 {
-    m_portName = m_box->currentText();
+    m_portName = m_portShown;
     // A settings file that cannot be written must not keep the window from closing, nor
     // bother the user at that moment; a line for whoever started the program tells them.
-    if (QString reason; !m_settings.store(m_portName, PortKey, SettingSection, &reason))
+    if (QString reason; !m_settings.store(m_portShown, PortKey, SettingSection, &reason))
         qWarning().noquote() << QStringLiteral(
                                     "trv5kb-programmer: ポートの設定を「%1」に保存できませんでした: %2")
                                     .arg(QDir::toNativeSeparators(m_settings.file()), reason);

@@ -37,8 +37,10 @@ public:
 
     // A pick taken: the port shown is the port in use from now on.
     void takePortShown();
-    // A pick refused: the box shows the port in use again.
-    void showPortInUse();
+    // What the box shows while nobody types in it, and what shutdown stores: the
+    // port picked last, or before any pick the value the settings file holds
+    // (which may be no port, such as "選択" or "ERROR").
+    const QString& portShown() const { return m_portShown; }
 
 protected:
     // The window's first paint, after which the devices are gathered.
@@ -55,6 +57,7 @@ private:
 
     ChoiceBox* m_box;
     QString& m_portName;
+    QString m_portShown;
     ControllerTransfer& m_transfer;
     MessageBoxes& m_boxes;
     SettingsLocation m_settings;

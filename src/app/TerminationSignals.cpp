@@ -26,7 +26,7 @@ void onTerminationSignal(int)
 
 } // namespace
 
-void closeWindowsOnTerminationSignals()
+void closeWindowsOnTerminationSignals(std::function<void()> beforeClosing)
 {
     if (signalPipe[0] >= 0 || ::pipe(signalPipe) != 0)
         return;
@@ -35,10 +35,12 @@ void closeWindowsOnTerminationSignals()
         ::fcntl(end, F_SETFL, ::fcntl(end, F_GETFL) | O_NONBLOCK);
     }
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, qApp);
-    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [beforeClosing = std::move(beforeClosing)] {
         char bytes[64];
         while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {
         }
+        if (beforeClosing)
+            beforeClosing();
         QApplication::closeAllWindows();
     });
 
@@ -55,6 +57,6 @@ void closeWindowsOnTerminationSignals()
 
 #else
 
-void closeWindowsOnTerminationSignals() {}
+void closeWindowsOnTerminationSignals(std::function<void()>) {}
 
 #endif

@@ -13,7 +13,7 @@ int main(int argc, char* argv[])
     const std::unique_ptr<Form1> form = startWindow(boxes);
     if (!form)
         return 1;
-    closeWindowsOnTerminationSignals();
+    closeWindowsOnTerminationSignals([&form] { form->terminationRequested(); });
     // `trv5kb-programmer FILE` opens FILE as "ファイルを開く…" does, once the window is up and its
     // event loop runs, so that the end of the session still closes a message box about it. The
     // desktop entry passes a file dropped on the launcher so. Qt has taken its own options (such

@@ -62,6 +62,12 @@ void ControllerTransfer::start(const PatternTable& chart, qint16 stepCount)
     carryOut(actions);
 }
 
+void ControllerTransfer::stop()
+{
+    if (isRunning())
+        carryOut(m_protocol.stop());
+}
+
 void ControllerTransfer::closeLine()
 {
     if (m_line->isOpen())

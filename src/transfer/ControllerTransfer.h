@@ -58,6 +58,10 @@ public:
     // before anything is opened; otherwise `started` comes first.
     void start(const PatternTable& chart, qint16 stepCount);
 
+    // Ends a running transfer as failed (TransferCause::Stopped), as when the
+    // program is ended during it; does nothing otherwise.
+    void stop();
+
     // Closes the line, as the window does when it closes. A transfer that
     // runs hears nothing more and ends by the time-out.
     void closeLine();

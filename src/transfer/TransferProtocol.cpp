@@ -110,6 +110,11 @@ TransferActions TransferProtocol::portLost()
     return interrupt(TransferCause::PortLost);
 }
 
+TransferActions TransferProtocol::stop()
+{
+    return interrupt(TransferCause::Stopped);
+}
+
 TransferActions TransferProtocol::interrupt(TransferCause cause)
 {
     return m_running ? finish(TransferEnd::Failure, cause) : finish(TransferEnd::None);
@@ -165,6 +170,9 @@ QString transferFailureText(TransferCause cause, const QString& portName, const 
         return QStringLiteral("ポートに書き込めません（%1）。").arg(portReason);
     case TransferCause::PortLost:
         return QStringLiteral("通信中にポートが使えなくなりました（%1）。").arg(portReason);
+    case TransferCause::Stopped:
+        return QStringLiteral(
+            "書込の途中で終了しました。コントローラーには途中までしか書き込まれていません。");
     case TransferCause::None:
         break;
     }

@@ -18,6 +18,7 @@ enum class TransferCause {
     PortNotOpened,   // the port could not be opened
     WriteFailed,     // a message did not go out
     PortLost,        // the line went away while the transfer ran
+    Stopped,         // the program was ended while the transfer ran
 };
 
 // Why a transfer failed, in the user's words: the first line of the window's
@@ -86,6 +87,9 @@ public:
     TransferActions portNotOpened();
     TransferActions writeFailed();
     TransferActions portLost();
+    // The program ends while a transfer runs: the transfer ends as failed,
+    // with the controller holding whatever records went before.
+    TransferActions stop();
 
     // Whether a transfer runs: from a start that was not refused to its end.
     bool running() const { return m_running; }

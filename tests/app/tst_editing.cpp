@@ -49,8 +49,8 @@ private slots:
     void batchFill();
     void modesKeepChoice();
     void rangeBoxes();
-    void typedTextIgnored_data();
-    void typedTextIgnored();
+    void typedText_data();
+    void typedText();
     void wheelAndArrowsStepFromValueShown_data();
     void wheelAndArrowsStepFromValueShown();
     void groupTabs();
@@ -328,44 +328,72 @@ void TestEditing::rangeBoxes()
     QCOMPARE(w->form->state().BatchToStep, 19);
 }
 
-void TestEditing::typedTextIgnored_data()
+void TestEditing::typedText_data()
 {
     QTest::addColumn<QString>("box");
-    QTest::addColumn<QString>("inUse"); // the text the box shows for the value in use
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("byReturn");   // Return, or the focus moving on
+    QTest::addColumn<QString>("shown");   // what the box shows afterwards, the value in use
+    QTest::addColumn<QString>("refusal"); // the message's title, or none
 
     // clang-format off
-    QTest::newRow("step count") << "Combo1" << "80";
-    QTest::newRow("batch first step") << "Combo3" << "1";
+    QTest::newRow("step count, Return") << "Combo1" << "40" << true << "40" << "";
+    QTest::newRow("batch first step, focus moves on") << "Combo3" << " 25 " << false << "25" << "";
+    QTest::newRow("port in another case") << "Comportbox" << "com7" << true << "COM7" << "";
+    QTest::newRow("port, focus moves on") << "Comportbox" << "COM12" << false << "COM12" << "";
+    QTest::newRow("batch channel past the list") << "Combo2" << "6" << true << "1" << "一括設定のCH";
+    QTest::newRow("step count no number") << "Combo1" << "abc" << false << "80" << "ステップ数";
+    QTest::newRow("port past the list") << "Comportbox" << "COM21" << true << "ERROR" << "COMポートの選択";
+    QTest::newRow("emptied box") << "Combo4" << "" << false << "1" << "";
     // clang-format on
 }
 
-void TestEditing::typedTextIgnored()
+// Text typed into a box counts as a pick once the user is done with it when it
+// names an item of the list; anything else is put back with a message. What the
+// box shows is always the value in use.
+void TestEditing::typedText()
 {
     QFETCH(QString, box);
-    QFETCH(QString, inUse);
+    QFETCH(QString, typed);
+    QFETCH(bool, byReturn);
+    QFETCH(QString, shown);
+    QFETCH(QString, refusal);
 
-    const WindowState before = w->form->state();
     // Focus moves, and so ends the typing, only in the active window.
     w->form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(w->form.get()));
     auto* combo = w->get<QComboBox>(box);
     combo->setFocus();
     combo->lineEdit()->selectAll();
-    QTest::keyClicks(combo->lineEdit(), "25");
-    QCOMPARE(combo->currentText(), "25");
-    w->get<QWidget>("Command1")->setFocus(); // the user moves on without choosing
-    QCOMPARE(combo->currentText(), inUse);
+    QTest::keyClick(combo->lineEdit(), Qt::Key_Backspace);
+    QTest::keyClicks(combo->lineEdit(), typed);
+    if (byReturn)
+        QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
+    else
+        w->get<QWidget>("Command1")->setFocus();
 
+    QCOMPARE(combo->currentText(), shown);
+    const WindowState& state = w->form->state();
+    const QString inUse = box == "Combo1"            ? QString::number(state.StepCount)
+                          : box == "Combo2"          ? QString::number(state.BatchChannel + 1)
+                          : box == "Combo3"          ? QString::number(state.BatchFromStep + 1)
+                          : box == "Combo4"          ? QString::number(state.BatchToStep + 1)
+                          : state.PortName.isEmpty() ? QStringLiteral("ERROR")
+                                                     : state.PortName;
+    QCOMPARE(inUse, shown);
+    QCOMPARE(combo->count(), box == "Comportbox" ? combo->count() : (box == "Combo2" ? 5 : 80));
+    if (refusal.isEmpty()) {
+        QVERIFY(w->boxes.shown.isEmpty());
+    } else {
+        QCOMPARE(w->boxes.shown.size(), 1);
+        QCOMPARE(w->boxes.shown[0].title, refusal);
+        QCOMPARE(w->boxes.shown[0].text, "「" + typed + "」は一覧にありません。一覧から選んでください。");
+    }
+    // Once done, leaving the box again changes nothing and asks nothing.
     combo->setFocus();
-    combo->lineEdit()->selectAll();
-    QTest::keyClicks(combo->lineEdit(), "30"); // an item of the list, but typed
-    QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
-    QCOMPARE(combo->currentText(), inUse);
-    QCOMPARE(combo->count(), 80); // nothing typed joins the list
-
-    const WindowState& after = w->form->state();
-    QCOMPARE(after.StepCount, before.StepCount);
-    QCOMPARE(after.BatchFromStep, before.BatchFromStep);
+    w->get<QWidget>("Command1")->setFocus();
+    QCOMPARE(combo->currentText(), shown);
+    QCOMPARE(w->boxes.shown.size(), refusal.isEmpty() ? 0 : 1);
 }
 
 // A wheel notch or an arrow key moves to the neighbour of the value the box

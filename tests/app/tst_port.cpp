@@ -9,6 +9,7 @@
 #include "transfer/ControllerTransfer.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -28,7 +29,7 @@ private slots:
     void startUp();
     void pickWhenIdle();
     void pickWhileBusy();
-    void typedNameIsNoPick();
+    void typedNameIsUsed();
     void shutdownStores_data();
     void shutdownStores();
     void shutdownIgnoresFailedWrite();
@@ -40,6 +41,8 @@ private slots:
     void storedDeviceNotPresent();
     void portToolTip_data();
     void portToolTip();
+    void portBoxShowsStart_data();
+    void portBoxShowsStart();
     void openFailureListsDevices_data();
     void openFailureListsDevices();
     void portLockedByAnotherProgram();
@@ -182,21 +185,28 @@ void TestPort::pickWhileBusy()
     QCOMPARE(readFile(w.folder.filePath("Setting.ini")), settings);
 }
 
-// Text typed into the box is no pick, even when it names a port; shutdown
-// still stores whatever the box shows.
-void TestPort::typedNameIsNoPick()
+// A port typed into the box is the port the transfer uses and shutdown stores.
+void TestPort::typedNameIsUsed()
 {
     StartedForm w;
-    QVERIFY(writeFile(w.folder.filePath("Setting.ini"), "[Setting]\r\ncomport=COM2\r\n"));
+    QVERIFY(writeFile(w.folder.filePath("Setting.ini"),
+                      "[Setting]\r\ncomport=COM2\r\n[Ports]\r\nCOM7=/dev/no-such-tty7\r\n"));
     QVERIFY(w.start());
+    w.form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
     auto* box = w.get<QComboBox>("Comportbox");
-    box->lineEdit()->selectAll();
-    QTest::keyClicks(box->lineEdit(), "com7");
-    QTest::keyClick(box->lineEdit(), Qt::Key_Return);
-    QCOMPARE(w.form->state().PortName, "COM2");
-    QCOMPARE(portInUse(w), "COM2");
+    box->setFocus();
+    QTest::keyClick(box->lineEdit(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(box->lineEdit(), "COM7");
+    QTest::keyClick(box->lineEdit(), Qt::Key_Tab);
+    w.click("Command1");
+    QCOMPARE(w.caption(), "失敗");
+    const QString reason = w.get<QLabel>("disp1")->toolTip();
+    QVERIFY2(reason.startsWith("ポート「COM7」を開けません（COM7 (/dev/no-such-tty7)"), qPrintable(reason));
+    QCOMPARE(box->currentText(), "COM7");
     w.form->close();
-    QCOMPARE(readFile(w.folder.filePath("Setting.ini")), QByteArray("[Setting]\r\ncomport=com7\r\n"));
+    QCOMPARE(readFile(w.folder.filePath("Setting.ini")),
+             QByteArray("[Setting]\r\ncomport=COM7\r\n[Ports]\r\nCOM7=/dev/no-such-tty7\r\n"));
 }
 
 void TestPort::shutdownStores_data()
@@ -294,7 +304,8 @@ void TestPort::shutdownClosesOpenPort()
     QVERIFY(w.startTransfer());
     auto* mscPort = w.get<SerialLine>("mscPort");
     QVERIFY(mscPort->isOpen());
-    w.form->close();
+    w.boxes.answers = {QMessageBox::Yes}; // the user agrees to leave the controller half-written
+    QVERIFY(w.form->close());
     QVERIFY(!mscPort->isOpen());
     w.line.send("e\r");
     QCOMPARE(w.line.take(), QByteArray()); // no step count followed the acknowledgement
@@ -342,6 +353,7 @@ void TestPort::devicesListedAfterCom20()
     w.click("Command1");
     QCOMPARE(adapter.receive(2), QByteArray("E\r"));
 
+    w.boxes.answers = {QMessageBox::Yes}; // closing during the transfer
     QVERIFY(w.form->close());
     QCOMPARE(readFile(w.folder.filePath("Setting.ini")),
              "[Setting]\r\ncomport=" + adapter.device().toLatin1() +
@@ -469,6 +481,50 @@ void TestPort::portToolTip()
     w.chooseItem("Comportbox", "COM12");
     QCOMPARE(box->toolTip(), "COM12 → /dev/ttyUSB0（FT232R USB UART）");
 #endif
+}
+
+void TestPort::portBoxShowsStart_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<bool>("whole"); // fits the design's narrow box
+    QTest::newRow("COM10") << "COM10" << true;
+    QTest::newRow("COM20") << "COM20" << true;
+    QTest::newRow("COM3") << "COM3" << true;
+    QTest::newRow("device path") << "/dev/ttyS0" << false;
+    QTest::newRow("stable name") << "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0" << false;
+}
+
+// The box shows the start of the port's name, focused or not and after a restart; a name too
+// long for it is named whole by the tool tip.
+void TestPort::portBoxShowsStart()
+{
+    QFETCH(QString, port);
+    QFETCH(bool, whole);
+    StartedForm w;
+    QVERIFY(writeFile(w.folder.filePath("Setting.ini"), "[Setting]\r\ncomport=" + port.toUtf8() + "\r\n"));
+    for (int run = 0; run < 2; ++run) {
+        QVERIFY(run == 0 ? w.start() : w.restart());
+        w.form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+        auto* box = w.get<QComboBox>("Comportbox");
+        QLineEdit* field = box->lineEdit();
+        QCOMPARE(field->text(), port);
+        QVERIFY2(box->toolTip().contains(port), qPrintable(box->toolTip()));
+        const int middle = field->height() / 2;
+        for (bool focused : {false, true}) {
+            if (focused) {
+                w.get<QWidget>("Command5")->setFocus();
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); // Tab into the box
+                QVERIFY(box->hasFocus());
+            }
+            QCOMPARE(field->cursorPositionAt(QPoint(1, middle)), 0);
+            if (whole)
+                QCOMPARE(field->cursorPositionAt(QPoint(field->width() - 1, middle)), port.size());
+        }
+        w.get<QWidget>("Command1")->setFocus();
+        QCOMPARE(field->cursorPositionAt(QPoint(1, middle)), 0);
+        QVERIFY(w.form->close());
+    }
 }
 
 void TestPort::openFailureListsDevices_data()

@@ -2,12 +2,14 @@
 
 #include "SimulatorProcess.h"
 #include "app/Controls.h"
+#include "app/TerminationSignals.h"
 #include "serial/SerialLine.h"
 
 #include <QDir>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 
 namespace {
 
@@ -44,7 +46,9 @@ private slots:
     void recordsFollowTheController();
     void timeoutNeverEarly();
     void modeOptionDuringTransfer();
+    void closingDuringTransfer_data();
     void closingDuringTransfer();
+    void terminationSignalDuringTransfer();
 
 private:
     // The window with COM3 pointing at the simulator, started with `arguments`.
@@ -367,8 +371,18 @@ void TestTransfer::modeOptionDuringTransfer()
 }
 
 // Closing the window mid-transfer closes the line, and the port is stored as ever.
+void TestTransfer::closingDuringTransfer_data()
+{
+    QTest::addColumn<QMessageBox::StandardButton>("answer");
+    QTest::newRow("stays open") << QMessageBox::No;
+    QTest::newRow("closes") << QMessageBox::Yes;
+}
+
+// Closing the window while records go out asks first (No by default); a Yes
+// stops the transfer as a failure before the usual shutdown.
 void TestTransfer::closingDuringTransfer()
 {
+    QFETCH(QMessageBox::StandardButton, answer);
     auto* form = new FakeLineForm;
     w.reset(form);
     QVERIFY(w->start());
@@ -377,11 +391,60 @@ void TestTransfer::closingDuringTransfer()
     while (w->form->state().RecordIndex <= 3)
         QVERIFY(!form->line.answerWritten().isEmpty());
     QCOMPARE(form->line.take(), "W00333333333\r");
-    QVERIFY(w->form->close());
+
+    const QByteArray settings = readFile(w->folder.filePath("Setting.ini"));
+    form->boxes.answers = {answer};
+    const bool closed = w->form->close();
+    QCOMPARE(form->boxes.shown.size(), 1);
+    QCOMPARE(form->boxes.shown[0].text,
+             "書込中です。終了するとコントローラーには途中までしか書き込まれません。終了しますか？");
+    QCOMPARE(form->boxes.shown[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(form->boxes.shown[0].defaultButton, QMessageBox::No);
+
+    if (answer == QMessageBox::No) {
+        QVERIFY(!closed);
+        QVERIFY(w->form->isVisible());
+        QCOMPARE(w->form->state().BusyFlag, "1");
+        form->line.send("w\r"); // the records go on
+        QCOMPARE(form->line.take(), "W00433333333\r");
+        QCOMPARE(readFile(w->folder.filePath("Setting.ini")), settings); // no shutdown ran
+        return;
+    }
+    QVERIFY(closed);
     QVERIFY(!form->line.isOpen());
+    QCOMPARE(w->form->state().BusyFlag, "0");
+    QCOMPARE(w->caption(), "失敗");
+    QVERIFY(!w->get<QTimer>("Timer1")->isActive());
     form->line.send("w\r"); // unheard: no record follows
     QCOMPARE(form->line.take(), QByteArray());
     QCOMPARE(readFile(w->folder.filePath("Setting.ini")).left(25), "[Setting]\r\ncomport=COM3\r\n");
+}
+
+// SIGTERM (the end of the session) during a transfer asks nothing: the transfer
+// stops, standard error says what the controller holds, and the window closes.
+void TestTransfer::terminationSignalDuringTransfer()
+{
+#ifdef Q_OS_UNIX
+    auto* form = new FakeLineForm;
+    w.reset(form);
+    QVERIFY(w->start());
+    w->holdTimers();
+    closeWindowsOnTerminationSignals([&] { w->form->terminationRequested(); });
+    w->click("Command1");
+    while (w->form->state().RecordIndex <= 3)
+        QVERIFY(!form->line.answerWritten().isEmpty());
+
+    QTest::ignoreMessage(QtWarningMsg, "trv5kb-programmer: 書込の途中で終了しました。"
+                                       "コントローラーには途中までしか書き込まれていません。");
+    ::raise(SIGTERM);
+    QVERIFY(waitFor([&] { return !w->form->isVisible(); }, HangLimitMs));
+    QVERIFY(form->boxes.shown.isEmpty());
+    QVERIFY(!form->line.isOpen());
+    QCOMPARE(w->form->state().BusyFlag, "0");
+    QCOMPARE(readFile(w->folder.filePath("Setting.ini")).left(25), "[Setting]\r\ncomport=COM3\r\n");
+#else
+    QSKIP("needs SIGTERM");
+#endif
 }
 
 QTEST_MAIN(TestTransfer)

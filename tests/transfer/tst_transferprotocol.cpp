@@ -342,6 +342,8 @@ void TestTransferProtocol::endings_data()
     QTest::newRow("write failed while running") << QByteArray("write failed") << true << TransferEnd::Failure << C::WriteFailed;
     QTest::newRow("port lost while running") << QByteArray("lost") << true << TransferEnd::Failure << C::PortLost;
     QTest::newRow("port lost when idle") << QByteArray("lost") << false << TransferEnd::None << C::None;
+    QTest::newRow("stopped while running") << QByteArray("stop") << true << TransferEnd::Failure << C::Stopped;
+    QTest::newRow("stopped when idle") << QByteArray("stop") << false << TransferEnd::None << C::None;
     // clang-format on
 }
 
@@ -361,6 +363,7 @@ void TestTransferProtocol::endings()
     const TransferActions actions = event == "timeout"        ? protocol.timeout()
                                     : event == "not opened"   ? protocol.portNotOpened()
                                     : event == "write failed" ? protocol.writeFailed()
+                                    : event == "stop"         ? protocol.stop()
                                                               : protocol.portLost();
     QCOMPARE(actions.end, end);
     QCOMPARE(actions.cause, cause);

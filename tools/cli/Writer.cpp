@@ -247,6 +247,8 @@ QString causeName(TransferCause cause)
         return QStringLiteral("writeFailed");
     case TransferCause::PortLost:
         return QStringLiteral("portLost");
+    case TransferCause::Stopped:
+        return QStringLiteral("stopped");
     }
     return {};
 }
