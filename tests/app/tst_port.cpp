@@ -35,6 +35,8 @@ private slots:
     void shutdownIgnoresFailedWrite();
     void shutdownOnFullDiskKeepsSettings();
     void shutdownKeepsLinkLoop();
+    void shutdownAfterProgramFolderDeleted_data();
+    void shutdownAfterProgramFolderDeleted();
     void shutdownClosesOpenPort();
     void devicesListedAfterCom20();
     void devicesGatheredAfterFirstPaint();
@@ -285,6 +287,44 @@ void TestPort::shutdownKeepsLinkLoop()
     QVERIFY(w.boxes.shown.isEmpty());
     QCOMPARE(QFileInfo(path).symLinkTarget(), w.folder.filePath("loop2"));
     QCOMPARE(QFileInfo(w.folder.filePath("loop2")).symLinkTarget(), path);
+}
+
+void TestPort::shutdownAfterProgramFolderDeleted_data()
+{
+    QTest::addColumn<QByteArray>("before"); // Setting.ini beside the program; null: none
+    QTest::addColumn<QString>("pick");      // "": no pick
+    QTest::addColumn<QByteArray>("users");  // the user's Setting.ini at the end; null: no file, no folder
+
+    const QByteArray none;
+    // clang-format off
+    QTest::newRow("no port picked") << none << "" << none;
+    QTest::newRow("COM5 picked") << none << "COM5" << QByteArray("[Setting]\r\ncomport=COM5\r\n");
+    QTest::newRow("the port of the file deleted") << QByteArray("[Setting]\r\ncomport=COM3\r\n") << "" << QByteArray("[Setting]\r\ncomport=COM3\r\n");
+    // clang-format on
+}
+
+// A program folder deleted while the window runs is not made again at exit: the port goes
+// into the user's file, as for a program folder that cannot be written, and without a port
+// nothing is written at all.
+void TestPort::shutdownAfterProgramFolderDeleted()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QString, pick);
+    QFETCH(QByteArray, users);
+
+    StartedForm w;
+    if (!before.isNull())
+        QVERIFY(writeFile(w.folder.filePath("Setting.ini"), before));
+    QVERIFY(w.start());
+    if (!pick.isEmpty())
+        w.chooseItem("Comportbox", pick);
+    QVERIFY(QDir(w.folder.path()).removeRecursively());
+    QTest::failOnWarning(QRegularExpression("trv5kb"));
+    QVERIFY(w.form->close());
+    QVERIFY(w.boxes.shown.isEmpty());
+    QVERIFY(!QFileInfo::exists(w.folder.path()));
+    QCOMPARE(readFile(w.folder.configFolder() + "/Setting.ini"), users);
+    QCOMPARE(QFileInfo::exists(w.folder.configFolder()), !users.isNull());
 }
 
 // Closing the window while a transfer runs closes its port: what the far end
