@@ -28,8 +28,8 @@ void TestPortAccess::lockFileIsQtsOwn_data()
 {
     QTest::addColumn<bool>("throughLink");
     QTest::newRow("a pseudo-terminal by its path") << false;
-    // A link outside /dev keeps its whole path in the name: the same device by another path
-    // is locked apart.
+    // Given a link outside /dev, QSerialPort keeps its whole path in the name and so locks the
+    // device apart from its own name; QtSerialLine therefore opens the device behind a link.
     QTest::newRow("a link to it outside /dev") << true;
 }
 
