@@ -549,7 +549,7 @@ void TestPort::portLockedByAnotherProgram_data()
     QTest::addColumn<QString>("holder");
     QTest::newRow("a Qt program's port") << "tst_port";
     // The oldest format, which QSerialPort takes for stale and removes while its process runs.
-    QTest::newRow("ten characters by another program") << "sleep";
+    QTest::newRow("ten characters by another program") << "cat";
 }
 
 // A port another program holds names that program's lock file and process, so that a lock

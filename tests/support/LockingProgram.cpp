@@ -3,13 +3,22 @@
 #include "FileBytes.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <cstring>
 
 LockingProgram::LockingProgram()
 {
-    m_process.start(QStringLiteral("sleep"), {QStringLiteral("3600")});
-    if (m_process.waitForStarted())
+    m_process.start(QStringLiteral("cat"), {});
+    if (!m_process.waitForStarted())
+        return;
+    // Just after its start a process may not yet show the system its name. One that has
+    // echoed a line runs as itself; the wait only bounds a hang.
+    m_process.write("ready\n");
+    const QDeadlineTimer deadline(30000);
+    while (!m_process.canReadLine() && !deadline.hasExpired() && isRunning())
+        m_process.waitForReadyRead(100);
+    if (m_process.readLine() == "ready\n")
         m_pid = m_process.processId();
 }
 
@@ -35,7 +44,7 @@ QByteArray LockingProgram::lockBytes(const QByteArray& format, qint64 pid)
 
 bool LockingProgram::lock(const QString& path, const QByteArray& format, int ageSeconds)
 {
-    if (!isRunning() || !writeFile(path, lockBytes(format, m_pid)))
+    if (m_pid == 0 || !isRunning() || !writeFile(path, lockBytes(format, m_pid)))
         return false;
     m_lockFiles << path;
     QFile file(path);

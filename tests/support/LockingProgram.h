@@ -6,7 +6,7 @@
 #include <QStringList>
 
 // Another program holding a serial device by a lock file, as terminal
-// programs and older tools do: a process the test starts ("sleep"), alive
+// programs and older tools do: a process the test starts ("cat"), alive
 // until end(), and lock files naming it in the formats such programs write.
 // Its lock files are removed and the process ended when it goes.
 class LockingProgram
@@ -18,6 +18,7 @@ public:
     LockingProgram& operator=(const LockingProgram&) = delete;
 
     bool isRunning() const { return m_process.state() == QProcess::Running; }
+    // The process's number once it runs as "cat"; 0 when it could not be started.
     qint64 pid() const { return m_pid; }
 
     // `format` with the process's number for "%10" (right-aligned in ten

@@ -787,7 +787,7 @@ void TestCli::anotherProgramsLock()
     QCOMPARE(refused.code, 1);
     QCOMPARE(refused.out, "");
     const QString reason =
-        QStringLiteral("ポートは他のプログラムが使用中です（sleep、プロセス番号 %1、ロックファイル「%2」）")
+        QStringLiteral("ポートは他のプログラムが使用中です（cat、プロセス番号 %1、ロックファイル「%2」）")
             .arg(other.pid())
             .arg(lockFile);
     const QStringList lines = refused.err.split('\n', Qt::SkipEmptyParts);
