@@ -117,5 +117,5 @@ void PortPicker::shutDown()
     if (QString reason; !m_settings.store(m_portShown, PortKey, SettingSection, &reason))
         qWarning().noquote() << QStringLiteral(
                                     "trv5kb-programmer: ポートの設定を「%1」に保存できませんでした: %2")
-                                    .arg(QDir::toNativeSeparators(m_settings.file()), reason);
+                                    .arg(QDir::toNativeSeparators(m_settings.storeFile()), reason);
 }

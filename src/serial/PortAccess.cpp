@@ -2,13 +2,14 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QStandardPaths>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <grp.h>
+#include <limits>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -70,31 +71,32 @@ QStringList groupMembers(gid_t id)
     return members;
 }
 
-// The process a lock file names: QLockFile's own format (process id, program, host), or
-// the older convention of a lock holding the process id as text first.
+// The process a lock file names, read from any of the formats serial programs write.
 struct LockHolder
 {
     qint64 pid = 0;
-    QString program;
+    QString program; // as the file names it; empty where it does not
 };
 
-std::optional<LockHolder> lockHolder(const QString& lockFile)
+std::optional<LockHolder> lockHolder(const QByteArray& contents)
 {
-    LockHolder holder;
-    QString host;
-    if (QLockFile(lockFile).getLockInfo(&holder.pid, &host, &holder.program))
-        return holder;
-    // Other programs write the number and then more on the same line ("  4242 minicom root").
-    QFile file(lockFile);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QList<QByteArray> words = file.readLine(64).simplified().split(' ');
+    // Old programs wrote the process number as the int it is, in the machine's byte order;
+    // ASCII lock files hold no NUL.
+    if (contents.size() == int(sizeof(qint32)) && contents.contains('\0')) {
+        qint32 pid = 0;
+        std::memcpy(&pid, contents.constData(), sizeof pid);
+        return pid > 0 ? std::optional(LockHolder{pid, {}}) : std::nullopt;
+    }
+    // "      4242\n", "4242 minicom root\n", or QLockFile's "4242\nprogram\nhost\n".
+    const QList<QByteArray> lines = contents.split('\n');
+    const QList<QByteArray> words = lines.first().simplified().split(' ');
     bool ok = false;
-    holder.pid = words.first().toLongLong(&ok);
-    if (!ok || holder.pid <= 0)
+    const qint64 pid = words.first().toLongLong(&ok);
+    // kill() takes 0 and negative numbers for groups of processes, never for one.
+    if (!ok || pid <= 0 || pid > std::numeric_limits<pid_t>::max())
         return std::nullopt;
-    holder.program.clear();
-    return holder;
+    const QByteArray program = words.size() > 1 ? words[1] : lines.value(1).trimmed();
+    return LockHolder{pid, QString::fromLocal8Bit(program)};
 }
 
 bool processRunning(qint64 pid)
@@ -102,29 +104,72 @@ bool processRunning(qint64 pid)
     return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
 }
 
-std::optional<QString> lockText(const QString& device)
+// The name the system gives a running process: the program it was started as, or where
+// that is hidden, what the file says.
+QString processName(qint64 pid, const QString& named)
 {
-    const QString lockFile = serialPortLockFile(device);
-    if (lockFile.isEmpty())
-        return QStringLiteral("ロックファイルを置けるフォルダがありません（/var/lock、/run/lock、/tmp "
-                              "などに書き込めません）");
-    if (!QFileInfo::exists(lockFile))
-        return std::nullopt;
-    const std::optional<LockHolder> holder = lockHolder(lockFile);
-    if (!holder)
-        return QStringLiteral("ポートは他のプログラムが使用中です（ロックファイル「%1」）").arg(lockFile);
-    // QSerialPort removes a lock whose process is gone only where it may; one left by another
-    // user, or by root, stays until someone removes it.
-    if (!processRunning(holder->pid))
+    QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    if (commandLine.open(QIODevice::ReadOnly)) {
+        const QByteArray program = commandLine.readAll().split('\0').first();
+        if (!program.isEmpty())
+            return QFileInfo(QFile::decodeName(program)).fileName();
+    }
+    return named;
+}
+
+// The lock files other programs may hold on `device`: under the name given and under the
+// device it leads to.
+QStringList lockFilesOf(const QString& device)
+{
+    QStringList names{device};
+    if (const QString behind = deviceBehindLinks(device); behind != device)
+        names << behind;
+    QStringList files;
+    for (const QString& name : names)
+        files << serialPortLockFile(name);
+    return files;
+}
+
+enum class StaleLocks { Keep, Remove };
+
+std::optional<QString> lockText(const QString& device, StaleLocks stale)
+{
+    for (const QString& lockFile : lockFilesOf(device)) {
+        if (lockFile.isEmpty())
+            return QStringLiteral("ロックファイルを置けるフォルダがありません（/var/lock、/run/lock、/tmp "
+                                  "などに書き込めません）");
+        QFile file(lockFile);
+        if (!file.open(QIODevice::ReadOnly)) {
+            if (!file.exists())
+                continue;
+            return QStringLiteral("ポートは他のプログラムが使用中です（ロックファイル「%1」）").arg(lockFile);
+        }
+        const std::optional<LockHolder> holder = lockHolder(file.read(256));
+        file.close();
+        // A program may have made its file and not yet written it; no number is no proof that
+        // the port is free.
+        if (!holder)
+            return QStringLiteral("ポートのロックファイル「%1」にはプロセス番号が読み取れる形で書かれていませ"
+                                  "ん。ほかのプログラムがこのポートを使っていなければ、このファイルを削除す"
+                                  "ると使えます")
+                .arg(lockFile);
+        if (processRunning(holder->pid)) {
+            const QString program = processName(holder->pid, holder->program);
+            return QStringLiteral(
+                       "ポートは他のプログラムが使用中です（%1プロセス番号 %2、ロックファイル「%3」）")
+                .arg(program.isEmpty() ? QString() : program + QStringLiteral("、"))
+                .arg(holder->pid)
+                .arg(lockFile);
+        }
+        // One left by another user, or by root, stays until someone who may removes it.
+        if (stale == StaleLocks::Remove && file.remove())
+            continue;
         return QStringLiteral("ポートのロックファイル「%1」が残っています（置いたプロセス %2 "
                               "はもう動いていません）。このファイルを削除すると使えます")
             .arg(lockFile)
             .arg(holder->pid);
-    const QString program = holder->program.isEmpty() ? QString() : holder->program + QStringLiteral("、");
-    return QStringLiteral("ポートは他のプログラムが使用中です（%1プロセス番号 %2、ロックファイル「%3」）")
-        .arg(program)
-        .arg(holder->pid)
-        .arg(lockFile);
+    }
+    return std::nullopt;
 }
 
 // A terminal another program opened exclusively (TIOCEXCL, as QSerialPort itself does)
@@ -206,11 +251,46 @@ std::optional<QString> deviceAccessProblem([[maybe_unused]] const QString& devic
 #endif
 }
 
+QString deviceBehindLinks(const QString& device)
+{
+#ifdef Q_OS_UNIX
+    const QString behind = QFileInfo(device).canonicalFilePath();
+    if (!behind.isEmpty())
+        return behind;
+#endif
+    return device;
+}
+
+std::optional<QString> portLockText([[maybe_unused]] const QString& device)
+{
+#ifdef Q_OS_UNIX
+    return lockText(device, StaleLocks::Keep);
+#else
+    return std::nullopt;
+#endif
+}
+
+std::optional<QString> clearStalePortLocks([[maybe_unused]] const QString& device)
+{
+#ifdef Q_OS_UNIX
+    return lockText(device, StaleLocks::Remove);
+#else
+    return std::nullopt;
+#endif
+}
+
+std::optional<QString> portUseProblem(const QString& device)
+{
+    if (std::optional<QString> locked = portLockText(device))
+        return locked;
+    return deviceAccessProblem(device);
+}
+
 std::optional<QString> portRefusalText([[maybe_unused]] const QString& device)
 {
 #ifdef Q_OS_UNIX
     // In QSerialPort's order: the lock before the device.
-    if (std::optional<QString> locked = lockText(device))
+    if (std::optional<QString> locked = portLockText(device))
         return locked;
     if (std::optional<QString> denied = deviceAccessProblem(device))
         return denied;

@@ -38,9 +38,35 @@ QString noAccessText(const DeviceAccess& access);
 // nothing when they may, or when it is missing or no device. Unix only.
 std::optional<QString> deviceAccessProblem(const QString& device);
 
-// Why QSerialPort refused `device` with a permission error: its lock file
-// (named, with the process that holds it where the file says so, or that the
-// process is gone), no folder for a lock file, no right to the device, or
-// the device opened exclusively by another program (which cannot be named).
-// Nothing when none of these is found. Unix only.
+// The device a port name leads to: the target of a link (such as
+// /dev/serial/by-id/... or a link named in [Ports]), or the name itself.
+// Lock files are taken on it, as other programs name the device by its own
+// path. The name itself on Windows.
+QString deviceBehindLinks(const QString& device);
+
+// Why another program's lock file keeps `device` from being opened, where
+// one is found under the name given or under the device it leads to: a lock
+// whose process runs (named, with the process's name and number), one whose
+// process is gone (a stale lock, which may be removed), one that names no
+// process, or no folder for a lock file. A lock counts whatever its age and
+// in every format programs write: the process number in ASCII, padded or
+// not and followed by other words or not, QLockFile's lines, or a binary
+// 4-byte number. Nothing on Windows.
+std::optional<QString> portLockText(const QString& device);
+
+// Before `device` is opened: removes the lock files on it whose process is
+// gone, where the user may, and then says as portLockText why it must not
+// be opened, or nothing. QSerialPort's own check would remove a live lock of
+// another format, or one older than its stale time.
+std::optional<QString> clearStalePortLocks(const QString& device);
+
+// What keeps the user from `device` short of opening it, as `trv5kb ports`
+// notes it: a lock file (portLockText), or else no right to the device
+// (deviceAccessProblem). Nothing on Windows.
+std::optional<QString> portUseProblem(const QString& device);
+
+// Why QSerialPort refused `device` with a permission error: a lock file (as
+// portLockText), no right to the device, or the device opened exclusively by
+// another program (which cannot be named). Nothing when none of these is
+// found. Unix only.
 std::optional<QString> portRefusalText(const QString& device);

@@ -61,7 +61,14 @@ bool QtSerialLine::openControllerLine(const QString& device)
         return true;
     m_latency = LowLatency::NotRequested;
     m_device = device;
-    m_serial.setPortName(device);
+    // QSerialPort takes a lock of another program's format for stale while its process still
+    // runs, and removes it; so another program's lock is looked at first, under either name.
+    if (const std::optional<QString> locked = clearStalePortLocks(device)) {
+        m_error = *locked;
+        return false;
+    }
+    // QSerialPort locks the name it is given; other programs lock the device's own.
+    m_serial.setPortName(deviceBehindLinks(device));
     applyLineSettings(m_serial, ControllerLineSettings);
     if (!m_serial.open(QIODevice::ReadWrite)) {
         m_error = openFailureText();

@@ -37,9 +37,13 @@ SettingsLocation::SettingsLocation(const QString& file, const QString& fallbackF
 SettingsLocation SettingsLocation::find(const QString& programFolder, const QString& configFolder)
 {
     const QString beside = QDir(programFolder).filePath(FileName);
-    if (canWriteSettingsFile(beside) || configFolder.isEmpty())
-        return SettingsLocation(beside);
-    return SettingsLocation(QDir(configFolder).filePath(FileName), beside);
+    const QString users = configFolder.isEmpty() ? QString() : QDir(configFolder).filePath(FileName);
+    if (!canWriteSettingsFile(beside) && !users.isEmpty())
+        return SettingsLocation(users, beside);
+    SettingsLocation location(beside);
+    location.m_besideProgram = true;
+    location.m_userFile = users;
+    return location;
 }
 
 SettingsSnapshot SettingsLocation::read() const
@@ -76,6 +80,13 @@ std::optional<QString> SettingsSnapshot::storedValue(const QString& KEY, const Q
     return m_fallback ? m_fallback->find(KEY, Section) : std::nullopt;
 }
 
+QString SettingsLocation::storeFile() const
+{
+    if (m_besideProgram && !m_userFile.isEmpty() && !QFileInfo(QFileInfo(m_file).absolutePath()).isDir())
+        return m_userFile;
+    return m_file;
+}
+
 bool SettingsLocation::store(const QString& Value, const QString& KEY, const QString& Section,
                              QString* reason) const
 {
@@ -83,9 +94,21 @@ bool SettingsLocation::store(const QString& Value, const QString& KEY, const QSt
     // the user's folder) where nothing would change, nor fail where the file takes no writes.
     if (storedValue(KEY, Section) == Value)
         return true;
-    if (!makeFolder(QFileInfo(m_file).absolutePath(), reason))
+    const QString file = storeFile();
+    const QString folder = QFileInfo(file).absolutePath();
+    if (file != m_file && Value == QLatin1String("ERROR"))
+        return true;
+    // A program folder someone deleted is not brought back to hold a settings file.
+    if (m_besideProgram && file == m_file) {
+        if (!QFileInfo(folder).isDir()) {
+            if (reason)
+                *reason = QStringLiteral("フォルダ「%1」がありません").arg(QDir::toNativeSeparators(folder));
+            return false;
+        }
+    } else if (!makeFolder(folder, reason)) {
         return false;
-    const std::optional<QString> failure = storeINIValue(Value, KEY, Section, m_file);
+    }
+    const std::optional<QString> failure = storeINIValue(Value, KEY, Section, file);
     if (failure && reason)
         *reason = *failure;
     return !failure;

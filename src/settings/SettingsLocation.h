@@ -60,16 +60,29 @@ public:
     // The same, with nothing where neither file has the key (value gives "ERROR").
     std::optional<QString> storedValue(const QString& KEY, const QString& Section) const;
 
-    // Stores a value in `file` as SetINIValue does, creating its folder
-    // first. A value the files already give (storedValue) is not written
-    // again, so nothing is created or changed and nothing can fail. On
-    // failure `reason`, when given, says why in one line.
+    // Where a store goes now: `file`, or the user's file where `file` is the
+    // program's own and the program's folder is gone.
+    QString storeFile() const;
+
+    // Stores a value in storeFile() as SetINIValue does, creating the user's
+    // configuration folder first where it is missing; the program's folder
+    // is never made. A value the files already give (storedValue) is not
+    // written again, so nothing is created or changed and nothing can fail.
+    // Where the program's folder was deleted while the program runs, the
+    // value goes into the user's file, as for a program folder that cannot be
+    // written, except "ERROR", what a look-up gives for nothing stored: no
+    // port was picked, and nothing is written. On failure `reason`, when
+    // given, says why in one line.
     bool store(const QString& Value, const QString& KEY, const QString& Section,
                QString* reason = nullptr) const;
 
 private:
     QString m_file;
     QString m_fallbackFile;
+    // Where `file` is the program's own (find), the user's file, which takes its
+    // place once the program's folder is gone; empty where no user's folder is known.
+    bool m_besideProgram = false;
+    QString m_userFile;
 };
 
 // Whether a settings file at `path` can be written for real: an existing

@@ -1,5 +1,6 @@
 #include "FormFixture.h"
 
+#include "LockingProgram.h"
 #include "PseudoTerminal.h"
 #include "SmallFileSystem.h"
 
@@ -35,6 +36,8 @@ private slots:
     void shutdownIgnoresFailedWrite();
     void shutdownOnFullDiskKeepsSettings();
     void shutdownKeepsLinkLoop();
+    void shutdownAfterProgramFolderDeleted_data();
+    void shutdownAfterProgramFolderDeleted();
     void shutdownClosesOpenPort();
     void devicesListedAfterCom20();
     void devicesGatheredAfterFirstPaint();
@@ -45,6 +48,7 @@ private slots:
     void portBoxShowsStart();
     void openFailureListsDevices_data();
     void openFailureListsDevices();
+    void portLockedByAnotherProgram_data();
     void portLockedByAnotherProgram();
     void utf16SettingsUnchanged();
     void utf16SettingsPickKeptForUser();
@@ -293,6 +297,44 @@ void TestPort::shutdownKeepsLinkLoop()
     QVERIFY(w.boxes.shown.isEmpty());
     QCOMPARE(QFileInfo(path).symLinkTarget(), w.folder.filePath("loop2"));
     QCOMPARE(QFileInfo(w.folder.filePath("loop2")).symLinkTarget(), path);
+}
+
+void TestPort::shutdownAfterProgramFolderDeleted_data()
+{
+    QTest::addColumn<QByteArray>("before"); // Setting.ini beside the program; null: none
+    QTest::addColumn<QString>("pick");      // "": no pick
+    QTest::addColumn<QByteArray>("users");  // the user's Setting.ini at the end; null: no file, no folder
+
+    const QByteArray none;
+    // clang-format off
+    QTest::newRow("no port picked") << none << "" << none;
+    QTest::newRow("COM5 picked") << none << "COM5" << QByteArray("[Setting]\r\ncomport=COM5\r\n");
+    QTest::newRow("the port of the file deleted") << QByteArray("[Setting]\r\ncomport=COM3\r\n") << "" << QByteArray("[Setting]\r\ncomport=COM3\r\n");
+    // clang-format on
+}
+
+// A program folder deleted while the window runs is not made again at exit: the port goes
+// into the user's file, as for a program folder that cannot be written, and without a port
+// nothing is written at all.
+void TestPort::shutdownAfterProgramFolderDeleted()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QString, pick);
+    QFETCH(QByteArray, users);
+
+    StartedForm w;
+    if (!before.isNull())
+        QVERIFY(writeFile(w.folder.filePath("Setting.ini"), before));
+    QVERIFY(w.start());
+    if (!pick.isEmpty())
+        w.chooseItem("Comportbox", pick);
+    QVERIFY(QDir(w.folder.path()).removeRecursively());
+    QTest::failOnWarning(QRegularExpression("trv5kb"));
+    QVERIFY(w.form->close());
+    QVERIFY(w.boxes.shown.isEmpty());
+    QVERIFY(!QFileInfo::exists(w.folder.path()));
+    QCOMPARE(readFile(w.folder.configFolder() + "/Setting.ini"), users);
+    QCOMPARE(QFileInfo::exists(w.folder.configFolder()), !users.isNull());
 }
 
 // Closing the window while a transfer runs closes its port: what the far end
@@ -558,14 +600,32 @@ void TestPort::openFailureListsDevices()
     QCOMPARE(reason[1], listed);
 }
 
+void TestPort::portLockedByAnotherProgram_data()
+{
+    QTest::addColumn<QString>("holder");
+    QTest::newRow("a Qt program's port") << "tst_port";
+    // The oldest format, which QSerialPort takes for stale and removes while its process runs.
+    QTest::newRow("ten characters by another program") << "cat";
+}
+
 // A port another program holds names that program's lock file and process, so that a lock
 // left behind can be found and removed.
 void TestPort::portLockedByAnotherProgram()
 {
+    QFETCH(QString, holder);
+    if (!QFileInfo("/var/lock").isWritable())
+        QSKIP("the lock files are not in /var/lock here");
     PseudoTerminal line;
     QVERIFY(line.isValid());
-    QSerialPort other(line.device());
-    QVERIFY2(other.open(QIODevice::ReadWrite), qPrintable(other.errorString()));
+    const QString lockFile = "/var/lock/LCK.." + line.device().mid(5).replace('/', '_');
+    QSerialPort port(line.device());
+    LockingProgram other;
+    if (holder == "tst_port") {
+        QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
+    } else {
+        QVERIFY(other.lock(lockFile, "%10\n"));
+    }
+    const QByteArray held = readFile(lockFile);
     StartedForm w;
     QVERIFY(writeFile(w.folder.filePath("Setting.ini"), settingsWithCom3(line.device())));
     QVERIFY(w.start());
@@ -575,17 +635,18 @@ void TestPort::portLockedByAnotherProgram()
     const QRegularExpressionMatch match =
         QRegularExpression("^ポート「COM3」を開けません（COM3 \\(" +
                            QRegularExpression::escape(line.device()) +
-                           "\\): ポートは他のプログラムが使用中です（tst_port、プロセス番号 (\\d+)、"
-                           "ロックファイル「([^」]+)」））。$")
+                           "\\): ポートは他のプログラムが使用中です（" + holder +
+                           "、プロセス番号 (\\d+)、ロックファイル「([^」]+)」））。$")
             .match(reason);
     QVERIFY2(match.hasMatch(), qPrintable(reason));
-    QCOMPARE(match.captured(1).toLongLong(), QCoreApplication::applicationPid());
-    QCOMPARE(QFileInfo(match.captured(2)).fileName(), "LCK.." + line.device().mid(5).replace('/', '_'));
-    QVERIFY(QFile::exists(match.captured(2)));
+    QCOMPARE(match.captured(1).toLongLong(),
+             holder == "tst_port" ? QCoreApplication::applicationPid() : other.pid());
+    QCOMPARE(match.captured(2), lockFile);
+    QCOMPARE(readFile(lockFile), held);
 
     // Once the other program lets go, the same click reaches the line.
-    other.close();
-    QVERIFY(!QFile::exists(match.captured(2)));
+    port.close();
+    other.end();
     w.click("Command1");
     QCOMPARE(w.caption(), "処理中");
     QCOMPARE(line.receive(2), QByteArray("E\r"));

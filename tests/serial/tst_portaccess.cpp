@@ -1,13 +1,10 @@
 #include "serial/PortAccess.h"
 
-#include "FileBytes.h"
+#include "LockingProgram.h"
 #include "PseudoTerminal.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QScopeGuard>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,8 +28,8 @@ void TestPortAccess::lockFileIsQtsOwn_data()
 {
     QTest::addColumn<bool>("throughLink");
     QTest::newRow("a pseudo-terminal by its path") << false;
-    // A link outside /dev keeps its whole path in the name: the same device by another path
-    // is locked apart.
+    // Given a link outside /dev, QSerialPort keeps its whole path in the name and so locks the
+    // device apart from its own name; QtSerialLine therefore opens the device behind a link.
     QTest::newRow("a link to it outside /dev") << true;
 }
 
@@ -64,18 +61,32 @@ void TestPortAccess::lockFileIsQtsOwn()
 
 void TestPortAccess::lockFileNamed_data()
 {
-    QTest::addColumn<QByteArray>("lock"); // %1 stands for a process that runs, %2 for one gone
-    QTest::addColumn<QString>("reason");  // %1 stands for the lock file, %2 for the process
+    QTest::addColumn<QByteArray>("lock"); // %10 and %1: the holder's number (see LockingProgram)
+    QTest::addColumn<bool>("running");
+    QTest::addColumn<QString>("reason"); // %1 stands for the lock file, %2 for the process
 
-    const QString inUse = "ポートは他のプログラムが使用中です（%3プロセス番号 %2、ロックファイル「%1」）";
+    // The process is named as the system knows it, whatever the file says.
+    const QString inUse =
+        "ポートは他のプログラムが使用中です（cat、プロセス番号 %2、ロックファイル「%1」）";
     const QString left = "ポートのロックファイル「%1」が残っています（置いたプロセス %2 "
                          "はもう動いていません）。このファイルを削除すると使えます";
+    const QString noNumber =
+        "ポートのロックファイル「%1」にはプロセス番号が読み取れる形で書かれていません。"
+        "ほかのプログラムがこのポートを使っていなければ、このファイルを削除すると使えます";
     // clang-format off
-    QTest::newRow("another Qt program's")      << QByteArray("%1\ntst_portaccess\nhost\n") << inUse.arg("%1", "%2", "tst_portaccess、");
-    QTest::newRow("process id alone")          << QByteArray("      %1\n") << inUse.arg("%1", "%2", "");
-    QTest::newRow("process gone")              << QByteArray("      %2\n") << left;
-    QTest::newRow("process id, program, user") << QByteArray("  %2 minicom root\n") << left;
-    QTest::newRow("nothing readable in it")    << QByteArray("\x01\x02\x03\x04") << "ポートは他のプログラムが使用中です（ロックファイル「%1」）";
+    QTest::newRow("QLockFile's lines")              << QByteArray("%1\nminicom\nhost\n") << true << inUse;
+    QTest::newRow("ten characters")                 << QByteArray("%10\n") << true << inUse;
+    QTest::newRow("number, program and user")       << QByteArray("%10 minicom root\n") << true << inUse;
+    QTest::newRow("number without a line end")      << QByteArray("%1") << true << inUse;
+    QTest::newRow("binary number")                  << QByteArray("(binary)") << true << inUse;
+    QTest::newRow("ten characters, process gone")   << QByteArray("%10\n") << false << left;
+    QTest::newRow("program and user, process gone") << QByteArray("%10 minicom root\n") << false << left;
+    QTest::newRow("binary number, process gone")    << QByteArray("(binary)") << false << left;
+    QTest::newRow("four bytes of no number")        << QByteArray("\x01\x02\x03\x04") << true << noNumber;
+    QTest::newRow("empty")                          << QByteArray("") << true << noNumber;
+    // Numbers kill() would take for every process of a group, or for all of them.
+    QTest::newRow("process number 0")               << QByteArray("         0\n") << true << noNumber;
+    QTest::newRow("process number -1")              << QByteArray("        -1\n") << true << noNumber;
     // clang-format on
 }
 
@@ -84,25 +95,21 @@ void TestPortAccess::lockFileNamed_data()
 void TestPortAccess::lockFileNamed()
 {
     QFETCH(QByteArray, lock);
+    QFETCH(bool, running);
     QFETCH(QString, reason);
 
     PseudoTerminal line;
     QVERIFY(line.isValid());
-    QProcess finished;
-    finished.start("true");
-    QVERIFY(finished.waitForStarted());
-    const qint64 gone = finished.processId();
-    QVERIFY(finished.waitForFinished());
-    const qint64 running = QCoreApplication::applicationPid();
-
-    const qint64 holder = lock.contains("%1") ? running : gone;
+    LockingProgram other;
+    QVERIFY(other.isRunning());
     const QString lockFile = serialPortLockFile(line.device());
     QVERIFY(!lockFile.isEmpty());
-    const auto removeLock = qScopeGuard([&] { QFile::remove(lockFile); });
-    QVERIFY(writeFile(
-        lockFile, lock.replace("%1", QByteArray::number(running)).replace("%2", QByteArray::number(gone))));
-    QCOMPARE(portRefusalText(line.device()),
-             reason.replace("%1", lockFile).replace("%2", QString::number(holder)));
+    QVERIFY(other.lock(lockFile, lock));
+    if (!running)
+        other.end();
+    QCOMPARE(portRefusalText(line.device()).value_or("(none)"),
+             reason.replace("%1", lockFile).replace("%2", QString::number(other.pid())));
+    QCOMPARE(portLockText(line.device()).value_or("(none)"), reason);
 }
 
 void TestPortAccess::noAccess_data()

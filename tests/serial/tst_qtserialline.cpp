@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
@@ -52,6 +53,7 @@ private slots:
     void init();
     void missingDevice();
     void deviceInUse();
+    void linkLocksItsDevice();
     void controllerSettingsReachTheLine();
     void bytesCrossBothWays();
     void closedLineHearsNothing();
@@ -108,6 +110,29 @@ void TestQtSerialLine::deviceInUse()
 
     holder.close();
     QVERIFY2(line.openControllerLine(far->device()), qPrintable(line.errorString()));
+}
+
+// Reached through a link, the line takes the lock of the device the link leads to, where
+// other programs look for it.
+void TestQtSerialLine::linkLocksItsDevice()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath("controller");
+    QVERIFY(QFile::link(far->device(), link));
+    const QString deviceLock = "/var/lock/LCK.." + far->device().mid(5).replace('/', '_');
+    const QString linkLock = "/var/lock/LCK.." + QString(link).replace('/', '_');
+    if (!QFileInfo("/var/lock").isWritable())
+        QSKIP("the lock files are not in /var/lock here");
+
+    QtSerialLine line;
+    QVERIFY2(line.openControllerLine(link), qPrintable(line.errorString()));
+    QVERIFY(QFile::exists(deviceLock));
+    QVERIFY(!QFile::exists(linkLock));
+    QtSerialLine other;
+    QVERIFY(!other.openControllerLine(far->device()));
+    expectLockedBy(other.errorString(), far->device());
+    line.close();
+    QVERIFY(!QFile::exists(deviceLock));
 }
 
 // Whatever the device was set to before, the opening sets the controller's

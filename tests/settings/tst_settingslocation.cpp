@@ -28,6 +28,7 @@ private slots:
     void failedStoreSaysWhy_data();
     void failedStoreSaysWhy();
     void writableFileInClosedFolder();
+    void deletedProgramFolderNotMade();
 };
 
 namespace {
@@ -286,6 +287,23 @@ void TestSettingsLocation::writableFileInClosedFolder()
     QCOMPARE(readAll(program + "/Setting.ini"), QByteArray("[Setting]\r\ncomport=COM5\r\n"));
     QVERIFY(!QFile::exists(root.filePath("config")));
     QVERIFY(QFile::setPermissions(program, open));
+}
+
+// A program folder deleted while the program runs is not made again to hold its settings;
+// where no user's folder is known to take them, the store says why it failed.
+void TestSettingsLocation::deletedProgramFolderNotMade()
+{
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    const QString program = root.filePath("program");
+    QVERIFY(QDir().mkpath(program));
+    const SettingsLocation location = SettingsLocation::find(program, {});
+    QVERIFY(QDir(program).removeRecursively());
+
+    QString reason;
+    QVERIFY(!location.store("COM5", "comport", "Setting", &reason));
+    QCOMPARE(reason, "フォルダ「" + QDir::toNativeSeparators(program) + "」がありません");
+    QVERIFY(!QFileInfo::exists(program));
 }
 
 QTEST_GUILESS_MAIN(TestSettingsLocation)

@@ -1,5 +1,6 @@
 #include "ChartText.h"
 #include "FileBytes.h"
+#include "LockingProgram.h"
 #include "PseudoTerminal.h"
 #include "SimulatorProcess.h"
 #include "SmallFileSystem.h"
@@ -277,6 +278,8 @@ private slots:
     void write();
     void portRefused_data();
     void portRefused();
+    void anotherProgramsLock_data();
+    void anotherProgramsLock();
     void ports_data();
     void ports();
     void progressOnTerminal();
@@ -727,6 +730,83 @@ void TestCli::portRefused()
         .replace("%2", QString::number(QCoreApplication::applicationPid()))
         .replace("%3", QString::number(gonePid));
     QCOMPARE(lines.last(), QStringLiteral("失敗：ポート「%1」を開けません（%1: %2）。").arg(device, reason));
+#endif
+}
+
+void TestCli::anotherProgramsLock_data()
+{
+    QTest::addColumn<QByteArray>("lock"); // %10 and %1: the holder's number (see LockingProgram)
+    QTest::addColumn<int>("ageSeconds");
+    QTest::addColumn<QString>("port");   // "device": the simulator's terminal; COM5: a link to it
+    QTest::addColumn<QString>("locked"); // the name the lock file is for: "device" or "link"
+
+    // clang-format off
+    QTest::newRow("ten characters")                    << QByteArray("%10\n") << 0 << "device" << "device";
+    QTest::newRow("program and user, two hours old")   << QByteArray("%10 minicom root\n") << 7200 << "device" << "device";
+    QTest::newRow("binary number")                     << QByteArray("(binary)") << 0 << "device" << "device";
+    QTest::newRow("QLockFile's lines, a day old")      << QByteArray("%1\nminicom\nhost\n") << 86400 << "device" << "device";
+    QTest::newRow("through a link to a locked device") << QByteArray("%10\n") << 0 << "COM5" << "device";
+    QTest::newRow("the link's own name locked")        << QByteArray("%10\n") << 0 << "COM5" << "link";
+    // clang-format on
+}
+
+// A port another program holds by its lock file is refused, in whatever format the file is
+// and however old, and the file stays; once that program's process is gone the lock is stale
+// and the next write takes the port.
+void TestCli::anotherProgramsLock()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("needs a pseudo-terminal");
+#else
+    QFETCH(QByteArray, lock);
+    QFETCH(int, ageSeconds);
+    QFETCH(QString, port);
+    QFETCH(QString, locked);
+    // The lock folder is the first of QSerialPort's that can be used.
+    if (!QFileInfo("/var/lock").isWritable())
+        QSKIP("the lock files are not in /var/lock here");
+
+    const QString received = m_dir.filePath("received.txt");
+    QFile::remove(received);
+    SimulatorProcess controller;
+    QVERIFY2(controller.start({"--output", received}), qPrintable(controller.errorString()));
+    const QString link = m_dir.filePath("controller-link");
+    QFile::remove(link);
+    QVERIFY(QFile::link(controller.device(), link));
+    QVERIFY(writeFile(m_dir.filePath("program/Setting.ini"),
+                      "[Ports]\r\nCOM5=" + QFile::encodeName(link) + "\r\n"));
+    QString lockedName = locked == "link" ? link : controller.device().mid(5);
+    const QString lockFile = "/var/lock/LCK.." + lockedName.replace('/', '_');
+    LockingProgram other;
+    QVERIFY(other.lock(lockFile, lock, ageSeconds));
+    const QByteArray held = readFile(lockFile);
+
+    const QString portName = port == "device" ? controller.device() : port;
+    const QStringList write{"write", file("chart.txt", goodFile()), "--port", portName};
+    const Result refused = run(write);
+    QCOMPARE(refused.code, 1);
+    QCOMPARE(refused.out, "");
+    const QString reason =
+        QStringLiteral("ポートは他のプログラムが使用中です（cat、プロセス番号 %1、ロックファイル「%2」）")
+            .arg(other.pid())
+            .arg(lockFile);
+    const QStringList lines = refused.err.split('\n', Qt::SkipEmptyParts);
+    const QString last = lines.isEmpty() ? QString() : lines.last();
+    QVERIFY2(last.startsWith("失敗：ポート「" + portName + "」を開けません（") && last.contains(reason),
+             qPrintable(refused.err));
+    QCOMPARE(readFile(lockFile), held);
+    QVERIFY(!QFile::exists(received));
+    // ports says the same under COM5, which leads to the device.
+    const Result ports = run({"ports"});
+    QVERIFY2(ports.out.contains("  COM5 → " + link + "\n    " + reason + "\n"), qPrintable(ports.out));
+
+    other.end();
+    const Result written = run(write);
+    QCOMPARE(written.err, "");
+    QCOMPARE(written.code, 0);
+    QVERIFY(!QFile::exists(lockFile));
+    QCOMPARE(controller.stop(), 0);
+    QCOMPARE(readFile(received), goodFile());
 #endif
 }
 

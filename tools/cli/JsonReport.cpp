@@ -86,7 +86,7 @@ QJsonObject portsDocument(const QList<SerialDevice>& present, const SettingsLoca
                         {QStringLiteral("description"), device.description},
                         {QStringLiteral("manufacturer"), device.manufacturer},
                         {QStringLiteral("serialNumber"), device.serialNumber},
-                        {QStringLiteral("accessProblem"), textOrNull(deviceAccessProblem(device.path))}});
+                        {QStringLiteral("accessProblem"), textOrNull(portUseProblem(device.path))}});
 
     QJsonArray files{QDir::toNativeSeparators(location.file())};
     if (!location.fallbackFile().isEmpty())
@@ -108,7 +108,7 @@ QJsonObject portsDocument(const QList<SerialDevice>& present, const SettingsLoca
                         {QStringLiteral("device"), device},
                         {QStringLiteral("mapped"), mapped},
                         {QStringLiteral("connected"), connected(present, device)},
-                        {QStringLiteral("accessProblem"), textOrNull(deviceAccessProblem(device))}});
+                        {QStringLiteral("accessProblem"), textOrNull(portUseProblem(device))}});
     }
 
     // What the window's port box shows: the stored port, or "ERROR" for none stored.

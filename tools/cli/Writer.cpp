@@ -2,6 +2,7 @@
 
 #include "Output.h"
 #include "files/PatternFile.h"
+#include "serial/PortAccess.h"
 #include "serial/PortName.h"
 #include "serial/QtSerialLine.h"
 #include "transfer/ControllerTransfer.h"
@@ -9,7 +10,6 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QStringList>
@@ -330,17 +330,6 @@ int writeToMany(const QString& file, const PatternFileContent& content, const QS
     return allSucceeded ? 0 : 1;
 }
 
-QString canonicalDevice(const QString& device)
-{
-#ifndef Q_OS_WIN
-    // A link (/dev/serial/by-id/...) stands for the device it leads to.
-    const QString canonical = QFileInfo(device).canonicalFilePath();
-    if (!canonical.isEmpty())
-        return canonical;
-#endif
-    return device;
-}
-
 } // namespace
 
 int writeToControllers(const QString& file, const QStringList& portNames, const SettingsLocation& settings,
@@ -365,7 +354,7 @@ std::optional<QString> portNamedTwice(const QStringList& portNames, const Settin
 {
     QStringList devices;
     for (const QString& name : portNames) {
-        const QString device = canonicalDevice(deviceOfPortName(name, settings));
+        const QString device = deviceBehindLinks(deviceOfPortName(name, settings));
         if (const qsizetype earlier = devices.indexOf(device); earlier >= 0) {
             if (portNames[earlier] == name)
                 return QStringLiteral("ポート「%1」が二度指定されています").arg(name);

@@ -50,7 +50,7 @@ int listPorts(bool json)
         if (device.isEmpty() || checked.contains(device))
             return;
         checked << device;
-        if (const std::optional<QString> problem = deviceAccessProblem(device))
+        if (const std::optional<QString> problem = portUseProblem(device))
             printLine(stdout, QStringLiteral("    ") + *problem);
     };
     printLine(stdout, QStringLiteral("シリアルデバイス："));
