@@ -147,7 +147,8 @@ QString ControllerTransfer::lineFailureText() const
 
 QString ControllerTransfer::failureReason(TransferCause cause) const
 {
-    const QString text = transferFailureText(cause, m_portName, m_lineReason);
+    const QString text = transferFailureText(cause, m_portName, m_lineReason,
+                                             {m_protocol.recordsAcknowledged(), m_timeout->interval()});
     // A port that cannot be opened is often the wrong one: say which are there.
     if (cause == TransferCause::PortNotOpened)
         return text + QLatin1Char('\n') + presentDevicesText(m_serialDevices());

@@ -50,6 +50,9 @@ constexpr int RunLimitMs = HangLimitMs + 30000;
 // that every other transfer, paced or not, has ended long before it on a loaded machine, since
 // the test shows that the silent one holds up none of them.
 constexpr int SilentLimitMs = 10000;
+// The time-out of a run where a controller answers its first few messages and then falls silent:
+// long enough for those answers on a loaded machine, so that the count it reports is known.
+constexpr int AnswerLimitMs = 3000;
 
 // OFF everywhere but UP on A1 of steps 1 to 10, ON-1/2 on C3 of step 2 and DOWN on H5 of step
 // 50, which lies beyond the step count 37.
@@ -295,11 +298,17 @@ private slots:
     void writeJson();
     void lostOutputFails_data();
     void lostOutputFails();
+    void namesInBytes_data();
+    void namesInBytes();
 
 private:
     // `whileRunning`, when given, is called every few milliseconds until the program ends.
     Result run(const QStringList& arguments, const std::function<void(QProcess&)>& prepare = {},
                const std::function<void()>& whileRunning = {});
+    // A run with its arguments as bytes, given through the shell as `trv5kb check $'sj\x83p'` gives them.
+    Result runWithBytes(const QList<QByteArray>& arguments);
+    Result runCommand(const QString& program, const QStringList& arguments,
+                      const std::function<void(QProcess&)>& prepare, const std::function<void()>& whileRunning);
     QString file(const QString& name, const QByteArray& bytes);
     // A run with standard error on a terminal `columns` wide, with what the terminal got.
     Result runOnTerminal(const QStringList& arguments, QByteArray& terminal, int columns = 80);
@@ -332,6 +341,25 @@ void TestCli::initTestCase()
 Result TestCli::run(const QStringList& arguments, const std::function<void(QProcess&)>& prepare,
                     const std::function<void()>& whileRunning)
 {
+    return runCommand(m_program, arguments, prepare, whileRunning);
+}
+
+Result TestCli::runWithBytes(const QList<QByteArray>& arguments)
+{
+    // Each byte as an octal escape of printf, so that the shell hands the program the bytes.
+    QString script = "exec \"$0\"";
+    for (const QByteArray& argument : arguments) {
+        script += " \"$(printf '";
+        for (const char byte : argument)
+            script += QStringLiteral("\\%1").arg(uint(uchar(byte)), 3, 8, QLatin1Char('0'));
+        script += "')\"";
+    }
+    return runCommand("/bin/sh", {"-c", script, m_program}, {}, {});
+}
+
+Result TestCli::runCommand(const QString& program, const QStringList& arguments,
+                           const std::function<void(QProcess&)>& prepare, const std::function<void()>& whileRunning)
+{
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
@@ -339,7 +367,7 @@ Result TestCli::run(const QStringList& arguments, const std::function<void(QProc
     process.setWorkingDirectory(m_dir.path());
     if (prepare)
         prepare(process);
-    process.start(m_program, arguments);
+    process.start(program, arguments);
     Result result;
     const QDeadlineTimer deadline(RunLimitMs);
     while (!process.waitForFinished(whileRunning ? 5 : RunLimitMs) &&
@@ -588,7 +616,8 @@ void TestCli::write_data()
 {
     QTest::addColumn<QStringList>("simulator");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("port"); // "device": the simulator's terminal by its path
+    // "device": the simulator's terminal by its path; "silent line": a terminal nothing answers on
+    QTest::addColumn<QString>("port");
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("lastLine"); // how the last line begins; %1: the simulator's device
     QTest::addColumn<QString>("err");      // what standard error begins with, "" for nothing
@@ -600,7 +629,11 @@ void TestCli::write_data()
     QTest::newRow("device path, paced") << QStringList{"--paced"} << unsendableFile().replace("10", "9").replace("\"X\"", "\"?\"") << "device" << 0 << "成功" << "" << HangLimitMs;
     // However early or late the short time-out comes, it ends the transfer alike: the controller
     // answers nothing after record 3.
-    QTest::newRow("silent after 3 records") << QStringList{"--silent-after", "3"} << goodFile() << "COM3" << 1 << "失敗：コントローラーから時間内に応答がありませんでした。" << "失敗：" << 500;
+    // Its first answers show that the controller is there: the time limit of the whole transfer
+    // ran out, with three records acknowledged.
+    QTest::newRow("silent after 3 records") << QStringList{"--silent-after", "3"} << goodFile() << "COM3" << 1 << "失敗：書き込みが制限時間（3 秒）内に終わりませんでした。コントローラーが受け取ったレコードは 400 件中 3 件で、コントローラーには途中までのパターンしか書き込まれていません。" << "失敗：" << AnswerLimitMs;
+    // Nothing on the line ever answers.
+    QTest::newRow("never answered") << QStringList{} << goodFile() << "silent line" << 1 << "失敗：コントローラーから時間内に応答がありませんでした。" << "失敗：" << 500;
     QTest::newRow("hang-up after 5 records") << QStringList{"--hangup-after", "5"} << goodFile() << "COM3" << 1 << "失敗：通信中にポートが使えなくなりました（COM3 (%1): " "デバイスが取り外されたか、応答しなくなりました）。" << "失敗：" << HangLimitMs;
     QTest::newRow("port cannot be opened") << QStringList{} << goodFile() << "COM4" << 1 << "失敗：ポート「COM4」を開けません（COM4 (/dev/no-such-tty): " << "接続されているシリアルデバイス" << 0;
     QTest::newRow("unsendable chart") << QStringList{} << unsendableFile() << "COM3" << 1 << "失敗：送れない値があります：ステップ数は 1～80、各セルは16の要素のどれかでなければなりません。" << "ステップ 5 の B4 の値 10 は16の要素のどれでもないため、コントローラに送れません。\n失敗：" << 0;
@@ -627,8 +660,12 @@ void TestCli::write()
                   "[Ports]\r\nCOM3=" + controller.device().toLocal8Bit() + "\r\nCOM4=/dev/no-such-tty\r\n")
                  .isEmpty());
 
+    PseudoTerminal silentLine;
+    QVERIFY(silentLine.isValid());
     QStringList arguments{"write", file("chart.txt", bytes), "--port",
-                          port == "device" ? controller.device() : port};
+                          port == "device"        ? controller.device()
+                          : port == "silent line" ? silentLine.device()
+                                                  : port};
     if (timeoutMs > 0)
         arguments << "--timeout-ms" << QString::number(timeoutMs);
     const Result result = run(arguments);
@@ -810,7 +847,7 @@ void TestCli::manyPorts_data()
 
     // clang-format off
     QTest::newRow("two controllers") << QStringList{"", ""} << HangLimitMs << QStringList{"成功", "成功"};
-    QTest::newRow("three, one silent") << QStringList{"", "--silent-after 3", "--paced"} << SilentLimitMs << QStringList{"成功", "失敗：コントローラーから時間内に応答がありませんでした。", "成功"};
+    QTest::newRow("three, one silent") << QStringList{"", "--silent-after 3", "--paced"} << SilentLimitMs << QStringList{"成功", "失敗：書き込みが制限時間（10 秒）内に終わりませんでした。コントローラーが受け取ったレコードは 400 件中 3 件で、", "成功"};
     QTest::newRow("hung up, missing, garbage") << QStringList{"--hangup-after 5", "missing", "--garbage"} << HangLimitMs << QStringList{"失敗：通信中にポートが使えなくなりました（COM3 (%1): デバイスが取り外されたか", "失敗：ポート「COM4」を開けません（COM4 (/dev/no-such-tty): ", "成功"};
     // clang-format on
 }
@@ -875,7 +912,7 @@ void TestCli::manyPorts()
         if (row.value(1) == "成功") {
             slowestSuccess = std::max(slowestSuccess, summaryMilliseconds(row));
             QCOMPARE(readFile(m_dir.filePath(QStringLiteral("received%1.txt").arg(i))), goodFile());
-        } else if (row.value(3).startsWith("コントローラーから時間内に応答がありません")) {
+        } else if (row.value(3).startsWith("書き込みが制限時間")) {
             firstTimeOut = std::min(firstTimeOut, summaryMilliseconds(row));
             QVERIFY(summaryMilliseconds(row) >= timeoutMs);
         }
@@ -1117,6 +1154,7 @@ void TestCli::writeJson_data()
 {
     // For each port: the simulator's options, or "missing" for COM4, which stands for no device
     QTest::addColumn<QStringList>("controllers");
+    QTest::addColumn<bool>("refused"); // the chart cannot be sent, else it is goodFile()
     QTest::addColumn<int>("timeoutMs");
     QTest::addColumn<int>("code");
     // The ports' entries; %1: the first simulator's device. Times vary: "*".
@@ -1124,13 +1162,17 @@ void TestCli::writeJson_data()
     QTest::addColumn<QString>("err"); // how standard error begins
 
     const QString success =
-        R"({"port":"%1","device":"%1","result":"success","cause":null,"reason":null,"details":[],"records":400,"milliseconds":"*"})";
+        R"({"port":"%1","device":"%1","result":"success","cause":null,"reason":null,"details":[],"records":400,"acknowledged":400,"milliseconds":"*"})";
     const QString missing =
-        R"({"port":"COM4","device":"/dev/no-such-tty","result":"failure","cause":"portNotOpened","reason":"ポート「COM4」を開けません（COM4 (/dev/no-such-tty): *","details":["接続されているシリアルデバイス*"],"records":0,"milliseconds":"*"})";
+        R"({"port":"COM4","device":"/dev/no-such-tty","result":"failure","cause":"portNotOpened","reason":"ポート「COM4」を開けません（COM4 (/dev/no-such-tty): *","details":["接続されているシリアルデバイス*"],"records":0,"acknowledged":0,"milliseconds":"*"})";
+    const QString refusal =
+        R"({"port":"%2","device":"%3","result":"failure","cause":"unsendableChart","reason":"送れない値があります：ステップ数は 1～80、各セルは16の要素のどれかでなければなりません。","details":["ステップ 5 の B4 の値 10 は16の要素のどれでもないため、コントローラに送れません。"],"records":0,"acknowledged":0,"milliseconds":0})";
     // clang-format off
-    QTest::newRow("one port") << QStringList{""} << HangLimitMs << 0 << "[" + success + "]" << "";
-    QTest::newRow("one port, silent") << QStringList{"--silent-after 3"} << 500 << 1 << R"([{"port":"%1","device":"%1","result":"failure","cause":"noReply","reason":"コントローラーから時間内に応答がありませんでした。","details":[],"records":4,"milliseconds":"*"}])" << "失敗：コントローラーから時間内に応答がありませんでした。\n";
-    QTest::newRow("two ports, one missing") << QStringList{"", "missing"} << HangLimitMs << 1 << "[" + success + "," + missing + "]" << "COM4：失敗（";
+    QTest::newRow("one port") << QStringList{""} << false << HangLimitMs << 0 << "[" + success + "]" << "";
+    QTest::newRow("one port, silent") << QStringList{"--silent-after 3"} << false << AnswerLimitMs << 1 << R"([{"port":"%1","device":"%1","result":"failure","cause":"timeLimit","reason":"書き込みが制限時間（3 秒）内に終わりませんでした。コントローラーが受け取ったレコードは 400 件中 3 件で、コントローラーには途中までのパターンしか書き込まれていません。","details":[],"records":4,"acknowledged":3,"milliseconds":"*"}])" << "失敗：書き込みが制限時間（3 秒）内に";
+    QTest::newRow("two ports, one missing") << QStringList{"", "missing"} << false << HangLimitMs << 1 << "[" + success + "," + missing + "]" << "COM4：失敗（";
+    // A script gets its document all the same: each port failed for the chart, none was opened.
+    QTest::newRow("chart refused") << QStringList{"", "missing"} << true << HangLimitMs << 1 << "[" + refusal.arg("%1", "%1") + "," + refusal.arg("COM4", "/dev/no-such-tty") + "]" << "ステップ 5 の B4 の値 10";
     // clang-format on
 }
 
@@ -1138,14 +1180,15 @@ void TestCli::writeJson_data()
 void TestCli::writeJson()
 {
     QFETCH(QStringList, controllers);
+    QFETCH(bool, refused);
     QFETCH(int, timeoutMs);
     QFETCH(int, code);
     QFETCH(QString, ports);
     QFETCH(QString, err);
 
     std::vector<std::unique_ptr<SimulatorProcess>> simulators;
-    QStringList arguments{"write", file("chart.txt", goodFile()), "--json", "--timeout-ms",
-                          QString::number(timeoutMs)};
+    QStringList arguments{"write", file("chart.txt", refused ? unsendableFile() : goodFile()), "--json",
+                          "--timeout-ms", QString::number(timeoutMs)};
     for (const QString& options : controllers) {
         if (options == "missing") {
             arguments << "--port"
@@ -1153,7 +1196,7 @@ void TestCli::writeJson()
             continue;
         }
         auto& controller = simulators.emplace_back(std::make_unique<SimulatorProcess>());
-        QVERIFY2(controller->start(QStringList{"--output", m_dir.filePath("received.txt")} +
+        QVERIFY2(controller->start(QStringList{"--output", m_dir.filePath("received.txt"), "--trace"} +
                                    options.split(' ', Qt::SkipEmptyParts)),
                  qPrintable(controller->errorString()));
         arguments << "--port" << controller->device();
@@ -1162,13 +1205,23 @@ void TestCli::writeJson()
 
     const Result result = run(arguments);
     QCOMPARE(result.code, code);
-    QJsonObject expected =
-        json(R"({"file":"%1","stepCount":37,"success":true})", m_dir.filePath("chart.txt")).toObject();
+    const QString firstUnsendable =
+        refused
+            ? R"({"kind":"cell","step":5,"channel":"B4","value":"10","text":"ステップ 5 の B4 の値 10 は16の要素のどれでもないため、コントローラに送れません。"})"
+            : "null";
+    QJsonObject expected = json(R"({"file":"%1","stepCount":37,"success":true})", m_dir.filePath("chart.txt")).toObject();
+    expected["stepCount"] = refused ? 80 : 37;
+    expected["firstUnsendable"] = json("[" + firstUnsendable + "]").toArray().first();
     expected["success"] = code == 0;
     expected["ports"] = json(ports, simulators.front()->device());
     QString where;
     QVERIFY2(sameJson(jsonOf(result.out), expected, where), qPrintable(where + "\n" + result.out));
     QVERIFY2(err.isEmpty() ? result.err.isEmpty() : result.err.startsWith(err), qPrintable(result.err));
+    // A chart refused reaches no controller.
+    if (refused) {
+        QCOMPARE(simulators.front()->stop(), 0);
+        QVERIFY(!simulators.front()->process().readAllStandardOutput().contains("recv"));
+    }
 }
 
 void TestCli::lostOutputFails_data()
@@ -1208,6 +1261,69 @@ void TestCli::lostOutputFails()
     const Result result = run(arguments, [&](QProcess& process) { process.setStandardOutputFile(output); });
     QCOMPARE(result.err, "trv5kb: 標準出力に書き込めません: " + qt_error_string(ENOSPC) + "\n");
     QCOMPARE(result.code, 1);
+}
+
+void TestCli::namesInBytes_data()
+{
+    QTest::addColumn<QList<QByteArray>>("arguments");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("out"); // how standard output begins
+    QTest::addColumn<QString>("err"); // how the last line of standard error begins, "" for none
+
+    // Saved by a system that writes names in Shift_JIS: "sjパタ.txt".
+    const QByteArray name = "sj\x83p\x83^.txt";
+    const QByteArray pdf = "sj\x83p\x83^.pdf";
+    // clang-format off
+    QTest::newRow("check") << QList<QByteArray>{"check", name} << 0 << "ステップ数：37（ステップ 1～37 を使用）\n" << "";
+    QTest::newRow("check --json") << QList<QByteArray>{"check", name, "--json"} << 0 << R"({"file":"sj\\x83p\\x83^.txt",)" << "";
+    QTest::newRow("show") << QList<QByteArray>{"show", name, "--group", "A"} << 0 << "ステップ数：37　グループA\n" << "";
+    QTest::newRow("diff") << QList<QByteArray>{"diff", name, "good.txt"} << 0 << "ステップ数：37（同じ）\n" << "";
+    // Read, then refused at the port: the file was found.
+    QTest::newRow("write") << QList<QByteArray>{"write", name, "--port", "COM4"} << 1 << "" << "失敗：ポート「COM4」を開けません（";
+    QTest::newRow("pdf, both names so") << QList<QByteArray>{"pdf", name, pdf} << 0 << "" << "";
+    QTest::newRow("missing") << QList<QByteArray>{"check", "gone-\x83.txt"} << 1 << "" << "「gone-\\x83.txt」：ファイルが見つかりません。";
+    QTest::newRow("broken") << QList<QByteArray>{"show", "broken-\x83.txt"} << 1 << "" << "「broken-\\x83.txt」：ファイルが壊れています（値が足りません）。";
+    QTest::newRow("too long") << QList<QByteArray>{"check", QByteArray(300, 'a')} << 1 << "" << "「" + QString(300, 'a') + "」：ファイル名が長すぎます。";
+    QTest::newRow("too long to write") << QList<QByteArray>{"pdf", "good.txt", QByteArray(300, 'a') + ".pdf"} << 1 << "" << "「" + QString(300, 'a') + ".pdf」：PDF を書き出せません（ファイル名が長すぎます）。";
+    QTest::newRow("extra argument") << QList<QByteArray>{"show", name, "sj\x83.txt"} << 2 << "" << "trv5kb: 余分な引数「sj\\x83.txt」があります";
+    // clang-format on
+}
+
+// Names in bytes that are no text (a Shift_JIS name on a UTF-8 system) open the file they
+// name in every sub-command, and show with those bytes as \xHH.
+void TestCli::namesInBytes()
+{
+    QFETCH(QList<QByteArray>, arguments);
+    QFETCH(int, code);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    const QByteArray folder = QFile::encodeName(m_dir.path()) + '/';
+    const auto writeByBytes = [&](const QByteArray& name, const QByteArray& bytes) {
+        const int file = ::open(folder + name, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const bool written = file >= 0 && ::write(file, bytes.constData(), std::size_t(bytes.size())) == bytes.size();
+        return ::close(file) == 0 && written;
+    };
+    QVERIFY(writeByBytes("sj\x83p\x83^.txt", goodFile()));
+    QVERIFY(writeByBytes("broken-\x83.txt", goodFile().left(100)));
+    QVERIFY(!file("good.txt", goodFile()).isEmpty());
+    QVERIFY(!file("program/Setting.ini", "[Ports]\r\nCOM4=/dev/no-such-tty\r\n").isEmpty());
+    ::unlink(folder + "sj\x83p\x83^.pdf");
+
+    const Result result = runWithBytes(arguments);
+    QVERIFY2(result.out.startsWith(out), qPrintable(result.out));
+    const QStringList lines = result.err.split('\n', Qt::SkipEmptyParts);
+    QVERIFY2(err.isEmpty() ? result.err.isEmpty() : lines.value(lines.size() - 1).startsWith(err),
+             qPrintable(result.err));
+    QCOMPARE(result.code, code);
+    if (arguments.first() == "pdf" && code == 0) {
+        // The PDF under the name given, byte for byte, and under no other.
+        const int made = ::open(folder + arguments.last(), O_RDONLY);
+        char start[5] = {};
+        QVERIFY(made >= 0 && ::read(made, start, 5) == 5);
+        ::close(made);
+        QCOMPARE(QByteArray(start, 5), "%PDF-");
+        QVERIFY(QDir(m_dir.path()).entryList({"*.pdf"}).size() == 1);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -17,6 +17,7 @@ struct Command
     int group = -1;    // show: 0 to 7 for グループA to H, -1 for all
     QStringList ports; // write: one or more, in the order given
     QString output;    // pdf: the PDF file to write
+    bool force = false; // pdf: replace a file that is no PDF
     int timeoutMs = ControllerTransfer::TimeoutMs;
     bool json = false; // ports, check, diff, write: one JSON document on standard output
 };
