@@ -87,6 +87,8 @@ private:
 
     SerialLine* m_line = nullptr;
     QTimer* m_timeout = nullptr;
+    // The limit a transfer cut off by the time-out names.
+    int m_timeoutMs = TimeoutMs;
     TransferProtocol m_protocol;
     QString m_portName;
     SettingsLocation m_settings;

@@ -11,7 +11,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cerrno>
 #include <cmath>
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>

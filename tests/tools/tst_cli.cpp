@@ -18,7 +18,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cerrno>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -1259,7 +1258,7 @@ void TestCli::lostOutputFails()
     }
 
     const Result result = run(arguments, [&](QProcess& process) { process.setStandardOutputFile(output); });
-    QCOMPARE(result.err, "trv5kb: 標準出力に書き込めません: " + qt_error_string(ENOSPC) + "\n");
+    QCOMPARE(result.err, "trv5kb: 標準出力に書き込めません: ディスクの空きが足りません\n");
     QCOMPARE(result.code, 1);
 }
 
@@ -1310,7 +1309,7 @@ void TestCli::namesInBytes()
     ::unlink(folder + "sj\x83p\x83^.pdf");
 
     const Result result = runWithBytes(arguments);
-    QVERIFY2(result.out.startsWith(out), qPrintable(result.out));
+    QVERIFY2(out.isEmpty() ? result.out.isEmpty() : result.out.startsWith(out), qPrintable(result.out));
     const QStringList lines = result.err.split('\n', Qt::SkipEmptyParts);
     QVERIFY2(err.isEmpty() ? result.err.isEmpty() : lines.value(lines.size() - 1).startsWith(err),
              qPrintable(result.err));
@@ -1322,7 +1321,7 @@ void TestCli::namesInBytes()
         QVERIFY(made >= 0 && ::read(made, start, 5) == 5);
         ::close(made);
         QCOMPARE(QByteArray(start, 5), "%PDF-");
-        QVERIFY(QDir(m_dir.path()).entryList({"*.pdf"}).size() == 1);
+        QVERIFY(::access(folder + "sj\xef\xbf\xbdp\xef\xbf\xbd^.pdf", F_OK) != 0);
     }
 }
 
