@@ -24,6 +24,7 @@
 #include <optional>
 
 #ifdef Q_OS_UNIX
+#include <csignal>
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
@@ -92,41 +93,80 @@ struct Result
     QString err;
 };
 
-// What a run with standard error on a terminal of `columns` left there, with the cursor moves
-// of the escape sequences done: the lines as the user sees them at the end.
-QStringList screenOf(const QByteArray& terminal)
+// The columns a character takes on a terminal: two for the wide (East Asian) ones.
+int columnsOfCharacter(char32_t c)
 {
-    QStringList screen{QString()};
-    qsizetype row = 0, column = 0;
-    const QString text = QString::fromUtf8(terminal);
-    static const QRegularExpression escape(QStringLiteral("\\x1b\\[(\\d*)([ABK])"));
+    return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3) ||
+                   (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+                   (c >= 0xFFE0 && c <= 0xFFE6)
+               ? 2
+               : 1;
+}
+
+int columnsOf(const QString& line)
+{
+    int columns = 0;
+    for (const char32_t c : line.toUcs4())
+        columns += columnsOfCharacter(c);
+    return columns;
+}
+
+// What a terminal of `columns` x `rows` shows after `output`, with its scroll-back above it:
+// the lines as the user sees them at the end. As a terminal does, it wraps a line at the right
+// edge, scrolls at the bottom, and moves the cursor up (no further than the top of the screen:
+// lines scrolled away are out of reach) and down, and clears the rest of a line (K) or of the
+// screen (J).
+QStringList screenOf(const QByteArray& output, int columns = 1000, int rows = 1000)
+{
+    // Each line as its cells; a wide character takes its cell and an empty one after it.
+    QList<QStringList> lines{{}};
+    qsizetype row = 0;
+    int column = 0;
+    const auto newLine = [&] {
+        if (++row == lines.size())
+            lines << QStringList();
+        column = 0;
+    };
+    const QList<uint> ucs4 = QString::fromUtf8(output).toUcs4();
+    const QList<char32_t> text(ucs4.cbegin(), ucs4.cend());
+    static const QRegularExpression escape(QStringLiteral("^\\x1b\\[(\\d*)([ABJK])"));
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const QRegularExpressionMatch move = escape.match(text, i, QRegularExpression::NormalMatch,
-                                                          QRegularExpression::AnchorAtOffsetMatchOption);
-        if (move.hasMatch()) {
+        if (text[i] == 0x1b) {
+            const QString rest = QString::fromUcs4(text.data() + i, std::min<qsizetype>(16, text.size() - i));
+            const QRegularExpressionMatch move = escape.match(rest);
+            if (!move.hasMatch())
+                continue;
             const int count = move.captured(1).isEmpty() ? 1 : move.captured(1).toInt();
+            const qsizetype top = std::max<qsizetype>(0, lines.size() - rows);
             if (move.captured(2) == "A")
-                row = std::max<qsizetype>(0, row - count);
+                row = std::max(top, row - count);
             else if (move.captured(2) == "B")
-                row = std::min(screen.size() - 1, row + count);
+                row = std::min(lines.size() - 1, row + count);
             else
-                screen[row].truncate(column);
+                lines[row] = lines[row].mid(0, column);
+            if (move.captured(2) == "J")
+                lines.resize(row + 1);
             i += move.capturedLength() - 1;
         } else if (text[i] == '\r') {
             column = 0;
         } else if (text[i] == '\n') {
-            if (++row == screen.size())
-                screen << QString();
-            column = 0;
+            newLine();
         } else {
-            QString& line = screen[row];
-            if (line.size() <= column)
-                line = line.leftJustified(column) + text[i];
-            else
-                line[column] = text[i];
-            ++column;
+            const int width = columnsOfCharacter(text[i]);
+            if (column + width > columns)
+                newLine();
+            QStringList& cells = lines[row];
+            while (cells.size() < column + width)
+                cells << QStringLiteral(" ");
+            cells[column] = QString::fromUcs4(&text[i], 1);
+            if (width == 2)
+                cells[column + 1] = QString();
+            column += width;
         }
     }
+    QStringList screen;
+    for (const QStringList& cells : lines)
+        screen << cells.join(QString());
     if (screen.last().isEmpty())
         screen.removeLast();
     return screen;
@@ -285,6 +325,9 @@ private slots:
     void manyPorts_data();
     void manyPorts();
     void boardOnTerminal();
+    void progressFitsTheTerminal_data();
+    void progressFitsTheTerminal();
+    void boardFollowsResize();
     void portNamedTwice_data();
     void portNamedTwice();
     void checkJson_data();
@@ -303,14 +346,18 @@ private slots:
 private:
     // `whileRunning`, when given, is called every few milliseconds until the program ends.
     Result run(const QStringList& arguments, const std::function<void(QProcess&)>& prepare = {},
-               const std::function<void()>& whileRunning = {});
+               const std::function<void(QProcess&)>& whileRunning = {});
     // A run with its arguments as bytes, given through the shell as `trv5kb check $'sj\x83p'` gives them.
     Result runWithBytes(const QList<QByteArray>& arguments);
     Result runCommand(const QString& program, const QStringList& arguments,
-                      const std::function<void(QProcess&)>& prepare, const std::function<void()>& whileRunning);
+                      const std::function<void(QProcess&)>& prepare,
+                      const std::function<void(QProcess&)>& whileRunning);
     QString file(const QString& name, const QByteArray& bytes);
-    // A run with standard error on a terminal `columns` wide, with what the terminal got.
-    Result runOnTerminal(const QStringList& arguments, QByteArray& terminal, int columns = 80);
+    // A run with standard error on a terminal `columns` x `rows`, with what the terminal got.
+    // `meanwhile`, when given, is called every few milliseconds with the terminal's master, the
+    // program and what the terminal got so far.
+    Result runOnTerminal(const QStringList& arguments, QByteArray& terminal, int columns = 80, int rows = 24,
+                         const std::function<void(int, QProcess&, const QByteArray&)>& meanwhile = {});
 #ifdef Q_OS_UNIX
     // `ports` with `options`, `line` named in the program's Setting.ini as `settings` gives it
     // ("%1" for its device, "(none)" for no file). Unprivileged, the device is made group tty's
@@ -338,7 +385,7 @@ void TestCli::initTestCase()
 }
 
 Result TestCli::run(const QStringList& arguments, const std::function<void(QProcess&)>& prepare,
-                    const std::function<void()>& whileRunning)
+                    const std::function<void(QProcess&)>& whileRunning)
 {
     return runCommand(m_program, arguments, prepare, whileRunning);
 }
@@ -357,7 +404,8 @@ Result TestCli::runWithBytes(const QList<QByteArray>& arguments)
 }
 
 Result TestCli::runCommand(const QString& program, const QStringList& arguments,
-                           const std::function<void(QProcess&)>& prepare, const std::function<void()>& whileRunning)
+                           const std::function<void(QProcess&)>& prepare,
+                           const std::function<void(QProcess&)>& whileRunning)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -372,7 +420,7 @@ Result TestCli::runCommand(const QString& program, const QStringList& arguments,
     while (!process.waitForFinished(whileRunning ? 5 : RunLimitMs) &&
            process.state() != QProcess::NotRunning && !deadline.hasExpired())
         if (whileRunning)
-            whileRunning();
+            whileRunning(process);
     if (process.state() != QProcess::NotRunning || process.exitStatus() != QProcess::NormalExit)
         return result;
     result.code = process.exitCode();
@@ -387,14 +435,15 @@ QString TestCli::file(const QString& name, const QByteArray& bytes)
     return writeFile(path, bytes) ? path : QString();
 }
 
-Result TestCli::runOnTerminal(const QStringList& arguments, QByteArray& terminal, int columns)
+Result TestCli::runOnTerminal(const QStringList& arguments, QByteArray& terminal, int columns, int rows,
+                             const std::function<void(int, QProcess&, const QByteArray&)>& meanwhile)
 {
     Result result;
 #ifdef Q_OS_UNIX
     int master = -1, slave = -1;
     winsize size{};
     size.ws_col = ushort(columns);
-    size.ws_row = 24;
+    size.ws_row = ushort(rows);
     if (::openpty(&master, &slave, nullptr, nullptr, &size) != 0)
         return result;
     ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
@@ -409,7 +458,11 @@ Result TestCli::runOnTerminal(const QStringList& arguments, QByteArray& terminal
         [slave](QProcess& process) {
             process.setChildProcessModifier([slave] { ::dup2(slave, STDERR_FILENO); });
         },
-        readTerminal);
+        [&](QProcess& process) {
+            readTerminal();
+            if (meanwhile)
+                meanwhile(master, process, terminal);
+        });
     ::close(slave);
     readTerminal();
     ::close(master);
@@ -417,6 +470,8 @@ Result TestCli::runOnTerminal(const QStringList& arguments, QByteArray& terminal
     Q_UNUSED(arguments);
     Q_UNUSED(terminal);
     Q_UNUSED(columns);
+    Q_UNUSED(rows);
+    Q_UNUSED(meanwhile);
 #endif
     return result;
 }
@@ -943,6 +998,7 @@ void TestCli::boardOnTerminal()
     QCOMPARE(result.code, 1);
 
     // 60 columns leave 19 for the names, the last one free.
+    // The reasons after the board are text, which the terminal may wrap; the board's lines fit.
     const QStringList screen = screenOf(terminal);
     QVERIFY2(screen.size() >= 3, terminal.constData());
     QCOMPARE(screen[0], controller.device().leftJustified(19) + "  [####################] 400/400  成功");
@@ -951,6 +1007,110 @@ void TestCli::boardOnTerminal()
     QVERIFY2(screen[2].contains("）：ポート「" + missing + "」を開けません（"), qPrintable(screen[2]));
     QVERIFY2(screen.value(3).startsWith("  接続されているシリアルデバイス"), qPrintable(screen.value(3)));
     QCOMPARE(summaryRows(result.out).size(), 2);
+#endif
+}
+
+void TestCli::progressFitsTheTerminal_data()
+{
+    QTest::addColumn<int>("ports");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<int>("rows");
+    // The whole screen at the end, scroll-back included, each line a pattern; %0 to %5 stand for
+    // the ports' devices cut to eight columns, "..." and their ends.
+    QTest::addColumn<QStringList>("screen");
+
+    const QString ended = R"(/dev/pts/\d+：成功（\d+\.\d\d 秒）)";
+    // clang-format off
+    // One line drawn over itself, never wrapped: no partial bars left in the scroll-back.
+    QTest::newRow("one port, 30 columns") << 1 << 30 << 24 << QStringList{R"(書込中 \[#{12}\] 400/400)"};
+    // No room for bars: the names and counts stay on their lines.
+    QTest::newRow("two ports, 30 columns") << 2 << 30 << 24 << QStringList{"%0  400/400  成功", "%1  400/400  成功"};
+    // Fewer rows than ports: the ports still running, and a count of those that ended.
+    QTest::newRow("six ports, 5 rows") << 6 << 80 << 5 << QStringList{"終了 6 ポート（成功 6、失敗 0）"};
+    // Too few rows for any board: each port's end on a line of its own.
+    QTest::newRow("six ports, 2 rows") << 6 << 80 << 2 << QStringList(6, ended);
+    // clang-format on
+}
+
+// The progress on a terminal smaller than its lines or its ports, through a real pseudo-terminal
+// of that size: every line fits the width (the last column stays free), nothing is drawn over
+// the wrong line, and the summary stays whole.
+void TestCli::progressFitsTheTerminal()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("needs a pseudo-terminal");
+#else
+    QFETCH(int, ports);
+    QFETCH(int, columns);
+    QFETCH(int, rows);
+    QFETCH(QStringList, screen);
+    std::vector<std::unique_ptr<SimulatorProcess>> simulators;
+    QStringList arguments{"write", file("chart.txt", goodFile()), "--timeout-ms", QString::number(HangLimitMs)};
+    for (int i = 0; i < ports; ++i) {
+        auto& controller = simulators.emplace_back(std::make_unique<SimulatorProcess>());
+        QVERIFY2(controller->start({"--output", m_dir.filePath(QStringLiteral("received%1.txt").arg(i))}),
+                 qPrintable(controller->errorString()));
+        arguments << "--port" << controller->device();
+        for (QString& line : screen)
+            line.replace(QStringLiteral("%%1").arg(i), QRegularExpression::escape("..." + controller->device().right(5)));
+    }
+    QByteArray terminal;
+    const Result result = runOnTerminal(arguments, terminal, columns, rows);
+    QCOMPARE(result.code, 0);
+    QCOMPARE(summaryRows(result.out).size(), ports);
+
+    const QStringList shown = screenOf(terminal, columns, rows);
+    QCOMPARE(shown.size(), screen.size());
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        QVERIFY2(columnsOf(shown[i]) < columns, qPrintable(shown.join('\n')));
+        QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(screen[i])).match(shown[i]).hasMatch(),
+                 qPrintable(shown.join('\n')));
+    }
+    if (rows < 3)
+        QVERIFY2(!terminal.contains("\x1b["), terminal.constData());
+#endif
+}
+
+// A terminal made narrower while the ports are written (SIGWINCH): the board is drawn again
+// below, fitted to the new width, and goes on there to the end.
+void TestCli::boardFollowsResize()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("needs a pseudo-terminal");
+#else
+    SimulatorProcess fast, stuck;
+    QVERIFY2(fast.start({"--output", m_dir.filePath("received0.txt")}), qPrintable(fast.errorString()));
+    QVERIFY2(stuck.start({"--output", m_dir.filePath("received1.txt"), "--silent-after", "3"}),
+             qPrintable(stuck.errorString()));
+    QByteArray terminal;
+    qsizetype resizedAt = -1;
+    const Result result = runOnTerminal(
+        {"write", file("chart.txt", goodFile()), "--port", fast.device(), "--port", stuck.device(), "--timeout-ms",
+         QString::number(HangLimitMs)},
+        terminal, 80, 24, [&](int master, QProcess& program, const QByteArray& shown) {
+            // Once the one has ended and the other waits for its fourth record's answer: 40 columns.
+            if (resizedAt < 0 && shown.contains("成功") && shown.contains("  4/400  書込中")) {
+                resizedAt = shown.size();
+                winsize size{};
+                size.ws_col = 40;
+                size.ws_row = 24;
+                ::ioctl(master, TIOCSWINSZ, &size);
+                ::kill(pid_t(program.processId()), SIGWINCH);
+            } else if (resizedAt >= 0 && stuck.process().state() == QProcess::Running &&
+                       shown.mid(resizedAt).contains("書込中")) {
+                // Drawn again: the waiting controller goes away, which ends its transfer.
+                stuck.stop();
+            }
+        });
+    QCOMPARE(result.code, 1);
+    QVERIFY2(resizedAt >= 0, terminal.constData());
+
+    // The board's lines fit; the reason under them is text, which the terminal wraps.
+    const QStringList shown = screenOf(terminal.mid(resizedAt), 40, 24);
+    QVERIFY2(shown.size() >= 3, qPrintable(shown.join('\n')));
+    QCOMPARE(shown[0], "..." + fast.device().right(5) + "  [###########] 400/400  成功");
+    QCOMPARE(shown[1], "..." + stuck.device().right(5) + "  [-----------]   4/400  失敗");
+    QVERIFY2(shown[2].startsWith(stuck.device() + "：失敗（"), qPrintable(shown[2]));
 #endif
 }
 
