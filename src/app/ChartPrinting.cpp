@@ -41,8 +41,8 @@ ChartPrinting::ChartPrinting(QWidget* window, const WindowState& state, MessageB
 
 ChartSheet ChartPrinting::sheet() const
 {
-    return {m_state.PatternData, m_state.StepCount, shownFileName(QFileInfo(m_files.currentFile()).fileName()),
-            QDate::currentDate()};
+    return {m_state.PatternData, m_state.StepCount,
+            shownFileName(QFileInfo(m_files.currentFile()).fileName()), QDate::currentDate()};
 }
 
 void ChartPrinting::exportPdf()
@@ -62,12 +62,14 @@ void ChartPrinting::exportPdf()
     if (path.isEmpty())
         return;
     // The dialog's own question names no kind of file; a pattern file is easily taken for a PDF's name.
-    if (const FileKind kind = fileKindOf(path); kind == FileKind::PatternFile || kind == FileKind::OtherFile) {
+    if (const FileKind kind = fileKindOf(path);
+        kind == FileKind::PatternFile || kind == FileKind::OtherFile) {
         const QMessageBox::StandardButton answer = m_boxes.show(
-            m_window, {ExportTitle,
-                       QStringLiteral("「%1」は%2です。PDF で置き換えると、今の中身は失われます。置き換えますか？")
-                           .arg(shownFileName(QFileInfo(path).fileName()), fileKindText(kind)),
-                       QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No, QMessageBox::No});
+            m_window,
+            {ExportTitle,
+             QStringLiteral("「%1」は%2です。PDF で置き換えると、今の中身は失われます。置き換えますか？")
+                 .arg(shownFileName(QFileInfo(path).fileName()), fileKindText(kind)),
+             QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No, QMessageBox::No});
         if (answer != QMessageBox::Yes)
             return;
     }

@@ -89,8 +89,9 @@ void NamedFiles::tell(const QString& title, const QString& text)
 // As the slots report: the file's name, the reason, the whole path.
 void NamedFiles::reportFailure(const QString& title, const QString& path, const QString& reason)
 {
-    tell(title, QStringLiteral("「%1」：%2\n%3")
-                    .arg(nameOf(path), reason, shownFileName(QDir::toNativeSeparators(absoluteFilePath(path)))));
+    tell(title,
+         QStringLiteral("「%1」：%2\n%3")
+             .arg(nameOf(path), reason, shownFileName(QDir::toNativeSeparators(absoluteFilePath(path)))));
 }
 
 void NamedFiles::remember(const QString& path)

@@ -24,10 +24,11 @@ ProgramArguments parseProgramArguments(const QStringList& arguments)
     if (!parsed) {
         given.kind = ProgramArguments::Kind::BadUsage;
         const QString option = parser.unknownOptionNames().value(0);
-        given.reason = option.isEmpty() ? QStringLiteral("オプションの指定が正しくありません")
-                                        : QStringLiteral("「%1%2」というオプションはありません")
-                                              .arg(option.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"),
-                                                   option);
+        given.reason =
+            option.isEmpty()
+                ? QStringLiteral("オプションの指定が正しくありません")
+                : QStringLiteral("「%1%2」というオプションはありません")
+                      .arg(option.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), option);
         return given;
     }
     QStringList files = parser.positionalArguments();

@@ -32,8 +32,9 @@ int main(int argc, char* argv[])
     // Qt has taken its own options (such as -platform) out of the arguments by now.
     const ProgramArguments given = parseProgramArguments(systemArguments(argc, argv));
     if (given.kind == ProgramArguments::Kind::BadUsage) {
-        print(stderr,
-              QStringLiteral("trv5kb-programmer: %1（使い方は trv5kb-programmer --help）\n").arg(given.reason));
+        print(
+            stderr,
+            QStringLiteral("trv5kb-programmer: %1（使い方は trv5kb-programmer --help）\n").arg(given.reason));
         return 2;
     }
     for (const QString& ignored : given.ignored)

@@ -122,8 +122,9 @@ QString shownFileName(const QString& name)
     QString shown;
     for (qsizetype i = 0; i < name.size(); ++i) {
         if (isKeptByte(name, i))
-            shown += QLatin1String("\\x") +
-                     QString::number(name[i].unicode() - 0xDC00, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+            shown +=
+                QLatin1String("\\x") +
+                QString::number(name[i].unicode() - 0xDC00, 16).toUpper().rightJustified(2, QLatin1Char('0'));
         else
             shown += name[i];
     }

@@ -82,9 +82,11 @@ std::optional<QString> missingFolder(const QString& path)
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(fileSystemPath(folder), error);
     if (status.type() == std::filesystem::file_type::not_found)
-        return QStringLiteral("フォルダ「%1」がありません").arg(shownFileName(QDir::toNativeSeparators(folder)));
+        return QStringLiteral("フォルダ「%1」がありません")
+            .arg(shownFileName(QDir::toNativeSeparators(folder)));
     if (!error && status.type() != std::filesystem::file_type::directory)
-        return QStringLiteral("「%1」はフォルダではありません").arg(shownFileName(QDir::toNativeSeparators(folder)));
+        return QStringLiteral("「%1」はフォルダではありません")
+            .arg(shownFileName(QDir::toNativeSeparators(folder)));
     return std::nullopt;
 }
 
@@ -92,7 +94,8 @@ bool sameFile(const QString& path, const QString& other)
 {
 #ifdef Q_OS_WIN
     const QString canonical = QFileInfo(path).canonicalFilePath();
-    return !canonical.isEmpty() && canonical.compare(QFileInfo(other).canonicalFilePath(), Qt::CaseInsensitive) == 0;
+    return !canonical.isEmpty() &&
+           canonical.compare(QFileInfo(other).canonicalFilePath(), Qt::CaseInsensitive) == 0;
 #else
     struct stat first, second;
     return ::stat(systemFileName(path).constData(), &first) == 0 &&

@@ -50,7 +50,8 @@ QString reasonOf(const QFileDevice& file, const QString& path, qsizetype needed)
         const QString full = systemReasonText(ENOSPC);
         // A write the disk took only in part fails without the system's
         // reason (Qt reports "Unknown error"); the reason is the full disk.
-        if (reason == full || (file.error() == QFileDevice::WriteError && file.errorString() == QFile().errorString()))
+        if (reason == full ||
+            (file.error() == QFileDevice::WriteError && file.errorString() == QFile().errorString()))
             return full;
         return full + QStringLiteral(": ") + reason;
     }
@@ -122,7 +123,8 @@ std::optional<QString> replaceByBytes(const QString& path, QByteArrayView bytes,
     const int folder = ::open(folderName.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (folder < 0) {
         if (errno == ENOENT)
-            return QStringLiteral("フォルダ「%1」がありません").arg(shownFileName(fileNameFromSystem(folderName)));
+            return QStringLiteral("フォルダ「%1」がありません")
+                .arg(shownFileName(fileNameFromSystem(folderName)));
         return systemReasonText(errno);
     }
     const auto closeFolder = qScopeGuard([folder] { ::close(folder); });

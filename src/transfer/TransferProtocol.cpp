@@ -159,7 +159,7 @@ std::optional<QByteArray> TransferProtocol::recordLine(const PatternTable& chart
 }
 
 QString transferFailureText(TransferCause cause, const QString& portName, const QString& portReason,
-                           const TimeLimitFacts& timeLimit)
+                            const TimeLimitFacts& timeLimit)
 {
     switch (cause) {
     case TransferCause::UnsendableChart:

@@ -34,7 +34,7 @@ struct TimeLimitFacts
 // port as the user chose it, `portReason` the port's own account of its last
 // failure, `timeLimit` what a TimeLimit names.
 QString transferFailureText(TransferCause cause, const QString& portName, const QString& portReason,
-                           const TimeLimitFacts& timeLimit = {});
+                            const TimeLimitFacts& timeLimit = {});
 
 // What has to be done after a call of TransferProtocol. Carry the steps out
 // in the order of the members. When the port cannot be opened or a write

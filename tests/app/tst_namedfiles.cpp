@@ -605,7 +605,8 @@ void TestNamedFiles::commandLineFile()
     const QByteArray file = patternFile({{0, 0, "0"}, {79, 39, "1"}}, "37");
     QFile made(path("made"));
     QVERIFY(writeFile(made.fileName(), file));
-    QVERIFY(::rename(QFile::encodeName(made.fileName()), QFile::encodeName(m_work->path()) + '/' + name) == 0);
+    QVERIFY(::rename(QFile::encodeName(made.fileName()), QFile::encodeName(m_work->path()) + '/' + name) ==
+            0);
 
     QTemporaryDir home;
     QVERIFY(QDir(home.path()).mkpath("runtime"));
@@ -623,8 +624,9 @@ void TestNamedFiles::commandLineFile()
     QVERIFY(process.waitForStarted());
     const QString list = home.filePath("config/trv5kb-programmer/最近使ったファイル.txt");
     // The file is opened in the first turn of the event loop, before the signal is handled.
-    const bool opened = waitFor(
-        [&] { return catchesTermination(process.processId()) && (!listed || QFile::exists(list)); }, HangLimitMs);
+    const bool opened =
+        waitFor([&] { return catchesTermination(process.processId()) && (!listed || QFile::exists(list)); },
+                HangLimitMs);
     if (!opened) {
         process.kill();
         QFAIL(process.readAllStandardError().constData());

@@ -186,8 +186,9 @@ void TestPrinting::exportOverAnotherKind()
         QCOMPARE(w->boxes.shown.size(), 1);
         const MessageRequest& question = w->boxes.shown.first();
         QCOMPARE(question.title, "PDFに書き出す");
-        QCOMPARE(question.text, QStringLiteral("「%1」は%2です。PDF で置き換えると、今の中身は失われます。置き換えますか？")
-                                    .arg(name, kind));
+        QCOMPARE(question.text,
+                 QStringLiteral("「%1」は%2です。PDF で置き換えると、今の中身は失われます。置き換えますか？")
+                     .arg(name, kind));
         QCOMPARE(question.buttons, QMessageBox::Yes | QMessageBox::No);
         QCOMPARE(question.defaultButton, QMessageBox::No);
     }

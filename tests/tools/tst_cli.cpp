@@ -97,8 +97,8 @@ struct Result
 int columnsOfCharacter(char32_t c)
 {
     return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3) ||
-                   (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
-                   (c >= 0xFFE0 && c <= 0xFFE6)
+                   (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
+                   (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6)
                ? 2
                : 1;
 }
@@ -436,7 +436,7 @@ QString TestCli::file(const QString& name, const QByteArray& bytes)
 }
 
 Result TestCli::runOnTerminal(const QStringList& arguments, QByteArray& terminal, int columns, int rows,
-                             const std::function<void(int, QProcess&, const QByteArray&)>& meanwhile)
+                              const std::function<void(int, QProcess&, const QByteArray&)>& meanwhile)
 {
     Result result;
 #ifdef Q_OS_UNIX
@@ -1045,14 +1045,16 @@ void TestCli::progressFitsTheTerminal()
     QFETCH(int, rows);
     QFETCH(QStringList, screen);
     std::vector<std::unique_ptr<SimulatorProcess>> simulators;
-    QStringList arguments{"write", file("chart.txt", goodFile()), "--timeout-ms", QString::number(HangLimitMs)};
+    QStringList arguments{"write", file("chart.txt", goodFile()), "--timeout-ms",
+                          QString::number(HangLimitMs)};
     for (int i = 0; i < ports; ++i) {
         auto& controller = simulators.emplace_back(std::make_unique<SimulatorProcess>());
         QVERIFY2(controller->start({"--output", m_dir.filePath(QStringLiteral("received%1.txt").arg(i))}),
                  qPrintable(controller->errorString()));
         arguments << "--port" << controller->device();
         for (QString& line : screen)
-            line.replace(QStringLiteral("%%1").arg(i), QRegularExpression::escape("..." + controller->device().right(5)));
+            line.replace(QStringLiteral("%%1").arg(i),
+                         QRegularExpression::escape("..." + controller->device().right(5)));
     }
     QByteArray terminal;
     const Result result = runOnTerminal(arguments, terminal, columns, rows);
@@ -1063,8 +1065,9 @@ void TestCli::progressFitsTheTerminal()
     QCOMPARE(shown.size(), screen.size());
     for (qsizetype i = 0; i < shown.size(); ++i) {
         QVERIFY2(columnsOf(shown[i]) < columns, qPrintable(shown.join('\n')));
-        QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(screen[i])).match(shown[i]).hasMatch(),
-                 qPrintable(shown.join('\n')));
+        QVERIFY2(
+            QRegularExpression(QRegularExpression::anchoredPattern(screen[i])).match(shown[i]).hasMatch(),
+            qPrintable(shown.join('\n')));
     }
     if (rows < 3)
         QVERIFY2(!terminal.contains("\x1b["), terminal.constData());
@@ -1084,24 +1087,25 @@ void TestCli::boardFollowsResize()
              qPrintable(stuck.errorString()));
     QByteArray terminal;
     qsizetype resizedAt = -1;
-    const Result result = runOnTerminal(
-        {"write", file("chart.txt", goodFile()), "--port", fast.device(), "--port", stuck.device(), "--timeout-ms",
-         QString::number(HangLimitMs)},
-        terminal, 80, 24, [&](int master, QProcess& program, const QByteArray& shown) {
-            // Once the one has ended and the other waits for its fourth record's answer: 40 columns.
-            if (resizedAt < 0 && shown.contains("成功") && shown.contains("  4/400  書込中")) {
-                resizedAt = shown.size();
-                winsize size{};
-                size.ws_col = 40;
-                size.ws_row = 24;
-                ::ioctl(master, TIOCSWINSZ, &size);
-                ::kill(pid_t(program.processId()), SIGWINCH);
-            } else if (resizedAt >= 0 && stuck.process().state() == QProcess::Running &&
-                       shown.mid(resizedAt).contains("書込中")) {
-                // Drawn again: the waiting controller goes away, which ends its transfer.
-                stuck.stop();
-            }
-        });
+    const Result result =
+        runOnTerminal({"write", file("chart.txt", goodFile()), "--port", fast.device(), "--port",
+                       stuck.device(), "--timeout-ms", QString::number(HangLimitMs)},
+                      terminal, 80, 24, [&](int master, QProcess& program, const QByteArray& shown) {
+                          // Once the one has ended and the other waits for its fourth record's answer: 40
+                          // columns.
+                          if (resizedAt < 0 && shown.contains("成功") && shown.contains("  4/400  書込中")) {
+                              resizedAt = shown.size();
+                              winsize size{};
+                              size.ws_col = 40;
+                              size.ws_row = 24;
+                              ::ioctl(master, TIOCSWINSZ, &size);
+                              ::kill(pid_t(program.processId()), SIGWINCH);
+                          } else if (resizedAt >= 0 && stuck.process().state() == QProcess::Running &&
+                                     shown.mid(resizedAt).contains("書込中")) {
+                              // Drawn again: the waiting controller goes away, which ends its transfer.
+                              stuck.stop();
+                          }
+                      });
     QCOMPARE(result.code, 1);
     QVERIFY2(resizedAt >= 0, terminal.constData());
 
@@ -1368,7 +1372,8 @@ void TestCli::writeJson()
         refused
             ? R"({"kind":"cell","step":5,"channel":"B4","value":"10","text":"ステップ 5 の B4 の値 10 は16の要素のどれでもないため、コントローラに送れません。"})"
             : "null";
-    QJsonObject expected = json(R"({"file":"%1","stepCount":37,"success":true})", m_dir.filePath("chart.txt")).toObject();
+    QJsonObject expected =
+        json(R"({"file":"%1","stepCount":37,"success":true})", m_dir.filePath("chart.txt")).toObject();
     expected["stepCount"] = refused ? 80 : 37;
     expected["firstUnsendable"] = json("[" + firstUnsendable + "]").toArray().first();
     expected["success"] = code == 0;
@@ -1459,7 +1464,8 @@ void TestCli::namesInBytes()
     const QByteArray folder = QFile::encodeName(m_dir.path()) + '/';
     const auto writeByBytes = [&](const QByteArray& name, const QByteArray& bytes) {
         const int file = ::open(folder + name, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const bool written = file >= 0 && ::write(file, bytes.constData(), std::size_t(bytes.size())) == bytes.size();
+        const bool written =
+            file >= 0 && ::write(file, bytes.constData(), std::size_t(bytes.size())) == bytes.size();
         return ::close(file) == 0 && written;
     };
     QVERIFY(writeByBytes("sj\x83p\x83^.txt", goodFile()));

@@ -330,8 +330,10 @@ void TestCliPdf::whatIsReplaced_data()
     QTest::addColumn<bool>("force");
     QTest::addColumn<QString>("err"); // "" when the PDF is written
 
-    const QString sameFile = "「%1」：読み込むパターンファイルと同じファイルです。PDF はほかの名前で書き出してください。\n";
-    const QString patternFileThere = "「%1」：パターンファイルです。PDF で置き換えるには --force を指定してください。\n";
+    const QString sameFile =
+        "「%1」：読み込むパターンファイルと同じファイルです。PDF はほかの名前で書き出してください。\n";
+    const QString patternFileThere =
+        "「%1」：パターンファイルです。PDF で置き換えるには --force を指定してください。\n";
     // clang-format off
     QTest::newRow("the input itself") << "in.txt" << QByteArray("input") << false << sameFile;
     QTest::newRow("the input by another path") << "./in.txt" << QByteArray("input") << false << sameFile;

@@ -145,7 +145,9 @@ TerminalResizes::TerminalResizes(std::function<void()> resized)
         }
         resized();
     });
-    struct sigaction action{};
+    struct sigaction action
+    {
+    };
     action.sa_handler = noteResize;
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);

@@ -19,9 +19,10 @@ int writeChartPdf(const QString& file, const QString& output, bool force)
     }
     // Two pattern files given, as if pdf took several: the second one is not lost.
     if (sameFile(file, output)) {
-        printLine(stderr, QStringLiteral("「%1」：読み込むパターンファイルと同じファイルです。PDF はほかの名前で"
-                                         "書き出してください。")
-                              .arg(output));
+        printLine(stderr,
+                  QStringLiteral("「%1」：読み込むパターンファイルと同じファイルです。PDF はほかの名前で"
+                                 "書き出してください。")
+                      .arg(output));
         return 1;
     }
     if (const FileKind kind = fileKindOf(output);

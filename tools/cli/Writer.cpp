@@ -23,8 +23,8 @@ namespace {
 // What became of the transfer into one controller.
 struct PortResult
 {
-    QString port;   // as given on the command line
-    QString device; // what it stands for
+    QString port;         // as given on the command line
+    QString device;       // what it stands for
     int records = 0;      // sent
     int acknowledged = 0; // of those, acknowledged by the controller
     TransferEnd end = TransferEnd::None;
@@ -98,8 +98,7 @@ std::vector<PortResult> transferToAll(const PatternFileContent& content, const Q
 // count alone when the bar has no room.
 QString recordBar(int records, int width)
 {
-    const QString count =
-        QStringLiteral("%1/%2").arg(records, 3).arg(TransferProtocol::RecordCount);
+    const QString count = QStringLiteral("%1/%2").arg(records, 3).arg(TransferProtocol::RecordCount);
     if (width <= 0)
         return count;
     const int filled = records * width / TransferProtocol::RecordCount;
@@ -212,9 +211,9 @@ private:
                                                               : QStringLiteral("失敗");
         // Two blanks and the state (six columns) after the bar, two after the name.
         const int bar = barWidth(columns, nameWidth + 2 + 8, 20);
-        return fittedToColumns(
-            QStringLiteral("%1  %2  %3").arg(name.leftJustified(nameWidth), recordBar(result.records, bar), state),
-            columns);
+        return fittedToColumns(QStringLiteral("%1  %2  %3")
+                                   .arg(name.leftJustified(nameWidth), recordBar(result.records, bar), state),
+                               columns);
     }
 
     QStringList lines() const
@@ -369,11 +368,12 @@ QJsonObject resultsDocument(const QString& file, const PatternFileContent& conte
             {QStringLiteral("acknowledged"), result.acknowledged},
             {QStringLiteral("milliseconds"), result.milliseconds}});
     }
-    return {{QStringLiteral("file"), file},
-            {QStringLiteral("stepCount"), content.stepCount},
-            {QStringLiteral("firstUnsendable"), sendFaultJson(firstSendFault(content.chart, content.stepCount))},
-            {QStringLiteral("success"), allSucceeded},
-            {QStringLiteral("ports"), ports}};
+    return {
+        {QStringLiteral("file"), file},
+        {QStringLiteral("stepCount"), content.stepCount},
+        {QStringLiteral("firstUnsendable"), sendFaultJson(firstSendFault(content.chart, content.stepCount))},
+        {QStringLiteral("success"), allSucceeded},
+        {QStringLiteral("ports"), ports}};
 }
 
 int writeToOne(const QString& file, const PatternFileContent& content, const QString& portName,
