@@ -1,3 +1,4 @@
+#include "ByteArguments.h"
 #include "ChartMenu.h"
 #include "SmallFileSystem.h"
 
@@ -548,26 +549,6 @@ void TestNamedFiles::busyRefusesEverything()
     QCOMPARE(busy.form->state().StepCount, 80);
     QCOMPARE(busy.caption(), "処理中");
 }
-
-#ifdef Q_OS_UNIX
-namespace {
-
-// `program` run through the shell with `arguments` as bytes, as `trv5kb-programmer $'sj\x83p'`
-// gives them; exec, so that the process is the program's own.
-void startWithBytes(QProcess& process, const QString& program, const QList<QByteArray>& arguments)
-{
-    QString script = "exec \"$0\"";
-    for (const QByteArray& argument : arguments) {
-        script += " \"$(printf '";
-        for (const char byte : argument)
-            script += QStringLiteral("\\%1").arg(uint(uchar(byte)), 3, 8, QLatin1Char('0'));
-        script += "')\"";
-    }
-    process.start("/bin/sh", {"-c", script, program});
-}
-
-} // namespace
-#endif
 
 void TestNamedFiles::commandLineFile_data()
 {

@@ -2,6 +2,7 @@
 #include "files/FileReplace.h"
 #include "files/PatternFile.h"
 
+#include "ByteArguments.h"
 #include "ChartText.h"
 
 #include <QDir>
@@ -10,34 +11,10 @@
 
 #include <algorithm>
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-// Files made and read by their bytes, as another program with such names does.
-bool writeByBytes(const QByteArray& path, const QByteArray& bytes)
-{
-    const int file = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (file < 0)
-        return false;
-    const bool written = ::write(file, bytes.constData(), std::size_t(bytes.size())) == bytes.size();
-    return ::close(file) == 0 && written;
-}
-
-QByteArray readByBytes(const QByteArray& path)
-{
-    const int file = ::open(path.constData(), O_RDONLY);
-    if (file < 0)
-        return {};
-    QByteArray bytes;
-    char buffer[4096];
-    for (ssize_t got; (got = ::read(file, buffer, sizeof buffer)) > 0;)
-        bytes.append(buffer, got);
-    ::close(file);
-    return bytes;
-}
 
 // The names in a folder, sorted, as the system lists them (Qt's listing leaves out names that are
 // no text).
@@ -142,7 +119,7 @@ void TestFileNames::readAndWrittenByBytes()
         QVERIFY(::mkdir(base.constData(), 0755) == 0);
     }
     const QByteArray file = base + '/' + target;
-    QVERIFY(writeByBytes(file, patternFile({{0, 0, "0"}}, "12")));
+    QVERIFY(writeFileByBytes(file, patternFile({{0, 0, "0"}}, "12")));
     QVERIFY(::chmod(file.constData(), 0640) == 0);
     if (name != target)
         QVERIFY(::symlink(target.constData(), (base + '/' + name).constData()) == 0);
@@ -156,7 +133,7 @@ void TestFileNames::readAndWrittenByBytes()
     chart.at(1, 1) = ElementCode::number(1);
     const std::optional<QString> failure = savePatternFile(given, chart, 34);
     QVERIFY2(!failure, qPrintable(failure.value_or(QString())));
-    QCOMPARE(readByBytes(file), formatPatternFile(chart, 34));
+    QCOMPARE(readFileByBytes(file), formatPatternFile(chart, 34));
     struct stat status;
     QVERIFY(::lstat(file.constData(), &status) == 0);
     QCOMPARE(status.st_mode & 07777, 0640u);

@@ -1,3 +1,4 @@
+#include "ByteArguments.h"
 #include "ChartText.h"
 #include "FileBytes.h"
 #include "PseudoTerminal.h"
@@ -349,7 +350,8 @@ private:
                const std::function<void(QProcess&)>& whileRunning = {});
     // A run with its arguments as bytes, given through the shell as `trv5kb check $'sj\x83p'` gives them.
     Result runWithBytes(const QList<QByteArray>& arguments);
-    Result runCommand(const QString& program, const QStringList& arguments,
+    // A run of the process `start` starts.
+    Result runProcess(const std::function<void(QProcess&)>& start,
                       const std::function<void(QProcess&)>& prepare,
                       const std::function<void(QProcess&)>& whileRunning);
     QString file(const QString& name, const QByteArray& bytes);
@@ -387,23 +389,15 @@ void TestCli::initTestCase()
 Result TestCli::run(const QStringList& arguments, const std::function<void(QProcess&)>& prepare,
                     const std::function<void(QProcess&)>& whileRunning)
 {
-    return runCommand(m_program, arguments, prepare, whileRunning);
+    return runProcess([&](QProcess& process) { process.start(m_program, arguments); }, prepare, whileRunning);
 }
 
 Result TestCli::runWithBytes(const QList<QByteArray>& arguments)
 {
-    // Each byte as an octal escape of printf, so that the shell hands the program the bytes.
-    QString script = "exec \"$0\"";
-    for (const QByteArray& argument : arguments) {
-        script += " \"$(printf '";
-        for (const char byte : argument)
-            script += QStringLiteral("\\%1").arg(uint(uchar(byte)), 3, 8, QLatin1Char('0'));
-        script += "')\"";
-    }
-    return runCommand("/bin/sh", {"-c", script, m_program}, {}, {});
+    return runProcess([&](QProcess& process) { startWithBytes(process, m_program, arguments); }, {}, {});
 }
 
-Result TestCli::runCommand(const QString& program, const QStringList& arguments,
+Result TestCli::runProcess(const std::function<void(QProcess&)>& start,
                            const std::function<void(QProcess&)>& prepare,
                            const std::function<void(QProcess&)>& whileRunning)
 {
@@ -414,7 +408,7 @@ Result TestCli::runCommand(const QString& program, const QStringList& arguments,
     process.setWorkingDirectory(m_dir.path());
     if (prepare)
         prepare(process);
-    process.start(program, arguments);
+    start(process);
     Result result;
     const QDeadlineTimer deadline(RunLimitMs);
     while (!process.waitForFinished(whileRunning ? 5 : RunLimitMs) &&
@@ -1462,14 +1456,8 @@ void TestCli::namesInBytes()
     QFETCH(QString, out);
     QFETCH(QString, err);
     const QByteArray folder = QFile::encodeName(m_dir.path()) + '/';
-    const auto writeByBytes = [&](const QByteArray& name, const QByteArray& bytes) {
-        const int file = ::open(folder + name, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const bool written =
-            file >= 0 && ::write(file, bytes.constData(), std::size_t(bytes.size())) == bytes.size();
-        return ::close(file) == 0 && written;
-    };
-    QVERIFY(writeByBytes("sj\x83p\x83^.txt", goodFile()));
-    QVERIFY(writeByBytes("broken-\x83.txt", goodFile().left(100)));
+    QVERIFY(writeFileByBytes(folder + "sj\x83p\x83^.txt", goodFile()));
+    QVERIFY(writeFileByBytes(folder + "broken-\x83.txt", goodFile().left(100)));
     QVERIFY(!file("good.txt", goodFile()).isEmpty());
     QVERIFY(!file("program/Setting.ini", "[Ports]\r\nCOM4=/dev/no-such-tty\r\n").isEmpty());
     ::unlink(folder + "sj\x83p\x83^.pdf");
@@ -1482,11 +1470,7 @@ void TestCli::namesInBytes()
     QCOMPARE(result.code, code);
     if (arguments.first() == "pdf" && code == 0) {
         // The PDF under the name given, byte for byte, and under no other.
-        const int made = ::open(folder + arguments.last(), O_RDONLY);
-        char start[5] = {};
-        QVERIFY(made >= 0 && ::read(made, start, 5) == 5);
-        ::close(made);
-        QCOMPARE(QByteArray(start, 5), "%PDF-");
+        QVERIFY(readFileByBytes(folder + arguments.last()).startsWith("%PDF-"));
         QVERIFY(::access(folder + "sj\xef\xbf\xbdp\xef\xbf\xbd^.pdf", F_OK) != 0);
     }
 }
