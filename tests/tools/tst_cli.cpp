@@ -495,7 +495,7 @@ void TestCli::helpAndVersion()
     QCOMPARE(help.err, "");
     for (const char* usage :
          {"使い方: trv5kb", "ports", "check FILE", "show FILE [--group A-H]", "write FILE --port PORT",
-          "diff FILE1 FILE2", "pdf FILE OUT.pdf", "--json", "--version", "終了ステータス"})
+          "diff FILE1 FILE2", "pdf FILE OUT.pdf", "--json", "--force", "--version", "終了ステータス"})
         QVERIFY2(help.out.contains(QString::fromUtf8(usage)), usage);
     QVERIFY(!help.out.contains("timeout"));
 
