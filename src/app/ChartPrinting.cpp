@@ -5,6 +5,8 @@
 #include "app/MessageBoxes.h"
 #include "app/NamedFiles.h"
 #include "document/ChartSheet.h"
+#include "files/FileKind.h"
+#include "files/FileName.h"
 #include "files/FilePlace.h"
 #include "files/FileReplace.h"
 #include "state/WindowState.h"
@@ -39,8 +41,8 @@ ChartPrinting::ChartPrinting(QWidget* window, const WindowState& state, MessageB
 
 ChartSheet ChartPrinting::sheet() const
 {
-    return {m_state.PatternData, m_state.StepCount, QFileInfo(m_files.currentFile()).fileName(),
-            QDate::currentDate()};
+    return {m_state.PatternData, m_state.StepCount,
+            shownFileName(QFileInfo(m_files.currentFile()).fileName()), QDate::currentDate()};
 }
 
 void ChartPrinting::exportPdf()
@@ -59,6 +61,18 @@ void ChartPrinting::exportPdf()
                    QStringLiteral("pdf")});
     if (path.isEmpty())
         return;
+    // The dialog's own question names no kind of file; a pattern file is easily taken for a PDF's name.
+    if (const FileKind kind = fileKindOf(path);
+        kind == FileKind::PatternFile || kind == FileKind::OtherFile) {
+        const QMessageBox::StandardButton answer = m_boxes.show(
+            m_window,
+            {ExportTitle,
+             QStringLiteral("「%1」は%2です。PDF で置き換えると、今の中身は失われます。置き換えますか？")
+                 .arg(shownFileName(QFileInfo(path).fileName()), fileKindText(kind)),
+             QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No, QMessageBox::No});
+        if (answer != QMessageBox::Yes)
+            return;
+    }
     std::optional<QString> reason;
     const QByteArray pdf = chartSheetPdf(sheet());
     if (pdf.isEmpty())

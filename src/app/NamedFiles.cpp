@@ -3,6 +3,7 @@
 #include "app/ChartCommands.h"
 #include "app/FileDialogs.h"
 #include "app/MessageBoxes.h"
+#include "files/FileName.h"
 #include "files/FilePlace.h"
 #include "files/PatternFile.h"
 #include "state/WindowState.h"
@@ -29,9 +30,10 @@ QStringList patternFilters()
     return {QStringLiteral("パターンファイル (*.txt)"), QStringLiteral("すべてのファイル (*)")};
 }
 
+// A name the system gave in bytes that are no text shows them as \xHH.
 QString nameOf(const QString& path)
 {
-    return QFileInfo(path).fileName();
+    return shownFileName(QFileInfo(path).fileName());
 }
 
 // A file name shown as a menu caption: an ampersand stays a character, not a key.
@@ -87,8 +89,9 @@ void NamedFiles::tell(const QString& title, const QString& text)
 // As the slots report: the file's name, the reason, the whole path.
 void NamedFiles::reportFailure(const QString& title, const QString& path, const QString& reason)
 {
-    tell(title, QStringLiteral("「%1」：%2\n%3")
-                    .arg(nameOf(path), reason, QDir::toNativeSeparators(absoluteFilePath(path))));
+    tell(title,
+         QStringLiteral("「%1」：%2\n%3")
+             .arg(nameOf(path), reason, shownFileName(QDir::toNativeSeparators(absoluteFilePath(path)))));
 }
 
 void NamedFiles::remember(const QString& path)

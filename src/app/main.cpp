@@ -1,14 +1,46 @@
 #include "app/Form1.h"
 #include "app/MessageBoxes.h"
 #include "app/Program.h"
+#include "app/ProgramArguments.h"
 #include "app/TerminationSignals.h"
+#include "files/FileName.h"
 
 #include <QApplication>
 #include <QTimer>
+#include <cstdio>
+
+namespace {
+
+void print(std::FILE* stream, const QString& text)
+{
+    std::fputs(shownFileName(text).toLocal8Bit().constData(), stream);
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    // Answered before the application, which needs a display, so that they work over ssh too.
+    // Qt's own options are still among the arguments here, and count for nothing.
+    const ProgramArguments asked = parseProgramArguments(systemArguments(argc, argv));
+    if (asked.kind == ProgramArguments::Kind::Help || asked.kind == ProgramArguments::Kind::Version) {
+        print(stdout, asked.kind == ProgramArguments::Kind::Help ? programHelpText() : programVersionText());
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+
     QApplication app(argc, argv);
+    // Qt has taken its own options (such as -platform) out of the arguments by now.
+    const ProgramArguments given = parseProgramArguments(systemArguments(argc, argv));
+    if (given.kind == ProgramArguments::Kind::BadUsage) {
+        print(
+            stderr,
+            QStringLiteral("trv5kb-programmer: %1（使い方は trv5kb-programmer --help）\n").arg(given.reason));
+        return 2;
+    }
+    for (const QString& ignored : given.ignored)
+        print(stderr, QStringLiteral("trv5kb-programmer: 「%1」は開きません（開くファイルは一つだけです）\n")
+                          .arg(ignored));
+
     ModalMessageBoxes boxes;
     const std::unique_ptr<Form1> form = startWindow(boxes);
     if (!form)
@@ -16,9 +48,8 @@ int main(int argc, char* argv[])
     closeWindowsOnTerminationSignals([&form] { form->terminationRequested(); });
     // `trv5kb-programmer FILE` opens FILE as "ファイルを開く…" does, once the window is up and its
     // event loop runs, so that the end of the session still closes a message box about it. The
-    // desktop entry passes a file dropped on the launcher so. Qt has taken its own options (such
-    // as -platform) out of the arguments by now.
-    if (const QString file = QApplication::arguments().value(1); !file.isEmpty())
-        QTimer::singleShot(0, form.get(), [&form, file] { form->openFile(file); });
+    // desktop entry passes a file dropped on the launcher so.
+    if (!given.file.isEmpty())
+        QTimer::singleShot(0, form.get(), [&form, file = given.file] { form->openFile(file); });
     return app.exec();
 }

@@ -1,5 +1,7 @@
 #include "files/FilePlace.h"
 
+#include "files/FileName.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +11,9 @@
 #ifdef Q_OS_LINUX
 #include <climits>
 #include <unistd.h>
+#endif
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
 #endif
 
 namespace {
@@ -70,15 +75,31 @@ std::optional<QString> missingFolder(const QString& path)
     // A folder of the same name made since is not the one the program works in.
     const WorkingFolder working = workingFolder();
     if (working.removed && QDir::isRelativePath(path))
-        return QStringLiteral("フォルダ「%1」はもうありません").arg(QDir::toNativeSeparators(working.path));
+        return QStringLiteral("フォルダ「%1」はもうありません")
+            .arg(shownFileName(QDir::toNativeSeparators(working.path)));
 
     const QString folder = QFileInfo(absoluteFilePath(path)).absolutePath();
     std::error_code error;
-    const std::filesystem::file_status status =
-        std::filesystem::status(QFileInfo(folder).filesystemFilePath(), error);
+    const std::filesystem::file_status status = std::filesystem::status(fileSystemPath(folder), error);
     if (status.type() == std::filesystem::file_type::not_found)
-        return QStringLiteral("フォルダ「%1」がありません").arg(QDir::toNativeSeparators(folder));
+        return QStringLiteral("フォルダ「%1」がありません")
+            .arg(shownFileName(QDir::toNativeSeparators(folder)));
     if (!error && status.type() != std::filesystem::file_type::directory)
-        return QStringLiteral("「%1」はフォルダではありません").arg(QDir::toNativeSeparators(folder));
+        return QStringLiteral("「%1」はフォルダではありません")
+            .arg(shownFileName(QDir::toNativeSeparators(folder)));
     return std::nullopt;
+}
+
+bool sameFile(const QString& path, const QString& other)
+{
+#ifdef Q_OS_WIN
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return !canonical.isEmpty() &&
+           canonical.compare(QFileInfo(other).canonicalFilePath(), Qt::CaseInsensitive) == 0;
+#else
+    struct stat first, second;
+    return ::stat(systemFileName(path).constData(), &first) == 0 &&
+           ::stat(systemFileName(other).constData(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+#endif
 }

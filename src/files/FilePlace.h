@@ -24,3 +24,8 @@ std::optional<QString> followLinks(const QString& path);
 // "「/tmp/a」はフォルダではありません" for something else in its place. Nothing
 // when the folder is there or the system does not say that it is missing.
 std::optional<QString> missingFolder(const QString& path);
+
+// Whether `path` and `other` name one file, once their links are followed: the
+// same device and inode (on Windows, the same canonical path). False when
+// either cannot be found. Names in bytes (files/FileName.h) are taken so.
+bool sameFile(const QString& path, const QString& other);

@@ -1,10 +1,14 @@
 #include "files/PatternFile.h"
 
+#include "files/FileName.h"
 #include "files/FilePlace.h"
+#include "files/FileReason.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 
 // The reader takes fields in file order, wherever the line ends fall, so a
 // file written on one line or with other line ends loads the same. It is
@@ -249,15 +253,38 @@ PatternFileResult parsePatternFile(QByteArrayView bytes)
     return FieldReader(bytes, cut).read();
 }
 
-PatternFileResult loadPatternFile(const QString& path)
+namespace {
+
+// Why there is no file to read under a name the system could not find, with its error.
+QString notFound(const QString& name, std::error_code error)
 {
+    if (error == std::errc::filename_too_long)
+        return QStringLiteral("ファイル名が長すぎます。");
+    if (error == std::errc::too_many_symbolic_link_levels)
+        return QStringLiteral("ファイルを読み込めません（リンク先をたどれません）。");
+    if (error && error != std::errc::no_such_file_or_directory && error != std::errc::not_a_directory)
+        return QStringLiteral("ファイルを読み込めません（%1）。").arg(systemReasonText(error.value()));
+    if (const std::optional<QString> missing = missingFolder(name))
+        return QStringLiteral("ファイルが見つかりません（%1）。").arg(*missing);
+    return QStringLiteral("ファイルが見つかりません。");
+}
+
+} // namespace
+
+PatternFileResult loadPatternFile(const QString& name)
+{
+    // A name in bytes that are no text is found by those bytes.
+    const FileByBytes byBytes(name);
+    if (byBytes.path().isEmpty())
+        return {std::nullopt, notFound(name, std::error_code(byBytes.error(), std::generic_category()))};
+    const QString path = byBytes.path();
     const QFileInfo info(path);
     if (!info.exists()) {
         if (!followLinks(path))
             return {std::nullopt, QStringLiteral("ファイルを読み込めません（リンク先をたどれません）。")};
-        if (const std::optional<QString> missing = missingFolder(path))
-            return {std::nullopt, QStringLiteral("ファイルが見つかりません（%1）。").arg(*missing)};
-        return {std::nullopt, QStringLiteral("ファイルが見つかりません。")};
+        std::error_code error;
+        [[maybe_unused]] const auto status = std::filesystem::status(fileSystemPath(path), error);
+        return {std::nullopt, notFound(name, error)};
     }
     // A folder or a pipe is no pattern file, and reading a pipe could wait
     // forever.
@@ -266,11 +293,13 @@ PatternFileResult loadPatternFile(const QString& path)
                 QStringLiteral("パターンファイルではありません（通常のファイルではありません）。")};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return {std::nullopt, QStringLiteral("ファイルを読み込めません（%1）。").arg(file.errorString())};
+        return {std::nullopt,
+                QStringLiteral("ファイルを読み込めません（%1）。").arg(inUserWords(file.errorString()))};
     // One byte past the limit tells the parser that the file goes on,
     // whatever size the file system reports.
     const QByteArray bytes = file.read(MaxPatternFileBytes + 1);
     if (file.error() != QFileDevice::NoError)
-        return {std::nullopt, QStringLiteral("ファイルを読み込めません（%1）。").arg(file.errorString())};
+        return {std::nullopt,
+                QStringLiteral("ファイルを読み込めません（%1）。").arg(inUserWords(file.errorString()))};
     return parsePatternFile(bytes);
 }

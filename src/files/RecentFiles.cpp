@@ -1,5 +1,6 @@
 #include "files/RecentFiles.h"
 
+#include "files/FileName.h"
 #include "files/FileReplace.h"
 
 #include <QDir>
@@ -14,11 +15,12 @@
 
 namespace {
 
-// One path a line, in UTF-8. A name with a line break in it cannot be kept so, and is not kept.
+// One path a line, in UTF-8. A name with a line break in it cannot be kept so, nor one in bytes
+// that are no text, and neither is kept.
 bool keepable(const QString& path)
 {
     return !path.isEmpty() && QDir::isAbsolutePath(path) && !path.contains(QLatin1Char('\n')) &&
-           !path.contains(QLatin1Char('\r'));
+           !path.contains(QLatin1Char('\r')) && !keepsForeignBytes(path);
 }
 
 // Opens the list only when it is a regular file: a pipe or a device put in its

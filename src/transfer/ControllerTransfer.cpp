@@ -43,6 +43,7 @@ void ControllerTransfer::setSerialDeviceList(SerialDeviceList list)
 
 void ControllerTransfer::setTimeoutInterval(int milliseconds)
 {
+    m_timeoutMs = milliseconds;
     m_timeout->setInterval(milliseconds);
 }
 
@@ -153,7 +154,8 @@ QString ControllerTransfer::lineFailureText() const
 
 QString ControllerTransfer::failureReason(TransferCause cause) const
 {
-    const QString text = transferFailureText(cause, m_portName, m_lineReason);
+    const QString text =
+        transferFailureText(cause, m_portName, m_lineReason, {m_protocol.recordsAcknowledged(), m_timeoutMs});
     // A port that cannot be opened is often the wrong one: say which are there.
     if (cause == TransferCause::PortNotOpened)
         return text + QLatin1Char('\n') + presentDevicesText(m_serialDevices());

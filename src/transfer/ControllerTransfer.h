@@ -52,6 +52,8 @@ public:
     // Records sent since the controller's last "s", 0 to 400. Like the
     // protocol's stage it carries over from one transfer to the next.
     int recordsSent() const { return m_protocol.state().RecordIndex; }
+    // Records of the last transfer the controller acknowledged (0 to 400).
+    int recordsAcknowledged() const { return m_protocol.recordsAcknowledged(); }
 
     // Starts writing `chart` with `stepCount`; does nothing while a transfer
     // runs. A chart the send rule refuses ends at once with `finished`,
@@ -89,6 +91,8 @@ private:
 
     SerialLine* m_line = nullptr;
     QTimer* m_timeout = nullptr;
+    // The limit a transfer cut off by the time-out names.
+    int m_timeoutMs = TimeoutMs;
     TransferProtocol m_protocol;
     QString m_portName;
     SettingsLocation m_settings;

@@ -26,6 +26,8 @@ TransferActions TransferProtocol::start(const PatternTable& chart, qint16 stepCo
     for (int record = 0; record < RecordCount; ++record)
         m_records.append(*recordLine(chart, record));
     m_stepCountAcknowledged = false;
+    m_answered = false;
+    m_recordsAcknowledged = 0;
     m_running = true;
     TransferActions actions;
     actions.openPort = true;
@@ -41,9 +43,11 @@ TransferActions TransferProtocol::received(QByteArrayView read)
 
     if (text == "e" || text == "s" || text == "w") {
         m_state.ReadsSinceReply = 0;
+        m_answered = m_answered || m_running;
         if (text == "e") {
             m_state.TransferStage = Stage::Erase;
             m_stepCountAcknowledged = false;
+            m_recordsAcknowledged = 0;
         } else if (text == "s") {
             m_state.TransferStage = Stage::Step;
             m_state.RecordIndex = 0;
@@ -69,6 +73,10 @@ TransferActions TransferProtocol::received(QByteArrayView read)
     case Stage::Step:
         return sendRecord(0);
     case Stage::Write:
+        // The "w" and this CR acknowledge every record sent since the step count, but a count
+        // carried over from an earlier transfer says nothing of this one.
+        if (m_stepCountAcknowledged)
+            m_recordsAcknowledged = m_state.RecordIndex;
         if (m_state.RecordIndex < RecordCount)
             return sendRecord(m_state.RecordIndex);
         // A RecordIndex of 400 left over from an earlier transfer must not
@@ -92,7 +100,7 @@ TransferActions TransferProtocol::sendRecord(int record)
 
 TransferActions TransferProtocol::timeout()
 {
-    return interrupt(TransferCause::NoReply);
+    return interrupt(m_answered ? TransferCause::TimeLimit : TransferCause::NoReply);
 }
 
 TransferActions TransferProtocol::portNotOpened()
@@ -155,7 +163,8 @@ std::optional<QByteArray> TransferProtocol::recordLine(const PatternTable& chart
     return line;
 }
 
-QString transferFailureText(TransferCause cause, const QString& portName, const QString& portReason)
+QString transferFailureText(TransferCause cause, const QString& portName, const QString& portReason,
+                            const TimeLimitFacts& timeLimit)
 {
     switch (cause) {
     case TransferCause::UnsendableChart:
@@ -163,6 +172,13 @@ QString transferFailureText(TransferCause cause, const QString& portName, const 
             "送れない値があります：ステップ数は 1～80、各セルは16の要素のどれかでなければなりません。");
     case TransferCause::NoReply:
         return QStringLiteral("コントローラーから時間内に応答がありませんでした。");
+    case TransferCause::TimeLimit:
+        return QStringLiteral("書き込みが制限時間（%1 秒）内に終わりませんでした。コントローラーが受け取った"
+                              "レコードは %2 件中 %3 件で、コントローラーには途中までのパターンしか"
+                              "書き込まれていません。")
+            .arg(QString::number(timeLimit.limitMs / 1000.0))
+            .arg(TransferProtocol::RecordCount)
+            .arg(timeLimit.recordsAcknowledged);
     case TransferCause::PortNotOpened:
         return QStringLiteral("ポート「%1」を開けません（%2）。")
             .arg(portName.isEmpty() ? QStringLiteral("未選択") : portName, portReason);

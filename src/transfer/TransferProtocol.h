@@ -14,18 +14,28 @@ enum class TransferEnd { None, Success, Failure };
 enum class TransferCause {
     None,            // it did not fail, or nothing ended
     UnsendableChart, // the step count or a cell cannot be put on the wire
-    NoReply,         // the controller did not answer in time
+    NoReply,         // the controller never answered before the time-out
+    TimeLimit,       // it answered, but the whole transfer did not end before the time-out
     PortNotOpened,   // the port could not be opened
     WriteFailed,     // a message did not go out
     PortLost,        // the line went away while the transfer ran
     Stopped,         // the program was ended while the transfer ran
 };
 
+// What the reason for a transfer cut off by its time limit names: the records
+// the controller acknowledged and the limit itself.
+struct TimeLimitFacts
+{
+    int recordsAcknowledged = 0;
+    int limitMs = 0;
+};
+
 // Why a transfer failed, in the user's words: the first line of the window's
 // status tool tip and the command-line writer's last line. `portName` is the
 // port as the user chose it, `portReason` the port's own account of its last
-// failure.
-QString transferFailureText(TransferCause cause, const QString& portName, const QString& portReason);
+// failure, `timeLimit` what a TimeLimit names.
+QString transferFailureText(TransferCause cause, const QString& portName, const QString& portReason,
+                            const TimeLimitFacts& timeLimit = {});
 
 // What has to be done after a call of TransferProtocol. Carry the steps out
 // in the order of the members. When the port cannot be opened or a write
@@ -78,7 +88,8 @@ public:
     // What one read of the port took. Read one character per read: the
     // controller's letter and its CR must come in reads of their own.
     TransferActions received(QByteArrayView read);
-    // The time-out.
+    // The time-out: the controller never answered (NoReply), or answered but
+    // too slowly for the whole transfer (TimeLimit).
     TransferActions timeout();
     // The port failed: it could not be opened for the transfer, a write did
     // not go out, or the line went away while the transfer ran. Each ends a
@@ -94,6 +105,10 @@ public:
     // Whether a transfer runs: from a start that was not refused to its end.
     bool running() const { return m_running; }
     const State& state() const { return m_state; }
+    // Records of this transfer the controller acknowledged with its "w" and
+    // CR, after it acknowledged the step count: 0 to 400. What a controller
+    // cut off in the middle holds.
+    int recordsAcknowledged() const { return m_recordsAcknowledged; }
 
     // "S", two digits, CR; none for a count outside 1 to 80.
     static std::optional<QByteArray> stepCountMessage(qint16 stepCount);
@@ -114,6 +129,10 @@ private:
     // Whether the controller acknowledged the step count in this transfer,
     // with no erase after it: only then do 400 records make a whole chart.
     bool m_stepCountAcknowledged = false;
+    // Whether the controller sent a letter in this transfer: a slow
+    // controller is told apart from one that is not there.
+    bool m_answered = false;
+    int m_recordsAcknowledged = 0;
     // The messages of the chart being written, made at the start.
     QByteArray m_stepCountMessage;
     QList<QByteArray> m_records;

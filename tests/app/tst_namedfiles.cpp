@@ -1,3 +1,4 @@
+#include "ByteArguments.h"
 #include "ChartMenu.h"
 #include "SmallFileSystem.h"
 
@@ -134,8 +135,11 @@ private slots:
     void drops_data();
     void drops();
     void busyRefusesEverything();
+    void commandLineFile_data();
     void commandLineFile();
     void commandLineFileRefused();
+    void commandLineOptions_data();
+    void commandLineOptions();
 
 private:
     QString path(const QString& name) const { return m_work->filePath(name); }
@@ -593,12 +597,32 @@ void TestNamedFiles::busyRefusesEverything()
     QCOMPARE(busy.caption(), "処理中");
 }
 
+void TestNamedFiles::commandLineFile_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QList<QByteArray>>("more"); // arguments after the file
+    QTest::addColumn<bool>("listed");            // kept in the list of files last used
+    QTest::addColumn<QString>("err");
+
+    // clang-format off
+    QTest::newRow("plain name") << QByteArray("show-A.txt") << QList<QByteArray>{} << true << "";
+    // Saved by a system that writes names in Shift_JIS; a list in UTF-8 cannot keep such a name.
+    QTest::newRow("name in bytes that are no text") << QByteArray("sj\x83p\x83^.txt") << QList<QByteArray>{} << false << "";
+    QTest::newRow("a second file") << QByteArray("show-A.txt") << QList<QByteArray>{"other-\x83.txt"} << true << "trv5kb-programmer: 「other-\\x83.txt」は開きません（開くファイルは一つだけです）\n";
+    // clang-format on
+}
+
 // `trv5kb-programmer -platform offscreen FILE`: the program, started as a user starts it, opens
-// FILE once it is up (Qt takes its own options first). It adds the file to the list of files last
-// used, and on closing keeps the chart it holds then: the file's.
+// FILE, named by its bytes, once it is up (Qt takes its own options first). It adds the file to
+// the list of files last used, and on closing keeps the chart it holds then: the file's. A
+// second file is not opened, and the program says so.
 void TestNamedFiles::commandLineFile()
 {
 #ifdef Q_OS_UNIX
+    QFETCH(QByteArray, name);
+    QFETCH(QList<QByteArray>, more);
+    QFETCH(bool, listed);
+    QFETCH(QString, err);
     // A program folder of its own, so the settings the program stores do not land in the build.
     QTemporaryDir program;
     QVERIFY(program.isValid());
@@ -607,7 +631,10 @@ void TestNamedFiles::commandLineFile()
                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     const ProgramFolder pictures(program.path());
     const QByteArray file = patternFile({{0, 0, "0"}, {79, 39, "1"}}, "37");
-    QVERIFY(writeFile(path("show-A.txt"), file));
+    QFile made(path("made"));
+    QVERIFY(writeFile(made.fileName(), file));
+    QVERIFY(::rename(QFile::encodeName(made.fileName()), QFile::encodeName(m_work->path()) + '/' + name) ==
+            0);
 
     QTemporaryDir home;
     QVERIFY(QDir(home.path()).mkpath("runtime"));
@@ -620,24 +647,72 @@ void TestNamedFiles::commandLineFile()
     QProcess process;
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(m_work->path());
-    process.start(program.filePath("trv5kb-programmer"), {"-platform", "offscreen", "show-A.txt"});
+    startWithBytes(process, program.filePath("trv5kb-programmer"),
+                   QList<QByteArray>{"-platform", "offscreen", name} + more);
     QVERIFY(process.waitForStarted());
     const QString list = home.filePath("config/trv5kb-programmer/最近使ったファイル.txt");
+    // The file is opened in the first turn of the event loop, before the signal is handled.
     const bool opened =
-        waitFor([&] { return catchesTermination(process.processId()) && QFile::exists(list); }, HangLimitMs);
-    if (!opened)
+        waitFor([&] { return catchesTermination(process.processId()) && (!listed || QFile::exists(list)); },
+                HangLimitMs);
+    if (!opened) {
         process.kill();
-    QVERIFY2(opened, process.readAllStandardError().constData());
-    QCOMPARE(readFile(list), (path("show-A.txt") + '\n').toUtf8());
+        QFAIL(process.readAllStandardError().constData());
+    }
     ::kill(pid_t(process.processId()), SIGTERM);
     QVERIFY(process.waitForFinished(HangLimitMs));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);
-    QCOMPARE(process.readAllStandardError(), "");
+    QCOMPARE(QString::fromUtf8(process.readAllStandardError()), err);
     QCOMPARE(readFile(home.filePath("data/trv5kb-programmer/前回終了時のチャート.txt")), file);
+    QCOMPARE(readFile(list), listed ? (path(QString::fromUtf8(name)) + '\n').toUtf8() : QByteArray());
 #else
     QSKIP("needs SIGTERM and /proc");
 #endif
+}
+
+void TestNamedFiles::commandLineOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("out"); // how standard output begins
+    QTest::addColumn<QString>("err");
+
+    const QString help = "使い方: trv5kb-programmer [オプション] [FILE]\n";
+    // clang-format off
+    QTest::newRow("--help") << QStringList{"--help"} << 0 << help << "";
+    QTest::newRow("-h") << QStringList{"-h"} << 0 << help << "";
+    QTest::newRow("--version") << QStringList{"--version"} << 0 << "trv5kb-programmer " TRV_VERSION "\n" << "";
+    // Qt's own options before it are no -r, -e, -v run together.
+    QTest::newRow("among Qt's options") << QStringList{"-platform", "offscreen", "-reverse", "--help"} << 0 << help << "";
+    QTest::newRow("an option it does not know") << QStringList{"-platform", "offscreen", "--fast"} << 2 << "" << "trv5kb-programmer: 「--fast」というオプションはありません（使い方は trv5kb-programmer --help）\n";
+    // clang-format on
+}
+
+// --help and --version answer on standard output without a display, as over ssh; the window
+// never opens, and never takes an option for a file it cannot find.
+void TestNamedFiles::commandLineOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, code);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        environment.remove(name);
+    // A session's runtime folder, which the window's start looks for.
+    environment.insert("XDG_RUNTIME_DIR", path("runtime"));
+    QVERIFY(QDir(m_work->path()).mkdir("runtime"));
+    QFile::setPermissions(path("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(TRV_PROGRAM, arguments);
+    QVERIFY(process.waitForFinished(HangLimitMs));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(QString::fromUtf8(process.readAllStandardError()), err);
+    const QString shown = QString::fromUtf8(process.readAllStandardOutput());
+    QVERIFY2(out.isEmpty() ? shown.isEmpty() : shown.startsWith(out), qPrintable(shown));
+    QCOMPARE(process.exitCode(), code);
 }
 
 // A file on the command line that cannot be read is reported as an open would report it; the

@@ -32,6 +32,8 @@ private slots:
     void sheetOfTheChartInUse();
     void cancelled();
     void exportRefused();
+    void exportOverAnotherKind_data();
+    void exportOverAnotherKind();
 
 private:
     QString path(const QString& name) const { return m_work->filePath(name); }
@@ -149,6 +151,51 @@ void TestPrinting::exportRefused()
              "「sheet.pdf」：PDF を書き出せません（通常のファイルではありません）。\n" + path("sheet.pdf"));
     QCOMPARE(report.icon, QMessageBox::Warning);
     QVERIFY(QFileInfo(path("sheet.pdf")).isDir());
+}
+
+void TestPrinting::exportOverAnotherKind_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("existing");
+    QTest::addColumn<QString>("kind"); // what the question names; "" when nothing is asked
+    QTest::addColumn<QMessageBox::StandardButton>("answer");
+
+    // clang-format off
+    QTest::newRow("pattern file, kept") << "パターン２.txt" << patternFile({}, "12") << "パターンファイル" << QMessageBox::No;
+    QTest::newRow("pattern file, replaced") << "パターン２.txt" << patternFile({}, "12") << "パターンファイル" << QMessageBox::Yes;
+    QTest::newRow("a text that is no PDF") << "notes.pdf" << QByteArray("meeting at ten\n") << "PDF ではないファイル" << QMessageBox::No;
+    QTest::newRow("an older PDF") << "sheet.pdf" << QByteArray("%PDF-1.4\n%old\n") << "" << QMessageBox::NoButton;
+    // clang-format on
+}
+
+// The dialog's question names no kind of file: over one that is no PDF the window asks again,
+// naming what the file is, with No as the default; No leaves the file as it was.
+void TestPrinting::exportOverAnotherKind()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, existing);
+    QFETCH(QString, kind);
+    QFETCH(QMessageBox::StandardButton, answer);
+    QVERIFY(writeFile(path(name), existing));
+    w->dialogs.answers = {path(name)};
+    w->boxes.answers = {answer};
+    QVERIFY(chooseFromChartMenu(*w, 0, "PDFに書き出す…"));
+    if (kind.isEmpty()) {
+        QVERIFY(w->boxes.shown.isEmpty());
+    } else {
+        QCOMPARE(w->boxes.shown.size(), 1);
+        const MessageRequest& question = w->boxes.shown.first();
+        QCOMPARE(question.title, "PDFに書き出す");
+        QCOMPARE(question.text,
+                 QStringLiteral("「%1」は%2です。PDF で置き換えると、今の中身は失われます。置き換えますか？")
+                     .arg(name, kind));
+        QCOMPARE(question.buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(question.defaultButton, QMessageBox::No);
+    }
+    if (answer == QMessageBox::No)
+        QCOMPARE(readFile(path(name)), existing);
+    else
+        QVERIFY(readFile(path(name)).startsWith("%PDF-"));
 }
 
 QTEST_MAIN(TestPrinting)

@@ -154,12 +154,15 @@ void TestTransfer::faults_data()
     QTest::addColumn<QString>("result");
     QTest::addColumn<QString>("reason"); // how the status caption's tool tip begins; %1: the device
 
-    const QString noReply = "コントローラーから時間内に応答がありませんでした。";
+    // The controller answered, so it is there: too slow, not silent from the start.
+    const QString tooSlow =
+        "書き込みが制限時間（15 秒）内に終わりませんでした。コントローラーが受け取ったレコードは "
+        "400 件中 3 件で、コントローラーには途中までのパターンしか書き込まれていません。";
     // Qt's own words for the last failed call ("Inappropriate ioctl for device") are no reason.
     const QString lineLost =
         "通信中にポートが使えなくなりました（COM3 (%1): デバイスが取り外されたか、応答しなくなりました）。";
     // clang-format off
-    QTest::newRow("silent after 3 records")      << QStringList{"--silent-after", "3"} << 3 << "失敗" << noReply;
+    QTest::newRow("silent after 3 records")      << QStringList{"--silent-after", "3"} << 3 << "失敗" << tooSlow;
     QTest::newRow("line closed mid-transfer")    << QStringList{"--hangup-after", "5"} << -1 << "失敗" << lineLost;
     // One character per read takes a letter and its CR apart even when they come together,
     // and lets stray bytes between replies pass.
@@ -334,7 +337,10 @@ void TestTransfer::timeoutNeverEarly()
     QCOMPARE(w->form->state().BusyFlag, "1");
     w->tick("Timer1");
     QCOMPARE(w->lamp(), Red);
-    QCOMPARE(w->get<QLabel>("disp1")->toolTip(), "コントローラーから時間内に応答がありませんでした。");
+    QCOMPARE(
+        w->get<QLabel>("disp1")->toolTip(),
+        "書き込みが制限時間（15 秒）内に終わりませんでした。コントローラーが受け取ったレコードは 400 件中 0 "
+        "件で、コントローラーには途中までのパターンしか書き込まれていません。");
     expectIdleAfter("失敗");
 }
 

@@ -63,7 +63,10 @@ const QStringList Pictures{"UP.jpg",     "DOWN.jpg",   "ON.jpg",     "OFF.jpg", 
                            "DOWNHM.jpg", "DOWNML.jpg", "ONOFF.jpg",  "OFFON.jpg",  "ONHF.jpg",  "ONQT.jpg",
                            "UPQL.jpg",   "UPQH.jpg",   "DOWNQH.jpg", "DOWNQL.jpg", "step1.jpg", "step2.jpg"};
 const QList<int> IconSizes{16, 22, 24, 32, 48, 64, 128, 256};
-const QStringList ManualPages{"trv5kb-programmer", "trv5kb", "trv5kb-simulator"};
+// Each manual page under share/man: English in man1, what man shows by default (in the POSIX
+// locale too), Japanese in ja/man1 for a Japanese locale; the simulator's is English only.
+const QStringList ManualPages{"man1/trv5kb-programmer", "man1/trv5kb", "man1/trv5kb-simulator",
+                              "ja/man1/trv5kb-programmer", "ja/man1/trv5kb"};
 
 // Every file of an install, relative to its prefix; nothing else belongs there (no tests, no
 // build tools, no libraries).
@@ -77,7 +80,8 @@ QStringList expectedFiles()
                       "share/applications/trv5kb-programmer.desktop",
                       "share/bash-completion/completions/trv5kb",
                       "share/doc/trv5kb-programmer/changelog.Debian.gz",
-                      "share/doc/trv5kb-programmer/copyright"};
+                      "share/doc/trv5kb-programmer/copyright",
+                      "share/trv5kb-programmer/examples/chase.txt"};
     // Each picture also at twice the size, for screens that scale: UP@2x.jpg beside UP.jpg.
     for (const QString& picture : Pictures)
         files << "lib/trv5kb-programmer/" + picture
@@ -85,7 +89,7 @@ QStringList expectedFiles()
     for (int size : IconSizes)
         files << QStringLiteral("share/icons/hicolor/%1x%1/apps/trv5kb-programmer.png").arg(size);
     for (const QString& page : ManualPages)
-        files << "share/man/man1/" + page + ".1.gz";
+        files << "share/man/" + page + ".1.gz";
     files.sort();
     return files;
 }
@@ -198,6 +202,12 @@ void TestInstall::installedFiles()
     QCOMPARE(QByteArray(target), "../lib/trv5kb-programmer/trv5kb-programmer");
     QVERIFY(QFileInfo(m_prefix + "/bin/trv5kb-programmer").isExecutable());
     QVERIFY(QFileInfo(m_prefix + "/bin/trv5kb-simulator").isExecutable());
+
+    // The example pattern file is one the command-line writer reads and could send.
+    const Output example =
+        run(m_prefix + "/bin/trv5kb", {"check", m_prefix + "/share/trv5kb-programmer/examples/chase.txt"});
+    QVERIFY2(example.finished && example.code == 0, example.standardError.constData());
+    QVERIFY2(example.standardOutput.startsWith("ステップ数：16"), example.standardOutput.constData());
 }
 
 void TestInstall::desktopEntry()
@@ -376,32 +386,53 @@ void TestInstall::commandLineWriterUsesWindowSettings()
 void TestInstall::manualPages_data()
 {
     QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("language"); // "" for English
     QTest::addColumn<QString>("nameHeading");
     // clang-format off
-    QTest::newRow("trv5kb-programmer") << "trv5kb-programmer" << "名前";
-    QTest::newRow("trv5kb")            << "trv5kb"            << "名前";
-    QTest::newRow("trv5kb-simulator")  << "trv5kb-simulator"  << "NAME";
+    QTest::newRow("trv5kb-programmer")          << "trv5kb-programmer" << ""   << "NAME";
+    QTest::newRow("trv5kb")                     << "trv5kb"            << ""   << "NAME";
+    QTest::newRow("trv5kb-simulator")           << "trv5kb-simulator"  << ""   << "NAME";
+    QTest::newRow("trv5kb-programmer, Japanese") << "trv5kb-programmer" << "ja" << "名前";
+    QTest::newRow("trv5kb, Japanese")           << "trv5kb"            << "ja" << "名前";
     // clang-format on
 }
 
 void TestInstall::manualPages()
 {
     QFETCH(QString, page);
+    QFETCH(QString, language);
     QFETCH(QString, nameHeading);
-    const QString installed = m_prefix + "/share/man/man1/" + page + ".1.gz";
+    const QString folder = language.isEmpty() ? "/share/man/man1/" : "/share/man/" + language + "/man1/";
+    const QString installed = m_prefix + folder + page + ".1.gz";
     const QString compression = notDebianGzip(readFile(installed));
     QVERIFY2(compression.isEmpty(), qPrintable(compression));
 
     const QString man = QStandardPaths::findExecutable("man");
     if (man.isEmpty())
         QSKIP("man is not installed (package man-db): the manual pages were not rendered");
-    // `man NAME` finds the page once the prefix is on the manual path, as /usr is.
-    const Output found = run(man, {"-M", m_prefix + "/share/man", "-w", page}, manualEnvironment());
+    // `man NAME` finds the page once the prefix is on the manual path, as /usr is: the English
+    // one by default, the Japanese one for a Japanese locale.
+    // (man looks into the folders of a locale on MANPATH, not on -M's.)
+    QStringList find{"-w", page};
+    if (!language.isEmpty())
+        find.prepend("-L" + language);
+    QProcessEnvironment onManualPath = manualEnvironment();
+    onManualPath.insert("MANPATH", m_prefix + "/share/man");
+    const Output found = run(man, find, onManualPath);
     QVERIFY2(found.finished && found.code == 0, found.standardError.constData());
     QCOMPARE(QString::fromLocal8Bit(found.standardOutput).trimmed(), installed);
 
     // Rendered with every warning groff has: besides errors in the source, these catch a line
-    // it could not break, which would run past the terminal's edge.
+    // it could not break, which would run past the terminal's edge. The English page also in
+    // the POSIX locale, man's default, where anything beyond ASCII would be lost.
+    if (language.isEmpty()) {
+        QProcessEnvironment posix = manualEnvironment();
+        posix.insert("LC_ALL", "C");
+        const Output plain = run(man, {"--warnings=w", "-l", installed}, posix);
+        QVERIFY2(plain.finished && plain.code == 0, plain.standardError.constData());
+        QCOMPARE(plain.standardError, QByteArray());
+        QVERIFY(QString::fromLatin1(plain.standardOutput).toUtf8() == plain.standardOutput);
+    }
     const Output shown = run(man, {"--warnings=w", "-E", "UTF-8", "-l", installed}, manualEnvironment());
     QVERIFY2(shown.finished && shown.code == 0, shown.standardError.constData());
     QCOMPARE(shown.standardError, QByteArray());
@@ -420,12 +451,27 @@ void TestInstall::manualPages()
 void TestInstall::manualPagesFollowHelp_data()
 {
     QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("folder"); // of the page, under share/man
     QTest::addColumn<QStringList>("expectedRows");
+    const QStringList writer{"ports",
+                             "check FILE",
+                             "show FILE [--group A-H]",
+                             "write FILE --port PORT",
+                             "diff FILE1 FILE2",
+                             "pdf FILE OUT.pdf",
+                             "-h, --help",
+                             "--version",
+                             "--group A-H",
+                             "--port PORT",
+                             "--json",
+                             "--force"};
+    const QStringList window{"-h, --help", "-v, --version", "FILE"};
     // clang-format off
-    QTest::newRow("trv5kb") << "trv5kb" << QStringList{
-        "ports", "check FILE", "show FILE [--group A-H]", "write FILE --port PORT", "diff FILE1 FILE2",
-        "pdf FILE OUT.pdf", "-h, --help", "--version", "--group A-H", "--port PORT", "--json"};
-    QTest::newRow("trv5kb-simulator") << "trv5kb-simulator" << QStringList{
+    QTest::newRow("trv5kb") << "trv5kb" << "man1" << writer;
+    QTest::newRow("trv5kb, Japanese") << "trv5kb" << "ja/man1" << writer;
+    QTest::newRow("trv5kb-programmer") << "trv5kb-programmer" << "man1" << window;
+    QTest::newRow("trv5kb-programmer, Japanese") << "trv5kb-programmer" << "ja/man1" << window;
+    QTest::newRow("trv5kb-simulator") << "trv5kb-simulator" << "man1" << QStringList{
         "-h, --help", "--help-all", "-o, --output file", "--once", "--silent-after n", "--hangup-after n",
         "--joined-replies", "--garbage", "--paced", "--latency ms", "--trace"};
     // clang-format on
@@ -434,6 +480,7 @@ void TestInstall::manualPagesFollowHelp_data()
 void TestInstall::manualPagesFollowHelp()
 {
     QFETCH(QString, page);
+    QFETCH(QString, folder);
     QFETCH(QStringList, expectedRows);
     const QString man = QStandardPaths::findExecutable("man");
     if (man.isEmpty())
@@ -448,7 +495,8 @@ void TestInstall::manualPagesFollowHelp()
         QVERIFY2(rows.contains(row), qPrintable(rows.join(" | ")));
 
     const Output shown =
-        run(man, {"-E", "UTF-8", "-l", m_prefix + "/share/man/man1/" + page + ".1.gz"}, manualEnvironment());
+        run(man, {"-E", "UTF-8", "-l", m_prefix + "/share/man/" + folder + "/" + page + ".1.gz"},
+            manualEnvironment());
     QVERIFY(shown.finished && shown.code == 0);
     QStringList lines;
     for (const QString& line : QString::fromUtf8(shown.standardOutput).split('\n'))
@@ -488,6 +536,8 @@ void TestInstall::package()
     QStringList depends;
     for (const QString& dependency : field("Depends").split(", "))
         depends << dependency.section(' ', 0, 0);
+    // bash-completion loads the completion of trv5kb, which does nothing without it.
+    QVERIFY2(field("Recommends").split(", ").contains("bash-completion"), qPrintable(field("Recommends")));
     // The font the window's texts need, and the libraries the binaries link, as worked out from them.
     for (const char* needed : {"fonts-ipafont-gothic", "libqt6core6", "libqt6gui6", "libqt6widgets6",
                                "libqt6printsupport6", "libqt6serialport6", "libc6", "libstdc++6"})
@@ -572,8 +622,8 @@ void TestInstall::package()
 
     // The manual pages are the installed ones.
     for (const QString& page : ManualPages) {
-        const QString packaged = unpacked.filePath("usr/share/man/man1/" + page + ".1.gz");
-        QCOMPARE(readFile(packaged), readFile(m_prefix + "/share/man/man1/" + page + ".1.gz"));
+        const QString packaged = unpacked.filePath("usr/share/man/" + page + ".1.gz");
+        QCOMPARE(readFile(packaged), readFile(m_prefix + "/share/man/" + page + ".1.gz"));
     }
 
     // Debian's own checks: no error, and the hardening flags found in the programs (those

@@ -1,3 +1,4 @@
+#include "ByteArguments.h"
 #include "ChartText.h"
 #include "FileBytes.h"
 #include "LockingProgram.h"
@@ -19,13 +20,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cerrno>
 #include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
 
 #ifdef Q_OS_UNIX
+#include <csignal>
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
@@ -51,6 +52,9 @@ constexpr int RunLimitMs = HangLimitMs + 30000;
 // that every other transfer, paced or not, has ended long before it on a loaded machine, since
 // the test shows that the silent one holds up none of them.
 constexpr int SilentLimitMs = 10000;
+// The time-out of a run where a controller answers its first few messages and then falls silent:
+// long enough for those answers on a loaded machine, so that the count it reports is known.
+constexpr int AnswerLimitMs = 3000;
 
 // OFF everywhere but UP on A1 of steps 1 to 10, ON-1/2 on C3 of step 2 and DOWN on H5 of step
 // 50, which lies beyond the step count 37.
@@ -91,41 +95,80 @@ struct Result
     QString err;
 };
 
-// What a run with standard error on a terminal of `columns` left there, with the cursor moves
-// of the escape sequences done: the lines as the user sees them at the end.
-QStringList screenOf(const QByteArray& terminal)
+// The columns a character takes on a terminal: two for the wide (East Asian) ones.
+int columnsOfCharacter(char32_t c)
 {
-    QStringList screen{QString()};
-    qsizetype row = 0, column = 0;
-    const QString text = QString::fromUtf8(terminal);
-    static const QRegularExpression escape(QStringLiteral("\\x1b\\[(\\d*)([ABK])"));
+    return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3) ||
+                   (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
+                   (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6)
+               ? 2
+               : 1;
+}
+
+int columnsOf(const QString& line)
+{
+    int columns = 0;
+    for (const char32_t c : line.toUcs4())
+        columns += columnsOfCharacter(c);
+    return columns;
+}
+
+// What a terminal of `columns` x `rows` shows after `output`, with its scroll-back above it:
+// the lines as the user sees them at the end. As a terminal does, it wraps a line at the right
+// edge, scrolls at the bottom, and moves the cursor up (no further than the top of the screen:
+// lines scrolled away are out of reach) and down, and clears the rest of a line (K) or of the
+// screen (J).
+QStringList screenOf(const QByteArray& output, int columns = 1000, int rows = 1000)
+{
+    // Each line as its cells; a wide character takes its cell and an empty one after it.
+    QList<QStringList> lines{{}};
+    qsizetype row = 0;
+    int column = 0;
+    const auto newLine = [&] {
+        if (++row == lines.size())
+            lines << QStringList();
+        column = 0;
+    };
+    const QList<uint> ucs4 = QString::fromUtf8(output).toUcs4();
+    const QList<char32_t> text(ucs4.cbegin(), ucs4.cend());
+    static const QRegularExpression escape(QStringLiteral("^\\x1b\\[(\\d*)([ABJK])"));
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const QRegularExpressionMatch move = escape.match(text, i, QRegularExpression::NormalMatch,
-                                                          QRegularExpression::AnchorAtOffsetMatchOption);
-        if (move.hasMatch()) {
+        if (text[i] == 0x1b) {
+            const QString rest = QString::fromUcs4(text.data() + i, std::min<qsizetype>(16, text.size() - i));
+            const QRegularExpressionMatch move = escape.match(rest);
+            if (!move.hasMatch())
+                continue;
             const int count = move.captured(1).isEmpty() ? 1 : move.captured(1).toInt();
+            const qsizetype top = std::max<qsizetype>(0, lines.size() - rows);
             if (move.captured(2) == "A")
-                row = std::max<qsizetype>(0, row - count);
+                row = std::max(top, row - count);
             else if (move.captured(2) == "B")
-                row = std::min(screen.size() - 1, row + count);
+                row = std::min(lines.size() - 1, row + count);
             else
-                screen[row].truncate(column);
+                lines[row] = lines[row].mid(0, column);
+            if (move.captured(2) == "J")
+                lines.resize(row + 1);
             i += move.capturedLength() - 1;
         } else if (text[i] == '\r') {
             column = 0;
         } else if (text[i] == '\n') {
-            if (++row == screen.size())
-                screen << QString();
-            column = 0;
+            newLine();
         } else {
-            QString& line = screen[row];
-            if (line.size() <= column)
-                line = line.leftJustified(column) + text[i];
-            else
-                line[column] = text[i];
-            ++column;
+            const int width = columnsOfCharacter(text[i]);
+            if (column + width > columns)
+                newLine();
+            QStringList& cells = lines[row];
+            while (cells.size() < column + width)
+                cells << QStringLiteral(" ");
+            cells[column] = QString::fromUcs4(&text[i], 1);
+            if (width == 2)
+                cells[column + 1] = QString();
+            column += width;
         }
     }
+    QStringList screen;
+    for (const QStringList& cells : lines)
+        screen << cells.join(QString());
     if (screen.last().isEmpty())
         screen.removeLast();
     return screen;
@@ -286,6 +329,9 @@ private slots:
     void manyPorts_data();
     void manyPorts();
     void boardOnTerminal();
+    void progressFitsTheTerminal_data();
+    void progressFitsTheTerminal();
+    void boardFollowsResize();
     void portNamedTwice_data();
     void portNamedTwice();
     void checkJson_data();
@@ -298,14 +344,25 @@ private slots:
     void writeJson();
     void lostOutputFails_data();
     void lostOutputFails();
+    void namesInBytes_data();
+    void namesInBytes();
 
 private:
     // `whileRunning`, when given, is called every few milliseconds until the program ends.
     Result run(const QStringList& arguments, const std::function<void(QProcess&)>& prepare = {},
-               const std::function<void()>& whileRunning = {});
+               const std::function<void(QProcess&)>& whileRunning = {});
+    // A run with its arguments as bytes, given through the shell as `trv5kb check $'sj\x83p'` gives them.
+    Result runWithBytes(const QList<QByteArray>& arguments);
+    // A run of the process `start` starts.
+    Result runProcess(const std::function<void(QProcess&)>& start,
+                      const std::function<void(QProcess&)>& prepare,
+                      const std::function<void(QProcess&)>& whileRunning);
     QString file(const QString& name, const QByteArray& bytes);
-    // A run with standard error on a terminal `columns` wide, with what the terminal got.
-    Result runOnTerminal(const QStringList& arguments, QByteArray& terminal, int columns = 80);
+    // A run with standard error on a terminal `columns` x `rows`, with what the terminal got.
+    // `meanwhile`, when given, is called every few milliseconds with the terminal's master, the
+    // program and what the terminal got so far.
+    Result runOnTerminal(const QStringList& arguments, QByteArray& terminal, int columns = 80, int rows = 24,
+                         const std::function<void(int, QProcess&, const QByteArray&)>& meanwhile = {});
 #ifdef Q_OS_UNIX
     // `ports` with `options`, `line` named in the program's Setting.ini as `settings` gives it
     // ("%1" for its device, "(none)" for no file). Unprivileged, the device is made group tty's
@@ -333,7 +390,19 @@ void TestCli::initTestCase()
 }
 
 Result TestCli::run(const QStringList& arguments, const std::function<void(QProcess&)>& prepare,
-                    const std::function<void()>& whileRunning)
+                    const std::function<void(QProcess&)>& whileRunning)
+{
+    return runProcess([&](QProcess& process) { process.start(m_program, arguments); }, prepare, whileRunning);
+}
+
+Result TestCli::runWithBytes(const QList<QByteArray>& arguments)
+{
+    return runProcess([&](QProcess& process) { startWithBytes(process, m_program, arguments); }, {}, {});
+}
+
+Result TestCli::runProcess(const std::function<void(QProcess&)>& start,
+                           const std::function<void(QProcess&)>& prepare,
+                           const std::function<void(QProcess&)>& whileRunning)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -342,13 +411,13 @@ Result TestCli::run(const QStringList& arguments, const std::function<void(QProc
     process.setWorkingDirectory(m_dir.path());
     if (prepare)
         prepare(process);
-    process.start(m_program, arguments);
+    start(process);
     Result result;
     const QDeadlineTimer deadline(RunLimitMs);
     while (!process.waitForFinished(whileRunning ? 5 : RunLimitMs) &&
            process.state() != QProcess::NotRunning && !deadline.hasExpired())
         if (whileRunning)
-            whileRunning();
+            whileRunning(process);
     if (process.state() != QProcess::NotRunning || process.exitStatus() != QProcess::NormalExit)
         return result;
     result.code = process.exitCode();
@@ -363,14 +432,15 @@ QString TestCli::file(const QString& name, const QByteArray& bytes)
     return writeFile(path, bytes) ? path : QString();
 }
 
-Result TestCli::runOnTerminal(const QStringList& arguments, QByteArray& terminal, int columns)
+Result TestCli::runOnTerminal(const QStringList& arguments, QByteArray& terminal, int columns, int rows,
+                              const std::function<void(int, QProcess&, const QByteArray&)>& meanwhile)
 {
     Result result;
 #ifdef Q_OS_UNIX
     int master = -1, slave = -1;
     winsize size{};
     size.ws_col = ushort(columns);
-    size.ws_row = 24;
+    size.ws_row = ushort(rows);
     if (::openpty(&master, &slave, nullptr, nullptr, &size) != 0)
         return result;
     ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
@@ -385,7 +455,11 @@ Result TestCli::runOnTerminal(const QStringList& arguments, QByteArray& terminal
         [slave](QProcess& process) {
             process.setChildProcessModifier([slave] { ::dup2(slave, STDERR_FILENO); });
         },
-        readTerminal);
+        [&](QProcess& process) {
+            readTerminal();
+            if (meanwhile)
+                meanwhile(master, process, terminal);
+        });
     ::close(slave);
     readTerminal();
     ::close(master);
@@ -393,6 +467,8 @@ Result TestCli::runOnTerminal(const QStringList& arguments, QByteArray& terminal
     Q_UNUSED(arguments);
     Q_UNUSED(terminal);
     Q_UNUSED(columns);
+    Q_UNUSED(rows);
+    Q_UNUSED(meanwhile);
 #endif
     return result;
 }
@@ -422,7 +498,7 @@ void TestCli::helpAndVersion()
     QCOMPARE(help.err, "");
     for (const char* usage :
          {"使い方: trv5kb", "ports", "check FILE", "show FILE [--group A-H]", "write FILE --port PORT",
-          "diff FILE1 FILE2", "pdf FILE OUT.pdf", "--json", "--version", "終了ステータス"})
+          "diff FILE1 FILE2", "pdf FILE OUT.pdf", "--json", "--force", "--version", "終了ステータス"})
         QVERIFY2(help.out.contains(QString::fromUtf8(usage)), usage);
     QVERIFY(!help.out.contains("timeout"));
 
@@ -591,7 +667,8 @@ void TestCli::write_data()
 {
     QTest::addColumn<QStringList>("simulator");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("port"); // "device": the simulator's terminal by its path
+    // "device": the simulator's terminal by its path; "silent line": a terminal nothing answers on
+    QTest::addColumn<QString>("port");
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("lastLine"); // how the last line begins; %1: the simulator's device
     QTest::addColumn<QString>("err");      // what standard error begins with, "" for nothing
@@ -603,7 +680,11 @@ void TestCli::write_data()
     QTest::newRow("device path, paced") << QStringList{"--paced"} << unsendableFile().replace("10", "9").replace("\"X\"", "\"?\"") << "device" << 0 << "成功" << "" << HangLimitMs;
     // However early or late the short time-out comes, it ends the transfer alike: the controller
     // answers nothing after record 3.
-    QTest::newRow("silent after 3 records") << QStringList{"--silent-after", "3"} << goodFile() << "COM3" << 1 << "失敗：コントローラーから時間内に応答がありませんでした。" << "失敗：" << 500;
+    // Its first answers show that the controller is there: the time limit of the whole transfer
+    // ran out, with three records acknowledged.
+    QTest::newRow("silent after 3 records") << QStringList{"--silent-after", "3"} << goodFile() << "COM3" << 1 << "失敗：書き込みが制限時間（3 秒）内に終わりませんでした。コントローラーが受け取ったレコードは 400 件中 3 件で、コントローラーには途中までのパターンしか書き込まれていません。" << "失敗：" << AnswerLimitMs;
+    // Nothing on the line ever answers.
+    QTest::newRow("never answered") << QStringList{} << goodFile() << "silent line" << 1 << "失敗：コントローラーから時間内に応答がありませんでした。" << "失敗：" << 500;
     QTest::newRow("hang-up after 5 records") << QStringList{"--hangup-after", "5"} << goodFile() << "COM3" << 1 << "失敗：通信中にポートが使えなくなりました（COM3 (%1): " "デバイスが取り外されたか、応答しなくなりました）。" << "失敗：" << HangLimitMs;
     QTest::newRow("port cannot be opened") << QStringList{} << goodFile() << "COM4" << 1 << "失敗：ポート「COM4」を開けません（COM4 (/dev/no-such-tty): " << "接続されているシリアルデバイス" << 0;
     QTest::newRow("unsendable chart") << QStringList{} << unsendableFile() << "COM3" << 1 << "失敗：送れない値があります：ステップ数は 1～80、各セルは16の要素のどれかでなければなりません。" << "ステップ 5 の B4 の値 10 は16の要素のどれでもないため、コントローラに送れません。\n失敗：" << 0;
@@ -630,8 +711,12 @@ void TestCli::write()
                   "[Ports]\r\nCOM3=" + controller.device().toLocal8Bit() + "\r\nCOM4=/dev/no-such-tty\r\n")
                  .isEmpty());
 
+    PseudoTerminal silentLine;
+    QVERIFY(silentLine.isValid());
     QStringList arguments{"write", file("chart.txt", bytes), "--port",
-                          port == "device" ? controller.device() : port};
+                          port == "device"        ? controller.device()
+                          : port == "silent line" ? silentLine.device()
+                                                  : port};
     if (timeoutMs > 0)
         arguments << "--timeout-ms" << QString::number(timeoutMs);
     const Result result = run(arguments);
@@ -890,7 +975,7 @@ void TestCli::manyPorts_data()
 
     // clang-format off
     QTest::newRow("two controllers") << QStringList{"", ""} << HangLimitMs << QStringList{"成功", "成功"};
-    QTest::newRow("three, one silent") << QStringList{"", "--silent-after 3", "--paced"} << SilentLimitMs << QStringList{"成功", "失敗：コントローラーから時間内に応答がありませんでした。", "成功"};
+    QTest::newRow("three, one silent") << QStringList{"", "--silent-after 3", "--paced"} << SilentLimitMs << QStringList{"成功", "失敗：書き込みが制限時間（10 秒）内に終わりませんでした。コントローラーが受け取ったレコードは 400 件中 3 件で、", "成功"};
     QTest::newRow("hung up, missing, garbage") << QStringList{"--hangup-after 5", "missing", "--garbage"} << HangLimitMs << QStringList{"失敗：通信中にポートが使えなくなりました（COM3 (%1): デバイスが取り外されたか", "失敗：ポート「COM4」を開けません（COM4 (/dev/no-such-tty): ", "成功"};
     // clang-format on
 }
@@ -955,7 +1040,7 @@ void TestCli::manyPorts()
         if (row.value(1) == "成功") {
             slowestSuccess = std::max(slowestSuccess, summaryMilliseconds(row));
             QCOMPARE(readFile(m_dir.filePath(QStringLiteral("received%1.txt").arg(i))), goodFile());
-        } else if (row.value(3).startsWith("コントローラーから時間内に応答がありません")) {
+        } else if (row.value(3).startsWith("書き込みが制限時間")) {
             firstTimeOut = std::min(firstTimeOut, summaryMilliseconds(row));
             QVERIFY(summaryMilliseconds(row) >= timeoutMs);
         }
@@ -987,6 +1072,7 @@ void TestCli::boardOnTerminal()
     QCOMPARE(result.code, 1);
 
     // 60 columns leave 19 for the names, the last one free.
+    // The reasons after the board are text, which the terminal may wrap; the board's lines fit.
     const QStringList screen = screenOf(terminal);
     QVERIFY2(screen.size() >= 3, terminal.constData());
     QCOMPARE(screen[0], controller.device().leftJustified(19) + "  [####################] 400/400  成功");
@@ -995,6 +1081,114 @@ void TestCli::boardOnTerminal()
     QVERIFY2(screen[2].contains("）：ポート「" + missing + "」を開けません（"), qPrintable(screen[2]));
     QVERIFY2(screen.value(3).startsWith("  接続されているシリアルデバイス"), qPrintable(screen.value(3)));
     QCOMPARE(summaryRows(result.out).size(), 2);
+#endif
+}
+
+void TestCli::progressFitsTheTerminal_data()
+{
+    QTest::addColumn<int>("ports");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<int>("rows");
+    // The whole screen at the end, scroll-back included, each line a pattern; %0 to %5 stand for
+    // the ports' devices cut to eight columns, "..." and their ends.
+    QTest::addColumn<QStringList>("screen");
+
+    const QString ended = R"(/dev/pts/\d+：成功（\d+\.\d\d 秒）)";
+    // clang-format off
+    // One line drawn over itself, never wrapped: no partial bars left in the scroll-back.
+    QTest::newRow("one port, 30 columns") << 1 << 30 << 24 << QStringList{R"(書込中 \[#{12}\] 400/400)"};
+    // No room for bars: the names and counts stay on their lines.
+    QTest::newRow("two ports, 30 columns") << 2 << 30 << 24 << QStringList{"%0  400/400  成功", "%1  400/400  成功"};
+    // Fewer rows than ports: the ports still running, and a count of those that ended.
+    QTest::newRow("six ports, 5 rows") << 6 << 80 << 5 << QStringList{"終了 6 ポート（成功 6、失敗 0）"};
+    // Too few rows for any board: each port's end on a line of its own.
+    QTest::newRow("six ports, 2 rows") << 6 << 80 << 2 << QStringList(6, ended);
+    // clang-format on
+}
+
+// The progress on a terminal smaller than its lines or its ports, through a real pseudo-terminal
+// of that size: every line fits the width (the last column stays free), nothing is drawn over
+// the wrong line, and the summary stays whole.
+void TestCli::progressFitsTheTerminal()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("needs a pseudo-terminal");
+#else
+    QFETCH(int, ports);
+    QFETCH(int, columns);
+    QFETCH(int, rows);
+    QFETCH(QStringList, screen);
+    std::vector<std::unique_ptr<SimulatorProcess>> simulators;
+    QStringList arguments{"write", file("chart.txt", goodFile()), "--timeout-ms",
+                          QString::number(HangLimitMs)};
+    for (int i = 0; i < ports; ++i) {
+        auto& controller = simulators.emplace_back(std::make_unique<SimulatorProcess>());
+        QVERIFY2(controller->start({"--output", m_dir.filePath(QStringLiteral("received%1.txt").arg(i))}),
+                 qPrintable(controller->errorString()));
+        arguments << "--port" << controller->device();
+        for (QString& line : screen)
+            line.replace(QStringLiteral("%%1").arg(i),
+                         QRegularExpression::escape("..." + controller->device().right(5)));
+    }
+    QByteArray terminal;
+    const Result result = runOnTerminal(arguments, terminal, columns, rows);
+    QCOMPARE(result.code, 0);
+    QCOMPARE(summaryRows(result.out).size(), ports);
+
+    const QStringList shown = screenOf(terminal, columns, rows);
+    QCOMPARE(shown.size(), screen.size());
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        QVERIFY2(columnsOf(shown[i]) < columns, qPrintable(shown.join('\n')));
+        QVERIFY2(
+            QRegularExpression(QRegularExpression::anchoredPattern(screen[i])).match(shown[i]).hasMatch(),
+            qPrintable(shown.join('\n')));
+    }
+    if (rows < 3)
+        QVERIFY2(!terminal.contains("\x1b["), terminal.constData());
+#endif
+}
+
+// A terminal made narrower while the ports are written (SIGWINCH): the board is drawn again
+// below, fitted to the new width, and goes on there to the end.
+void TestCli::boardFollowsResize()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("needs a pseudo-terminal");
+#else
+    SimulatorProcess fast, stuck;
+    QVERIFY2(fast.start({"--output", m_dir.filePath("received0.txt")}), qPrintable(fast.errorString()));
+    QVERIFY2(stuck.start({"--output", m_dir.filePath("received1.txt"), "--silent-after", "3"}),
+             qPrintable(stuck.errorString()));
+    QByteArray terminal;
+    qsizetype resizedAt = -1;
+    const Result result =
+        runOnTerminal({"write", file("chart.txt", goodFile()), "--port", fast.device(), "--port",
+                       stuck.device(), "--timeout-ms", QString::number(HangLimitMs)},
+                      terminal, 80, 24, [&](int master, QProcess& program, const QByteArray& shown) {
+                          // Once the one has ended and the other waits for its fourth record's answer: 40
+                          // columns.
+                          if (resizedAt < 0 && shown.contains("成功") && shown.contains("  4/400  書込中")) {
+                              resizedAt = shown.size();
+                              winsize size{};
+                              size.ws_col = 40;
+                              size.ws_row = 24;
+                              ::ioctl(master, TIOCSWINSZ, &size);
+                              ::kill(pid_t(program.processId()), SIGWINCH);
+                          } else if (resizedAt >= 0 && stuck.process().state() == QProcess::Running &&
+                                     shown.mid(resizedAt).contains("書込中")) {
+                              // Drawn again: the waiting controller goes away, which ends its transfer.
+                              stuck.stop();
+                          }
+                      });
+    QCOMPARE(result.code, 1);
+    QVERIFY2(resizedAt >= 0, terminal.constData());
+
+    // The board's lines fit; the reason under them is text, which the terminal wraps.
+    const QStringList shown = screenOf(terminal.mid(resizedAt), 40, 24);
+    QVERIFY2(shown.size() >= 3, qPrintable(shown.join('\n')));
+    QCOMPARE(shown[0], "..." + fast.device().right(5) + "  [###########] 400/400  成功");
+    QCOMPARE(shown[1], "..." + stuck.device().right(5) + "  [-----------]   4/400  失敗");
+    QVERIFY2(shown[2].startsWith(stuck.device() + "：失敗（"), qPrintable(shown[2]));
 #endif
 }
 
@@ -1197,6 +1391,7 @@ void TestCli::writeJson_data()
 {
     // For each port: the simulator's options, or "missing" for COM4, which stands for no device
     QTest::addColumn<QStringList>("controllers");
+    QTest::addColumn<bool>("refused"); // the chart cannot be sent, else it is goodFile()
     QTest::addColumn<int>("timeoutMs");
     QTest::addColumn<int>("code");
     // The ports' entries; %1: the first simulator's device. Times vary: "*".
@@ -1204,13 +1399,17 @@ void TestCli::writeJson_data()
     QTest::addColumn<QString>("err"); // how standard error begins
 
     const QString success =
-        R"({"port":"%1","device":"%1","result":"success","cause":null,"reason":null,"details":[],"records":400,"milliseconds":"*"})";
+        R"({"port":"%1","device":"%1","result":"success","cause":null,"reason":null,"details":[],"records":400,"acknowledged":400,"milliseconds":"*"})";
     const QString missing =
-        R"({"port":"COM4","device":"/dev/no-such-tty","result":"failure","cause":"portNotOpened","reason":"ポート「COM4」を開けません（COM4 (/dev/no-such-tty): *","details":["接続されているシリアルデバイス*"],"records":0,"milliseconds":"*"})";
+        R"({"port":"COM4","device":"/dev/no-such-tty","result":"failure","cause":"portNotOpened","reason":"ポート「COM4」を開けません（COM4 (/dev/no-such-tty): *","details":["接続されているシリアルデバイス*"],"records":0,"acknowledged":0,"milliseconds":"*"})";
+    const QString refusal =
+        R"({"port":"%2","device":"%3","result":"failure","cause":"unsendableChart","reason":"送れない値があります：ステップ数は 1～80、各セルは16の要素のどれかでなければなりません。","details":["ステップ 5 の B4 の値 10 は16の要素のどれでもないため、コントローラに送れません。"],"records":0,"acknowledged":0,"milliseconds":0})";
     // clang-format off
-    QTest::newRow("one port") << QStringList{""} << HangLimitMs << 0 << "[" + success + "]" << "";
-    QTest::newRow("one port, silent") << QStringList{"--silent-after 3"} << 500 << 1 << R"([{"port":"%1","device":"%1","result":"failure","cause":"noReply","reason":"コントローラーから時間内に応答がありませんでした。","details":[],"records":4,"milliseconds":"*"}])" << "失敗：コントローラーから時間内に応答がありませんでした。\n";
-    QTest::newRow("two ports, one missing") << QStringList{"", "missing"} << HangLimitMs << 1 << "[" + success + "," + missing + "]" << "COM4：失敗（";
+    QTest::newRow("one port") << QStringList{""} << false << HangLimitMs << 0 << "[" + success + "]" << "";
+    QTest::newRow("one port, silent") << QStringList{"--silent-after 3"} << false << AnswerLimitMs << 1 << R"([{"port":"%1","device":"%1","result":"failure","cause":"timeLimit","reason":"書き込みが制限時間（3 秒）内に終わりませんでした。コントローラーが受け取ったレコードは 400 件中 3 件で、コントローラーには途中までのパターンしか書き込まれていません。","details":[],"records":4,"acknowledged":3,"milliseconds":"*"}])" << "失敗：書き込みが制限時間（3 秒）内に";
+    QTest::newRow("two ports, one missing") << QStringList{"", "missing"} << false << HangLimitMs << 1 << "[" + success + "," + missing + "]" << "COM4：失敗（";
+    // A script gets its document all the same: each port failed for the chart, none was opened.
+    QTest::newRow("chart refused") << QStringList{"", "missing"} << true << HangLimitMs << 1 << "[" + refusal.arg("%1", "%1") + "," + refusal.arg("COM4", "/dev/no-such-tty") + "]" << "ステップ 5 の B4 の値 10";
     // clang-format on
 }
 
@@ -1218,14 +1417,15 @@ void TestCli::writeJson_data()
 void TestCli::writeJson()
 {
     QFETCH(QStringList, controllers);
+    QFETCH(bool, refused);
     QFETCH(int, timeoutMs);
     QFETCH(int, code);
     QFETCH(QString, ports);
     QFETCH(QString, err);
 
     std::vector<std::unique_ptr<SimulatorProcess>> simulators;
-    QStringList arguments{"write", file("chart.txt", goodFile()), "--json", "--timeout-ms",
-                          QString::number(timeoutMs)};
+    QStringList arguments{"write", file("chart.txt", refused ? unsendableFile() : goodFile()), "--json",
+                          "--timeout-ms", QString::number(timeoutMs)};
     for (const QString& options : controllers) {
         if (options == "missing") {
             arguments << "--port"
@@ -1233,7 +1433,7 @@ void TestCli::writeJson()
             continue;
         }
         auto& controller = simulators.emplace_back(std::make_unique<SimulatorProcess>());
-        QVERIFY2(controller->start(QStringList{"--output", m_dir.filePath("received.txt")} +
+        QVERIFY2(controller->start(QStringList{"--output", m_dir.filePath("received.txt"), "--trace"} +
                                    options.split(' ', Qt::SkipEmptyParts)),
                  qPrintable(controller->errorString()));
         arguments << "--port" << controller->device();
@@ -1242,13 +1442,24 @@ void TestCli::writeJson()
 
     const Result result = run(arguments);
     QCOMPARE(result.code, code);
+    const QString firstUnsendable =
+        refused
+            ? R"({"kind":"cell","step":5,"channel":"B4","value":"10","text":"ステップ 5 の B4 の値 10 は16の要素のどれでもないため、コントローラに送れません。"})"
+            : "null";
     QJsonObject expected =
         json(R"({"file":"%1","stepCount":37,"success":true})", m_dir.filePath("chart.txt")).toObject();
+    expected["stepCount"] = refused ? 80 : 37;
+    expected["firstUnsendable"] = json("[" + firstUnsendable + "]").toArray().first();
     expected["success"] = code == 0;
     expected["ports"] = json(ports, simulators.front()->device());
     QString where;
     QVERIFY2(sameJson(jsonOf(result.out), expected, where), qPrintable(where + "\n" + result.out));
     QVERIFY2(err.isEmpty() ? result.err.isEmpty() : result.err.startsWith(err), qPrintable(result.err));
+    // A chart refused reaches no controller.
+    if (refused) {
+        QCOMPARE(simulators.front()->stop(), 0);
+        QVERIFY(!simulators.front()->process().readAllStandardOutput().contains("recv"));
+    }
 }
 
 void TestCli::lostOutputFails_data()
@@ -1286,8 +1497,62 @@ void TestCli::lostOutputFails()
     }
 
     const Result result = run(arguments, [&](QProcess& process) { process.setStandardOutputFile(output); });
-    QCOMPARE(result.err, "trv5kb: 標準出力に書き込めません: " + qt_error_string(ENOSPC) + "\n");
+    QCOMPARE(result.err, "trv5kb: 標準出力に書き込めません: ディスクの空きが足りません\n");
     QCOMPARE(result.code, 1);
+}
+
+void TestCli::namesInBytes_data()
+{
+    QTest::addColumn<QList<QByteArray>>("arguments");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("out"); // how standard output begins
+    QTest::addColumn<QString>("err"); // how the last line of standard error begins, "" for none
+
+    // Saved by a system that writes names in Shift_JIS: "sjパタ.txt".
+    const QByteArray name = "sj\x83p\x83^.txt";
+    const QByteArray pdf = "sj\x83p\x83^.pdf";
+    // clang-format off
+    QTest::newRow("check") << QList<QByteArray>{"check", name} << 0 << "ステップ数：37（ステップ 1～37 を使用）\n" << "";
+    QTest::newRow("check --json") << QList<QByteArray>{"check", name, "--json"} << 0 << R"({"file":"sj\\x83p\\x83^.txt",)" << "";
+    QTest::newRow("show") << QList<QByteArray>{"show", name, "--group", "A"} << 0 << "ステップ数：37　グループA\n" << "";
+    QTest::newRow("diff") << QList<QByteArray>{"diff", name, "good.txt"} << 0 << "ステップ数：37（同じ）\n" << "";
+    // Read, then refused at the port: the file was found.
+    QTest::newRow("write") << QList<QByteArray>{"write", name, "--port", "COM4"} << 1 << "" << "失敗：ポート「COM4」を開けません（";
+    QTest::newRow("pdf, both names so") << QList<QByteArray>{"pdf", name, pdf} << 0 << "" << "";
+    QTest::newRow("missing") << QList<QByteArray>{"check", "gone-\x83.txt"} << 1 << "" << "「gone-\\x83.txt」：ファイルが見つかりません。";
+    QTest::newRow("broken") << QList<QByteArray>{"show", "broken-\x83.txt"} << 1 << "" << "「broken-\\x83.txt」：ファイルが壊れています（値が足りません）。";
+    QTest::newRow("too long") << QList<QByteArray>{"check", QByteArray(300, 'a')} << 1 << "" << "「" + QString(300, 'a') + "」：ファイル名が長すぎます。";
+    QTest::newRow("too long to write") << QList<QByteArray>{"pdf", "good.txt", QByteArray(300, 'a') + ".pdf"} << 1 << "" << "「" + QString(300, 'a') + ".pdf」：PDF を書き出せません（ファイル名が長すぎます）。";
+    QTest::newRow("extra argument") << QList<QByteArray>{"show", name, "sj\x83.txt"} << 2 << "" << "trv5kb: 余分な引数「sj\\x83.txt」があります";
+    // clang-format on
+}
+
+// Names in bytes that are no text (a Shift_JIS name on a UTF-8 system) open the file they
+// name in every sub-command, and show with those bytes as \xHH.
+void TestCli::namesInBytes()
+{
+    QFETCH(QList<QByteArray>, arguments);
+    QFETCH(int, code);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    const QByteArray folder = QFile::encodeName(m_dir.path()) + '/';
+    QVERIFY(writeFileByBytes(folder + "sj\x83p\x83^.txt", goodFile()));
+    QVERIFY(writeFileByBytes(folder + "broken-\x83.txt", goodFile().left(100)));
+    QVERIFY(!file("good.txt", goodFile()).isEmpty());
+    QVERIFY(!file("program/Setting.ini", "[Ports]\r\nCOM4=/dev/no-such-tty\r\n").isEmpty());
+    ::unlink(folder + "sj\x83p\x83^.pdf");
+
+    const Result result = runWithBytes(arguments);
+    QVERIFY2(out.isEmpty() ? result.out.isEmpty() : result.out.startsWith(out), qPrintable(result.out));
+    const QStringList lines = result.err.split('\n', Qt::SkipEmptyParts);
+    QVERIFY2(err.isEmpty() ? result.err.isEmpty() : lines.value(lines.size() - 1).startsWith(err),
+             qPrintable(result.err));
+    QCOMPARE(result.code, code);
+    if (arguments.first() == "pdf" && code == 0) {
+        // The PDF under the name given, byte for byte, and under no other.
+        QVERIFY(readFileByBytes(folder + arguments.last()).startsWith("%PDF-"));
+        QVERIFY(::access(folder + "sj\xef\xbf\xbdp\xef\xbf\xbd^.pdf", F_OK) != 0);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -111,6 +111,8 @@ private slots:
     void refusals_data();
     void refusals();
     void fullDiskKeepsOldFile();
+    void whatIsReplaced_data();
+    void whatIsReplaced();
     void badUsage_data();
     void badUsage();
 
@@ -308,15 +310,77 @@ void TestCliPdf::fullDiskKeepsOldFile()
     SmallFileSystem disk("size=64k");
     if (!disk.isMounted())
         QSKIP(qPrintable(disk.whyNotMounted()));
-    QVERIFY(writeFile(disk.filePath("out.pdf"), "old"));
+    QVERIFY(writeFile(disk.filePath("out.pdf"), "%PDF-1.4 old"));
     QVERIFY(disk.fillBlocks());
     const Result result = run({"pdf", "show-A.txt", disk.filePath("out.pdf")});
     QCOMPARE(result.code, 1);
     QVERIFY2(result.err.startsWith(QStringLiteral("「%1」：PDF を書き出せません（ディスクの空きが足りません")
                                        .arg(disk.filePath("out.pdf"))),
              qPrintable(result.err));
-    QCOMPARE(readFile(disk.filePath("out.pdf")), "old");
+    QCOMPARE(readFile(disk.filePath("out.pdf")), "%PDF-1.4 old");
     QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden).size(), 2); // no leftovers
+}
+
+void TestCliPdf::whatIsReplaced_data()
+{
+    QTest::addColumn<QString>("output");
+    // What stands there first: "input" for in.txt itself (under the name given), "link" for a
+    // link to in.txt, else the file's bytes; "(none)" for nothing.
+    QTest::addColumn<QByteArray>("existing");
+    QTest::addColumn<bool>("force");
+    QTest::addColumn<QString>("err"); // "" when the PDF is written
+
+    const QString sameFile =
+        "「%1」：読み込むパターンファイルと同じファイルです。PDF はほかの名前で書き出してください。\n";
+    const QString patternFileThere =
+        "「%1」：パターンファイルです。PDF で置き換えるには --force を指定してください。\n";
+    // clang-format off
+    QTest::newRow("the input itself") << "in.txt" << QByteArray("input") << false << sameFile;
+    QTest::newRow("the input by another path") << "./in.txt" << QByteArray("input") << false << sameFile;
+    QTest::newRow("a link to the input") << "in-link.pdf" << QByteArray("link") << false << sameFile;
+    QTest::newRow("the input, forced") << "in.txt" << QByteArray("input") << true << sameFile;
+    // pdf IN1 IN2, as if it took several files: the second pattern file is not lost.
+    QTest::newRow("another pattern file") << "other.txt" << patternFile({}, "12") << false << patternFileThere;
+    QTest::newRow("a text file") << "notes.pdf" << QByteArray("meeting at ten\n") << false << "「%1」：PDF ではないファイルです。PDF で置き換えるには --force を指定してください。\n";
+    QTest::newRow("another pattern file, forced") << "other.txt" << patternFile({}, "12") << true << "";
+    QTest::newRow("a PDF") << "old.pdf" << QByteArray("%PDF-1.4\n%old\n") << false << "";
+    QTest::newRow("an empty file") << "empty.pdf" << QByteArray("") << false << "";
+    QTest::newRow("nothing") << "new.pdf" << QByteArray("(none)") << false << "";
+    // clang-format on
+}
+
+// A PDF replaces a PDF, an empty file or nothing; never the pattern file it is drawn from, under
+// any name, and another file only when told --force. A refused file keeps its bytes.
+void TestCliPdf::whatIsReplaced()
+{
+    QFETCH(QString, output);
+    QFETCH(QByteArray, existing);
+    QFETCH(bool, force);
+    QFETCH(QString, err);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray input = patternFile({{0, 0, "0"}}, "37");
+    QVERIFY(writeFile(dir.filePath("in.txt"), input));
+    if (existing == "link")
+        QVERIFY(QFile::link("in.txt", dir.filePath(output)));
+    else if (existing != "input" && existing != "(none)")
+        QVERIFY(writeFile(dir.filePath(output), existing));
+    const QByteArray before = readFile(dir.filePath(output));
+
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    QStringList arguments{"pdf", "in.txt", output};
+    if (force)
+        arguments << "--force";
+    process.start(TRV_CLI, arguments);
+    QVERIFY(process.waitForFinished(120000));
+    QCOMPARE(QString::fromUtf8(process.readAllStandardError()), QString(err).replace("%1", output));
+    QCOMPARE(process.exitCode(), err.isEmpty() ? 0 : 1);
+    QCOMPARE(readFile(dir.filePath("in.txt")), input);
+    if (err.isEmpty())
+        QVERIFY(readFile(dir.filePath(output)).startsWith("%PDF-"));
+    else
+        QCOMPARE(readFile(dir.filePath(output)), before);
 }
 
 void TestCliPdf::badUsage_data()
@@ -329,6 +393,7 @@ void TestCliPdf::badUsage_data()
     QTest::newRow("three files") << QStringList{"pdf", "show-A.txt", "a.pdf", "b.pdf"} << "余分な引数「b.pdf」があります";
     QTest::newRow("a port") << QStringList{"pdf", "show-A.txt", "a.pdf", "--port", "COM3"} << "pdf には --port を指定できません";
     QTest::newRow("a group") << QStringList{"pdf", "show-A.txt", "a.pdf", "--group", "A"} << "pdf には --group を指定できません";
+    QTest::newRow("force for check") << QStringList{"check", "show-A.txt", "--force"} << "check には --force を指定できません";
     // clang-format on
 }
 

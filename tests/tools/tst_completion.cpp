@@ -68,6 +68,7 @@ void TestCompletion::completes_data()
     QTest::newRow("a second file for diff") << QStringList{"trv5kb", "diff", "other.txt", "pattern"} << QStringList{"pattern 1.txt", "pattern2.txt"} << QStringList{} << true;
     QTest::newRow("the PDF for pdf") << QStringList{"trv5kb", "pdf", "other.txt", "pattern"} << QStringList{"pattern 1.txt", "pattern2.txt"} << QStringList{} << true;
     QTest::newRow("options of write") << QStringList{"trv5kb", "write", "other.txt", ""} << QStringList{"--port", "--json", "--help"} << QStringList{"--group", "pattern2.txt"} << true;
+    QTest::newRow("options of pdf") << QStringList{"trv5kb", "pdf", "other.txt", "out.pdf", "--"} << QStringList{"--force", "--help"} << QStringList{"--json"} << true;
     QTest::newRow("options of show") << QStringList{"trv5kb", "show", "other.txt", "--"} << QStringList{"--group", "--help"} << QStringList{"--port", "--json"} << true;
     QTest::newRow("options after a port") << QStringList{"trv5kb", "write", "other.txt", "--port", "COM3", "--"} << QStringList{"--port", "--json", "--help"} << QStringList{} << true;
     QTest::newRow("a file after a port") << QStringList{"trv5kb", "write", "--port", "COM3", "o"} << QStringList{"other.txt"} << QStringList{} << true;

@@ -41,6 +41,7 @@ private slots:
     void portCannotOpen_data();
     void portCannotOpen();
     void unsendableChart();
+    void timeout_data();
     void timeout();
     void lostLine();
     void writeFails();
@@ -229,21 +230,38 @@ void TestControllerTransfer::unsendableChart()
     QVERIFY(line->openings.isEmpty());
 }
 
-// A controller that stops answering: nothing else happens on the fake line, so a time-out
-// of a millisecond is the only thing that can end the transfer.
+void TestControllerTransfer::timeout_data()
+{
+    QTest::addColumn<int>("answers"); // messages the controller answers before it falls silent
+    QTest::addColumn<int>("sent");
+    QTest::addColumn<TransferCause>("cause");
+    QTest::addColumn<QString>("reason");
+
+    // clang-format off
+    QTest::newRow("never answered") << 0 << 0 << TransferCause::NoReply << "コントローラーから時間内に応答がありませんでした。";
+    QTest::newRow("too slow after 3 records") << 5 << 4 << TransferCause::TimeLimit << "書き込みが制限時間（0.2 秒）内に終わりませんでした。コントローラーが受け取ったレコードは 400 件中 3 件で、コントローラーには途中までのパターンしか書き込まれていません。";
+    // clang-format on
+}
+
+// A controller that stops answering: nothing else happens on the fake line, so the time-out
+// is the only thing that can end the transfer.
 void TestControllerTransfer::timeout()
 {
-    transfer->setTimeoutInterval(1);
+    QFETCH(int, answers);
+    QFETCH(int, sent);
+    QFETCH(TransferCause, cause);
+    QFETCH(QString, reason);
+    transfer->setTimeoutInterval(200);
     transfer->start(chart, 80);
-    line->answerWritten();
-    line->answerWritten();
+    for (int i = 0; i < answers; ++i)
+        line->answerWritten();
     QSignalSpy finished(transfer.get(), &ControllerTransfer::finished);
     QVERIFY(finished.wait(5000));
     QCOMPARE(reports.end, TransferEnd::Failure);
-    QCOMPARE(reports.cause, TransferCause::NoReply);
-    QCOMPARE(reports.reason, "コントローラーから時間内に応答がありませんでした。");
+    QCOMPARE(reports.cause, cause);
+    QCOMPARE(reports.reason, reason);
     QVERIFY(!line->isOpen());
-    QCOMPARE(transfer->recordsSent(), 1);
+    QCOMPARE(transfer->recordsSent(), sent);
 }
 
 void TestControllerTransfer::lostLine()

@@ -110,6 +110,8 @@ private slots:
     void secondStartWhileBusy();
     void endings_data();
     void endings();
+    void timeLimit_data();
+    void timeLimit();
     void readsSinceReplySaturates();
     void unsendableChart_data();
     void unsendableChart();
@@ -336,7 +338,7 @@ void TestTransferProtocol::endings_data()
 
     using C = TransferCause;
     // clang-format off
-    QTest::newRow("time-out while running") << QByteArray("timeout") << true << TransferEnd::Failure << C::NoReply;
+    QTest::newRow("time-out while running") << QByteArray("timeout") << true << TransferEnd::Failure << C::TimeLimit;
     QTest::newRow("time-out when idle") << QByteArray("timeout") << false << TransferEnd::None << C::None;
     QTest::newRow("port not opened while running") << QByteArray("not opened") << true << TransferEnd::Failure << C::PortNotOpened;
     QTest::newRow("write failed while running") << QByteArray("write failed") << true << TransferEnd::Failure << C::WriteFailed;
@@ -378,6 +380,49 @@ void TestTransferProtocol::endings()
     QCOMPARE(protocol.received("\r"), TransferActions{});
     QCOMPARE(protocol.portLost().end, TransferEnd::None);
     QVERIFY(!protocol.running());
+}
+
+void TestTransferProtocol::timeLimit_data()
+{
+    QTest::addColumn<QList<QByteArray>>("reads"); // "start": a transfer starts
+    QTest::addColumn<TransferCause>("cause");
+    QTest::addColumn<int>("acknowledged");
+
+    const QList<QByteArray> threeRecords{"start", "e", "\r", "s", "\r", "w", "\r", "w", "\r", "w", "\r", "w"};
+    // clang-format off
+    QTest::newRow("never answered") << QList<QByteArray>{"start"} << TransferCause::NoReply << 0;
+    QTest::newRow("stray bytes are no answer") << QList<QByteArray>{"start", "\r", "x", "\r"} << TransferCause::NoReply << 0;
+    QTest::newRow("erased, then too slow") << QList<QByteArray>{"start", "e", "\r"} << TransferCause::TimeLimit << 0;
+    // The fourth record's "w" has come, its CR not yet.
+    QTest::newRow("three records acknowledged") << threeRecords << TransferCause::TimeLimit << 3;
+    // Records sent on a count carried over from a transfer cut off before were acknowledged in
+    // that one, not in this.
+    QTest::newRow("count carried over") << threeRecords + QList<QByteArray>{"start", "w", "\r", "w", "\r"} << TransferCause::TimeLimit << 0;
+    QTest::newRow("erased again") << threeRecords + QList<QByteArray>{"\r", "e"} << TransferCause::TimeLimit << 0;
+    // clang-format on
+}
+
+// A controller that never answered is "no reply"; one that answered too slowly for the whole
+// transfer is told apart, with the records it acknowledged.
+void TestTransferProtocol::timeLimit()
+{
+    QFETCH(QList<QByteArray>, reads);
+    QFETCH(TransferCause, cause);
+    QFETCH(int, acknowledged);
+
+    TransferProtocol protocol;
+    for (const QByteArray& read : reads) {
+        if (read == "start") {
+            protocol.timeout();
+            QVERIFY(!protocol.start(chart, stepCount).writes.isEmpty());
+        } else {
+            protocol.received(read);
+        }
+    }
+    const TransferActions actions = protocol.timeout();
+    QCOMPARE(actions.end, TransferEnd::Failure);
+    QCOMPARE(actions.cause, cause);
+    QCOMPARE(protocol.recordsAcknowledged(), acknowledged);
 }
 
 void TestTransferProtocol::readsSinceReplySaturates()

@@ -14,6 +14,7 @@ const QString VersionOption = QStringLiteral("version");
 const QString GroupOption = QStringLiteral("group");
 const QString PortOption = QStringLiteral("port");
 const QString JsonOption = QStringLiteral("json");
+const QString ForceOption = QStringLiteral("force");
 // For the tests only, so that a transfer that gets no answer ends in less than 15 s. Not in --help.
 const QString TimeoutOption = QStringLiteral("timeout-ms");
 
@@ -87,6 +88,7 @@ std::variant<Command, UsageError> parseCommandLine(const QStringList& arguments)
         {GroupOption, QString(), QStringLiteral("A-H")},
         {PortOption, QString(), QStringLiteral("PORT")},
         {JsonOption, QString()},
+        {ForceOption, QString()},
         {TimeoutOption, QString(), QStringLiteral("MS")},
     });
     if (!parser.parse(arguments))
@@ -134,12 +136,15 @@ std::variant<Command, UsageError> parseCommandLine(const QStringList& arguments)
     const bool write = command.kind == Command::Kind::Write;
     // Every sub-command with a result for scripts gives it as JSON on request; `show` is for people
     // and `pdf` makes a file.
-    const bool json = !show && command.kind != Command::Kind::Pdf;
-    for (const auto& [option, allowed] : {std::pair{GroupOption, show}, std::pair{PortOption, write},
-                                          std::pair{TimeoutOption, write}, std::pair{JsonOption, json}})
+    const bool pdf = command.kind == Command::Kind::Pdf;
+    const bool json = !show && !pdf;
+    for (const auto& [option, allowed] :
+         {std::pair{GroupOption, show}, std::pair{PortOption, write}, std::pair{TimeoutOption, write},
+          std::pair{JsonOption, json}, std::pair{ForceOption, pdf}})
         if (parser.isSet(option) && !allowed)
             return UsageError{QStringLiteral("%1 には --%2 を指定できません").arg(name, option)};
     command.json = parser.isSet(JsonOption);
+    command.force = parser.isSet(ForceOption);
 
     if (parser.isSet(GroupOption)) {
         const QString group = parser.value(GroupOption).toUpper();
@@ -182,7 +187,9 @@ QString helpText()
         "  show FILE [--group A-H]  チャートを表で表示（ステップが縦、チャンネルが横）\n"
         "  write FILE --port PORT   パターンをコントローラに書き込む（--port は複数可）\n"
         "  diff FILE1 FILE2         二つのパターンファイルの違うセルとステップ数を表示\n"
-        "  pdf FILE OUT.pdf         チャート全体を印刷用の PDF（A4 横、グループごとに1ページ）に書き出す\n"
+        "  pdf FILE OUT.pdf         チャート全体を印刷用の PDF（A4 横、グループごとに1ページ）に書き出す。\n"
+        "                           OUT.pdf が FILE と同じファイルなら書き出さず、PDF でない既存の\n"
+        "                           ファイル（パターンファイルなど）は --force がなければ置き換えない\n"
         "\n"
         "オプション:\n"
         "  -h, --help               この説明を表示\n"
@@ -192,6 +199,7 @@ QString helpText()
         "                           または /dev/ttyUSB0 のようなデバイスのパス（Linux）。\n"
         "                           何度でも指定でき、同じデバイスを二度指定することはできません\n"
         "  --json                   ports、check、diff、write: 結果を JSON で表示\n"
+        "  --force                  pdf: PDF でない既存のファイルも PDF で置き換える\n"
         "\n"
         "結果は標準出力に、失敗の理由は標準エラーに出ます。ポートが一つなら、write の最後の行は\n"
         "「成功」、または「失敗：」に続く理由です。ポートが二つ以上なら、すべてに同時に書き込み、\n"

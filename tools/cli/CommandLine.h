@@ -13,10 +13,11 @@ struct Command
 
     Kind kind = Kind::Help;
     QString file;
-    QString otherFile; // diff: the file `file` is compared with
-    int group = -1;    // show: 0 to 7 for グループA to H, -1 for all
-    QStringList ports; // write: one or more, in the order given
-    QString output;    // pdf: the PDF file to write
+    QString otherFile;  // diff: the file `file` is compared with
+    int group = -1;     // show: 0 to 7 for グループA to H, -1 for all
+    QStringList ports;  // write: one or more, in the order given
+    QString output;     // pdf: the PDF file to write
+    bool force = false; // pdf: replace a file that is no PDF
     int timeoutMs = ControllerTransfer::TimeoutMs;
     bool json = false; // ports, check, diff, write: one JSON document on standard output
 };

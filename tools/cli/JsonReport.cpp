@@ -55,7 +55,9 @@ QJsonObject groupObject(int group, const GroupContents& contents)
             {QStringLiteral("otherValues"), others}};
 }
 
-QJsonValue sendFaultObject(const std::optional<SendFault>& fault)
+} // namespace
+
+QJsonValue sendFaultJson(const std::optional<SendFault>& fault)
 {
     if (!fault)
         return QJsonValue::Null;
@@ -69,6 +71,8 @@ QJsonValue sendFaultObject(const std::optional<SendFault>& fault)
                        {QStringLiteral("value"), valueAsItStands(fault->value)},
                        {QStringLiteral("text"), sendFaultText(*fault)}};
 }
+
+namespace {
 
 QJsonObject fileObject(const QString& file, const PatternFileContent& content)
 {
@@ -136,7 +140,7 @@ QJsonObject checkDocument(const QString& file, const PatternFileContent& content
     document.insert(QStringLiteral("stepsInUse"), stepsInUse(content.stepCount));
     document.insert(QStringLiteral("groups"), groups);
     document.insert(QStringLiteral("firstUnsendable"),
-                    sendFaultObject(firstSendFault(content.chart, content.stepCount)));
+                    sendFaultJson(firstSendFault(content.chart, content.stepCount)));
     return document;
 }
 

@@ -3,6 +3,7 @@
 #include "edit/ChartChange.h"
 #include "files/PatternFile.h"
 #include "serial/SerialDevices.h"
+#include "transfer/SendRule.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -17,6 +18,10 @@ class SettingsLocation;
 // why the user may not open one; the settings files read; what each of
 // COM1 to COM20 stands for; the port the window has chosen.
 QJsonObject portsDocument(const QList<SerialDevice>& present, const SettingsLocation& location);
+
+// The first value the controller cannot be sent, as `check` and `write` give it: its kind,
+// where it is, the value and the sentence for people; null when there is none.
+QJsonValue sendFaultJson(const std::optional<SendFault>& fault);
 
 // `check`: the step count, the steps in use, each group's cells per element
 // and per value that is no element, and the first value the controller

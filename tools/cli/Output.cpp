@@ -1,11 +1,18 @@
 #include "Output.h"
 
+#include "files/FileName.h"
+#include "files/FileReason.h"
+
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <cerrno>
 
 #ifdef Q_OS_WIN
 #include <io.h>
 #else
+#include <QSocketNotifier>
+#include <csignal>
+#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 #endif
@@ -44,7 +51,7 @@ void printBytes(std::FILE* stream, const QByteArray& bytes)
 
 void print(std::FILE* stream, const QString& text)
 {
-    printBytes(stream, text.toLocal8Bit());
+    printBytes(stream, shownFileName(text).toLocal8Bit());
 }
 
 void printLine(std::FILE* stream, const QString& line)
@@ -61,19 +68,136 @@ bool standardErrorIsTerminal()
 #endif
 }
 
-int terminalColumns()
+TerminalSize terminalSize()
+{
+    TerminalSize size;
+#ifndef Q_OS_WIN
+    winsize window{};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &window) == 0) {
+        if (window.ws_col > 0)
+            size.columns = window.ws_col;
+        if (window.ws_row > 0)
+            size.rows = window.ws_row;
+    }
+#endif
+    return size;
+}
+
+namespace {
+
+// The wide ranges of Unicode's East Asian Width that the programs' texts and names use.
+bool isWide(char32_t c)
+{
+    return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3) ||
+           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+           (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
+}
+
+} // namespace
+
+int columnsOf(const QString& text)
+{
+    int columns = 0;
+    for (const char32_t c : text.toUcs4())
+        columns += isWide(c) ? 2 : 1;
+    return columns;
+}
+
+QString fittedToColumns(const QString& text, int columns)
+{
+    QString fitted;
+    int taken = 0;
+    for (const char32_t c : text.toUcs4()) {
+        taken += isWide(c) ? 2 : 1;
+        if (taken > columns)
+            break;
+        fitted += QString::fromUcs4(&c, 1);
+    }
+    return fitted;
+}
+
+#ifndef Q_OS_WIN
+namespace {
+
+// The handler only writes a byte into a pipe; the event loop reads it.
+int resizePipe[2] = {-1, -1};
+
+void noteResize(int)
+{
+    const int saved = errno;
+    [[maybe_unused]] const ssize_t written = ::write(resizePipe[1], "r", 1);
+    errno = saved;
+}
+
+} // namespace
+#endif
+
+TerminalResizes::TerminalResizes(std::function<void()> resized)
 {
 #ifndef Q_OS_WIN
-    winsize size{};
-    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
-        return size.ws_col;
+    if (::pipe2(resizePipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(resizePipe[0], QSocketNotifier::Read);
+    m_watch.reset(notifier);
+    QObject::connect(notifier, &QSocketNotifier::activated, [resized = std::move(resized)] {
+        char bytes[64];
+        while (::read(resizePipe[0], bytes, sizeof bytes) > 0) {
+        }
+        resized();
+    });
+    struct sigaction action
+    {
+    };
+    action.sa_handler = noteResize;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGWINCH, &action, nullptr);
+#else
+    Q_UNUSED(resized);
 #endif
-    return 80;
 }
+
+TerminalResizes::~TerminalResizes()
+{
+#ifndef Q_OS_WIN
+    if (!m_watch)
+        return;
+    ::signal(SIGWINCH, SIG_DFL);
+    m_watch.reset();
+    ::close(resizePipe[0]);
+    ::close(resizePipe[1]);
+    resizePipe[0] = resizePipe[1] = -1;
+#endif
+}
+
+namespace {
+
+// Every text of a document as print() shows it: a file name's bytes that are no text as \xHH,
+// so that the document stays UTF-8.
+QJsonValue shown(const QJsonValue& value)
+{
+    if (value.isString())
+        return shownFileName(value.toString());
+    if (value.isArray()) {
+        QJsonArray array;
+        for (const QJsonValue item : value.toArray())
+            array.append(shown(item));
+        return array;
+    }
+    if (value.isObject()) {
+        QJsonObject object = value.toObject();
+        for (auto it = object.begin(); it != object.end(); ++it)
+            it.value() = shown(it.value());
+        return object;
+    }
+    return value;
+}
+
+} // namespace
 
 void printJson(const QJsonObject& document)
 {
-    printBytes(stdout, QJsonDocument(document).toJson(QJsonDocument::Compact) + '\n');
+    printBytes(stdout, QJsonDocument(shown(document).toObject()).toJson(QJsonDocument::Compact) + '\n');
 }
 
 int checkedExitStatus(int status)
@@ -81,7 +205,7 @@ int checkedExitStatus(int status)
     flushChecked(stdout);
     if (outputError != 0)
         printLine(stderr,
-                  QStringLiteral("trv5kb: 標準出力に書き込めません: %1").arg(qt_error_string(outputError)));
+                  QStringLiteral("trv5kb: 標準出力に書き込めません: %1").arg(systemReasonText(outputError)));
     flushChecked(stderr);
     if (outputError == 0 && errorOutputError == 0)
         return status;

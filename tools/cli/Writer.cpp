@@ -1,5 +1,6 @@
 #include "Writer.h"
 
+#include "JsonReport.h"
 #include "Output.h"
 #include "files/PatternFile.h"
 #include "serial/PortAccess.h"
@@ -22,9 +23,10 @@ namespace {
 // What became of the transfer into one controller.
 struct PortResult
 {
-    QString port;   // as given on the command line
-    QString device; // what it stands for
-    int records = 0;
+    QString port;         // as given on the command line
+    QString device;       // what it stands for
+    int records = 0;      // sent
+    int acknowledged = 0; // of those, acknowledged by the controller
     TransferEnd end = TransferEnd::None;
     TransferCause cause = TransferCause::None;
     QString reason;
@@ -76,6 +78,7 @@ std::vector<PortResult> transferToAll(const PatternFileContent& content, const Q
                              ended.end = end;
                              ended.cause = cause;
                              ended.reason = reason;
+                             ended.acknowledged = transfers[i]->recordsAcknowledged();
                              ended.milliseconds = clock.elapsed();
                              changed(i, ended);
                              if (--running == 0)
@@ -91,17 +94,30 @@ std::vector<PortResult> transferToAll(const PatternFileContent& content, const Q
     return results;
 }
 
-// "[####----] 123/400": the records sent of the 400 as a bar `width` characters wide.
+// "[####----] 123/400": the records sent of the 400 as a bar `width` characters wide; the
+// count alone when the bar has no room.
 QString recordBar(int records, int width)
 {
+    const QString count = QStringLiteral("%1/%2").arg(records, 3).arg(TransferProtocol::RecordCount);
+    if (width <= 0)
+        return count;
     const int filled = records * width / TransferProtocol::RecordCount;
-    return QStringLiteral("[%1%2] %3/%4")
-        .arg(QString(filled, QLatin1Char('#')), QString(width - filled, QLatin1Char('-')))
-        .arg(records, 3)
-        .arg(TransferProtocol::RecordCount);
+    return QStringLiteral("[%1%2] %3")
+        .arg(QString(filled, QLatin1Char('#')), QString(width - filled, QLatin1Char('-')), count);
 }
 
-// Records sent of the 400, drawn over itself on a terminal.
+// What the bar of recordBar() may take of `columns`, besides `others`: at most `widest`, none
+// where fewer than four would be left.
+int barWidth(int columns, int others, int widest)
+{
+    // "[", "] " and "123/400" around it.
+    const int room = columns - others - 10;
+    return room < 4 ? 0 : std::min(room, widest);
+}
+
+// Records sent of the 400, drawn over itself on a terminal, as wide as the
+// terminal lets it be without wrapping (a wrapped line would leave every
+// drawing of it behind).
 class ProgressBar
 {
 public:
@@ -112,7 +128,17 @@ public:
         if (!m_drawn || records == m_shown)
             return;
         m_shown = records;
-        print(stderr, QStringLiteral("\r書込中 ") + recordBar(records, 40));
+        draw();
+    }
+
+    // A line drawn for another width may have been wrapped by the terminal, so the bar goes on
+    // below it.
+    void resized()
+    {
+        if (!m_drawn || m_shown < 0)
+            return;
+        print(stderr, QStringLiteral("\n"));
+        draw();
     }
 
     void finish()
@@ -122,63 +148,132 @@ public:
     }
 
 private:
+    void draw()
+    {
+        // "書込中 " takes seven columns; the last column stays free.
+        const int columns = terminalSize().columns - 1;
+        const QString line = QStringLiteral("書込中 ") + recordBar(m_shown, barWidth(columns, 7, 40));
+        // Of one width for one terminal's width, so each drawing covers the last one whole.
+        print(stderr, QLatin1Char('\r') + fittedToColumns(line, columns));
+    }
+
     bool m_drawn;
     int m_shown = -1;
 };
 
-// One line per port on a terminal, each drawn over itself as its transfer
-// goes on: the port, the records sent of the 400 and, once it ended, the
-// result. A name too long for the terminal keeps its end, which tells
-// /dev/serial/by-id/ names apart; a line that wrapped would throw the
-// redrawing off by a line.
+// The ports' progress on a terminal, drawn over itself as the transfers go
+// on. Each line is fitted to the terminal's width, for a line that wrapped
+// would throw the redrawing off. Where there is room, every port has a line:
+// its name, the records sent of the 400 and, once it ended, its result. A
+// name too long keeps its end, which tells /dev/serial/by-id/ names apart.
+// Where the terminal has fewer rows than the board would take (the cursor
+// cannot go back up into lines scrolled away), the ports still running have
+// their lines and one line counts those that ended. A terminal too small even
+// for that gets no board: the caller prints each port's end instead.
 class ProgressBoard
 {
 public:
     explicit ProgressBoard(const QStringList& portNames)
     {
-        // The bar, the count and the state take 40 columns after the name ("書込中" six of them),
-        // and the last column stays free so that no terminal wraps.
-        constexpr int Fixed = 40;
-        m_width = 0;
-        for (const QString& name : portNames)
-            m_width = std::max(m_width, int(name.size()));
-        m_width = std::max(8, std::min(m_width, terminalColumns() - Fixed - 1));
-        QString block;
         for (const QString& name : portNames) {
             PortResult waiting;
             waiting.port = name;
-            m_lines << line(waiting);
-            block += m_lines.last() + QLatin1Char('\n');
+            m_ports.push_back(waiting);
         }
-        print(stderr, block);
+        render();
     }
+
+    // Whether the terminal has the rows for a board: two lines and the cursor's.
+    static bool fits() { return terminalSize().rows >= 3; }
 
     void show(std::size_t index, const PortResult& result)
     {
-        const QString drawn = line(result);
-        if (drawn == m_lines[qsizetype(index)])
-            return;
-        m_lines[qsizetype(index)] = drawn;
-        // Up from the line below the board to the port's line, and back.
-        const qsizetype up = m_lines.size() - qsizetype(index);
-        print(stderr, QStringLiteral("\x1b[%1A\r%2\x1b[K\x1b[%1B\r").arg(up).arg(drawn));
+        m_ports[index] = result;
+        render();
+    }
+
+    // The terminal may have wrapped the lines drawn for another width: the board starts again
+    // below them.
+    void resized()
+    {
+        m_drawn.clear();
+        render();
     }
 
 private:
-    QString line(const PortResult& result) const
+    QString line(const PortResult& result, int nameWidth, int columns) const
     {
         QString name = result.port;
-        if (name.size() > m_width)
-            name = QStringLiteral("...") + name.right(m_width - 3);
+        if (name.size() > nameWidth)
+            name = QStringLiteral("...") + name.right(nameWidth - 3);
         const QString state = result.end == TransferEnd::None ? QStringLiteral("書込中")
                               : result.succeeded()            ? QStringLiteral("成功")
                                                               : QStringLiteral("失敗");
-        return QStringLiteral("%1  %2  %3")
-            .arg(name.leftJustified(m_width), recordBar(result.records, 20), state);
+        // Two blanks and the state (six columns) after the bar, two after the name.
+        const int bar = barWidth(columns, nameWidth + 2 + 8, 20);
+        return fittedToColumns(QStringLiteral("%1  %2  %3")
+                                   .arg(name.leftJustified(nameWidth), recordBar(result.records, bar), state),
+                               columns);
     }
 
-    int m_width;
-    QStringList m_lines;
+    QStringList lines() const
+    {
+        const TerminalSize size = terminalSize();
+        const int columns = size.columns - 1;
+        // The names have what a bar of 20, the count and the state leave them, at least 8 columns
+        // where the bar can give way, and never less than "..." and a character.
+        int nameWidth = 8;
+        for (const PortResult& port : m_ports)
+            nameWidth = std::max(nameWidth, int(port.port.size()));
+        nameWidth = std::max(4, std::min(nameWidth, std::max(columns - 40, std::min(8, columns - 17))));
+        QStringList lines;
+        const bool whole = int(m_ports.size()) + 1 <= size.rows;
+        int ended = 0, succeeded = 0, hidden = 0;
+        for (const PortResult& port : m_ports) {
+            if (!whole && port.end != TransferEnd::None) {
+                ++ended;
+                succeeded += port.succeeded() ? 1 : 0;
+            } else if (whole || lines.size() < size.rows - 2) {
+                lines << line(port, nameWidth, columns);
+            } else {
+                ++hidden;
+            }
+        }
+        if (!whole) {
+            QString count = QStringLiteral("終了 %1 ポート（成功 %2、失敗 %3）")
+                                .arg(ended)
+                                .arg(succeeded)
+                                .arg(ended - succeeded);
+            if (hidden > 0)
+                count += QStringLiteral("、ほかに書込中 %1 ポート").arg(hidden);
+            lines << fittedToColumns(count, columns);
+        }
+        return lines;
+    }
+
+    // Up to the board's first line, then each line that changed drawn over the old one, and
+    // whatever the board no longer takes below it cleared; the cursor ends below the board.
+    void render()
+    {
+        const QStringList now = lines();
+        QString out;
+        if (!m_drawn.isEmpty())
+            out += QStringLiteral("\x1b[%1A").arg(m_drawn.size());
+        for (qsizetype i = 0; i < now.size(); ++i) {
+            if (i < m_drawn.size() && now[i] == m_drawn[i])
+                out += QStringLiteral("\r\n");
+            else
+                out += QLatin1Char('\r') + now[i] + QStringLiteral("\x1b[K\n");
+        }
+        if (now.size() < m_drawn.size())
+            out += QStringLiteral("\x1b[J");
+        if (now != m_drawn)
+            print(stderr, out);
+        m_drawn = now;
+    }
+
+    std::vector<PortResult> m_ports;
+    QStringList m_drawn;
 };
 
 QString seconds(qint64 milliseconds)
@@ -241,6 +336,8 @@ QString causeName(TransferCause cause)
         return QStringLiteral("unsendableChart");
     case TransferCause::NoReply:
         return QStringLiteral("noReply");
+    case TransferCause::TimeLimit:
+        return QStringLiteral("timeLimit");
     case TransferCause::PortNotOpened:
         return QStringLiteral("portNotOpened");
     case TransferCause::WriteFailed:
@@ -270,18 +367,22 @@ QJsonObject resultsDocument(const QString& file, const PatternFileContent& conte
             {QStringLiteral("reason"), result.succeeded() ? none : QJsonValue(result.what())},
             {QStringLiteral("details"), QJsonArray::fromStringList(result.details())},
             {QStringLiteral("records"), result.records},
+            {QStringLiteral("acknowledged"), result.acknowledged},
             {QStringLiteral("milliseconds"), result.milliseconds}});
     }
-    return {{QStringLiteral("file"), file},
-            {QStringLiteral("stepCount"), content.stepCount},
-            {QStringLiteral("success"), allSucceeded},
-            {QStringLiteral("ports"), ports}};
+    return {
+        {QStringLiteral("file"), file},
+        {QStringLiteral("stepCount"), content.stepCount},
+        {QStringLiteral("firstUnsendable"), sendFaultJson(firstSendFault(content.chart, content.stepCount))},
+        {QStringLiteral("success"), allSucceeded},
+        {QStringLiteral("ports"), ports}};
 }
 
 int writeToOne(const QString& file, const PatternFileContent& content, const QString& portName,
                const SettingsLocation& settings, int timeoutMs, bool json)
 {
     ProgressBar progress(standardErrorIsTerminal());
+    const TerminalResizes resizes([&progress] { progress.resized(); });
     const std::vector<PortResult> results =
         transferToAll(content, {portName}, settings, timeoutMs,
                       [&](std::size_t, const PortResult& result) { progress.show(result.records); });
@@ -304,11 +405,15 @@ int writeToMany(const QString& file, const PatternFileContent& content, const QS
     // takes only when asked to.
     const bool drawn = false;
 #else
-    const bool drawn = standardErrorIsTerminal();
+    const bool drawn = standardErrorIsTerminal() && ProgressBoard::fits();
 #endif
     std::optional<ProgressBoard> board;
     if (drawn)
         board.emplace(portNames);
+    const TerminalResizes resizes([&board] {
+        if (board)
+            board->resized();
+    });
     const std::vector<PortResult> results = transferToAll(content, portNames, settings, timeoutMs,
                                                           [&](std::size_t index, const PortResult& result) {
                                                               if (board)
@@ -341,10 +446,24 @@ int writeToControllers(const QString& file, const QStringList& portNames, const 
         return 1;
     }
     const PatternFileContent& content = *loaded.content;
-    // Refused once for all ports, before any of them is opened.
-    if (const std::optional<SendFault> fault = firstSendFault(content.chart, content.stepCount))
-        return failed(transferFailureText(TransferCause::UnsendableChart, {}, {}) + QLatin1Char('\n') +
-                      sendFaultText(*fault));
+    // Refused once for all ports, before any of them is opened; a script still gets its document,
+    // every port failed for that cause.
+    if (const std::optional<SendFault> fault = firstSendFault(content.chart, content.stepCount)) {
+        const QString reason = transferFailureText(TransferCause::UnsendableChart, {}, {}) +
+                               QLatin1Char('\n') + sendFaultText(*fault);
+        if (json) {
+            const SettingsSnapshot snapshot = settings.read();
+            std::vector<PortResult> results;
+            for (const QString& name : portNames)
+                results.push_back({.port = name,
+                                   .device = deviceOfPortName(name, snapshot),
+                                   .end = TransferEnd::Failure,
+                                   .cause = TransferCause::UnsendableChart,
+                                   .reason = reason});
+            printJson(resultsDocument(file, content, results));
+        }
+        return failed(reason);
+    }
     if (portNames.size() == 1)
         return writeToOne(file, content, portNames.front(), settings, timeoutMs, json);
     return writeToMany(file, content, portNames, settings, timeoutMs, json);

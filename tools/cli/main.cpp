@@ -10,6 +10,7 @@
 #include "Output.h"
 #include "PdfCommand.h"
 #include "Writer.h"
+#include "files/FileName.h"
 #include "files/PatternFile.h"
 #include "serial/PortAccess.h"
 #include "serial/PortName.h"
@@ -216,8 +217,9 @@ static int runProgram(int argc, char* argv[])
     // The window's name: its user's configuration folder is where the port settings are.
     QCoreApplication::setApplicationName(QStringLiteral("trv5kb-programmer"));
 
-    // The parser's own English is read before Qt's texts are translated.
-    const std::variant<Command, UsageError> parsed = parseCommandLine(QCoreApplication::arguments());
+    // The parser's own English is read before Qt's texts are translated. A file named in bytes
+    // that are no text keeps them (Qt's own arguments would not), so that it opens.
+    const std::variant<Command, UsageError> parsed = parseCommandLine(systemArguments(argc, argv));
     if (const auto* error = std::get_if<UsageError>(&parsed))
         return badUsage(error->reason);
     installJapaneseQtTranslations();
@@ -240,7 +242,7 @@ static int runProgram(int argc, char* argv[])
     case Command::Kind::Diff:
         return diff(command.file, command.otherFile, command.json);
     case Command::Kind::Pdf:
-        return writeChartPdf(command.file, command.output);
+        return writeChartPdf(command.file, command.output, command.force);
     }
     return Failure;
 }

@@ -40,8 +40,10 @@
 // the count of records sent since that "s"; success comes only with the CR of
 // a "w", after the step count was acknowledged in this transfer and all 400
 // records since; every ending stops the time-out and closes the port; a
-// failure names the cause of the event that ended it; while a transfer runs
-// the port is open and the time-out runs, and otherwise neither.
+// failure names the cause of the event that ended it (the time-out is "no
+// reply" only when no letter came in the transfer, and otherwise counts the
+// records acknowledged in it); while a transfer runs the port is open and the
+// time-out runs, and otherwise neither.
 
 namespace {
 
@@ -58,7 +60,7 @@ public:
 
 private:
     enum class Call { Click, Read, Timeout, PortNotOpened, WriteFailed, PortLost };
-    static TransferCause expectedCause(Call call);
+    TransferCause expectedCause(Call call) const;
 
     void click();
     void read(QByteArrayView bytes);
@@ -95,6 +97,10 @@ private:
     int nextRecord = 0;        // the number the next record must have
     int lastAcknowledged = -1; // the last record a "w" came after
     bool stepCountAcknowledged = false;
+    // Whether the controller sent a letter since the transfer started, and the records of this
+    // transfer it acknowledged since its "s": what the time-out's failure tells.
+    bool answered = false;
+    int acknowledgedInTransfer = 0;
     QByteArray lastRead;
 };
 
@@ -176,6 +182,8 @@ void Harness::click()
                 "a click when idle starts a transfer");
         messagesInTransfer = 0;
         stepCountAcknowledged = false;
+        answered = false;
+        acknowledgedInTransfer = 0;
     }
     observe(Call::Click, actions, wasBusy);
 }
@@ -187,8 +195,13 @@ void Harness::read(QByteArrayView bytes)
     const bool wasBusy = protocol.running();
     const TransferActions actions = protocol.received(bytes);
     // The letters as the controller means them, to judge what the protocol did.
+    if (wasBusy && (bytes == "e" || bytes == "s" || bytes == "w"))
+        answered = true;
+    if (bytes == "\r" && lastRead == "w" && wasBusy && stepCountAcknowledged)
+        acknowledgedInTransfer = nextRecord;
     if (bytes == "e") {
         stepCountAcknowledged = false;
+        acknowledgedInTransfer = 0;
     } else if (bytes == "s") {
         stepCountAcknowledged = true;
         nextRecord = 0;
@@ -268,13 +281,13 @@ bool Harness::chartSendable() const
 
 // Why a transfer ended by this kind of event failed. No read can fail one:
 // the chart is checked at the click and cannot change while it runs.
-TransferCause Harness::expectedCause(Call call)
+TransferCause Harness::expectedCause(Call call) const
 {
     switch (call) {
     case Call::Click:
         return TransferCause::UnsendableChart;
     case Call::Timeout:
-        return TransferCause::NoReply;
+        return answered ? TransferCause::TimeLimit : TransferCause::NoReply;
     case Call::PortNotOpened:
         return TransferCause::PortNotOpened;
     case Call::WriteFailed:
@@ -302,6 +315,9 @@ void Harness::observe(Call call, const TransferActions& actions, bool wasBusy)
             "a failure, and only a failure, names a cause");
     if (actions.end == TransferEnd::Failure)
         require(actions.cause == expectedCause(call), "a failure names the cause of the event that ended it");
+    if (call == Call::Timeout && actions.end == TransferEnd::Failure)
+        require(protocol.recordsAcknowledged() == acknowledgedInTransfer,
+                "a transfer cut off by its time limit counts the records acknowledged since its \"s\"");
     checkMessages(actions.writes);
     apply(actions);
 }
