@@ -64,6 +64,15 @@ void FakeSerialLine::hangUp(const QString& reason)
     emit lost(reason);
 }
 
+void FakeSerialLine::failOpening(const QString& reason)
+{
+    if (!m_open)
+        return;
+    close();
+    m_error = reason;
+    emit openingFailed(reason);
+}
+
 QList<QByteArray> FakeSerialLine::answerWritten()
 {
     QList<QByteArray> messages = take().split('\r');

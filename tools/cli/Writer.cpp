@@ -3,7 +3,7 @@
 #include "Output.h"
 #include "files/PatternFile.h"
 #include "serial/PortName.h"
-#include "serial/QtSerialLine.h"
+#include "serial/PortLine.h"
 #include "transfer/ControllerTransfer.h"
 #include "transfer/SendRule.h"
 
@@ -63,7 +63,7 @@ std::vector<PortResult> transferToAll(const PatternFileContent& content, const Q
         result.port = portNames[qsizetype(i)];
         result.device = deviceOfPortName(result.port, snapshot);
         auto& transfer =
-            transfers.emplace_back(std::make_unique<ControllerTransfer>(std::make_unique<QtSerialLine>()));
+            transfers.emplace_back(std::make_unique<ControllerTransfer>(std::make_unique<PortLine>()));
         transfer->setPort(result.port, settings);
         transfer->setTimeoutInterval(timeoutMs);
         QObject::connect(transfer.get(), &ControllerTransfer::progress, [&result, &changed, i](int records) {
@@ -330,6 +330,9 @@ int writeToMany(const QString& file, const PatternFileContent& content, const QS
 
 QString canonicalDevice(const QString& device)
 {
+    // Both protocols and any spelling of the host reach the same server's port.
+    if (const std::optional<NetworkPort> port = networkPortOf(device))
+        return networkEndpoint(*port);
 #ifndef Q_OS_WIN
     // A link (/dev/serial/by-id/...) stands for the device it leads to.
     const QString canonical = QFileInfo(device).canonicalFilePath();
