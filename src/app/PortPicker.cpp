@@ -101,7 +101,8 @@ void PortPicker::refreshList(const SettingsSnapshot& settings)
         // listed all the same, so that a pick of another port can be taken back.
         if (const QString stored = settings.value(PortKey, SettingSection); isNetworkPort(stored)) {
             m_box->addItem(stored);
-            m_box->setItemData(m_box->count() - 1, portNameToolTip(stored, settings, present), Qt::ToolTipRole);
+            m_box->setItemData(m_box->count() - 1, portNameToolTip(stored, settings, present),
+                               Qt::ToolTipRole);
         }
         for (int item = 0; item < HighestComPort; ++item)
             m_box->setItemData(item, portNameToolTip(m_box->itemText(item), settings, present),

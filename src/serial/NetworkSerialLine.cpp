@@ -108,9 +108,10 @@ void NetworkSerialLine::socketFailed(QAbstractSocket::SocketError error)
     case QAbstractSocket::HostNotFoundError:
         return fail(QStringLiteral("名前「%1」を解決できません").arg(host));
     case QAbstractSocket::ConnectionRefusedError:
-        return fail(QStringLiteral("%1 のポート %2 は接続を拒否しました（待ち受けているサーバーがありません）")
-                        .arg(host)
-                        .arg(m_port->port));
+        return fail(
+            QStringLiteral("%1 のポート %2 は接続を拒否しました（待ち受けているサーバーがありません）")
+                .arg(host)
+                .arg(m_port->port));
     case QAbstractSocket::RemoteHostClosedError:
         if (const std::optional<QString> words = serverWords())
             return fail(QStringLiteral("サーバーが接続を断りました：「%1」").arg(*words), true);
@@ -198,7 +199,9 @@ QString NetworkSerialLine::unfinishedOpening() const
     case Stage::Connecting:
         if (m_socket.state() == QAbstractSocket::HostLookupState)
             return QStringLiteral("名前「%1」の解決が時間内に終わりませんでした").arg(m_port->host);
-        return QStringLiteral("%1 のポート %2 が時間内に接続に応じませんでした").arg(m_port->host).arg(m_port->port);
+        return QStringLiteral("%1 のポート %2 が時間内に接続に応じませんでした")
+            .arg(m_port->host)
+            .arg(m_port->port);
     case Stage::Negotiating:
         return m_telnet->waitingFor();
     case Stage::Closed:

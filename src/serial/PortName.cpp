@@ -88,8 +88,9 @@ QString notANetworkPortText(const QString& name)
 
 QString networkEndpoint(const NetworkPort& port)
 {
-    const QString host = port.host.contains(QLatin1Char(':')) ? QLatin1Char('[') + port.host + QLatin1Char(']')
-                                                               : port.host.toLower();
+    const QString host = port.host.contains(QLatin1Char(':'))
+                             ? QLatin1Char('[') + port.host + QLatin1Char(']')
+                             : port.host.toLower();
     return host + QLatin1Char(':') + QString::number(port.port);
 }
 

@@ -96,14 +96,19 @@ QString valueText(Setting setting, QByteArrayView value)
     if (setting == BaudRate)
         return baudText(value);
     const int number = value.isEmpty() ? -1 : quint8(value.front());
-    static const QStringList parities{{}, QStringLiteral("なし"), QStringLiteral("奇数"), QStringLiteral("偶数"),
-                                      QStringLiteral("マーク"), QStringLiteral("スペース")};
+    static const QStringList parities{{},
+                                      QStringLiteral("なし"),
+                                      QStringLiteral("奇数"),
+                                      QStringLiteral("偶数"),
+                                      QStringLiteral("マーク"),
+                                      QStringLiteral("スペース")};
     static const QStringList stops{{}, QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("1.5")};
-    static const QStringList flows{{}, QStringLiteral("なし"), QStringLiteral("XON/XOFF"),
-                                   QStringLiteral("ハードウェア（RTS/CTS）")};
-    const QStringList* names = setting == Parity ? &parities : setting == StopSize ? &stops
-                               : setting == Control                              ? &flows
-                                                                                 : nullptr;
+    static const QStringList flows{
+        {}, QStringLiteral("なし"), QStringLiteral("XON/XOFF"), QStringLiteral("ハードウェア（RTS/CTS）")};
+    const QStringList* names = setting == Parity     ? &parities
+                               : setting == StopSize ? &stops
+                               : setting == Control  ? &flows
+                                                     : nullptr;
     if (names && number > 0 && number < names->size())
         return names->at(number);
     return QString::number(number);
@@ -310,8 +315,10 @@ QString TelnetComPortSession::waitingFor() const
     case Stage::Setting: {
         QStringList settings;
         for (const Setting setting : {BaudRate, DataSize, Parity, StopSize, Control})
-            settings << settingName(setting) + QLatin1Char(' ') + valueText(setting, settingValue(setting, m_settings));
-        return QStringLiteral("サーバーが回線の設定（%1）に答えませんでした").arg(settings.join(QStringLiteral("、")));
+            settings << settingName(setting) + QLatin1Char(' ') +
+                            valueText(setting, settingValue(setting, m_settings));
+        return QStringLiteral("サーバーが回線の設定（%1）に答えませんでした")
+            .arg(settings.join(QStringLiteral("、")));
     }
     case Stage::Ready:
     case Stage::Refused:

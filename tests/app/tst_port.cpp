@@ -413,9 +413,10 @@ void TestPort::portToolTip_data()
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("toolTip");
 
-    const QByteArray mapped = "[Ports]\r\nCOM3=/dev/ttyUSB0\r\nCOM4=/dev/null\r\nCOM5=/dev/ttyUSB9\r\n"
-                              "COM6=/dev/ttyACM0\r\nCOM7=rfc2217://rack1.local:4001\r\nCOM8=tcp://rack1.local\r\n"
-                              "[Setting]\r\ncomport=";
+    const QByteArray mapped =
+        "[Ports]\r\nCOM3=/dev/ttyUSB0\r\nCOM4=/dev/null\r\nCOM5=/dev/ttyUSB9\r\n"
+        "COM6=/dev/ttyACM0\r\nCOM7=rfc2217://rack1.local:4001\r\nCOM8=tcp://rack1.local\r\n"
+        "[Setting]\r\ncomport=";
     // clang-format off
     QTest::newRow("COM3, adapter present") << mapped + "COM3\r\n" << "COM3" << "COM3 → /dev/ttyUSB0（FT232R USB UART）";
     QTest::newRow("COM6, only the maker known") << mapped + "COM6\r\n" << "COM6" << "COM6 → /dev/ttyACM0（Arduino）";

@@ -411,7 +411,8 @@ void TestTransfer::networkPort()
     QString url = QStringLiteral("tcp://127.0.0.1:%1").arg(nobody);
     if (server != "nobody") {
         const bool raw = server == "tcp";
-        QVERIFY2(ser2net.start({{simulator->device(), raw ? Ser2netServer::Protocol::Raw : Ser2netServer::Protocol::Rfc2217,
+        QVERIFY2(ser2net.start({{simulator->device(),
+                                 raw ? Ser2netServer::Protocol::Raw : Ser2netServer::Protocol::Rfc2217,
                                  raw ? "57600n81" : "9600n82"}}),
                  qPrintable(ser2net.errorString()));
         url = ser2net.url(0);
@@ -425,12 +426,15 @@ void TestTransfer::networkPort()
     QVERIFY(waitFor([&] { return w->form->state().BusyFlag == "0"; }, HangLimitMs));
 
     if (server == "nobody") {
-        QCOMPARE(w->get<QLabel>("disp1")->toolTip(),
-                 QStringLiteral("ポート「COM3」を開けません（COM3 (%1): 127.0.0.1 のポート %2 は接続を拒否しました"
-                                "（待ち受けているサーバーがありません））。")
-                     .arg(url)
-                     .arg(nobody));
-        expectIdleAfter("失敗");
+        QCOMPARE(
+            w->get<QLabel>("disp1")->toolTip(),
+            QStringLiteral("ポート「COM3」を開けません（COM3 (%1): 127.0.0.1 のポート %2 は接続を拒否しました"
+                           "（待ち受けているサーバーがありません））。")
+                .arg(url)
+                .arg(nobody));
+        QCOMPARE(w->caption(), "失敗");
+        QCOMPARE(w->lamp(), Red);
+        QVERIFY(!w->get<SerialLine>("mscPort")->isOpen());
         return;
     }
     QCOMPARE(w->caption(), "成功");

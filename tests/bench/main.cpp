@@ -489,10 +489,7 @@ int main(int argc, char* argv[])
         std::printf("  8 controllers in %.2f x the time of 1 (target: within 1.1 x)\n",
                     median(eight.seconds) / median(one.seconds));
 
-    return startupMeasured &&
-                   unpaced.failures + paced.failures + latencyFailures + networkFailures + one.failures +
-                           eight.failures ==
-                       0
-               ? 0
-               : 1;
+    const int failures =
+        unpaced.failures + paced.failures + latencyFailures + networkFailures + one.failures + eight.failures;
+    return startupMeasured && failures == 0 ? 0 : 1;
 }

@@ -21,7 +21,8 @@ struct Gathered
 {
     explicit Gathered(SerialLine& line)
     {
-        QObject::connect(&line, &SerialLine::received, &line, [this, &line] { bytes += line.readAvailable(); });
+        QObject::connect(&line, &SerialLine::received, &line,
+                         [this, &line] { bytes += line.readAvailable(); });
     }
     QByteArray bytes;
 };
@@ -129,7 +130,8 @@ void TestNetworkLine::openingFails()
     NetworkSerialLine first;
     if (!holder.isEmpty()) {
         QVERIFY(far.isValid());
-        const auto protocol = holder == "raw" ? Ser2netServer::Protocol::Raw : Ser2netServer::Protocol::Rfc2217;
+        const auto protocol =
+            holder == "raw" ? Ser2netServer::Protocol::Raw : Ser2netServer::Protocol::Rfc2217;
         QVERIFY2(server.start({{far.device(), protocol}}), qPrintable(server.errorString()));
         // The server has the first line once a byte of it came through.
         QVERIFY(first.openControllerLine(server.url(0)) && first.write("E\r"));
@@ -189,8 +191,9 @@ void TestNetworkLine::heldUntilTheServerConfirms()
     accepted->write(QByteArray::fromHex("fffd00fffb00fffd2c"));
     QCOMPARE(readAtLeast(45), QByteArray("fffa2c010000e100fff0fffa2c0208fff0fffa2c0301fff0fffa2c0401fff0"
                                          "fffa2c0501fff0fffa2c050cfff0"));
-    QCOMPARE(line.unfinishedOpening(), "サーバーが回線の設定（通信速度 57600 bps、データビット 8、パリティ なし、"
-                                       "ストップビット 1、フロー制御 なし）に答えませんでした");
+    QCOMPARE(line.unfinishedOpening(),
+             "サーバーが回線の設定（通信速度 57600 bps、データビット 8、パリティ なし、"
+             "ストップビット 1、フロー制御 なし）に答えませんでした");
 
     // A byte of the controller's from before the confirmations, and the confirmations: then the erase.
     const Gathered came(line);
@@ -209,7 +212,8 @@ void TestNetworkLine::serverStopped()
     PseudoTerminal far;
     QVERIFY(far.isValid());
     Ser2netServer server;
-    QVERIFY2(server.start({{far.device(), Ser2netServer::Protocol::Rfc2217}}), qPrintable(server.errorString()));
+    QVERIFY2(server.start({{far.device(), Ser2netServer::Protocol::Rfc2217}}),
+             qPrintable(server.errorString()));
     NetworkSerialLine line;
     QSignalSpy failed(&line, &SerialLine::openingFailed);
     QSignalSpy lost(&line, &SerialLine::lost);
@@ -233,7 +237,8 @@ void TestNetworkLine::connectionNeverAnswered()
     QSignalSpy failed(&line, &SerialLine::openingFailed);
     QVERIFY(line.openControllerLine(QStringLiteral("tcp://127.0.0.1:%1").arg(port.port())));
     QVERIFY(line.write("E\r"));
-    const QString waiting = QStringLiteral("127.0.0.1 のポート %1 が時間内に接続に応じませんでした").arg(port.port());
+    const QString waiting =
+        QStringLiteral("127.0.0.1 のポート %1 が時間内に接続に応じませんでした").arg(port.port());
     QTRY_COMPARE_WITH_TIMEOUT(line.unfinishedOpening(), waiting, HangLimitMs);
     QVERIFY(line.isOpen());
     QCOMPARE(failed.size(), 0);

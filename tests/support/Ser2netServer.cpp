@@ -85,17 +85,18 @@ bool Ser2netServer::startOnce()
     QByteArray config;
     for (qsizetype i = 0; i < m_ports.size(); ++i) {
         const Port& port = m_ports[i];
-        config += QStringLiteral("connection: &port%1\n"
-                                 "  accepter: %2tcp,127.0.0.1,%3\n"
-                                 "  connector: serialdev,%4,%5,local\n"
-                                 "  options:\n"
-                                 "    chardelay: %6\n")
-                      .arg(i)
-                      .arg(port.protocol == Protocol::Rfc2217 ? QStringLiteral("telnet(rfc2217),") : QString())
-                      .arg(m_numbers[i])
-                      .arg(port.device, port.lineSettings,
-                           port.charDelay ? QStringLiteral("true") : QStringLiteral("false"))
-                      .toUtf8();
+        config +=
+            QStringLiteral("connection: &port%1\n"
+                           "  accepter: %2tcp,127.0.0.1,%3\n"
+                           "  connector: serialdev,%4,%5,local\n"
+                           "  options:\n"
+                           "    chardelay: %6\n")
+                .arg(i)
+                .arg(port.protocol == Protocol::Rfc2217 ? QStringLiteral("telnet(rfc2217),") : QString())
+                .arg(m_numbers[i])
+                .arg(port.device, port.lineSettings,
+                     port.charDelay ? QStringLiteral("true") : QStringLiteral("false"))
+                .toUtf8();
     }
     const QString file = m_folder.filePath(QStringLiteral("ser2net.yaml"));
     QFile out(file);
@@ -112,12 +113,14 @@ bool Ser2netServer::startOnce()
 #endif
     // In the foreground, its pid file in the test's folder, and without UUCP lock files, which
     // a server killed with its test would leave behind for the pseudo-terminal's next owner.
-    m_process.start(program(), {QStringLiteral("-n"), QStringLiteral("-d"), QStringLiteral("-u"), QStringLiteral("-P"),
-                                m_folder.filePath(QStringLiteral("ser2net.pid")), QStringLiteral("-c"), file});
+    m_process.start(program(),
+                    {QStringLiteral("-n"), QStringLiteral("-d"), QStringLiteral("-u"), QStringLiteral("-P"),
+                     m_folder.filePath(QStringLiteral("ser2net.pid")), QStringLiteral("-c"), file});
     const QDeadlineTimer deadline(5000);
     while (!allListening()) {
         if (!isRunning() || deadline.hasExpired()) {
-            m_error = QStringLiteral("ser2net did not listen on its ports: %1").arg(QString::fromLocal8Bit(output()));
+            m_error = QStringLiteral("ser2net did not listen on its ports: %1")
+                          .arg(QString::fromLocal8Bit(output()));
             return false;
         }
         m_process.waitForReadyRead(20);
@@ -135,7 +138,8 @@ bool Ser2netServer::allListening() const
     const QByteArray sockets = table.readAll();
     for (const quint16 number : m_numbers) {
         // The local address in the kernel's byte order, then the state 0A, listening.
-        const QByteArray listening = "0100007F:" + QByteArray::number(number, 16).toUpper().rightJustified(4, '0');
+        const QByteArray listening =
+            "0100007F:" + QByteArray::number(number, 16).toUpper().rightJustified(4, '0');
         bool found = false;
         for (const QByteArray& line : sockets.split('\n')) {
             const QList<QByteArray> fields = line.simplified().split(' ');

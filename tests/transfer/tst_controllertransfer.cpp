@@ -283,7 +283,8 @@ void TestControllerTransfer::writeFails()
 void TestControllerTransfer::networkPortNotOpened_data()
 {
     QTest::addColumn<QString>("port");
-    QTest::addColumn<QString>("fault"); // "refused": the server turned the line away; "time": it never answered
+    QTest::addColumn<QString>(
+        "fault"); // "refused": the server turned the line away; "time": it never answered
     QTest::addColumn<QString>("reason");
 
     // clang-format off

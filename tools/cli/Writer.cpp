@@ -2,8 +2,8 @@
 
 #include "Output.h"
 #include "files/PatternFile.h"
-#include "serial/PortName.h"
 #include "serial/PortLine.h"
+#include "serial/PortName.h"
 #include "transfer/ControllerTransfer.h"
 #include "transfer/SendRule.h"
 
