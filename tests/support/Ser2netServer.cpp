@@ -85,18 +85,18 @@ bool Ser2netServer::startOnce()
     QByteArray config;
     for (qsizetype i = 0; i < m_ports.size(); ++i) {
         const Port& port = m_ports[i];
+        // Set up as the README advises, unless the test wants the server's own defaults.
+        const QString telnet =
+            port.protocol == Protocol::Rfc2217 ? QStringLiteral("telnet(rfc2217),") : QString();
+        const QString tcp = port.serverDefaults ? QStringLiteral("tcp") : QStringLiteral("tcp(nodelay)");
+        const QString charDelay = port.serverDefaults ? QStringLiteral("true") : QStringLiteral("false");
         config +=
-            QStringLiteral("connection: &port%1\n"
-                           "  accepter: %2tcp,127.0.0.1,%3\n"
-                           "  connector: serialdev,%4,%5,local\n"
-                           "  options:\n"
-                           "    chardelay: %6\n")
-                .arg(i)
-                .arg(port.protocol == Protocol::Rfc2217 ? QStringLiteral("telnet(rfc2217),") : QString())
-                .arg(m_numbers[i])
-                .arg(port.device, port.lineSettings,
-                     port.charDelay ? QStringLiteral("true") : QStringLiteral("false"))
-                .toUtf8();
+            QStringLiteral("connection: &port%1\n").arg(i).toUtf8() +
+            QStringLiteral("  accepter: %1%2,127.0.0.1,%3\n").arg(telnet, tcp).arg(m_numbers[i]).toUtf8() +
+            QStringLiteral("  connector: serialdev,%1,%2,local\n")
+                .arg(port.device, port.lineSettings)
+                .toUtf8() +
+            QStringLiteral("  options:\n    chardelay: %1\n").arg(charDelay).toUtf8();
     }
     const QString file = m_folder.filePath(QStringLiteral("ser2net.yaml"));
     QFile out(file);

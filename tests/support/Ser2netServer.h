@@ -23,8 +23,9 @@ public:
         Protocol protocol = Protocol::Raw;
         // The line as the server opens it, in ser2net's words; RFC 2217 may set it otherwise.
         QString lineSettings = QStringLiteral("57600n81");
-        // ser2net's default wait of at least 1 ms before it passes on what the device sent.
-        bool charDelay = false;
+        // ser2net's own ways of passing data on (a wait of at least 1 ms after each character
+        // from the device, small writes held back) instead of the README's advice against both.
+        bool serverDefaults = false;
     };
 
     Ser2netServer() = default;
