@@ -48,6 +48,9 @@ public:
     QList<QByteArray> answerWritten();
 
 private:
+    // Closes an open line for `reason`; whether it was open.
+    bool closeFor(const QString& reason);
+
     bool m_open = false;
     QString m_error;
     QByteArray m_written;

@@ -116,7 +116,7 @@ bool Ser2netServer::startOnce()
     m_process.start(program(),
                     {QStringLiteral("-n"), QStringLiteral("-d"), QStringLiteral("-u"), QStringLiteral("-P"),
                      m_folder.filePath(QStringLiteral("ser2net.pid")), QStringLiteral("-c"), file});
-    const QDeadlineTimer deadline(5000);
+    const QDeadlineTimer deadline(20000);
     while (!allListening()) {
         if (!isRunning() || deadline.hasExpired()) {
             m_error = QStringLiteral("ser2net did not listen on its ports: %1")

@@ -39,7 +39,7 @@ public:
     static quint16 freePort();
 
     // Starts the server with `ports`, once every one of them listens; false, with the reason in
-    // errorString, when that did not happen within a few seconds.
+    // errorString, when that did not happen within 20 s.
     bool start(const QList<Port>& ports);
     // Ends the server as a user's SIGTERM does and waits for it.
     void stop();
