@@ -465,11 +465,11 @@ int main(int argc, char* argv[])
 
     // Each of the 402 replies crosses the server on its way back, but over the loopback address
     // the wire still sets the pace, as long as the server passes each reply on at once.
-    const Run direct = measure({QStringLiteral("--paced")}, 3);
+    const Run direct = measure({QStringLiteral("--paced")}, 5);
     report("paced, pseudo-terminal directly", direct);
     int networkFailures = direct.failures;
     for (const Route route : {Route::Ser2net, Route::Ser2netDefaults}) {
-        const Run network = measure({QStringLiteral("--paced")}, 3, route);
+        const Run network = measure({QStringLiteral("--paced")}, 5, route);
         report(route == Route::Ser2net ? "paced, through ser2net (RFC 2217, chardelay: false, nodelay)"
                                        : "paced, through ser2net (RFC 2217, its defaults)",
                network);
