@@ -7,9 +7,11 @@ set -e
 # library dependencies; desktop-file-utils checks the desktop entry, lintian
 # the package, man-db (man) renders the manual pages, poppler-utils (pdfinfo,
 # pdftotext, pdftoppm) reads the PDF files of the chart sheet in the tests;
-# bash-completion loads trv5kb's completion in the user's shell.
+# bash-completion loads trv5kb's completion in the user's shell; ser2net is
+# the serial device server the tests of network ports write through.
 packages="build-essential cmake qt6-base-dev qt6-serialport-dev libgl-dev libxkbcommon-dev fonts-ipafont-gothic
-          qt6-translations-l10n dpkg-dev file desktop-file-utils lintian man-db poppler-utils bash-completion"
+          qt6-translations-l10n dpkg-dev file desktop-file-utils lintian man-db poppler-utils bash-completion
+          ser2net"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

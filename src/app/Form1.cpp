@@ -17,7 +17,7 @@
 #include "edit/Choices.h"
 #include "edit/PageSwitch.h"
 #include "files/PatternFile.h"
-#include "serial/QtSerialLine.h"
+#include "serial/PortLine.h"
 #include "transfer/ControllerTransfer.h"
 #include <QAbstractButton>
 #include <QApplication>
@@ -410,7 +410,7 @@ void Form1::showPage(int page)
 
 void Form1::connectTransfer()
 {
-    m_transfer = new ControllerTransfer(std::make_unique<QtSerialLine>(), this);
+    m_transfer = new ControllerTransfer(std::make_unique<PortLine>(), this);
     connect(control<QAbstractButton>("Command1"), &QAbstractButton::clicked, this,
             [this] { writeClicked(); });
     connect(m_transfer, &ControllerTransfer::started, this, [this] { transferStarted(); });

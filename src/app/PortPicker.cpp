@@ -75,8 +75,9 @@ void PortPicker::takePortShown()
     m_transfer.setPort(m_portName, m_settings);
 }
 
-// Only the items after COM20 change, and only outside Windows, whose serial
-// ports are the COMn themselves. The value shown stays as it was.
+// Only the items after COM20 change: outside Windows, whose serial ports are
+// the COMn themselves, the devices present; everywhere, a network port stored
+// as the window's port. The value shown stays as it was.
 void PortPicker::refreshList(const SettingsSnapshot& settings)
 {
     m_lastRead = settings;
@@ -84,14 +85,21 @@ void PortPicker::refreshList(const SettingsSnapshot& settings)
     const QList<SerialDevice>& present = m_presentDevices;
     {
         const QSignalBlocker quiet(m_box);
-#ifndef Q_OS_WIN
         while (m_box->count() > HighestComPort)
             m_box->removeItem(HighestComPort);
+#ifndef Q_OS_WIN
         for (const SerialDevice& device : present) {
             m_box->addItem(device.path);
             m_box->setItemData(m_box->count() - 1, deviceDetails(device), Qt::ToolTipRole);
         }
 #endif
+        // A network port stored as the window's port is no device the system lists; it is
+        // listed all the same, so that a pick of another port can be taken back.
+        if (const QString stored = settings.value(PortKey, SettingSection); isNetworkPort(stored)) {
+            m_box->addItem(stored);
+            m_box->setItemData(m_box->count() - 1, portNameToolTip(stored, settings, present),
+                               Qt::ToolTipRole);
+        }
         for (int item = 0; item < HighestComPort; ++item)
             m_box->setItemData(item, portNameToolTip(m_box->itemText(item), settings, present),
                                Qt::ToolTipRole);

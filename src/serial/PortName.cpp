@@ -3,6 +3,7 @@
 #include "settings/SettingsLocation.h"
 
 #include <QDir>
+#include <QUrl>
 
 namespace {
 QString comName(qint16 port)
@@ -51,9 +52,51 @@ bool isDevicePath(const QString& portName)
 #endif
 }
 
+bool isUrlName(const QString& name)
+{
+    return name.contains(QLatin1String("://"));
+}
+
+std::optional<NetworkPort> networkPortOf(const QString& portName)
+{
+    NetworkPort::Protocol protocol;
+    if (portName.startsWith(QLatin1String("tcp://")))
+        protocol = NetworkPort::Protocol::Raw;
+    else if (portName.startsWith(QLatin1String("rfc2217://")))
+        protocol = NetworkPort::Protocol::Rfc2217;
+    else
+        return std::nullopt;
+    // Whatever else a URL may hold (a user, a path, a query) would be dropped without a word.
+    const QUrl url(portName, QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty() || url.port() < 1 || !url.userInfo().isEmpty() ||
+        !url.path().isEmpty() || url.hasQuery() || url.hasFragment())
+        return std::nullopt;
+    return NetworkPort{protocol, url.host(), quint16(url.port())};
+}
+
+bool isNetworkPort(const QString& portName)
+{
+    return networkPortOf(portName).has_value();
+}
+
+QString notANetworkPortText(const QString& name)
+{
+    return QStringLiteral("「%1」はネットワークポートの名前ではありません（tcp://ホスト:ポート番号、または "
+                          "rfc2217://ホスト:ポート番号。ポート番号は 1～65535）")
+        .arg(name);
+}
+
+QString networkEndpoint(const NetworkPort& port)
+{
+    const QString host = port.host.contains(QLatin1Char(':'))
+                             ? QLatin1Char('[') + port.host + QLatin1Char(']')
+                             : port.host.toLower();
+    return host + QLatin1Char(':') + QString::number(port.port);
+}
+
 QString deviceOfPortName(const QString& portName, const SettingsSnapshot& settings)
 {
-    if (isDevicePath(portName))
+    if (isDevicePath(portName) || isUrlName(portName))
         return portName;
     return portDeviceName(portNumberOf(portName), settings);
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <optional>
 
 class SettingsSnapshot;
 
@@ -27,7 +28,36 @@ QString portDeviceName(qint16 port, const SettingsSnapshot& settings);
 // Never on Windows, whose serial ports are COMn.
 bool isDevicePath(const QString& portName);
 
+// A port of a serial device server on the network, named by a URL:
+// "tcp://HOST:PORT" carries the bytes as they are, "rfc2217://HOST:PORT"
+// speaks Telnet with the COM port option, which also sets the line up.
+struct NetworkPort
+{
+    enum class Protocol { Raw, Rfc2217 };
+
+    Protocol protocol;
+    QString host; // a name, or an address (IPv6 without its brackets)
+    quint16 port;
+};
+
+// Whether `name` is written as a URL ("scheme://..."), as a network port is;
+// whether it names one is for networkPortOf to say.
+bool isUrlName(const QString& name);
+
+// The network port `portName` names: "tcp://" or "rfc2217://" as written
+// here, a host (an IPv6 address in brackets), ":" and a port number from 1 to
+// 65535, and nothing more. Nothing for any other name. On every system.
+std::optional<NetworkPort> networkPortOf(const QString& portName);
+bool isNetworkPort(const QString& portName);
+
+// Why a name written as a URL is no network port, in the user's words.
+QString notANetworkPortText(const QString& name);
+
+// "rack1.local:4001", "[fe80::1]:4001": the server's port a network port
+// reaches, the same for both protocols, so that two names of it can be told.
+QString networkEndpoint(const NetworkPort& port);
+
 // The device behind a port name: for "COM1" to "COM20" the device of that
-// port (portDeviceName), for a device path the path itself, for any other
-// name an empty text.
+// port (portDeviceName), for a device path or a name written as a URL the
+// name itself, for any other name an empty text.
 QString deviceOfPortName(const QString& portName, const SettingsSnapshot& settings);

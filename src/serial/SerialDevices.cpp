@@ -63,6 +63,15 @@ QString portNameToolTip(const QString& portName, const SettingsSnapshot& setting
     }
     // A COMn that stands for a device of another name shows both.
     const QString prefix = device == portName ? QString() : portName + QStringLiteral(" → ");
+    if (isUrlName(device)) {
+        const std::optional<NetworkPort> network = networkPortOf(device);
+        if (!network)
+            return prefix + notANetworkPortText(device);
+        return prefix + device +
+               (network->protocol == NetworkPort::Protocol::Rfc2217
+                    ? QStringLiteral("（ネットワークのポート、RFC 2217：回線の設定もサーバーに送ります）")
+                    : QStringLiteral("（ネットワークのポート、TCP：回線の設定はサーバーのとおり）"));
+    }
     if (const std::optional<SerialDevice> found = findDevice(present, device))
         return prefix + deviceSummary(SerialDevice{device, found->description, found->manufacturer, {}});
 #ifndef Q_OS_WIN

@@ -5,8 +5,10 @@
 #include <QString>
 
 // The serial line to the controller, as the transfer uses it: open it for the
-// controller, write, take what came, close. The real one is QtSerialLine; the
-// tests have an in-process fake that plays the controller.
+// controller, write, take what came, close. The real ones are QtSerialLine
+// for a serial device and NetworkSerialLine for a port on the network, which
+// PortLine chooses between by the port's name; the tests have an in-process
+// fake that plays the controller.
 //
 // Failures never throw: the call returns false and errorString says why, in
 // the user's words, without naming the port (the caller knows it by the name
@@ -31,6 +33,11 @@ public:
     virtual void close() = 0;
     // Why the last opening or write failed, or the line was lost.
     virtual QString errorString() const = 0;
+    // A line may finish opening after openControllerLine returned (a port on
+    // the network connects first); until then it takes writes and holds them
+    // back. While that lasts, what it waits for in the user's words; empty
+    // once it carries bytes, and always for a line that opens at once.
+    virtual QString unfinishedOpening() const { return {}; }
 
 signals:
     // Something came: readAvailable has it.
@@ -38,4 +45,8 @@ signals:
     // The device went away while open (a USB adapter pulled, a hang-up): the
     // line is closed already. Told once.
     void lost(const QString& reason);
+    // The opening failed after openControllerLine returned: a port on the
+    // network could not be reached, or its server turned the line away. The
+    // line is closed already. Told once, and then not as lost.
+    void openingFailed(const QString& reason);
 };

@@ -13,7 +13,7 @@ ControllerTransfer::ControllerTransfer(std::unique_ptr<SerialLine> line, QObject
     m_timeout->setTimerType(Qt::PreciseTimer);
     m_timeout->setSingleShot(true);
     m_timeout->setInterval(TimeoutMs);
-    connect(m_timeout, &QTimer::timeout, this, [this] { carryOut(m_protocol.timeout()); });
+    connect(m_timeout, &QTimer::timeout, this, &ControllerTransfer::timedOut);
     setLine(std::move(line));
 }
 
@@ -28,6 +28,11 @@ void ControllerTransfer::setLine(std::unique_ptr<SerialLine> line)
     connect(m_line, &SerialLine::received, this, &ControllerTransfer::lineReceived);
     // A device that goes away mid-transfer (a USB adapter pulled) ends the transfer at once.
     connect(m_line, &SerialLine::lost, this, &ControllerTransfer::lineLost);
+    // A port on the network opens after the transfer started: a failure then is a port not opened.
+    connect(m_line, &SerialLine::openingFailed, this, [this](const QString& reason) {
+        m_lineReason = portLabel() + QStringLiteral(": ") + reason;
+        carryOut(m_protocol.portNotOpened());
+    });
 }
 
 void ControllerTransfer::setPort(const QString& portName, const SettingsLocation& settings)
@@ -122,6 +127,17 @@ void ControllerTransfer::lineReceived()
     }
 }
 
+// A line still opening when the time is up never carried the transfer: a server that never
+// answered is a port that could not be opened, not a controller that did not reply.
+void ControllerTransfer::timedOut()
+{
+    const QString awaited = m_line->isOpen() ? m_line->unfinishedOpening() : QString();
+    if (awaited.isEmpty())
+        return carryOut(m_protocol.timeout());
+    m_lineReason = portLabel() + QStringLiteral(": ") + awaited;
+    carryOut(m_protocol.portNotOpened());
+}
+
 void ControllerTransfer::lineLost(const QString& reason)
 {
     m_lineReason = portLabel() + QStringLiteral(": ") + reason;
@@ -139,7 +155,7 @@ void ControllerTransfer::reportProgress()
 
 QString ControllerTransfer::portLabel() const
 {
-    if (isDevicePath(m_portName))
+    if (isDevicePath(m_portName) || isUrlName(m_portName))
         return m_device;
     return QStringLiteral("COM%1 (%2)").arg(portNumberOf(m_portName)).arg(m_device);
 }
@@ -156,8 +172,8 @@ QString ControllerTransfer::failureReason(TransferCause cause) const
 {
     const QString text =
         transferFailureText(cause, m_portName, m_lineReason, {m_protocol.recordsAcknowledged(), m_timeoutMs});
-    // A port that cannot be opened is often the wrong one: say which are there.
-    if (cause == TransferCause::PortNotOpened)
+    // A serial port that cannot be opened is often the wrong one: say which are there.
+    if (cause == TransferCause::PortNotOpened && !isUrlName(m_device))
         return text + QLatin1Char('\n') + presentDevicesText(m_serialDevices());
     // The sentence names no cell; the first at fault helps find it.
     if (cause == TransferCause::UnsendableChart && m_faultText)

@@ -36,8 +36,8 @@ public:
 
     // The port of the next transfers: a port name of the window, "COM1" to
     // "COM20", looked up in `settings` at each opening (see portDeviceName),
-    // or a device path. Any other name is no port: a transfer fails at the
-    // opening.
+    // a device path or a network port's URL. Any other name is no port: a
+    // transfer fails at the opening.
     void setPort(const QString& portName, const SettingsLocation& settings);
     QString portName() const { return m_portName; }
 
@@ -82,9 +82,10 @@ private:
     void carryOut(const TransferActions& actions);
     bool carryOutSteps(const TransferActions& actions);
     void lineReceived();
+    void timedOut();
     void lineLost(const QString& reason);
     void reportProgress();
-    // "COM3 (/dev/ttyUSB0)", or the device alone when the port was chosen by its path.
+    // "COM3 (/dev/ttyUSB0)", or the device alone when the port was chosen by its path or URL.
     QString portLabel() const;
     QString lineFailureText() const;
     QString failureReason(TransferCause cause) const;

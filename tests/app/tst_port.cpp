@@ -42,6 +42,7 @@ private slots:
     void devicesListedAfterCom20();
     void devicesGatheredAfterFirstPaint();
     void storedDeviceNotPresent();
+    void storedNetworkPortListed();
     void portToolTip_data();
     void portToolTip();
     void portBoxShowsStart_data();
@@ -438,14 +439,38 @@ void TestPort::storedDeviceNotPresent()
 #endif
 }
 
+// A network port stored as the window's port is listed after the devices, so that a pick of
+// another port can be taken back; the transfer goes to the port's URL.
+void TestPort::storedNetworkPortListed()
+{
+    const QString url = "rfc2217://rack1.local:4001";
+    FakeLineForm w;
+    QVERIFY(writeFile(w.folder.filePath("Setting.ini"), "[Setting]\r\ncomport=" + url.toLatin1() + "\r\n"));
+    w.form->setSerialDeviceList([] { return QList<SerialDevice>{}; });
+    QVERIFY(w.start());
+    auto* box = w.get<QComboBox>("Comportbox");
+    QCOMPARE(portInUse(w), url);
+    QTRY_COMPARE(itemsOf(box), comItems() << url); // once the window has been painted
+    QCOMPARE(box->currentIndex(), 20);
+
+    w.chooseItem("Comportbox", "COM3");
+    QCOMPARE(portInUse(w), "COM3");
+    pickFromOpenedList(box, url);
+    QCOMPARE(portInUse(w), url);
+    w.click("Command1");
+    QCOMPARE(w.line.openings, QStringList{url});
+}
+
 void TestPort::portToolTip_data()
 {
     QTest::addColumn<QByteArray>("settings");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("toolTip");
 
-    const QByteArray mapped = "[Ports]\r\nCOM3=/dev/ttyUSB0\r\nCOM4=/dev/null\r\nCOM5=/dev/ttyUSB9\r\n"
-                              "COM6=/dev/ttyACM0\r\n[Setting]\r\ncomport=";
+    const QByteArray mapped =
+        "[Ports]\r\nCOM3=/dev/ttyUSB0\r\nCOM4=/dev/null\r\nCOM5=/dev/ttyUSB9\r\n"
+        "COM6=/dev/ttyACM0\r\nCOM7=rfc2217://rack1.local:4001\r\nCOM8=tcp://rack1.local\r\n"
+        "[Setting]\r\ncomport=";
     // clang-format off
     QTest::newRow("COM3, adapter present") << mapped + "COM3\r\n" << "COM3" << "COM3 → /dev/ttyUSB0（FT232R USB UART）";
     QTest::newRow("COM6, only the maker known") << mapped + "COM6\r\n" << "COM6" << "COM6 → /dev/ttyACM0（Arduino）";
@@ -453,6 +478,9 @@ void TestPort::portToolTip_data()
     // The system does not list every device that can be opened (pseudo-terminals, for one).
     QTest::newRow("COM4, a device the system does not list") << mapped + "COM4\r\n" << "COM4" << "COM4 → /dev/null";
     QTest::newRow("device path") << mapped + "/dev/ttyUSB0\r\n" << "/dev/ttyUSB0" << "/dev/ttyUSB0（FT232R USB UART）";
+    QTest::newRow("COM7, a network port") << mapped + "COM7\r\n" << "COM7" << "COM7 → rfc2217://rack1.local:4001（ネットワークのポート、RFC 2217：回線の設定もサーバーに送ります）";
+    QTest::newRow("network port") << mapped + "tcp://10.0.0.5:4001\r\n" << "tcp://10.0.0.5:4001" << "tcp://10.0.0.5:4001（ネットワークのポート、TCP：回線の設定はサーバーのとおり）";
+    QTest::newRow("COM8, no network port") << mapped + "COM8\r\n" << "COM8" << "COM8 → 「tcp://rack1.local」はネットワークポートの名前ではありません（tcp://ホスト:ポート番号、または rfc2217://ホスト:ポート番号。ポート番号は 1～65535）";
     QTest::newRow("no file") << QByteArray() << "ERROR" << "「ERROR」はポートの名前ではありません";
     QTest::newRow("com3") << mapped + "com3\r\n" << "com3" << "「com3」はポートの名前ではありません";
     QTest::newRow("choose") << QByteArray("[Setting]\r\ncomport=\x91\x49\x91\xF0\r\n") << "選択" << "ポートが選ばれていません";

@@ -1,5 +1,6 @@
 #include "FormFixture.h"
 
+#include "Ser2netServer.h"
 #include "SimulatorProcess.h"
 #include "app/Controls.h"
 #include "app/TerminationSignals.h"
@@ -49,6 +50,8 @@ private slots:
     void closingDuringTransfer_data();
     void closingDuringTransfer();
     void terminationSignalDuringTransfer();
+    void networkPort_data();
+    void networkPort();
 
 private:
     // The window with COM3 pointing at the simulator, started with `arguments`.
@@ -451,6 +454,64 @@ void TestTransfer::terminationSignalDuringTransfer()
 #else
     QSKIP("needs SIGTERM");
 #endif
+}
+
+void TestTransfer::networkPort_data()
+{
+    QTest::addColumn<QString>("server"); // "tcp", "rfc2217", or "nobody" for a port where nobody listens
+
+    QTest::newRow("raw") << "tcp";
+    QTest::newRow("RFC 2217") << "rfc2217";
+    QTest::newRow("nobody listens") << "nobody";
+}
+
+// 書込 through a serial device server, as COM3 of Setting.ini: the controller behind ser2net
+// gets the chart byte for byte, with RFC 2217 on a line the server first opened at 9,600 baud
+// with 2 stop bits (which the simulator would report); a port where nobody listens fails with
+// the reason in the status caption's tool tip.
+void TestTransfer::networkPort()
+{
+    QFETCH(QString, server);
+
+    simulator = std::make_unique<SimulatorProcess>();
+    QVERIFY2(simulator->start({"--output", received()}), qPrintable(simulator->errorString()));
+    Ser2netServer ser2net;
+    const quint16 nobody = Ser2netServer::freePort();
+    QString url = QStringLiteral("tcp://127.0.0.1:%1").arg(nobody);
+    if (server != "nobody") {
+        const bool raw = server == "tcp";
+        QVERIFY2(ser2net.start({{simulator->device(),
+                                 raw ? Ser2netServer::Protocol::Raw : Ser2netServer::Protocol::Rfc2217,
+                                 raw ? "57600n81" : "9600n82"}}),
+                 qPrintable(ser2net.errorString()));
+        url = ser2net.url(0);
+    }
+    w = std::make_unique<StartedForm>();
+    QVERIFY(writeFile(w->folder.filePath("Setting.ini"), settingsWithCom3(url)));
+    QVERIFY(w->start());
+    w->load(mixedChartFile());
+    w->holdTimers();
+    w->click("Command1");
+    QVERIFY(waitFor([&] { return w->form->state().BusyFlag == "0"; }, HangLimitMs));
+
+    if (server == "nobody") {
+        QCOMPARE(
+            w->get<QLabel>("disp1")->toolTip(),
+            QStringLiteral("ポート「COM3」を開けません（COM3 (%1): 127.0.0.1 のポート %2 は接続を拒否しました"
+                           "（待ち受けているサーバーがありません））。")
+                .arg(url)
+                .arg(nobody));
+        QCOMPARE(w->caption(), "失敗");
+        QCOMPARE(w->lamp(), Red);
+        QVERIFY(!w->get<SerialLine>("mscPort")->isOpen());
+        return;
+    }
+    QCOMPARE(w->caption(), "成功");
+    QVERIFY(!w->get<SerialLine>("mscPort")->isOpen());
+    w->click("Command2");
+    QCOMPARE(readFile(received()), readFile(workDir->filePath("パターン１.txt")));
+    QCOMPARE(simulator->stop(), 0);
+    QCOMPARE(simulator->errors(), QByteArray());
 }
 
 QTEST_MAIN(TestTransfer)

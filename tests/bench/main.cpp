@@ -9,13 +9,17 @@
 // window of the same size and title; then what a paste of a large clipboard
 // costs the window: the time of Ctrl+V and the memory it takes beyond what
 // the process held before; the chart sheet of a chart with every group in
-// use, eight pages as a PDF: its time and size. Last, the command-line writer
-// writing one chart into 1 and into 8 paced simulators at once: with a line
-// each, the wire sets the pace, so 8 should take hardly longer than 1.
+// use, eight pages as a PDF: its time and size. Then paced transfers through
+// ser2net with RFC 2217 against the same on the pseudo-terminal directly,
+// with the server's default wait before it passes on what the controller
+// sent and without it. Last, the command-line writer writing one chart into 1
+// and into 8 paced simulators at once: with a line each, the wire sets the
+// pace, so 8 should take hardly longer than 1.
 
 #include "ChartText.h"
 #include "FileBytes.h"
 #include "PseudoTerminal.h"
+#include "Ser2netServer.h"
 #include "SimulatorProcess.h"
 #include "app/Form1.h"
 #include "app/MessageBoxes.h"
@@ -167,7 +171,11 @@ void measurePastes()
                      (QString(8, QChar('y')) + note.repeated(79) + "\r\n").repeated(80));
 }
 
-Run measure(const QStringList& simulatorOptions, int transfers)
+// How the window reaches the simulator: its pseudo-terminal directly, or through ser2net with
+// RFC 2217, set up as the README advises or left at the server's own defaults.
+enum class Route { Direct, Ser2net, Ser2netDefaults };
+
+Run measure(const QStringList& simulatorOptions, int transfers, Route route = Route::Direct)
 {
     Run run;
     QTemporaryDir folder;
@@ -181,7 +189,18 @@ Run measure(const QStringList& simulatorOptions, int transfers)
         run.failures = transfers;
         return run;
     }
-    if (!writeFile(folder.filePath(QStringLiteral("Setting.ini")), simulator.settingsFile()))
+    QByteArray settings = simulator.settingsFile();
+    Ser2netServer server;
+    if (route != Route::Direct) {
+        if (!server.start({{simulator.device(), Ser2netServer::Protocol::Rfc2217, QStringLiteral("57600n81"),
+                            route == Route::Ser2netDefaults}})) {
+            std::fprintf(stderr, "%s\n", qPrintable(server.errorString()));
+            run.failures = transfers;
+            return run;
+        }
+        settings = settingsWithCom3(server.url(0));
+    }
+    if (!writeFile(folder.filePath(QStringLiteral("Setting.ini")), settings))
         return run;
 
     SilentBoxes boxes;
@@ -444,6 +463,23 @@ int main(int argc, char* argv[])
         }
     }
 
+    // Each of the 402 replies crosses the server on its way back, but over the loopback address
+    // the wire still sets the pace, as long as the server passes each reply on at once.
+    const Run direct = measure({QStringLiteral("--paced")}, 5);
+    report("paced, pseudo-terminal directly", direct);
+    int networkFailures = direct.failures;
+    for (const Route route : {Route::Ser2net, Route::Ser2netDefaults}) {
+        const Run network = measure({QStringLiteral("--paced")}, 5, route);
+        report(route == Route::Ser2net ? "paced, through ser2net (RFC 2217, chardelay: false, nodelay)"
+                                       : "paced, through ser2net (RFC 2217, its defaults)",
+               network);
+        networkFailures += network.failures;
+        if (!direct.seconds.empty() && !network.seconds.empty())
+            std::printf("  %.2f x the transfer on the pseudo-terminal directly%s\n",
+                        median(network.seconds) / median(direct.seconds),
+                        route == Route::Ser2net ? " (target: within 1.05 x)" : "");
+    }
+
     const Run one = measureCommandLine(1, 5);
     report("command line, paced, 1 controller", one);
     const Run eight = measureCommandLine(8, 5);
@@ -452,8 +488,7 @@ int main(int argc, char* argv[])
         std::printf("  8 controllers in %.2f x the time of 1 (target: within 1.1 x)\n",
                     median(eight.seconds) / median(one.seconds));
 
-    return startupMeasured &&
-                   unpaced.failures + paced.failures + latencyFailures + one.failures + eight.failures == 0
-               ? 0
-               : 1;
+    const int failures =
+        unpaced.failures + paced.failures + latencyFailures + networkFailures + one.failures + eight.failures;
+    return startupMeasured && failures == 0 ? 0 : 1;
 }

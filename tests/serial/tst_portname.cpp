@@ -18,6 +18,8 @@ private slots:
     void device();
     void devicePath_data();
     void devicePath();
+    void networkPort_data();
+    void networkPort();
 };
 
 void TestPortName::portNumber_data()
@@ -160,6 +162,68 @@ void TestPortName::devicePath()
     QCOMPARE(deviceOfPortName(name, SettingsLocation(file.fileName()).read()), device);
     if (isPath)
         QCOMPARE(portNumberOf(name), 0);
+}
+
+void TestPortName::networkPort_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("protocol"); // "" for no network port
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("endpoint"); // the same for every name of one server port
+
+    // clang-format off
+    QTest::newRow("raw") << "tcp://rack1.local:4001" << "tcp" << "rack1.local" << 4001 << "rack1.local:4001";
+    QTest::newRow("RFC 2217") << "rfc2217://rack1.local:4001" << "rfc2217" << "rack1.local" << 4001 << "rack1.local:4001";
+    QTest::newRow("host in capitals") << "rfc2217://RACK1.local:4001" << "rfc2217" << "rack1.local" << 4001 << "rack1.local:4001";
+    QTest::newRow("IPv4 address") << "tcp://192.168.1.20:2217" << "tcp" << "192.168.1.20" << 2217 << "192.168.1.20:2217";
+    QTest::newRow("IPv6 address") << "rfc2217://[fe80::1]:4001" << "rfc2217" << "fe80::1" << 4001 << "[fe80::1]:4001";
+    QTest::newRow("highest port") << "tcp://h:65535" << "tcp" << "h" << 65535 << "h:65535";
+    QTest::newRow("port 0") << "tcp://h:0" << "" << "" << 0 << "";
+    QTest::newRow("port too high") << "tcp://h:65536" << "" << "" << 0 << "";
+    QTest::newRow("no port") << "tcp://h" << "" << "" << 0 << "";
+    QTest::newRow("empty port") << "tcp://h:" << "" << "" << 0 << "";
+    QTest::newRow("no host") << "rfc2217://:4001" << "" << "" << 0 << "";
+    QTest::newRow("a path") << "tcp://h:4001/ttyS0" << "" << "" << 0 << "";
+    QTest::newRow("trailing slash") << "tcp://h:4001/" << "" << "" << 0 << "";
+    QTest::newRow("a user") << "tcp://admin@h:4001" << "" << "" << 0 << "";
+    QTest::newRow("a query") << "tcp://h:4001?baud=9600" << "" << "" << 0 << "";
+    QTest::newRow("blank in the host") << "tcp://rack 1:4001" << "" << "" << 0 << "";
+    QTest::newRow("scheme in capitals") << "TCP://h:4001" << "" << "" << 0 << "";
+    QTest::newRow("telnet") << "telnet://h:4001" << "" << "" << 0 << "";
+    QTest::newRow("no scheme") << "h:4001" << "" << "" << 0 << "";
+    QTest::newRow("COM3") << "COM3" << "" << "" << 0 << "";
+    // clang-format on
+}
+
+// A network port is named by its URL on every system, and stands for itself as a device;
+// anything else written as a URL stands for itself too, so that its opening can say what is
+// wrong with it.
+void TestPortName::networkPort()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, protocol);
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    QFETCH(QString, endpoint);
+
+    const std::optional<NetworkPort> network = networkPortOf(name);
+    QCOMPARE(network.has_value(), !protocol.isEmpty());
+    QCOMPARE(isNetworkPort(name), !protocol.isEmpty());
+    if (network) {
+        QCOMPARE(network->protocol == NetworkPort::Protocol::Rfc2217 ? "rfc2217" : "tcp", protocol);
+        QCOMPARE(network->host, host);
+        QCOMPARE(int(network->port), port);
+        QCOMPARE(networkEndpoint(*network), endpoint);
+    }
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const SettingsLocation nowhere(dir.filePath("Setting.ini"));
+    const bool url = name.contains("://");
+    QCOMPARE(isUrlName(name), url);
+    if (url)
+        QCOMPARE(deviceOfPortName(name, nowhere.read()), name);
+    QVERIFY(!isDevicePath(name));
 }
 
 QTEST_GUILESS_MAIN(TestPortName)

@@ -57,11 +57,23 @@ void FakeSerialLine::send(const QByteArray& bytes)
 
 void FakeSerialLine::hangUp(const QString& reason)
 {
+    if (closeFor(reason))
+        emit lost(reason);
+}
+
+void FakeSerialLine::failOpening(const QString& reason)
+{
+    if (closeFor(reason))
+        emit openingFailed(reason);
+}
+
+bool FakeSerialLine::closeFor(const QString& reason)
+{
     if (!m_open)
-        return;
+        return false;
     close();
     m_error = reason;
-    emit lost(reason);
+    return true;
 }
 
 QList<QByteArray> FakeSerialLine::answerWritten()

@@ -21,6 +21,7 @@ public:
     QByteArray readAvailable() override;
     void close() override;
     QString errorString() const override { return m_error; }
+    QString unfinishedOpening() const override { return m_open ? unfinished : QString(); }
 
     // The devices the program opened the line on, in order.
     QStringList openings;
@@ -28,6 +29,8 @@ public:
     QString refusal;
     // When not empty, writes fail with this reason.
     QString writeFailure;
+    // When not empty, the open line still waits for this, as a port on the network does.
+    QString unfinished;
 
     // What the program has written since the last take.
     QByteArray take();
@@ -35,6 +38,8 @@ public:
     void send(const QByteArray& bytes);
     // The device goes away: the line closes and tells the program so.
     void hangUp(const QString& reason = QStringLiteral("デバイスが取り外されたか、応答しなくなりました"));
+    // The opening that was still under way fails: the line closes and tells the program so.
+    void failOpening(const QString& reason);
 
     // The controller's answers, given here by the test's own reading of the
     // wire: each whole message written so far ("E\r", "S80\r", "W" and its
@@ -43,6 +48,9 @@ public:
     QList<QByteArray> answerWritten();
 
 private:
+    // Closes an open line for `reason`; whether it was open.
+    bool closeFor(const QString& reason);
+
     bool m_open = false;
     QString m_error;
     QByteArray m_written;

@@ -3,8 +3,10 @@
 #include "FileBytes.h"
 #include "LockingProgram.h"
 #include "PseudoTerminal.h"
+#include "Ser2netServer.h"
 #include "SimulatorProcess.h"
 #include "SmallFileSystem.h"
+#include "UnansweringPort.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -17,6 +19,7 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSerialPort>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -346,6 +349,11 @@ private slots:
     void lostOutputFails();
     void namesInBytes_data();
     void namesInBytes();
+    void networkWrite_data();
+    void networkWrite();
+    void networkFaults_data();
+    void networkFaults();
+    void serverRefusesThenStops();
 
 private:
     // `whileRunning`, when given, is called every few milliseconds until the program ends.
@@ -528,8 +536,9 @@ void TestCli::badUsage_data()
     QTest::newRow("group I") << QStringList{"show", "a.txt", "--group", "I"} << "--group には A から H のどれかを指定してください";
     QTest::newRow("write without port") << QStringList{"write", "a.txt"} << "write には --port で書き込むポートを指定してください";
     QTest::newRow("port without value") << QStringList{"write", "a.txt", "--port"} << "オプション「--port」には値が要ります";
-    QTest::newRow("COM21") << QStringList{"write", "a.txt", "--port", "COM21"} << "「COM21」はポートの名前ではありません（COM1～COM20、または /dev/ttyUSB0 " "のようなデバイスのパス）";
-    QTest::newRow("path out of /dev") << QStringList{"write", "a.txt", "--port", "/dev/../tmp/x"} << "「/dev/../tmp/x」はポートの名前ではありません（COM1～COM20、または " "/dev/ttyUSB0 のようなデバイスのパス）";
+    QTest::newRow("COM21") << QStringList{"write", "a.txt", "--port", "COM21"} << "「COM21」はポートの名前ではありません（COM1～COM20、/dev/ttyUSB0 " "のようなデバイスのパス、または tcp://ホスト:ポート番号、rfc2217://ホスト:ポート番号）";
+    QTest::newRow("path out of /dev") << QStringList{"write", "a.txt", "--port", "/dev/../tmp/x"} << "「/dev/../tmp/x」はポートの名前ではありません（COM1～COM20、/dev/ttyUSB0 " "のようなデバイスのパス、または tcp://ホスト:ポート番号、rfc2217://ホスト:ポート番号）";
+    QTest::newRow("network port without a number") << QStringList{"write", "a.txt", "--port", "rfc2217://rack1.local"} << "「rfc2217://rack1.local」はネットワークポートの名前ではありません（tcp://ホスト:ポート番号、" "または rfc2217://ホスト:ポート番号。ポート番号は 1～65535）";
     // clang-format on
 }
 
@@ -908,6 +917,7 @@ void TestCli::ports_data()
     QTest::newRow("first start") << QByteArray("(none)") << false << QStringList{ "ウィンドウで選ばれているポート：まだありません（ポート欄には「ERROR」と表示されます。" "ポートを選ばずに閉じると ERROR が保存されます）"};
     QTest::newRow("closed without a pick") << QByteArray("[Setting]\r\ncomport=ERROR\r\n") << false << QStringList{ "ウィンドウで選ばれているポート：ERROR（ポートを選ばずにウィンドウを閉じたときに保存される値です。" "ウィンドウでポートを選んでください）"};
     QTest::newRow("a device the user may not open") << QByteArray("[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=%1\r\n") << true << QStringList{"  COM3 → %1", noRight, "  [Ports] にないほかの COMn は /dev/ttyS(n-1) です。", "ウィンドウで選ばれているポート：COM3 — COM3 → %1"};
+    QTest::newRow("network ports") << QByteArray("[Setting]\r\ncomport=rfc2217://rack1.local:4001\r\n[Ports]\r\nCOM3=%1\r\nCOM5=rfc2217://rack1.local:4001\r\nCOM6=tcp://10.0.0.5:4001\r\n") << false << QStringList{"  COM3 → %1", "  COM5 → rfc2217://rack1.local:4001（ネットワークのポート、RFC 2217：回線の設定もサーバーに送ります）", "  COM6 → tcp://10.0.0.5:4001（ネットワークのポート、TCP：回線の設定はサーバーのとおり）", "  [Ports] にないほかの COMn は /dev/ttyS(n-1) です。", "ウィンドウで選ばれているポート：rfc2217://rack1.local:4001 — rfc2217://rack1.local:4001（ネットワークのポート、RFC 2217：回線の設定もサーバーに送ります）"};
     // clang-format on
 }
 
@@ -1203,6 +1213,7 @@ void TestCli::portNamedTwice_data()
     QTest::newRow("COM3 and its device") << QStringList{"COM3", "%1"} << "ポート「COM3」と「%1」は同じデバイス（%1）です";
     QTest::newRow("its device and a link to it") << QStringList{"%1", "COM4", "COM5"} << "ポート「%1」と「COM5」は同じデバイス（%1）です";
     QTest::newRow("a device twice among others") << QStringList{"%1", "COM4", "%1"} << "ポート「%1」が二度指定されています";
+    QTest::newRow("one server port by both protocols") << QStringList{"tcp://Rack1.local:4001", "%1", "rfc2217://rack1.local:4001"} << "ポート「tcp://Rack1.local:4001」と「rfc2217://rack1.local:4001」は同じデバイス（rack1.local:4001）です";
     // clang-format on
 }
 
@@ -1322,10 +1333,13 @@ void TestCli::portsJson_data()
     const QString noRight = "このデバイスを使う権限がありません（グループ tty のメンバーだけが使えます）。"
                             "root で「usermod -aG tty nobody」を実行し、ログインし直してください";
     // clang-format off
-    QTest::newRow("first start") << QByteArray("(none)") << false << R"({"port":"COM3","device":"/dev/ttyS2","mapped":false,"connected":"*","accessProblem":null})" << R"({"port":"ERROR","stored":false,"device":null})";
-    QTest::newRow("closed without a pick") << QByteArray("[Setting]\r\ncomport=ERROR\r\n") << false << R"({"port":"COM3","device":"/dev/ttyS2","mapped":false,"connected":"*","accessProblem":null})" << R"({"port":"ERROR","stored":true,"device":null})";
-    QTest::newRow("COM3 chosen") << QByteArray("[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=%1\r\n") << false << R"({"port":"COM3","device":"%1","mapped":true,"connected":true,"accessProblem":null})" << R"({"port":"COM3","stored":true,"device":"%1"})";
-    QTest::newRow("a device the user may not open") << QByteArray("[Setting]\r\ncomport=%1\r\n[Ports]\r\nCOM3=%1\r\n") << true << R"({"port":"COM3","device":"%1","mapped":true,"connected":true,"accessProblem":")" + noRight + R"("})" << R"({"port":"%1","stored":true,"device":"%1"})";
+    QTest::newRow("first start") << QByteArray("(none)") << false << R"({"port":"COM3","device":"/dev/ttyS2","mapped":false,"connected":"*","network":null,"accessProblem":null})" << R"({"port":"ERROR","stored":false,"device":null,"network":null})";
+    QTest::newRow("closed without a pick") << QByteArray("[Setting]\r\ncomport=ERROR\r\n") << false << R"({"port":"COM3","device":"/dev/ttyS2","mapped":false,"connected":"*","network":null,"accessProblem":null})" << R"({"port":"ERROR","stored":true,"device":null,"network":null})";
+    QTest::newRow("COM3 chosen") << QByteArray("[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=%1\r\n") << false << R"({"port":"COM3","device":"%1","mapped":true,"connected":true,"network":null,"accessProblem":null})" << R"({"port":"COM3","stored":true,"device":"%1","network":null})";
+    QTest::newRow("a device the user may not open") << QByteArray("[Setting]\r\ncomport=%1\r\n[Ports]\r\nCOM3=%1\r\n") << true << R"({"port":"COM3","device":"%1","mapped":true,"connected":true,"network":null,"accessProblem":")" + noRight + R"("})" << R"({"port":"%1","stored":true,"device":"%1","network":null})";
+    // No two slashes in a row here: moc, thrown off by the raw strings, would take them for a
+    // comment. "\x2f" and JSON's "\/" are slashes all the same.
+    QTest::newRow("a network port") << QByteArray("[Setting]\r\ncomport=COM3\r\n[Ports]\r\nCOM3=rfc2217:/\x2frack1.local:4001\r\n") << false << R"({"port":"COM3","device":"rfc2217:\/\/rack1.local:4001","mapped":true,"connected":null,"network":{"protocol":"rfc2217","host":"rack1.local","port":4001},"accessProblem":null})" << R"({"port":"COM3","stored":true,"device":"rfc2217:\/\/rack1.local:4001","network":{"protocol":"rfc2217","host":"rack1.local","port":4001}})";
     // clang-format on
 }
 
@@ -1372,7 +1386,7 @@ void TestCli::portsJson()
         sameJson(
             comPorts[0],
             json(
-                R"({"port":"COM1","device":"/dev/ttyS0","mapped":false,"connected":"*","accessProblem":"*"})"),
+                R"({"port":"COM1","device":"/dev/ttyS0","mapped":false,"connected":"*","network":null,"accessProblem":"*"})"),
             where),
         qPrintable(where));
     QVERIFY2(sameJson(comPorts[2], json(com3, line.device()), where), qPrintable(where));
@@ -1380,7 +1394,7 @@ void TestCli::portsJson()
         sameJson(
             comPorts[19],
             json(
-                R"({"port":"COM20","device":"/dev/ttyS19","mapped":false,"connected":"*","accessProblem":"*"})"),
+                R"({"port":"COM20","device":"/dev/ttyS19","mapped":false,"connected":"*","network":null,"accessProblem":"*"})"),
             where),
         qPrintable(where));
     QVERIFY2(sameJson(document["chosenPort"], json(chosen, line.device()), where), qPrintable(where));
@@ -1553,6 +1567,178 @@ void TestCli::namesInBytes()
         QVERIFY(readFileByBytes(folder + arguments.last()).startsWith("%PDF-"));
         QVERIFY(::access(folder + "sj\xef\xbf\xbdp\xef\xbf\xbd^.pdf", F_OK) != 0);
     }
+}
+
+void TestCli::networkWrite_data()
+{
+    // Each port: "tcp" or "rfc2217" for a simulator behind ser2net, given by its URL; "COM5" for
+    // one behind ser2net with RFC 2217 that Setting.ini maps COM5 to; "local" for one by its device.
+    QTest::addColumn<QStringList>("ports");
+
+    QTest::newRow("raw") << QStringList{"tcp"};
+    QTest::newRow("RFC 2217") << QStringList{"rfc2217"};
+    QTest::newRow("mixed with a local port") << QStringList{"tcp", "local", "COM5"};
+    QTest::newRow("eight network ports")
+        << QStringList{"tcp", "rfc2217", "tcp", "rfc2217", "tcp", "rfc2217", "tcp", "rfc2217"};
+}
+
+// The chart reaches every controller behind ser2net byte for byte, in one command with local
+// ports. The server opens each line at 9,600 baud with 2 stop bits, which the simulator reports
+// at the erase: with RFC 2217 the writer has set 57,600 8N1 before; a raw port is set up in the
+// server's configuration, as the README says.
+void TestCli::networkWrite()
+{
+    QFETCH(QStringList, ports);
+
+    std::vector<std::unique_ptr<SimulatorProcess>> simulators;
+    QList<Ser2netServer::Port> served;
+    for (const QString& port : ports) {
+        const QString received = m_dir.filePath(QStringLiteral("received%1.txt").arg(simulators.size()));
+        QFile::remove(received);
+        auto& controller = simulators.emplace_back(std::make_unique<SimulatorProcess>());
+        QVERIFY2(controller->start({"--output", received}), qPrintable(controller->errorString()));
+        if (port == "tcp")
+            served.append({controller->device(), Ser2netServer::Protocol::Raw, "57600n81"});
+        else if (port != "local")
+            served.append({controller->device(), Ser2netServer::Protocol::Rfc2217, "9600n82"});
+    }
+    Ser2netServer server;
+    QVERIFY2(server.start(served), qPrintable(server.errorString()));
+
+    QStringList arguments{"write", file("chart.txt", goodFile()), "--timeout-ms",
+                          QString::number(HangLimitMs)};
+    QByteArray settings = "[Ports]\r\n";
+    int next = 0;
+    for (qsizetype i = 0; i < ports.size(); ++i) {
+        QString name = ports[i] == "local" ? simulators[std::size_t(i)]->device() : server.url(next++);
+        if (ports[i] == "COM5") {
+            settings += "COM5=" + name.toLatin1() + "\r\n";
+            name = "COM5";
+        }
+        arguments << "--port" << name;
+    }
+    QVERIFY(!file("program/Setting.ini", settings).isEmpty());
+
+    const Result result = run(arguments);
+    QVERIFY2(result.code == 0, qPrintable(result.out + result.err + server.output()));
+    if (ports.size() == 1) {
+        QCOMPARE(result.out, "成功\n");
+    } else {
+        const QList<QStringList> rows = summaryRows(result.out);
+        QCOMPARE(rows.size(), ports.size());
+        for (const QStringList& row : rows)
+            QCOMPARE(row.value(1), "成功");
+    }
+    for (std::size_t i = 0; i < simulators.size(); ++i) {
+        QCOMPARE(readFile(m_dir.filePath(QStringLiteral("received%1.txt").arg(i))), goodFile());
+        QCOMPARE(simulators[i]->stop(), 0);
+        QCOMPARE(simulators[i]->errors(), QByteArray());
+    }
+}
+
+void TestCli::networkFaults_data()
+{
+    // %1: the port number the row's server (or nobody) has
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("server"); // "nobody", "unanswering", "silent"
+    QTest::addColumn<int>("timeoutMs");
+    QTest::addColumn<QString>("cause");
+    QTest::addColumn<QString>("reason");
+
+    const QString notOpened = "ポート「%2」を開けません（%2: ";
+    // clang-format off
+    QTest::newRow("nobody listens") << "tcp://127.0.0.1:%1" << "nobody" << HangLimitMs << "portNotOpened" << notOpened + "127.0.0.1 のポート %1 は接続を拒否しました（待ち受けているサーバーがありません））。";
+    QTest::newRow("a name that does not resolve") << "rfc2217://no-such-host.invalid:4001" << "nobody" << HangLimitMs << "portNotOpened" << notOpened + "名前「no-such-host.invalid」を解決できません）。";
+    QTest::newRow("a host that never answers") << "rfc2217://127.0.0.1:%1" << "unanswering" << 300 << "portNotOpened" << notOpened + "127.0.0.1 のポート %1 が時間内に接続に応じませんでした）。";
+    QTest::newRow("a server silent on RFC 2217") << "rfc2217://127.0.0.1:%1" << "silent" << 300 << "portNotOpened" << notOpened + "サーバーが COM ポートの設定（RFC 2217）の取り決めに答えませんでした）。";
+    // Over a raw port nothing tells a silent server from a silent controller.
+    QTest::newRow("a silent raw port") << "tcp://127.0.0.1:%1" << "silent" << 300 << "noReply" << "コントローラーから時間内に応答がありませんでした。";
+    // clang-format on
+}
+
+// A network port that cannot be had ends with the user's words, and by the time-out at the
+// latest, whatever the server does; none lists the serial devices present.
+void TestCli::networkFaults()
+{
+    QFETCH(QString, port);
+    QFETCH(QString, server);
+    QFETCH(int, timeoutMs);
+    QFETCH(QString, cause);
+    QFETCH(QString, reason);
+
+    std::optional<UnansweringPort> unanswering;
+    QTcpServer silent;
+    quint16 number = Ser2netServer::freePort();
+    if (server == "unanswering") {
+        unanswering.emplace();
+        QVERIFY2(unanswering->port() != 0, qPrintable(unanswering->errorString()));
+        number = unanswering->port();
+    } else if (server == "silent") {
+        // Never served: the system takes the connection, and the server says nothing.
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        number = silent.serverPort();
+    }
+    port.replace("%1", QString::number(number));
+    reason.replace("%1", QString::number(number)).replace("%2", port);
+
+    const Result result = run({"write", file("chart.txt", goodFile()), "--json", "--port", port,
+                               "--timeout-ms", QString::number(timeoutMs)});
+    QCOMPARE(result.code, 1);
+    QCOMPARE(result.err, "失敗：" + reason + "\n");
+    const QJsonObject document = jsonOf(result.out);
+    const QJsonObject entry = document["ports"].toArray().first().toObject();
+    QCOMPARE(entry["cause"].toString(), cause);
+    QCOMPARE(entry["reason"].toString(), reason);
+    QCOMPARE(entry["details"].toArray(), QJsonArray());
+    if (server != "nobody")
+        QVERIFY(entry["milliseconds"].toInt() >= timeoutMs);
+}
+
+// Two writers aimed at one server port: the second is refused by the server and says so, in
+// the server's words; the first goes on until the server stops, and then says that.
+void TestCli::serverRefusesThenStops()
+{
+    SimulatorProcess controller;
+    QVERIFY2(controller.start({"--output", m_dir.filePath("received.txt"), "--silent-after", "3"}),
+             qPrintable(controller.errorString()));
+    Ser2netServer server;
+    QVERIFY2(server.start({{controller.device(), Ser2netServer::Protocol::Rfc2217}}),
+             qPrintable(server.errorString()));
+    QStringList arguments{"write", file("chart.txt", goodFile()), "--json", "--port", server.url(0)};
+    arguments << "--timeout-ms" << QString::number(HangLimitMs);
+
+    // The first writer waits for an answer to record 3, which never comes.
+    QProcess first;
+    first.setWorkingDirectory(m_dir.path());
+    first.start(m_program, arguments);
+    QByteArray said;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            said += controller.process().readAllStandardOutput();
+            return said.contains("staying silent after 3 records");
+        },
+        HangLimitMs));
+
+    const Result second = run(arguments);
+    QCOMPARE(second.code, 1);
+    const QString refused =
+        QStringLiteral(
+            "ポート「%1」を開けません（%1: サーバーが接続を断りました：「Port already in use」）。")
+            .arg(server.url(0));
+    QCOMPARE(second.err, "失敗：" + refused + "\n");
+    QCOMPARE(jsonOf(second.out)["ports"].toArray().first()["cause"].toString(), "portNotOpened");
+
+    server.stop();
+    QVERIFY(first.waitForFinished(RunLimitMs));
+    QCOMPARE(first.exitCode(), 1);
+    const QString lost =
+        QStringLiteral("通信中にポートが使えなくなりました（%1: サーバーが接続を切りました）。")
+            .arg(server.url(0));
+    QCOMPARE(QString::fromUtf8(first.readAllStandardError()), "失敗：" + lost + "\n");
+    const QJsonObject entry =
+        jsonOf(QString::fromUtf8(first.readAllStandardOutput()))["ports"].toArray().first().toObject();
+    QCOMPARE(entry["cause"].toString(), "portLost");
+    QCOMPARE(entry["records"].toInt(), 4);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

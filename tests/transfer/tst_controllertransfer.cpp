@@ -45,6 +45,8 @@ private slots:
     void timeout();
     void lostLine();
     void writeFails();
+    void networkPortNotOpened_data();
+    void networkPortNotOpened();
 
 private:
     // A transfer of the start-up chart on COM3, which Setting.ini maps to /dev/ttyUSB0.
@@ -294,6 +296,50 @@ void TestControllerTransfer::writeFails()
     transfer->start(chart, 80);
     QCOMPARE(line->take(), "E\r");
     QCOMPARE(line->openings.size(), 2);
+}
+
+void TestControllerTransfer::networkPortNotOpened_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>(
+        "fault"); // "refused": the server turned the line away; "time": it never answered
+    QTest::addColumn<QString>("reason");
+
+    // clang-format off
+    QTest::newRow("turned away") << "tcp://rack1.local:4001" << "refused" << "ポート「tcp://rack1.local:4001」を開けません（tcp://rack1.local:4001: サーバーが接続を断りました：「Port already in use」）。";
+    QTest::newRow("turned away, COMn") << "COM5" << "refused" << "ポート「COM5」を開けません（COM5 (rfc2217://rack1.local:4001): サーバーが接続を断りました：「Port already in use」）。";
+    QTest::newRow("no answer in time") << "rfc2217://rack1.local:4001" << "time" << "ポート「rfc2217://rack1.local:4001」を開けません（rfc2217://rack1.local:4001: サーバーが回線の設定に答えませんでした）。";
+    // clang-format on
+}
+
+// A network port that fails to open after the start, or is still opening when the time is
+// up, ends as a port not opened, never as a controller that did not answer; the serial
+// devices present have nothing to do with it and are not listed.
+void TestControllerTransfer::networkPortNotOpened()
+{
+    QFETCH(QString, port);
+    QFETCH(QString, fault);
+    QFETCH(QString, reason);
+
+    const QString file = dir->filePath("Setting.ini");
+    QVERIFY(writeFile(file, settingsWithCom3("/dev/ttyUSB0") + "COM5=rfc2217://rack1.local:4001\r\n"));
+    transfer->setPort(port, SettingsLocation(file));
+    transfer->setTimeoutInterval(1);
+    line->unfinished = "サーバーが回線の設定に答えませんでした";
+    transfer->start(chart, 80);
+    QCOMPARE(line->take(), "E\r");
+    if (fault == "refused") {
+        line->failOpening("サーバーが接続を断りました：「Port already in use」");
+    } else {
+        QSignalSpy finished(transfer.get(), &ControllerTransfer::finished);
+        QVERIFY(finished.wait(5000));
+    }
+    QCOMPARE(reports.events, (QStringList{"started", "progress 0", "finished"}));
+    QCOMPARE(reports.end, TransferEnd::Failure);
+    QCOMPARE(reports.cause, TransferCause::PortNotOpened);
+    QCOMPARE(reports.reason, reason);
+    QVERIFY(!line->isOpen());
+    QVERIFY(!transfer->findChild<QTimer*>("Timer1")->isActive());
 }
 
 QTEST_GUILESS_MAIN(TestControllerTransfer)

@@ -44,16 +44,22 @@ QString subcommandNames()
     return names.join(QStringLiteral("、"));
 }
 
-// A port of `write`: COMn or, outside Windows, a device path; the reason when it is neither.
+// A port of `write`: COMn, a network port or, outside Windows, a device path; the reason when
+// it is none of them.
 std::optional<QString> notAPort(const QString& port)
 {
-    if (portNumberOf(port) != 0 || isDevicePath(port))
+    if (portNumberOf(port) != 0 || isDevicePath(port) || isNetworkPort(port))
         return std::nullopt;
+    if (isUrlName(port))
+        return notANetworkPortText(port);
 #ifdef Q_OS_WIN
-    return QStringLiteral("「%1」はポートの名前ではありません（COM1～COM20）").arg(port);
-#else
     return QStringLiteral("「%1」はポートの名前ではありません（COM1～COM20、または "
-                          "/dev/ttyUSB0 のようなデバイスのパス）")
+                          "tcp://ホスト:ポート番号、rfc2217://ホスト:ポート番号）")
+        .arg(port);
+#else
+    return QStringLiteral("「%1」はポートの名前ではありません（COM1～COM20、"
+                          "/dev/ttyUSB0 のようなデバイスのパス、または tcp://ホスト:ポート番号、"
+                          "rfc2217://ホスト:ポート番号）")
         .arg(port);
 #endif
 }
@@ -196,7 +202,9 @@ QString helpText()
         "  --version                バージョンを表示\n"
         "  --group A-H              show: そのグループの5チャンネルだけを表示\n"
         "  --port PORT              write: COM1～COM20（Setting.ini の割り当てのとおり）、\n"
-        "                           または /dev/ttyUSB0 のようなデバイスのパス（Linux）。\n"
+        "                           /dev/ttyUSB0 のようなデバイスのパス（Linux）、または\n"
+        "                           ネットワークのポート tcp://ホスト:ポート番号、\n"
+        "                           rfc2217://ホスト:ポート番号（回線の設定もサーバーに送る）。\n"
         "                           何度でも指定でき、同じデバイスを二度指定することはできません\n"
         "  --json                   ports、check、diff、write: 結果を JSON で表示\n"
         "  --force                  pdf: PDF でない既存のファイルも PDF で置き換える\n"

@@ -40,6 +40,19 @@ bool connected(const QList<SerialDevice>& present, const QString& device)
 #endif
 }
 
+// What a network port is, or null for any other device: its protocol ("tcp", "rfc2217"), host and port.
+QJsonValue networkObject(const QString& device)
+{
+    const std::optional<NetworkPort> network = networkPortOf(device);
+    if (!network)
+        return QJsonValue::Null;
+    return QJsonObject{{QStringLiteral("protocol"), network->protocol == NetworkPort::Protocol::Rfc2217
+                                                        ? QStringLiteral("rfc2217")
+                                                        : QStringLiteral("tcp")},
+                       {QStringLiteral("host"), network->host},
+                       {QStringLiteral("port"), network->port}};
+}
+
 QJsonObject groupObject(int group, const GroupContents& contents)
 {
     QJsonArray elements;
@@ -111,8 +124,12 @@ QJsonObject portsDocument(const QList<SerialDevice>& present, const SettingsLoca
             QJsonObject{{QStringLiteral("port"), name},
                         {QStringLiteral("device"), device},
                         {QStringLiteral("mapped"), mapped},
-                        {QStringLiteral("connected"), connected(present, device)},
-                        {QStringLiteral("accessProblem"), textOrNull(portUseProblem(device))}});
+                        // Whether a server's port answers is known only by connecting to it.
+                        {QStringLiteral("connected"),
+                         isUrlName(device) ? QJsonValue(QJsonValue::Null) : connected(present, device)},
+                        {QStringLiteral("network"), networkObject(device)},
+                        {QStringLiteral("accessProblem"),
+                         isUrlName(device) ? QJsonValue(QJsonValue::Null) : textOrNull(portUseProblem(device))}});
     }
 
     // What the window's port box shows: the stored port, or "ERROR" for none stored.
@@ -122,7 +139,8 @@ QJsonObject portsDocument(const QList<SerialDevice>& present, const SettingsLoca
     const QJsonObject chosenPort{
         {QStringLiteral("port"), chosen},
         {QStringLiteral("stored"), settings.storedValue(comport, section).has_value()},
-        {QStringLiteral("device"), textOrNull(deviceOfPortName(chosen, settings))}};
+        {QStringLiteral("device"), textOrNull(deviceOfPortName(chosen, settings))},
+        {QStringLiteral("network"), networkObject(deviceOfPortName(chosen, settings))}};
 
     return {{QStringLiteral("devices"), devices},
             {QStringLiteral("settingsFiles"), files},

@@ -4,8 +4,8 @@
 #include "Output.h"
 #include "files/PatternFile.h"
 #include "serial/PortAccess.h"
+#include "serial/PortLine.h"
 #include "serial/PortName.h"
-#include "serial/QtSerialLine.h"
 #include "transfer/ControllerTransfer.h"
 #include "transfer/SendRule.h"
 
@@ -65,7 +65,7 @@ std::vector<PortResult> transferToAll(const PatternFileContent& content, const Q
         result.port = portNames[qsizetype(i)];
         result.device = deviceOfPortName(result.port, snapshot);
         auto& transfer =
-            transfers.emplace_back(std::make_unique<ControllerTransfer>(std::make_unique<QtSerialLine>()));
+            transfers.emplace_back(std::make_unique<ControllerTransfer>(std::make_unique<PortLine>()));
         transfer->setPort(result.port, settings);
         transfer->setTimeoutInterval(timeoutMs);
         QObject::connect(transfer.get(), &ControllerTransfer::progress, [&result, &changed, i](int records) {
@@ -435,6 +435,16 @@ int writeToMany(const QString& file, const PatternFileContent& content, const QS
     return allSucceeded ? 0 : 1;
 }
 
+// The device a port name stands for, so that one named twice is found: both
+// protocols and any spelling of the host reach the same server's port, and a
+// link (/dev/serial/by-id/...) stands for the device it leads to.
+QString canonicalDevice(const QString& device)
+{
+    if (const std::optional<NetworkPort> port = networkPortOf(device))
+        return networkEndpoint(*port);
+    return deviceBehindLinks(device);
+}
+
 } // namespace
 
 int writeToControllers(const QString& file, const QStringList& portNames, const SettingsLocation& settings,
@@ -473,7 +483,7 @@ std::optional<QString> portNamedTwice(const QStringList& portNames, const Settin
 {
     QStringList devices;
     for (const QString& name : portNames) {
-        const QString device = deviceBehindLinks(deviceOfPortName(name, settings));
+        const QString device = canonicalDevice(deviceOfPortName(name, settings));
         if (const qsizetype earlier = devices.indexOf(device); earlier >= 0) {
             if (portNames[earlier] == name)
                 return QStringLiteral("ポート「%1」が二度指定されています").arg(name);

@@ -8,8 +8,8 @@ class SettingsLocation;
 class SettingsSnapshot;
 
 // `trv5kb write`: the window's transfer of the chart in `file` into the
-// controller on each of `portNames` (COMn mapped by `settings`, or a device
-// path), with the window's port configuration and protocol; the time-out of
+// controller on each of `portNames` (COMn mapped by `settings`, a device
+// path or a network port), with the window's port configuration and protocol; the time-out of
 // each is `timeoutMs`. All controllers are written at once, each over its own
 // line with a transfer of its own, so one that does not answer holds up
 // nobody but itself.
@@ -28,6 +28,6 @@ int writeToControllers(const QString& file, const QStringList& portNames, const 
 
 // Why the ports of one write cannot be written together: a name given twice,
 // or two names that stand for the same device (COM3 and the device
-// [Ports] maps it to, a link and the device it leads to). Nothing when each
-// names a device of its own.
+// [Ports] maps it to, a link and the device it leads to, one server port by
+// both protocols). Nothing when each names a device of its own.
 std::optional<QString> portNamedTwice(const QStringList& portNames, const SettingsSnapshot& settings);

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "serial/NetworkSerialLine.h"
+#include "serial/QtSerialLine.h"
+
+// The controller's line on whichever port a transfer names: a port written
+// as a URL on the network (NetworkSerialLine), any other on a serial device
+// (QtSerialLine). The window and the command-line writer give it to their
+// transfers, which see one line whatever the port.
+class PortLine : public SerialLine
+{
+    Q_OBJECT
+
+public:
+    explicit PortLine(QObject* parent = nullptr);
+
+    // Chooses the line by `device` at each opening; an open line stays as it is.
+    bool openControllerLine(const QString& device) override;
+    bool isOpen() const override { return m_line->isOpen(); }
+    bool write(const QByteArray& bytes) override { return m_line->write(bytes); }
+    QByteArray readAvailable() override { return m_line->readAvailable(); }
+    void close() override { m_line->close(); }
+    QString errorString() const override { return m_line->errorString(); }
+    QString unfinishedOpening() const override { return m_line->unfinishedOpening(); }
+
+private:
+    QtSerialLine m_serial;
+    NetworkSerialLine m_network;
+    SerialLine* m_line = &m_serial;
+};
