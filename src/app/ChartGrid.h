@@ -1,74 +1,68 @@
 #pragma once
 
-#include "app/Controls.h"
 #include "chart/CellMapping.h"
+#include "chart/ElementCode.h"
 #include "edit/ChartCursor.h"
 
 #include <QRect>
 #include <QWidget>
 #include <array>
+#include <optional>
 
-class ChartGrid;
+class ChartDocument;
+class ElementPictures;
+struct WindowState;
 
-// A chart cell `Picture1(i)`: a picture label that reports its clicks and
-// knows its place in the grid, so that a screen reader is told which cell of
-// the chart it is (ChartAccessibility).
-class GridCell : public ClickLabel
-{
-    Q_OBJECT
-
-public:
-    GridCell(QWidget* window, int index);
-
-    int index() const { return m_index; }
-    // The chart's keyboard over it, once the grid has been built.
-    ChartGrid* grid() const { return m_grid; }
-    // Its accessible name, what it shows and where (cellName). Only a change
-    // is set, as every change is told to assistive technology.
-    void setCellName(const QString& name);
-
-protected:
-    // The system's window background under the picture, painted rather than
-    // kept in a palette of each cell's own, which 200 cells would each hold.
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    friend class ChartGrid;
-    int m_index;
-    ChartGrid* m_grid = nullptr;
-};
-
-// The chart's keyboard: a widget over the grid that takes the keyboard focus
-// for the chart and shows its cursor, a frame around one cell. It lets clicks
-// through to the cells and draws nothing but the cursor's frame, around the
-// cell and outside it, so that the cell's picture stays as it is. The cells
-// stay the window's children, where the layout puts them; this widget only
-// lies in front of them.
+// The page of the chart the window shows, `Picture1`: the 5 x 40 cells of the
+// group and page shown, painted by this one widget from the element pictures,
+// with the selection's frame and the keyboard's cursor over them. It lies in
+// front of the chart panel and the end marker and paints nothing between the
+// cells, so the marker shows there as it always did.
 //
-// It keeps the cursor as a grid member (column and row), so that the cursor
-// stays on its column and row when the group or the page shown changes. The
-// chart view decides what the keys do; this widget turns key presses into
-// the requests below. Nothing shows until a key asks for the cursor: a click
-// on a cell puts the cursor there unseen, Tab brings it in on the first cell.
+// It takes the clicks of the cells (left, right, with Shift), the chart's
+// keys and the keyboard focus for the chart, and reports them; the chart view
+// decides what they mean. The cursor is a grid member (column and row), so it
+// stays on its column and row when the group or the page shown changes.
+// Nothing shows until a key asks for the cursor: a click on a cell puts the
+// cursor there unseen, Tab brings it in on the first cell. Screen readers see
+// it as a table of the page shown (ChartAccessibility).
 class ChartGrid : public QWidget
 {
     Q_OBJECT
 
 public:
-    ChartGrid(QWidget* window, const std::array<GridCell*, GridSize>& cells);
+    ChartGrid(QWidget* window, const ChartDocument& document, const WindowState& state,
+              const ElementPictures& pictures);
 
-    GridCell* cell(int index) const { return m_cells[std::size_t(index)]; }
+    // Paints grid member `index` with the picture of `value`. A value that is
+    // no element leaves the picture the member showed before.
+    void showCell(int index, const ElementCode& value);
+    // The chart cell grid member `index` shows, on the group and page shown.
+    ChartCell cellOf(int index) const;
+    // Where grid member `index` lies, in the window's pixels.
+    QRect cellRect(int index) const;
+    // The grid member at `position` of this widget, if any.
+    std::optional<int> memberAt(const QPoint& position) const;
+
     int cursor() const { return m_cursor; }
-    bool cursorShown() const { return m_shown; }
+    bool cursorShown() const { return m_cursorShown; }
     // Puts the cursor on grid member `index`, shown or not.
     void placeCursor(int index, bool shown);
     void showCursor() { placeCursor(m_cursor, true); }
 
     // The selected cells, as columns (x) and rows (y) of the grid; empty for none.
     void setSelection(const QRect& members);
+    const QRect& selection() const { return m_selection; }
     bool isSelected(int index) const;
 
+    const ChartDocument& document() const { return m_document; }
+    const WindowState& state() const { return m_state; }
+
 signals:
+    // A left click on grid member `index`, with the keys held.
+    void cellClicked(int index, Qt::KeyboardModifiers keys);
+    // A right click on grid member `index`, at `globalPosition`.
+    void cellMenuRequested(int index, const QPoint& globalPosition);
     // An arrow, Home, End or page key; `select` for Shift with an arrow.
     void moveRequested(CursorMove move, bool select);
     // Ctrl+1 to Ctrl+8.
@@ -82,17 +76,29 @@ signals:
     void focusEntered();
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
 
 private:
-    QRect cursorArea() const;
+    // Grid member `index` in this widget's pixels.
+    QRect memberRect(int index) const;
+    // A click on a cell gives the chart the keyboard, with the cursor on that
+    // cell, unseen until a key moves it.
+    void takeKeyboard(int index);
 
-    std::array<GridCell*, GridSize> m_cells;
+    const ChartDocument& m_document;
+    const WindowState& m_state;
+    const ElementPictures& m_pictures;
+    // The element each member shows, by ordinal; -1 before it shows one.
+    std::array<qint8, GridSize> m_shownElement;
     int m_cursor = 0;
-    bool m_shown = false;
+    bool m_cursorShown = false;
     QRect m_selection;
+    // The member a left button went down on, until it comes up.
+    std::optional<int> m_pressed;
 };

@@ -1,15 +1,16 @@
 #include "app/ChartPrinting.h"
 
-#include "app/ChartCommands.h"
 #include "app/FileDialogs.h"
 #include "app/MessageBoxes.h"
 #include "app/NamedFiles.h"
+#include "app/WindowContext.h"
+#include "app/WindowShortcuts.h"
 #include "document/ChartSheet.h"
 #include "files/FileKind.h"
 #include "files/FileName.h"
 #include "files/FilePlace.h"
 #include "files/FileReplace.h"
-#include "state/WindowState.h"
+#include "model/ChartDocument.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -22,50 +23,43 @@ namespace {
 const QString ExportTitle = QStringLiteral("PDFに書き出す");
 const QString PrintTitle = QStringLiteral("印刷");
 
-ModalFileDialogs& modalDialogs()
-{
-    static ModalFileDialogs dialogs;
-    return dialogs;
-}
-
 } // namespace
 
-ChartPrinting::ChartPrinting(QWidget* window, const WindowState& state, MessageBoxes& boxes,
-                             ChartCommands& commands, const NamedFiles& files, Opening opening)
-    : QObject(window), m_window(window), m_state(state), m_boxes(boxes), m_files(files),
-      m_dialogs(&modalDialogs()), m_opening(std::move(opening))
+ChartPrinting::ChartPrinting(WindowContext& context, const NamedFiles& files)
+    : QObject(&context.window), m_context(context), m_files(files)
 {
     m_printKeys =
-        commands.addShortcut(QKeySequence::Print, QKeySequence(Qt::CTRL | Qt::Key_P), [this] { print(); });
+        m_context.shortcuts.add(QKeySequence::Print, QKeySequence(Qt::CTRL | Qt::Key_P), [this] { print(); });
 }
 
 ChartSheet ChartPrinting::sheet() const
 {
-    return {m_state.PatternData, m_state.StepCount,
-            shownFileName(QFileInfo(m_files.currentFile()).fileName()), QDate::currentDate()};
+    const ChartDocument& document = m_context.document;
+    return {document.PatternData(), document.StepCount(),
+            shownFileName(QFileInfo(document.file()).fileName()), QDate::currentDate()};
 }
 
 void ChartPrinting::exportPdf()
 {
-    if (!m_opening())
+    if (!m_context.opening())
         return;
-    const QString chartFile = m_files.currentFile();
+    const QString chartFile = m_context.document.file();
     const QString offered =
         (chartFile.isEmpty() ? QStringLiteral("チャート") : QFileInfo(chartFile).completeBaseName()) +
         QStringLiteral(".pdf");
-    const QString path = m_dialogs->saveFile(
-        m_window, {ExportTitle,
-                   m_files.lastFolder(),
-                   offered,
-                   {QStringLiteral("PDF ファイル (*.pdf)"), QStringLiteral("すべてのファイル (*)")},
-                   QStringLiteral("pdf")});
+    const QString path = m_context.dialogs().saveFile(
+        &m_context.window, {ExportTitle,
+                            m_files.lastFolder(),
+                            offered,
+                            {QStringLiteral("PDF ファイル (*.pdf)"), QStringLiteral("すべてのファイル (*)")},
+                            QStringLiteral("pdf")});
     if (path.isEmpty())
         return;
     // The dialog's own question names no kind of file; a pattern file is easily taken for a PDF's name.
     if (const FileKind kind = fileKindOf(path);
         kind == FileKind::PatternFile || kind == FileKind::OtherFile) {
-        const QMessageBox::StandardButton answer = m_boxes.show(
-            m_window,
+        const QMessageBox::StandardButton answer = m_context.boxes.show(
+            &m_context.window,
             {ExportTitle,
              QStringLiteral("「%1」は%2です。PDF で置き換えると、今の中身は失われます。置き換えますか？")
                  .arg(shownFileName(QFileInfo(path).fileName()), fileKindText(kind)),
@@ -80,28 +74,29 @@ void ChartPrinting::exportPdf()
     else if (const std::optional<QString> failure = replaceFile(path, pdf))
         reason = QStringLiteral("PDF を書き出せません（%1）。").arg(*failure);
     if (reason)
-        m_boxes.show(m_window, {ExportTitle,
-                                QStringLiteral("「%1」：%2\n%3")
-                                    .arg(QFileInfo(path).fileName(), *reason,
-                                         QDir::toNativeSeparators(absoluteFilePath(path))),
-                                QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok});
+        m_context.boxes.show(&m_context.window, {ExportTitle,
+                                                 QStringLiteral("「%1」：%2\n%3")
+                                                     .arg(QFileInfo(path).fileName(), *reason,
+                                                          QDir::toNativeSeparators(absoluteFilePath(path))),
+                                                 QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok});
 }
 
 void ChartPrinting::print()
 {
-    if (!m_opening())
+    if (!m_context.opening())
         return;
     const ChartSheet chart = sheet();
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
                                       QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
     printer.setDocName(chart.fileName.isEmpty() ? unsavedChartName() : chart.fileName);
-    if (!m_dialogs->choosePrinter(m_window, printer, int(sheetGroups(chart).size())))
+    if (!m_context.dialogs().choosePrinter(&m_context.window, printer, int(sheetGroups(chart).size())))
         return;
     if (!paintChartSheet(printer, chart, printer.fromPage(), printer.toPage()))
-        m_boxes.show(m_window,
-                     {PrintTitle, QStringLiteral("印刷できません（プリンターが印刷を受け付けません）。"),
-                      QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok});
+        m_context.boxes.show(&m_context.window,
+                             {PrintTitle,
+                              QStringLiteral("印刷できません（プリンターが印刷を受け付けません）。"),
+                              QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok});
 }
 
 void ChartPrinting::addMenuItems(QMenu& menu, bool idle)

@@ -1,191 +1,161 @@
 #include "app/ChartView.h"
 
+#include "app/Announcer.h"
+#include "app/ChartAccessibility.h"
 #include "app/ChartGeometry.h"
 #include "app/ChartGrid.h"
 #include "app/ControlFactory.h"
 #include "app/Controls.h"
 #include "app/ElementPictures.h"
+#include "app/FormControls.h"
+#include "app/WindowContext.h"
 #include "chart/CellName.h"
 #include "edit/PageSwitch.h"
 #include "state/WindowState.h"
 
 #include <QAccessible>
 #include <QCursor>
+#include <QKeyEvent>
 #include <QScopedValueRollback>
+#include <algorithm>
 
 namespace {
 
-// Each group tab: the caption that takes the click and the shape that shows the highlight.
-struct GroupTab
+// "44" or "44〜46".
+QString span(int first, int last)
 {
-    const char* label;
-    const char* shape;
-};
-
-constexpr std::array<GroupTab, 8> GroupTabs{{{"Label1", "Shape1"},
-                                             {"Label2", "Shape2"},
-                                             {"Label3", "Shape3"},
-                                             {"Label4", "Shape6"},
-                                             {"Label5", "Shape7"},
-                                             {"Label6", "Shape8"},
-                                             {"Label7", "Shape9"},
-                                             {"Label8", "Shape10"}}};
-
-template <typename T> T* child(QWidget* window, const char* name)
-{
-    T* found = window->findChild<T*>(QString::fromLatin1(name));
-    Q_ASSERT_X(found, "ChartView", name);
-    return found;
+    return first == last ? QString::number(first) : QStringLiteral("%1〜%2").arg(first).arg(last);
 }
 
 } // namespace
 
-ChartView::ChartView(QWidget* window, const WindowState& state, const ElementPictures& pictures)
-    : QObject(window), m_window(window), m_state(state), m_pictures(pictures)
+ChartView::ChartView(WindowContext& context, ChartGrid* grid, const ElementPictures& pictures)
+    : QObject(&context.window), m_context(context), m_pictures(pictures), m_grid(grid)
 {
-}
-
-void ChartView::buildCells()
-{
-    for (int i = 0; i < GridSize; ++i) {
-        auto* cell = new GridCell(m_window, i);
-        cell->setObjectName(QStringLiteral("Picture1(%1)").arg(i));
-        cell->setGeometry(pixelRect(ChartGeometry::gridCell(i)));
-        // A click on a cell gives the chart the keyboard, with the cursor on
-        // that cell, unseen until a key moves it.
-        const auto takeKeyboard = [this, i] {
-            m_grid->placeCursor(i, false);
-            m_grid->setFocus(Qt::MouseFocusReason);
-        };
-        connect(cell, &ClickLabel::clicked, this, [this, i, takeKeyboard](Qt::KeyboardModifiers keys) {
-            takeKeyboard();
-            emit cellClicked(i, keys);
-        });
-        // A right click opens the chart menu; the cell's click stays the left button's.
-        cell->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(cell, &QWidget::customContextMenuRequested, this,
-                [this, cell, i, takeKeyboard](const QPoint& at) {
-                    takeKeyboard();
-                    emit cellMenuRequested(i, cell->mapToGlobal(at));
-                });
-        m_cells[std::size_t(i)] = cell;
-    }
-    // In front of the cells, so that the cursor is drawn over them.
-    m_grid = new ChartGrid(m_window, m_cells);
-    m_grid->setObjectName(QStringLiteral("ChartGrid"));
+    connect(m_grid, &ChartGrid::cellClicked, this, &ChartView::cellClicked);
+    connect(m_grid, &ChartGrid::cellMenuRequested, this, &ChartView::cellMenuRequested);
     connect(m_grid, &ChartGrid::moveRequested, this, &ChartView::moveCursor);
     connect(m_grid, &ChartGrid::groupRequested, this, &ChartView::chooseGroup);
     connect(m_grid, &ChartGrid::activated, this, &ChartView::actAtCursor);
     connect(m_grid, &ChartGrid::menuRequested, this, &ChartView::openMenuAtCursor);
-    connect(m_grid, &ChartGrid::focusEntered, this, &ChartView::announceCursor, Qt::QueuedConnection);
-}
+    connect(
+        m_grid, &ChartGrid::focusEntered, this, [this] { tellChartFocus(m_grid); }, Qt::QueuedConnection);
 
-void ChartView::attachControls()
-{
-    for (std::size_t group = 0; group < GroupTabs.size(); ++group) {
-        m_groupTabs[group] = child<ShapeWidget>(m_window, GroupTabs[group].shape);
-        auto* label = child<ClickLabel>(m_window, GroupTabs[group].label);
-        // Reached with Tab and pressed with Space or Return; a click leaves the focus where it is.
-        label->setFocusPolicy(Qt::TabFocus);
-        connect(label, &ClickLabel::clicked, this, [this, group] { emit groupTabClicked(int(group)); });
+    const FormControls& controls = m_context.controls;
+    for (std::size_t group = 0; group < controls.groupTabs.size(); ++group) {
+        ClickLabel* tab = controls.groupTabs[group];
+        // One Tab stop for the tabs, at the group shown; Left and Right move between them, and
+        // Space or Return presses one as a click does. A click leaves the focus where it is.
+        tab->setFocusPolicy(int(group) == m_context.state.CurrentGroup ? Qt::TabFocus : Qt::NoFocus);
+        tab->installEventFilter(this);
+        connect(tab, &ClickLabel::clicked, this, [this, group] { emit groupTabClicked(int(group)); });
     }
-    m_endMarker = child<ShapeWidget>(m_window, "Shape5");
-    m_pageStrip = child<QLabel>(m_window, "Picture4");
-    m_pageCaption = child<QLabel>(m_window, "Label28");
-    m_selectionFrame = new SelectionFrame(m_window);
-    m_selectionFrame->setObjectName(QStringLiteral("SelectionFrame"));
+    connect(&m_context.document, &ChartDocument::changed, this, &ChartView::documentChanged);
+    connect(&m_context.document, &ChartDocument::stepCountChanged, this,
+            [this] { PlaceEndMarker(m_context.state.CurrentPage); });
 }
 
-void ChartView::drawPage(int page)
+void ChartView::DrawPage(int page)
 {
+    const PatternTable& chart = m_context.document.PatternData();
     for (int index = 0; index < GridSize; ++index) {
-        const ChartCell cell = cellOfGridIndex(index, page, m_state.CurrentGroup);
-        showCell(index, cell, m_state.PatternData.at(cell.step, cell.channel));
+        const ChartCell cell = cellOfGridIndex(index, page, m_context.state.CurrentGroup);
+        m_grid->showCell(index, chart.at(cell.step, cell.channel));
     }
 }
 
-void ChartView::showCell(int index, ChartCell cell, const ElementCode& value)
+void ChartView::PlaceEndMarker(int page)
 {
-    GridCell* shown = m_cells[std::size_t(index)];
-    const QPixmap picture = m_pictures.ElementPicture(value);
-    if (!picture.isNull())
-        shown->setPixmap(picture);
-    shown->setCellName(cellName(cell, value));
-    if (index == m_grid->cursor() && !m_keyMove)
-        announceCursorChange();
-}
-
-void ChartView::redraw()
-{
-    if (m_state.CurrentPage == 0 || m_state.CurrentPage == 1)
-        drawPage(m_state.CurrentPage);
-}
-
-void ChartView::placeEndMarker(int page)
-{
-    m_endMarker->setRectPt(ChartGeometry::endMarker(page, m_state.StepCount));
-}
-
-void ChartView::paintCell(ChartCell cell, const ElementCode& value)
-{
-    if (const std::optional<int> index = gridIndexOfCell(cell, m_state.CurrentPage, m_state.CurrentGroup))
-        showCell(*index, cell, value);
+    // A page the buttons never show (the state may say so) leaves the marker where it is.
+    if (page == 0 || page == 1)
+        m_context.controls.endMarker->setRectPt(
+            ChartGeometry::endMarker(page, m_context.document.StepCount()));
 }
 
 void ChartView::showGroup(int group)
 {
+    const int before = m_context.state.CurrentGroup;
+    m_context.state.CurrentGroup = qint16(group);
     clearSelection();
+    const FormControls& controls = m_context.controls;
     // The tab of the group shown takes the panel's colour, as group A's does at start.
-    for (std::size_t tab = 0; tab < m_groupTabs.size(); ++tab)
-        m_groupTabs[tab]->setFillColor(layoutColour(int(tab) == group ? Layout::Violet : Layout::Lavender));
-    redraw();
+    for (std::size_t tab = 0; tab < controls.groupTabs.size(); ++tab) {
+        const bool shown = int(tab) == group;
+        controls.groupTabShapes[tab]->setFillColor(layoutColour(shown ? Layout::Violet : Layout::Lavender));
+        controls.groupTabs[tab]->setFocusPolicy(shown ? Qt::TabFocus : Qt::NoFocus);
+    }
+    for (int tab : {before, group}) {
+        QAccessible::State selected;
+        selected.selected = true;
+        QAccessibleStateChangeEvent event(controls.groupTabs[std::size_t(tab)], selected);
+        QAccessible::updateAccessibility(&event);
+    }
+    if (m_context.state.CurrentPage == 0 || m_context.state.CurrentPage == 1)
+        DrawPage(m_context.state.CurrentPage);
+    renewChartCells(m_grid);
+    announceShown();
 }
 
 void ChartView::showPage(int page)
 {
     clearSelection();
-    m_pageCaption->setText(pageCaption(page));
-    m_pageStrip->setPixmap(m_pictures.pageStrip(page));
-    drawPage(page);
-    placeEndMarker(page);
+    m_context.controls.pageCaption->setText(pageCaption(page));
+    m_context.controls.pageStrip->setPixmap(m_pictures.pageStrip(page));
+    DrawPage(page);
+    PlaceEndMarker(page);
+    renewChartCells(m_grid);
+    announceShown();
+}
+
+void ChartView::announceShown()
+{
+    const int page = m_context.state.CurrentPage;
+    m_context.announcer.announce(QStringLiteral("%1、ステップ%2〜%3 を表示")
+                                     .arg(groupName(m_context.state.CurrentGroup))
+                                     .arg(page * StepsPerPage + 1)
+                                     .arg(page * StepsPerPage + StepsPerPage));
+    // A key that moved the cursor here tells the cell it lands on once the view has settled.
+    if (!m_keyMove)
+        tellChartFocus(m_grid);
+}
+
+void ChartView::documentChanged(const ChartChange& change, ChartDocument::Origin origin)
+{
+    if (origin == ChartDocument::Origin::History)
+        if (const std::optional<ChartCell> first = change.firstCell())
+            showWhere(*first);
+    bool cursorCellChanged = false;
+    for (const CellEdit& edit : change.cells)
+        if (const std::optional<int> index =
+                gridIndexOfCell(edit.cell, m_context.state.CurrentPage, m_context.state.CurrentGroup)) {
+            m_grid->showCell(*index, edit.after);
+            renewChartCell(m_grid, *index);
+            cursorCellChanged = cursorCellChanged || *index == m_grid->cursor();
+        }
+    if (cursorCellChanged)
+        tellChartFocus(m_grid);
+}
+
+void ChartView::showWhere(ChartCell cell)
+{
+    WindowState& state = m_context.state;
+    if (const int group = cell.channel / ChannelsPerGroup; group != state.CurrentGroup)
+        showGroup(group);
+    if (const int page = cell.step / StepsPerPage;
+        page != state.CurrentPage && switchPage(state, state.CurrentPage, page))
+        showPage(page);
 }
 
 ChartCell ChartView::cellOf(int index) const
 {
-    return cellOfGridIndex(index, m_state.CurrentPage, m_state.CurrentGroup);
+    return m_grid->cellOf(index);
 }
 
 std::optional<ChartCell> ChartView::cellUnderPointer() const
 {
-    const QPoint pointer = m_window->mapFromGlobal(QCursor::pos());
-    for (int i = 0; i < GridSize; ++i)
-        if (m_cells[std::size_t(i)]->geometry().contains(pointer))
-            return cellOf(i);
+    if (const std::optional<int> member = m_grid->memberAt(m_grid->mapFromGlobal(QCursor::pos())))
+        return cellOf(*member);
     return std::nullopt;
-}
-
-void ChartView::selectTo(ChartCell cell)
-{
-    if (!m_selection)
-        m_selectionAnchor = cell;
-    m_selection = CellBlock::spanning(m_selectionAnchor, cell);
-    const auto shownAt = [this](ChartCell corner) {
-        return m_cells[std::size_t(*gridIndexOfCell(corner, m_state.CurrentPage, m_state.CurrentGroup))]
-            ->geometry();
-    };
-    m_selectionFrame->frame(shownAt(m_selection->first).united(shownAt(m_selection->last)));
-    // The cursor is drawn over the selection's frame.
-    m_grid->raise();
-    const int firstColumn = m_selection->first.step % StepsPerPage;
-    const int firstRow = m_selection->first.channel % ChannelsPerGroup;
-    m_grid->setSelection(QRect(firstColumn, firstRow, m_selection->steps(), m_selection->channels()));
-}
-
-void ChartView::clearSelection()
-{
-    m_selection.reset();
-    m_selectionFrame->frame({});
-    m_grid->setSelection({});
 }
 
 std::optional<ChartCell> ChartView::shownCursor() const
@@ -195,18 +165,43 @@ std::optional<ChartCell> ChartView::shownCursor() const
     return cellOf(m_grid->cursor());
 }
 
+void ChartView::selectTo(ChartCell cell)
+{
+    if (!m_selection)
+        m_selectionAnchor = cell;
+    m_selection = CellBlock::spanning(m_selectionAnchor, cell);
+    const int firstColumn = m_selection->first.step % StepsPerPage;
+    const int firstRow = m_selection->first.channel % ChannelsPerGroup;
+    m_grid->setSelection(QRect(firstColumn, firstRow, m_selection->steps(), m_selection->channels()));
+    tellChartSelection(m_grid);
+    m_context.announcer.announce(QStringLiteral("ステップ%1、CH%2 を選択")
+                                     .arg(span(m_selection->first.step + 1, m_selection->last.step + 1),
+                                          span(m_selection->first.channel % ChannelsPerGroup + 1,
+                                               m_selection->last.channel % ChannelsPerGroup + 1)));
+}
+
+void ChartView::clearSelection()
+{
+    if (!m_selection)
+        return;
+    m_selection.reset();
+    m_grid->setSelection({});
+    tellChartSelection(m_grid);
+}
+
 void ChartView::moveCursor(CursorMove move, bool select)
 {
     const QScopedValueRollback<bool> keyMove(m_keyMove, true);
     // The first key shows the cursor, also one that cannot move it.
     m_grid->showCursor();
     const int from = m_grid->cursor();
-    const std::optional<ChartCell> to = cursorTarget(cellOf(from), move, m_state.StepCount);
+    const std::optional<ChartCell> to = cursorTarget(cellOf(from), move, m_context.document.StepCount());
     if (!to)
         return;
     if (select) {
         // The selection stays on the page shown; it grows from the cell the cursor leaves.
-        const std::optional<int> index = gridIndexOfCell(*to, m_state.CurrentPage, m_state.CurrentGroup);
+        const std::optional<int> index =
+            gridIndexOfCell(*to, m_context.state.CurrentPage, m_context.state.CurrentGroup);
         if (!index)
             return;
         if (!m_selection)
@@ -216,28 +211,32 @@ void ChartView::moveCursor(CursorMove move, bool select)
     } else {
         if (!goTo(*to))
             return;
-        m_grid->placeCursor(*gridIndexOfCell(*to, m_state.CurrentPage, m_state.CurrentGroup), true);
+        m_grid->placeCursor(*gridIndexOfCell(*to, m_context.state.CurrentPage, m_context.state.CurrentGroup),
+                            true);
     }
-    announceCursorChange();
+    tellChartFocus(m_grid);
 }
 
 bool ChartView::goTo(ChartCell cell)
 {
+    const WindowState& state = m_context.state;
     const int group = cell.channel / ChannelsPerGroup;
-    if (group != m_state.CurrentGroup)
+    if (group != state.CurrentGroup)
         emit groupTabClicked(group);
     const int page = cell.step / StepsPerPage;
-    if (group == m_state.CurrentGroup && page != m_state.CurrentPage)
-        emit pageRequested(m_state.CurrentPage, page);
-    return group == m_state.CurrentGroup && page == m_state.CurrentPage;
+    if (group == state.CurrentGroup && page != state.CurrentPage)
+        emit pageRequested(state.CurrentPage, page);
+    return group == state.CurrentGroup && page == state.CurrentPage;
 }
 
 void ChartView::chooseGroup(int group)
 {
-    const QScopedValueRollback<bool> keyMove(m_keyMove, true);
-    m_grid->showCursor();
-    emit groupTabClicked(group);
-    announceCursorChange();
+    {
+        const QScopedValueRollback<bool> keyMove(m_keyMove, true);
+        m_grid->showCursor();
+        emit groupTabClicked(group);
+    }
+    tellChartFocus(m_grid);
 }
 
 void ChartView::actAtCursor()
@@ -249,30 +248,24 @@ void ChartView::actAtCursor()
 void ChartView::openMenuAtCursor()
 {
     m_grid->showCursor();
-    const GridCell* cell = m_cells[std::size_t(m_grid->cursor())];
-    emit cellMenuRequested(m_grid->cursor(), cell->mapToGlobal(cell->rect().center()));
+    const QRect cell = m_grid->cellRect(m_grid->cursor());
+    emit cellMenuRequested(m_grid->cursor(), m_context.window.mapToGlobal(cell.center()));
 }
 
-void ChartView::announceCursor()
+bool ChartView::eventFilter(QObject* watched, QEvent* event)
 {
-    if (!m_grid->hasFocus())
-        return;
-    GridCell* cell = m_cells[std::size_t(m_grid->cursor())];
-    // Qt 6.4 tells AT-SPI of a new name without the name, and Orca says nothing of it; a cell
-    // renamed under the cursor (pressed, or shown on another page or group) is told as a new
-    // object taking the focus, which screen readers speak.
-    if (cell == m_announcedCell && cell->accessibleName() != m_announcedName)
-        QAccessible::deleteAccessibleInterface(
-            QAccessible::uniqueId(QAccessible::queryAccessibleInterface(cell)));
-    m_announcedCell = cell;
-    m_announcedName = cell->accessibleName();
-    QAccessibleEvent event(cell, QAccessible::Focus);
-    QAccessible::updateAccessibility(&event);
-}
-
-void ChartView::announceCursorChange()
-{
-    const GridCell* cell = m_cells[std::size_t(m_grid->cursor())];
-    if (cell != m_announcedCell || cell->accessibleName() != m_announcedName)
-        announceCursor();
+    if (event->type() != QEvent::KeyPress)
+        return QObject::eventFilter(watched, event);
+    const FormControls& controls = m_context.controls;
+    const auto tab = std::find(controls.groupTabs.begin(), controls.groupTabs.end(), watched);
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (tab == controls.groupTabs.end() || (key != Qt::Key_Left && key != Qt::Key_Right))
+        return QObject::eventFilter(watched, event);
+    const int count = int(controls.groupTabs.size());
+    const int target =
+        (int(tab - controls.groupTabs.begin()) + (key == Qt::Key_Left ? count - 1 : 1)) % count;
+    emit groupTabClicked(target);
+    // A switch refused during a transfer leaves the focus on the tab shown.
+    controls.groupTabs[std::size_t(m_context.state.CurrentGroup)]->setFocus(Qt::TabFocusReason);
+    return true;
 }

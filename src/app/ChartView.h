@@ -1,60 +1,44 @@
 #pragma once
 
 #include "chart/CellMapping.h"
-#include "chart/ElementCode.h"
 #include "edit/ChartClipboard.h"
 #include "edit/ChartCursor.h"
+#include "model/ChartDocument.h"
 
 #include <QObject>
 #include <QPoint>
-#include <QPointer>
-#include <QString>
-#include <array>
 #include <optional>
 
 class ChartGrid;
-class ClickLabel;
 class ElementPictures;
-class GridCell;
-class QLabel;
-class QWidget;
-class SelectionFrame;
-class ShapeWidget;
-struct WindowState;
+class WindowContext;
 
-// The chart as the window shows it: the 200 cells `Picture1` of the group and
-// page shown, the end marker `Shape5`, the step-number strip `Picture4` with
-// its caption `Label28`, the highlight of the group tabs, and the selection
-// with its frame. It draws from the window's state, which it only reads, and
-// reports what the user does to a cell or a group tab; the window decides
-// what that means and sets the state before asking the view to show it.
+// The chart as the window shows it: the page of cells (ChartGrid), the end
+// marker `Shape5`, the step-number strip `Picture4` with its caption
+// `Label28`, the group tabs, the selection and the keyboard's cursor. It
+// follows the chart document: the cells a change wrote, the end marker at a
+// new step count, and after an undo or a redo the group and page where it
+// went. It keeps which group and page are shown; the window's handlers decide
+// when the user may switch them.
 //
-// It also gives the chart to the keyboard and to screen readers: the chart's
-// keyboard widget (ChartGrid) with its cursor, whose keys it turns into the
-// same reports a click would make, and the cells' accessible names.
+// It turns what the user does to the cells and the tabs, with the mouse and
+// the keys, into the reports below, and gives screen readers the chart as a
+// table, the group tabs as a tab list, and what is shown after a switch.
 class ChartView : public QObject
 {
     Q_OBJECT
 
 public:
-    ChartView(QWidget* window, const WindowState& state, const ElementPictures& pictures);
+    // `grid` is the page of cells the window built among its controls.
+    ChartView(WindowContext& context, ChartGrid* grid, const ElementPictures& pictures);
 
-    // The 200 cells, as children of the window in front of everything built so
-    // far: the window builds them between its panel and its other controls.
-    void buildCells();
-    // Takes over the controls the window built from its layout table.
-    void attachControls();
+    ChartGrid* grid() const { return m_grid; }
 
-    // Paints the 200 cells from the chart, for `page` of the group shown.
-    void drawPage(int page);
-    // Paints the page shown.
-    void redraw();
+    // Paints the page of the group shown from the chart.
+    void DrawPage(int page);
     // Moves the end marker to where the step count puts it on `page`.
-    void placeEndMarker(int page);
-    // Paints one chart cell, when the group and page shown hold it. A value
-    // that is no element leaves the picture as it was.
-    void paintCell(ChartCell cell, const ElementCode& value);
-    // The group shown has become `group`: the tabs' highlight and the cells.
+    void PlaceEndMarker(int page);
+    // The group shown has become `group`: the tabs, the cells.
     void showGroup(int group);
     // The page shown has become `page`: the strip, its caption, the cells and the end marker.
     void showPage(int page);
@@ -82,35 +66,29 @@ signals:
     // A key asks for page `to` while `from` is shown, as the page button from one to the other does.
     void pageRequested(int from, int to);
 
+protected:
+    // Left and Right on a group tab.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
-    // The chart's keys, from the chart's keyboard widget.
+    void documentChanged(const ChartChange& change, ChartDocument::Origin origin);
+    // Switches to the group and page of `cell` without asking, as an undo or a redo goes where it acted.
+    void showWhere(ChartCell cell);
+    // The chart's keys.
     void moveCursor(CursorMove move, bool select);
     void chooseGroup(int group);
     void actAtCursor();
     void openMenuAtCursor();
     // Asks for the group and page of `cell` as the tabs and page buttons do; whether they are shown then.
     bool goTo(ChartCell cell);
-    // Tells assistive technology that the cell under the cursor has the focus.
-    void announceCursor();
-    // The same, where the cursor is on another cell, or its cell was renamed, since last told.
-    void announceCursorChange();
-    // Paints grid member `index` with `value` and names it.
-    void showCell(int index, ChartCell cell, const ElementCode& value);
+    // What the window shows now, for screen readers.
+    void announceShown();
 
-    QWidget* m_window;
-    const WindowState& m_state;
+    WindowContext& m_context;
     const ElementPictures& m_pictures;
-    std::array<GridCell*, GridSize> m_cells{};
-    ChartGrid* m_grid = nullptr;
-    // While a key moves the cursor, the cell it lands on is told once the view has settled.
-    bool m_keyMove = false;
-    QPointer<GridCell> m_announcedCell;
-    QString m_announcedName;
-    std::array<ShapeWidget*, 8> m_groupTabs{};
-    ShapeWidget* m_endMarker = nullptr;
-    QLabel* m_pageStrip = nullptr;
-    QLabel* m_pageCaption = nullptr;
-    SelectionFrame* m_selectionFrame = nullptr;
+    ChartGrid* m_grid;
     std::optional<CellBlock> m_selection;
     ChartCell m_selectionAnchor{};
+    // While a key moves the cursor, the cell it lands on is told once the view has settled.
+    bool m_keyMove = false;
 };

@@ -1,5 +1,8 @@
 #include "app/Controls.h"
 
+#include "app/MessageBoxes.h"
+
+#include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -86,45 +89,37 @@ void ClickLabel::paintEvent(QPaintEvent* event)
     painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
 }
 
-namespace {
-// Wide enough to see on the cells' pictures, and drawn wholly outside the framed cells.
-constexpr int FrameWidth = 2;
-const QColor FrameColour(0xFF, 0x40, 0x00);
-} // namespace
-
-SelectionFrame::SelectionFrame(QWidget* parent) : QWidget(parent)
-{
-    setAttribute(Qt::WA_TransparentForMouseEvents);
-    hide();
-}
-
-void SelectionFrame::frame(const QRect& cells)
-{
-    if (cells.isEmpty()) {
-        hide();
-        return;
-    }
-    setGeometry(cells.adjusted(-FrameWidth, -FrameWidth, FrameWidth, FrameWidth));
-    raise();
-    show();
-}
-
-void SelectionFrame::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    const QRect outer = rect();
-    const QRect inner = outer.adjusted(FrameWidth, FrameWidth, -FrameWidth, -FrameWidth);
-    // The four bands between the outer edge and the framed cells; the inside stays untouched.
-    painter.fillRect(QRect(outer.left(), outer.top(), outer.width(), FrameWidth), FrameColour);
-    painter.fillRect(QRect(outer.left(), inner.bottom() + 1, outer.width(), FrameWidth), FrameColour);
-    painter.fillRect(QRect(outer.left(), inner.top(), FrameWidth, inner.height()), FrameColour);
-    painter.fillRect(QRect(inner.right() + 1, inner.top(), FrameWidth, inner.height()), FrameColour);
-}
-
 void ChoiceBox::showPopup()
 {
     emit aboutToShowPopup();
     QComboBox::showPopup();
+}
+
+void ChoiceBox::takeChoices(MessageBoxes& boxes, std::function<void(const QString&)> choose,
+                            std::function<QString()> inUse)
+{
+    const auto showInUse = [this, inUse] { showInComboBox(this, inUse()); };
+    connect(this, &QComboBox::activated, this, [this, choose, showInUse](int index) {
+        choose(itemText(index));
+        showInUse();
+    });
+    connect(lineEdit(), &QLineEdit::editingFinished, this, [this, &boxes, choose, inUse, showInUse] {
+        // The box's own list opening takes the focus for a moment; what is typed counts once the
+        // user leaves the box itself.
+        if (QApplication::activePopupWidget())
+            return;
+        const QString typed = currentText().trimmed();
+        if (typed == inUse())
+            return showInUse();
+        if (const int item = findText(typed, Qt::MatchFixedString); item >= 0)
+            choose(itemText(item));
+        else if (!typed.isEmpty())
+            boxes.show(window(),
+                       {accessibleName(),
+                        QStringLiteral("「%1」は一覧にありません。一覧から選んでください。").arg(typed),
+                        QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok});
+        showInUse();
+    });
 }
 
 namespace {

@@ -7,7 +7,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QWidget>
+#include <functional>
 #include <optional>
+
+class MessageBoxes;
 
 // A filled rectangle or rounded rectangle drawn on its container, like the
 // designer's shapes: the tabs, the bands, the status lamp and the end marker.
@@ -66,24 +69,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-// The frame around the selected cells of the chart: only a border, lying in
-// front of the cells without hiding their pictures or taking their clicks.
-class SelectionFrame : public QWidget
-{
-    Q_OBJECT
-
-public:
-    explicit SelectionFrame(QWidget* parent);
-
-    // Frames the cells within `cells` (pixels of the parent); hidden for an empty rectangle.
-    void frame(const QRect& cells);
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-};
-
-// A combo box that says when its list is about to open, so the list can be
-// brought up to date first: the port picker lists the serial devices present.
+// A combo box of the window: an item chosen from its list, or text typed into
+// it that names an item, is a choice. It says when its list is about to open,
+// so the list can be brought up to date first: the port picker lists the
+// serial devices present.
 class ChoiceBox : public QComboBox
 {
     Q_OBJECT
@@ -91,6 +80,15 @@ class ChoiceBox : public QComboBox
 public:
     using QComboBox::QComboBox;
     void showPopup() override;
+
+    // Hands each choice to `choose`: an item chosen from the list, and text
+    // typed into the box once the user is done with it (Return, or the focus
+    // leaving) when the text names an item, in any case; anything else is
+    // put back, with a message. Afterwards the box shows the value in use
+    // (`inUse`), so a choice refused during a transfer or text that names no
+    // item cannot pass for the value the chart and the controller get.
+    void takeChoices(MessageBoxes& boxes, std::function<void(const QString&)> choose,
+                     std::function<QString()> inUse);
 
 signals:
     void aboutToShowPopup();

@@ -1,17 +1,19 @@
 #pragma once
 
-#include "app/ChartEditCommand.h"
+#include "app/FormControls.h"
 #include "edit/Palette.h"
 #include "serial/SerialDevices.h"
 #include "state/WindowState.h"
 
-#include <QPixmap>
 #include <QString>
 #include <QWidget>
 #include <memory>
-#include <utility>
 
+class Announcer;
 class ChartCommands;
+class ChartDocument;
+class ChartGrid;
+class ChartHistory;
 class ChartPrinting;
 class ChartView;
 class ControllerTransfer;
@@ -21,21 +23,21 @@ class MessageBoxes;
 class NamedFiles;
 class PatternFiles;
 class PortPicker;
-class QComboBox;
-class QLabel;
-class QTimer;
 class SerialLine;
-class ShapeWidget;
+class StatusLamp;
+class WindowContext;
+class WindowShortcuts;
 enum class TransferEnd;
-struct ElementRow;
-struct PatternFileContent;
 
-// The one window. It owns the state of the run and the handlers of its
-// controls, and delegates: the chart view draws the chart, the chart commands
-// keep the undo history, the clipboard and the chart menu, the pattern files
-// save and load the slots, the named files open and save files by name, and
-// the chart printing prints and exports the chart sheet. Every edit of the chart is a change that the window
-// carries out on its state and shows in one place (showChange).
+// The one window. It owns the state of the run and the chart document with
+// its history, keeps the handlers of the controls the design names, and
+// delegates: the chart view shows the chart and follows the document, the
+// chart commands keep undo, the clipboard and the chart menu, the pattern
+// files save and load the slots, the named files open and save files by
+// name, the chart printing prints and exports the chart sheet, the port
+// picker keeps the port, the status lamp shows the status. Every edit is a
+// step of the history that changes the document; nothing comes back here to
+// finish it.
 class Form1 : public QWidget
 {
     Q_OBJECT
@@ -62,7 +64,6 @@ public:
     void setSerialDeviceList(SerialDeviceList list);
     // The line transfers go over; the serial port unless set before start-up.
     void setSerialLine(std::unique_ptr<SerialLine> line);
-
     // Where the file and print dialogs are shown; Qt's own unless set.
     void setFileDialogs(FileDialogs& dialogs);
     // Opens a pattern file named on the command line, once start-up is done.
@@ -73,15 +74,9 @@ public:
     // pattern. The window is closed after this.
     void terminationRequested();
 
-    // The state of the run, read by the tests and tools that drive the window.
+    // The state of the run and the chart, read by the tests and tools that drive the window.
     const WindowState& state() const { return m_state; }
-
-    // The chart drawing operations.
-    void DrawPage(int page);
-    void RedrawChart();
-    void PlaceEndMarker(int page);
-    // The picture of an element value, or a null pixmap for a value that is no element.
-    QPixmap ElementPicture(const ElementCode& value) const;
+    const ChartDocument& document() const { return *m_document; }
 
 protected:
     // A close during a transfer asks first, as the controller would be left
@@ -89,22 +84,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    bool confirmCloseDuringTransfer();
-
     void buildControls();
     void connectControls();
+    bool confirmCloseDuringTransfer();
     // The handler opening: false while a transfer runs, otherwise the status display goes idle.
     bool StatusReset();
-    void showStatus();
-
-    // Carries a change out on the state and shows it: the cells it wrote
-    // that the page shows, and where it sets the step count, the end marker
-    // and the step-count box. An undo or a redo first goes to the group and
-    // page of the change's first cell.
-    void applyChange(const ChartChange& change, ChartEditCommand::Show show);
-    void showChange(const ChartChange& change);
-    // A loaded chart and step count replace the ones in use, as one step of the history.
-    void takeLoadedChart(const PatternFileContent& content, const QString& text);
 
     // The handlers of the editing controls.
     void cellClicked(int index);
@@ -114,55 +98,36 @@ private:
     void stepCountChosen(const QString& text);
     void groupTabClicked(int group);
     void pageButtonClicked(int from, int to);
-    void showGroup(int group);
-    void showPage(int page);
 
     // Writing the chart into the controller: the write button starts the
     // transfer, whose start, records sent and end the window shows in its
-    // state and on the status display. The lamp blinks while it runs.
+    // state and on the status display.
     void connectTransfer();
     void writeClicked();
     void transferStarted();
     void transferFinished(TransferEnd end, const QString& reason);
-    void blinkTicked();
-
-    // The serial port, which the port picker keeps: restored from the settings
-    // file at start-up, chosen in `Comportbox`, stored again at shutdown.
-    void connectPort();
-    void startUpPortSteps();
-    void shutdownPortSteps();
-    void portChosen();
-
-    // A control by its designer name; every name asked for exists.
-    template <typename T> T* control(const char* name) const
-    {
-        T* found = findChild<T*>(QString::fromLatin1(name));
-        Q_ASSERT_X(found, "Form1::control", name);
-        return found;
-    }
 
     QString m_programFolder;
     QString m_configFolder;
-    MessageBoxes& m_boxes;
     WindowState m_state;
-
+    ChartDocument* m_document;
+    ChartHistory* m_history;
     std::unique_ptr<ElementPictures> m_pictures;
+    FormControls m_controls;
+    WindowShortcuts* m_shortcuts = nullptr;
+    Announcer* m_announcer = nullptr;
+    StatusLamp* m_lamp = nullptr;
+    std::unique_ptr<WindowContext> m_context;
+    // The page of cells `Picture1`, built among the controls.
+    ChartGrid* m_grid = nullptr;
+
     ChartView* m_view = nullptr;
     ChartCommands* m_commands = nullptr;
     PatternFiles* m_files = nullptr;
     NamedFiles* m_namedFiles = nullptr;
     ChartPrinting* m_printing = nullptr;
-
-    QLabel* m_preview = nullptr;
-    QLabel* m_statusCaption = nullptr;
-    ShapeWidget* m_statusLamp = nullptr;
-    QComboBox* m_stepCountBox = nullptr;
-    QTimer* m_blink = nullptr;
-    static constexpr int BlinkIntervalMs = 250;
     ControllerTransfer* m_transfer = nullptr;
     PortPicker* m_portPicker = nullptr;
-    // Why the last transfer failed, shown as the tool tip of the status caption.
-    QString m_failureReason;
     // Ending on a signal: no question is asked, whatever a close finds.
     bool m_terminating = false;
     bool m_unloaded = false;

@@ -1,12 +1,15 @@
 #include "app/NamedFiles.h"
 
-#include "app/ChartCommands.h"
+#include "app/Announcer.h"
 #include "app/FileDialogs.h"
 #include "app/MessageBoxes.h"
+#include "app/WindowContext.h"
+#include "app/WindowShortcuts.h"
 #include "files/FileName.h"
 #include "files/FilePlace.h"
 #include "files/PatternFile.h"
-#include "state/WindowState.h"
+#include "model/ChartDocument.h"
+#include "model/ChartHistory.h"
 
 #include <QDebug>
 #include <QDir>
@@ -42,34 +45,29 @@ QString menuText(const QString& text)
     return QString(text).replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
-ModalFileDialogs& modalDialogs()
-{
-    static ModalFileDialogs dialogs;
-    return dialogs;
-}
-
 } // namespace
 
-NamedFiles::NamedFiles(QWidget* window, const WindowState& state, MessageBoxes& boxes,
-                       ChartCommands& commands, const QString& configFolder, Opening opening,
-                       TakeLoaded takeLoaded)
-    : QObject(window), m_window(window), m_state(state), m_boxes(boxes), m_dialogs(&modalDialogs()),
-      m_opening(std::move(opening)), m_takeLoaded(std::move(takeLoaded)),
+NamedFiles::NamedFiles(WindowContext& context, const QString& configFolder)
+    : QObject(&context.window), m_context(context),
       m_recent(configFolder.isEmpty() ? QString() : QDir(configFolder).filePath(RecentFilesName))
 {
-    m_openKeys =
-        commands.addShortcut(QKeySequence::Open, QKeySequence(Qt::CTRL | Qt::Key_O), [this] { open(); });
-    m_saveKeys =
-        commands.addShortcut(QKeySequence::Save, QKeySequence(Qt::CTRL | Qt::Key_S), [this] { save(); });
-    m_saveAsKeys = commands.addShortcut(QKeySequence::SaveAs, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
-                                        [this] { saveAs(); });
-    m_window->setAcceptDrops(true);
-    m_window->installEventFilter(this);
+    WindowShortcuts& shortcuts = m_context.shortcuts;
+    m_openKeys = shortcuts.add(QKeySequence::Open, QKeySequence(Qt::CTRL | Qt::Key_O), [this] { open(); });
+    m_saveKeys = shortcuts.add(QKeySequence::Save, QKeySequence(Qt::CTRL | Qt::Key_S), [this] { save(); });
+    m_saveAsKeys = shortcuts.add(QKeySequence::SaveAs, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+                                 [this] { saveAs(); });
+    m_context.window.setAcceptDrops(true);
+    m_context.window.installEventFilter(this);
+}
+
+const QString& NamedFiles::current() const
+{
+    return m_context.document.file();
 }
 
 QString NamedFiles::lastFolder() const
 {
-    QString newest = m_current;
+    QString newest = current();
     if (newest.isEmpty()) {
         // Read as a dialog opens rather than at start-up, which needs nothing of it.
         RecentFiles recent(m_recent.file());
@@ -83,7 +81,8 @@ QString NamedFiles::lastFolder() const
 
 void NamedFiles::tell(const QString& title, const QString& text)
 {
-    m_boxes.show(m_window, {title, text, QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok});
+    m_context.boxes.show(&m_context.window,
+                         {title, text, QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok});
 }
 
 // As the slots report: the file's name, the reason, the whole path.
@@ -96,9 +95,9 @@ void NamedFiles::reportFailure(const QString& title, const QString& path, const 
 
 void NamedFiles::remember(const QString& path)
 {
-    m_current = QDir::cleanPath(absoluteFilePath(path));
+    m_context.document.setFile(QDir::cleanPath(absoluteFilePath(path)));
     // The list is a convenience: where it cannot be kept, the file itself was still read or written.
-    if (const std::optional<QString> reason = m_recent.add(m_current))
+    if (const std::optional<QString> reason = m_recent.add(current()))
         qWarning().noquote()
             << QStringLiteral("trv5kb-programmer: 最近使ったファイルの一覧を「%1」に保存できませんでした: %2")
                    .arg(QDir::toNativeSeparators(m_recent.file()), *reason);
@@ -112,54 +111,61 @@ bool NamedFiles::load(const QString& path)
         reportFailure(OpenTitle, path, result.error);
         return false;
     }
-    m_takeLoaded(*result.content, OpenTitle);
+    const ChartDocument& document = m_context.document;
+    m_context.history.edit(ChartChange::between(document.PatternData(), document.StepCount(),
+                                                result.content->chart, result.content->stepCount),
+                           OpenTitle);
     remember(path);
     return true;
 }
 
 void NamedFiles::write(const QString& path, const QString& title)
 {
-    if (const std::optional<QString> reason = savePatternFile(path, m_state.PatternData, m_state.StepCount)) {
+    const ChartDocument& document = m_context.document;
+    if (const std::optional<QString> reason =
+            savePatternFile(path, document.PatternData(), document.StepCount())) {
         reportFailure(title, path, *reason);
         return;
     }
     remember(path);
+    m_context.announcer.announce(QStringLiteral("「%1」に保存しました").arg(nameOf(path)));
 }
 
 void NamedFiles::open()
 {
-    if (!m_opening())
+    if (!m_context.opening())
         return;
-    const QString path = m_dialogs->openFile(m_window, {OpenTitle, lastFolder(), {}, patternFilters(), {}});
+    const QString path =
+        m_context.dialogs().openFile(&m_context.window, {OpenTitle, lastFolder(), {}, patternFilters(), {}});
     if (!path.isEmpty())
         load(path);
 }
 
 void NamedFiles::save()
 {
-    if (m_current.isEmpty()) {
+    if (current().isEmpty()) {
         saveAs();
         return;
     }
-    if (!m_opening())
+    if (!m_context.opening())
         return;
-    write(m_current, SaveTitle);
+    write(current(), SaveTitle);
 }
 
 void NamedFiles::saveAs()
 {
-    if (!m_opening())
+    if (!m_context.opening())
         return;
-    const QString offered = m_current.isEmpty() ? QStringLiteral("パターン.txt") : nameOf(m_current);
-    const QString path = m_dialogs->saveFile(
-        m_window, {SaveAsTitle, lastFolder(), offered, patternFilters(), QStringLiteral("txt")});
+    const QString offered = current().isEmpty() ? QStringLiteral("パターン.txt") : nameOf(current());
+    const QString path = m_context.dialogs().saveFile(
+        &m_context.window, {SaveAsTitle, lastFolder(), offered, patternFilters(), QStringLiteral("txt")});
     if (!path.isEmpty())
         write(path, SaveAsTitle);
 }
 
 void NamedFiles::openGiven(const QString& path)
 {
-    if (!m_opening())
+    if (!m_context.opening())
         return;
     load(path);
 }
@@ -167,7 +173,7 @@ void NamedFiles::openGiven(const QString& path)
 // A file that has gone since is taken off the list, and the user is told so.
 void NamedFiles::openRecent(const QString& path)
 {
-    if (!m_opening())
+    if (!m_context.opening())
         return;
     if (QFileInfo::exists(path)) {
         load(path);
@@ -206,8 +212,8 @@ void NamedFiles::addMenuItems(QMenu& menu, bool idle)
 
     // The chart's file is named here, so the user sees where Ctrl+S writes.
     QAction* save = menu.addAction(
-        withKeys(m_current.isEmpty() ? SaveTitle
-                                     : QStringLiteral("%1（%2）").arg(SaveTitle, menuText(nameOf(m_current))),
+        withKeys(current().isEmpty() ? SaveTitle
+                                     : QStringLiteral("%1（%2）").arg(SaveTitle, menuText(nameOf(current()))),
                  m_saveKeys));
     save->setEnabled(idle);
     connect(save, &QAction::triggered, this, &NamedFiles::save);
@@ -220,13 +226,13 @@ void NamedFiles::addMenuItems(QMenu& menu, bool idle)
 // refused with a reason when it is dropped; nothing during a transfer.
 bool NamedFiles::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != m_window)
+    if (watched != &m_context.window)
         return false;
     switch (event->type()) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto* drag = static_cast<QDropEvent*>(event);
-        if (m_state.busy())
+        if (m_context.busy())
             drag->ignore();
         else
             drag->acceptProposedAction();
@@ -248,7 +254,7 @@ bool NamedFiles::eventFilter(QObject* watched, QEvent* event)
 
 void NamedFiles::dropped(const QList<QUrl>& urls)
 {
-    if (m_state.busy())
+    if (m_context.busy())
         return;
     QStringList files;
     for (const QUrl& url : urls)
@@ -273,10 +279,10 @@ void NamedFiles::dropped(const QList<QUrl>& urls)
                             .arg(nameOf(path), QDir::toNativeSeparators(path)));
         return;
     }
-    const QMessageBox::StandardButton answer =
-        m_boxes.show(m_window, {OpenTitle, QStringLiteral("「%1」を呼び出しますか？").arg(nameOf(path)),
-                                QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No});
-    if (answer != QMessageBox::Yes || !m_opening())
+    const QMessageBox::StandardButton answer = m_context.boxes.show(
+        &m_context.window, {OpenTitle, QStringLiteral("「%1」を呼び出しますか？").arg(nameOf(path)),
+                            QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No});
+    if (answer != QMessageBox::Yes || !m_context.opening())
         return;
     load(path);
 }

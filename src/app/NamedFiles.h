@@ -6,38 +6,26 @@
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <functional>
 
-class ChartCommands;
-class FileDialogs;
-class MessageBoxes;
 class QMenu;
 class QUrl;
-class QWidget;
-struct PatternFileContent;
-struct WindowState;
+class WindowContext;
 
 // Pattern files by name, beside the two slots: opened and saved through the
 // file dialog (Ctrl+O, Ctrl+S, Ctrl+Shift+S and the chart menu), the list of
 // those last used, a file dropped on the window and the file the command line
 // names. They read and write exactly as the slots do: the same reader and its
-// refusals, the same bytes through the same checked replacement. An open
-// replaces the chart through `takeLoaded`, as one step of the history.
+// refusals, the same bytes through the same checked replacement. An open is
+// one step of the history; the file opened or saved becomes the chart
+// document's file.
 class NamedFiles : public QObject
 {
     Q_OBJECT
 
 public:
-    using TakeLoaded = std::function<void(const PatternFileContent& content, const QString& text)>;
-    // The opening of every handler: false while a transfer runs, otherwise the status goes idle.
-    using Opening = std::function<bool()>;
-
     // `configFolder` is the user's configuration folder, where the list of
     // files last used is kept (it need not exist yet; empty keeps none).
-    NamedFiles(QWidget* window, const WindowState& state, MessageBoxes& boxes, ChartCommands& commands,
-               const QString& configFolder, Opening opening, TakeLoaded takeLoaded);
-
-    void setDialogs(FileDialogs& dialogs) { m_dialogs = &dialogs; }
+    NamedFiles(WindowContext& context, const QString& configFolder);
 
     void open();
     // To the file the chart was last opened from or saved to; before any, as saveAs().
@@ -47,8 +35,6 @@ public:
     void openGiven(const QString& path);
     void addMenuItems(QMenu& menu, bool idle);
 
-    // The file last opened or saved by name (absolute), empty before any.
-    const QString& currentFile() const { return m_current; }
     // Where the file dialogs start: the folder of the file last used, or the working folder.
     QString lastFolder() const;
 
@@ -66,13 +52,10 @@ private:
     void tell(const QString& title, const QString& text);
     void reportFailure(const QString& title, const QString& path, const QString& reason);
 
-    QWidget* m_window;
-    const WindowState& m_state;
-    MessageBoxes& m_boxes;
-    FileDialogs* m_dialogs;
-    Opening m_opening;
-    TakeLoaded m_takeLoaded;
+    // The file the chart was last opened from or saved to by name, empty before any.
+    const QString& current() const;
+
+    WindowContext& m_context;
     RecentFiles m_recent;
-    QString m_current;
     QList<QKeySequence> m_openKeys, m_saveKeys, m_saveAsKeys;
 };

@@ -1,9 +1,15 @@
 #include "app/PatternFiles.h"
 
+#include "app/Announcer.h"
+#include "app/FormControls.h"
 #include "app/MessageBoxes.h"
+#include "app/WindowContext.h"
 #include "files/FilePlace.h"
 #include "files/PatternFile.h"
-#include "state/WindowState.h"
+#include "model/ChartDocument.h"
+#include "model/ChartHistory.h"
+
+#include <QAbstractButton>
 
 #include <QDebug>
 #include <QDir>
@@ -11,10 +17,10 @@
 #include <QMenu>
 
 const PatternSlot PatternFiles::Slots[2] = {
-    {"Command2", "Command3", "パターン１.txt", "パターン１へ保存",
+    {"パターン１.txt", "パターン１へ保存",
      "現在の画面表示を保存するとパターン１の元のデータは失われます。保存しますか？", "パターン１の呼び出し",
      "パターン１のデータを呼び出すと、現在画面に表示されているデータは失われます。呼び出しますか？"},
-    {"Command4", "Command5", "パターン２.txt", "パターン２へ保存",
+    {"パターン２.txt", "パターン２へ保存",
      "現在の画面表示を保存するとパターン２の元のデータは失われます。保存しますか？", "パターン２の呼び出し",
      "パターン２のデータを呼び出すと、現在画面に表示されているデータは失われます。呼び出しますか？"},
 };
@@ -38,52 +44,69 @@ QString slotFullPath(const PatternSlot& slot)
 
 } // namespace
 
-PatternFiles::PatternFiles(QWidget* window, const WindowState& state, MessageBoxes& boxes,
-                           const QString& dataFolder, Opening opening, TakeLoaded takeLoaded)
-    : QObject(window), m_window(window), m_state(state), m_boxes(boxes), m_dataFolder(dataFolder),
-      m_opening(std::move(opening)), m_takeLoaded(std::move(takeLoaded))
+PatternFiles::PatternFiles(WindowContext& context, const QString& dataFolder)
+    : QObject(&context.window), m_context(context), m_dataFolder(dataFolder)
 {
+    for (std::size_t slot = 0; slot < std::size(Slots); ++slot) {
+        connect(context.controls.saveSlot[slot], &QAbstractButton::clicked, this,
+                [this, slot] { saveSlot(Slots[slot]); });
+        connect(context.controls.loadSlot[slot], &QAbstractButton::clicked, this,
+                [this, slot] { loadSlot(Slots[slot]); });
+    }
+}
+
+void PatternFiles::takeLoaded(const PatternFileContent& content, const QString& text)
+{
+    const ChartDocument& document = m_context.document;
+    m_context.history.edit(
+        ChartChange::between(document.PatternData(), document.StepCount(), content.chart, content.stepCount),
+        text);
 }
 
 bool PatternFiles::confirm(const char* title, const char* prompt)
 {
-    return m_boxes.show(m_window,
-                        {QString::fromUtf8(title), QString::fromUtf8(prompt), QMessageBox::Information,
-                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes}) == QMessageBox::Yes;
+    return m_context.boxes.show(&m_context.window, {QString::fromUtf8(title), QString::fromUtf8(prompt),
+                                                    QMessageBox::Information,
+                                                    QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes}) ==
+           QMessageBox::Yes;
 }
 
 void PatternFiles::reportFailure(const QString& title, const QString& file, const QString& path,
                                  const QString& reason)
 {
-    m_boxes.show(m_window,
-                 {title, QStringLiteral("「%1」：%2\n%3").arg(file, reason, QDir::toNativeSeparators(path)),
-                  QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok});
+    m_context.boxes.show(&m_context.window,
+                         {title,
+                          QStringLiteral("「%1」：%2\n%3").arg(file, reason, QDir::toNativeSeparators(path)),
+                          QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok});
 }
 
 // The buttons ask their question between the busy test and the clearing of the status.
 void PatternFiles::saveSlot(const PatternSlot& slot)
 {
-    if (m_state.busy() || !confirm(slot.saveTitle, slot.savePrompt))
+    if (m_context.busy() || !confirm(slot.saveTitle, slot.savePrompt))
         return;
-    m_opening();
+    m_context.opening();
     // The old file is replaced only by a complete new one; the chart stays as it is either way.
+    const ChartDocument& document = m_context.document;
     if (const std::optional<QString> reason =
-            savePatternFile(slotPath(slot), m_state.PatternData, m_state.StepCount))
+            savePatternFile(slotPath(slot), document.PatternData(), document.StepCount()))
         reportFailure(QString::fromUtf8(slot.saveTitle), slotPath(slot), slotFullPath(slot), *reason);
+    else
+        m_context.announcer.announce(QStringLiteral("「%1」に保存しました").arg(slotPath(slot)));
 }
 
 void PatternFiles::loadSlot(const PatternSlot& slot)
 {
-    if (m_state.busy() || !confirm(slot.loadTitle, slot.loadPrompt))
+    if (m_context.busy() || !confirm(slot.loadTitle, slot.loadPrompt))
         return;
-    m_opening();
+    m_context.opening();
     // The whole file is read and checked before the chart changes: a bad file changes nothing.
     const PatternFileResult result = loadPatternFile(slotPath(slot));
     if (!result.ok()) {
         reportFailure(QString::fromUtf8(slot.loadTitle), slotPath(slot), slotFullPath(slot), result.error);
         return;
     }
-    m_takeLoaded(*result.content, QStringLiteral("呼出"));
+    takeLoaded(*result.content, QStringLiteral("呼出"));
 }
 
 // Empty where the user has no data folder (no home): then nothing is kept or restored.
@@ -96,9 +119,8 @@ void PatternFiles::keepChartAtExit()
 {
     // A run that leaves the chart of start-up has nothing to keep, and writing it would lose
     // the chart a run before left there.
-    WindowState startUp;
-    startUp.startUp();
-    if (m_state.PatternData == startUp.PatternData && m_state.StepCount == startUp.StepCount)
+    const ChartDocument& document = m_context.document;
+    if (document.isStartUpChart())
         return;
     // Nothing is asked at shutdown; a line for whoever started the program tells them.
     std::optional<QString> reason;
@@ -107,7 +129,7 @@ void PatternFiles::keepChartAtExit()
     else if (!QDir().mkpath(m_dataFolder))
         reason = QStringLiteral("フォルダ「%1」を作成できません").arg(QDir::toNativeSeparators(m_dataFolder));
     else
-        reason = savePatternFile(lastChartPath(), m_state.PatternData, m_state.StepCount);
+        reason = savePatternFile(lastChartPath(), document.PatternData(), document.StepCount());
     if (reason)
         qWarning().noquote()
             << QStringLiteral("trv5kb-programmer: 終了時のチャートを「%1」に保存できませんでした: %2")
@@ -117,14 +139,14 @@ void PatternFiles::keepChartAtExit()
 
 void PatternFiles::restoreLastChart()
 {
-    if (!m_opening())
+    if (!m_context.opening())
         return;
     const PatternFileResult result = loadPatternFile(lastChartPath());
     if (!result.ok()) {
         reportFailure(LastChartTitle, LastChartFile, lastChartPath(), result.error);
         return;
     }
-    m_takeLoaded(*result.content, LastChartTitle);
+    takeLoaded(*result.content, LastChartTitle);
 }
 
 void PatternFiles::addMenuItems(QMenu& menu, bool idle)

@@ -2,20 +2,14 @@
 
 #include <QObject>
 #include <QString>
-#include <functional>
-#include <optional>
 
-class MessageBoxes;
 class QMenu;
-class QWidget;
+class WindowContext;
 struct PatternFileContent;
-struct WindowState;
 
-// One pattern file with its two buttons and the texts of their questions.
+// One pattern file and the texts of its buttons' questions.
 struct PatternSlot
 {
-    const char* saveButton;
-    const char* loadButton;
     const char* file;
     const char* saveTitle;
     const char* savePrompt;
@@ -24,21 +18,16 @@ struct PatternSlot
 };
 
 // The window's pattern files: the two slots, each saved and loaded whole by
-// its buttons, and the chart kept at shutdown in the user's data folder with
-// the menu item that brings it back. A load replaces the chart through
-// `takeLoaded`, as one step of the history named by the text given.
+// its buttons (`Command2` to `Command5`), and the chart kept at shutdown in
+// the user's data folder with the menu item that brings it back. A load is
+// one step of the history.
 class PatternFiles : public QObject
 {
     Q_OBJECT
 
 public:
-    using TakeLoaded = std::function<void(const PatternFileContent& content, const QString& text)>;
-    // The opening of every handler: false while a transfer runs, otherwise the status goes idle.
-    using Opening = std::function<bool()>;
-
     // `dataFolder` is the user's data folder (it need not exist yet), empty where the user has none.
-    PatternFiles(QWidget* window, const WindowState& state, MessageBoxes& boxes, const QString& dataFolder,
-                 Opening opening, TakeLoaded takeLoaded);
+    PatternFiles(WindowContext& context, const QString& dataFolder);
 
     // The save and load buttons, with their questions.
     void saveSlot(const PatternSlot& slot);
@@ -57,10 +46,9 @@ private:
     bool confirm(const char* title, const char* prompt);
     void reportFailure(const QString& title, const QString& file, const QString& path, const QString& reason);
 
-    QWidget* m_window;
-    const WindowState& m_state;
-    MessageBoxes& m_boxes;
+    // The chart and step count read, as one step of the history named `text`.
+    void takeLoaded(const PatternFileContent& content, const QString& text);
+
+    WindowContext& m_context;
     QString m_dataFolder;
-    Opening m_opening;
-    TakeLoaded m_takeLoaded;
 };

@@ -1,8 +1,11 @@
 #include "app/PortPicker.h"
 
 #include "app/Controls.h"
+#include "app/FormControls.h"
 #include "app/MessageBoxes.h"
+#include "app/WindowContext.h"
 #include "serial/PortName.h"
+#include "state/WindowState.h"
 #include "transfer/ControllerTransfer.h"
 
 #include <QAbstractItemView>
@@ -19,10 +22,12 @@ const QString PortKey = QStringLiteral("comport");
 const QString Choose = QStringLiteral("選択");
 } // namespace
 
-PortPicker::PortPicker(ChoiceBox* box, QString& portName, ControllerTransfer& transfer, MessageBoxes& boxes,
-                       QObject* parent)
-    : QObject(parent), m_box(box), m_portName(portName), m_transfer(transfer), m_boxes(boxes)
+PortPicker::PortPicker(WindowContext& context, ControllerTransfer& transfer)
+    : QObject(&context.window), m_context(context), m_box(context.controls.port),
+      m_portName(context.state.PortName), m_transfer(transfer)
 {
+    m_box->takeChoices(
+        m_context.boxes, [this](const QString& port) { pick(port); }, [this] { return m_portShown; });
     // The settings files are read again each time the list opens: a user may have mapped a
     // COMn to a device meanwhile.
     connect(m_box, &ChoiceBox::aboutToShowPopup, this, [this] { refreshList(m_settings.read()); });
@@ -51,9 +56,9 @@ void PortPicker::startUp(const QString& programFolder, const QString& configFold
     m_box->window()->installEventFilter(this);
     if (m_box->currentText() == Choose) {
         // No port is configured until the user picks one.
-        m_boxes.show(m_box->window(),
-                     {QStringLiteral("COMポートの選択"), QStringLiteral("COMポートを選択してください"),
-                      QMessageBox::NoIcon, QMessageBox::Ok, QMessageBox::Ok});
+        m_context.boxes.show(m_box->window(), {QStringLiteral("COMポートの選択"),
+                                               QStringLiteral("COMポートを選択してください"),
+                                               QMessageBox::NoIcon, QMessageBox::Ok, QMessageBox::Ok});
         return;
     }
     takePortShown();
@@ -66,6 +71,16 @@ bool PortPicker::eventFilter(QObject* watched, QEvent* event)
         QTimer::singleShot(0, this, [this] { refreshList(m_lastRead); });
     }
     return QObject::eventFilter(watched, event);
+}
+
+void PortPicker::pick(const QString& port)
+{
+    // A pick refused during a transfer leaves the port in use showing, which is also what
+    // shutdown stores.
+    if (!m_context.opening())
+        return;
+    showInComboBox(m_box, port);
+    takePortShown();
 }
 
 void PortPicker::takePortShown()

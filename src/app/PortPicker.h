@@ -9,21 +9,19 @@
 
 class ChoiceBox;
 class ControllerTransfer;
-class MessageBoxes;
+class WindowContext;
 
-// The port picker `Comportbox` of the window, which owns it: the port stored
-// in the settings file shown at start-up and stored again at shutdown, the
-// serial devices present listed after COM20, and tool tips that name the
-// device behind a port. It tells the transfer which port to use. The window
-// keeps the handler of a pick, which may refuse it while a transfer runs.
+// The port picker `Comportbox` of the window: the port stored in the settings
+// file shown at start-up and stored again at shutdown, a pick from the list
+// or typed (refused while a transfer runs), the serial devices present listed
+// after COM20, and tool tips that name the device behind a port. It tells the
+// transfer which port to use, and keeps the window's port in use.
 class PortPicker : public QObject
 {
     Q_OBJECT
 
 public:
-    // `portName` is the window's port in use, which the picker keeps.
-    PortPicker(ChoiceBox* box, QString& portName, ControllerTransfer& transfer, MessageBoxes& boxes,
-               QObject* parent = nullptr);
+    PortPicker(WindowContext& context, ControllerTransfer& transfer);
 
     // Where the list learns which serial devices are present; the system's list unless set.
     void setSerialDeviceList(SerialDeviceList list) { m_serialDevices = std::move(list); }
@@ -35,8 +33,6 @@ public:
     // Shutdown: stores the port shown.
     void shutDown();
 
-    // A pick taken: the port shown is the port in use from now on.
-    void takePortShown();
     // What the box shows while nobody types in it, and what shutdown stores: the
     // port picked last, or before any pick the value the settings file holds
     // (which may be no port, such as "選択" or "ERROR").
@@ -47,6 +43,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The handler of a pick: the port picked is the port in use from now on,
+    // unless a transfer runs.
+    void pick(const QString& port);
+    // The port shown is the port in use from now on.
+    void takePortShown();
     // The one place that asks the system for its devices.
     void gatherDevices();
     // The devices present, listed after COM20, and the tool tips of the COMn
@@ -55,11 +56,11 @@ private:
     // The box's tool tip names the device behind the value it shows.
     void showPortDevice();
 
+    WindowContext& m_context;
     ChoiceBox* m_box;
     QString& m_portName;
     QString m_portShown;
     ControllerTransfer& m_transfer;
-    MessageBoxes& m_boxes;
     SettingsLocation m_settings;
     // What the settings files held when last read, for the tool tips.
     SettingsSnapshot m_lastRead;

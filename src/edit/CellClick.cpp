@@ -10,14 +10,14 @@ std::optional<ElementCode> nextInCycle(const ElementCode& current)
     return std::nullopt;
 }
 
-ChartChange cellClick(const WindowState& state, int index)
+ChartChange cellClick(const PatternTable& chart, qint16 stepCount, const WindowState& state, int index)
 {
     if (state.EditMode == EditingMode::Batch)
         return {};
     const ChartCell cell = cellOfGridIndex(index, state.CurrentPage, state.CurrentGroup);
-    if (cell.step >= state.StepCount)
+    if (cell.step >= stepCount)
         return {};
-    const ElementCode& current = state.PatternData.at(cell.step, cell.channel);
+    const ElementCode& current = chart.at(cell.step, cell.channel);
     if (state.EditMode == EditingMode::SamePattern)
         return {{{cell, current, state.SelectedElement}}, std::nullopt};
     if (auto next = nextInCycle(current))

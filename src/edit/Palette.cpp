@@ -10,13 +10,13 @@ bool chooseElement(WindowState& state, int ordinal)
     return true;
 }
 
-std::optional<BatchFill> batchFill(const WindowState& state, int ordinal)
+std::optional<BatchFill> batchFill(const PatternTable& chart, const WindowState& state, int ordinal)
 {
     if (state.EditMode != EditingMode::Batch || state.BatchToStep < state.BatchFromStep)
         return std::nullopt;
     BatchFill fill{ElementCode::ofOrdinal(ordinal), {}};
     const int channel = state.CurrentGroup * ChannelsPerGroup + state.BatchChannel;
     for (int step = state.BatchFromStep; step <= state.BatchToStep; ++step)
-        fill.change.cells.push_back({{step, channel}, state.PatternData.at(step, channel), fill.element});
+        fill.change.cells.push_back({{step, channel}, chart.at(step, channel), fill.element});
     return fill;
 }

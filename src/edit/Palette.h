@@ -23,6 +23,6 @@ struct BatchFill
 
 // Batch palette: the element fills the batch range of absolute steps in the
 // chosen channel of the group shown, in ascending steps, whatever the cells
-// held and whatever the step count. None outside batch mode or when the
-// range runs backwards.
-std::optional<BatchFill> batchFill(const WindowState& state, int ordinal);
+// of `chart` held and whatever the step count. None outside batch mode or
+// when the range runs backwards.
+std::optional<BatchFill> batchFill(const PatternTable& chart, const WindowState& state, int ordinal);

@@ -2,10 +2,8 @@
 
 void WindowState::startUp()
 {
-    PatternData.fillUsed(ElementCode::number(3));
     BusyFlag = QStringLiteral("0");
     CurrentGroup = 0;
-    StepCount = 80;
     CurrentPage = 0;
     EditMode = EditingMode::Normal;
     SelectedElement = ElementCode::number(0);

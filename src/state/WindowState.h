@@ -1,7 +1,6 @@
 #pragma once
 
 #include "chart/ElementCode.h"
-#include "chart/PatternTable.h"
 #include "state/StatusDisplay.h"
 
 #include <QString>
@@ -10,12 +9,13 @@
 // The three editing modes, as the options `Option1` to `Option3` choose them.
 enum class EditingMode : qint16 { Normal = 0, SamePattern = 1, Batch = 2 };
 
-// Everything the window keeps for the length of a run. The window owns one
-// and every handler reads and writes it; the names are the window's own.
+// What the window keeps for the length of a run besides the chart, which is
+// the chart document's: the group and page shown, the editing choices, the
+// transfer's flag and record index, the port and the status display. The
+// window owns one and its handlers read and write it; the names are the
+// window's own.
 struct WindowState
 {
-    PatternTable PatternData;
-    qint16 StepCount = 80;
     qint16 CurrentGroup = 0;
     qint16 CurrentPage = 0;
     EditingMode EditMode = EditingMode::Normal;
@@ -29,8 +29,8 @@ struct WindowState
     qint16 RecordIndex = 0;
     StatusDisplay Status;
 
-    // The chart and editing values of start-up: every used cell OFF, not
-    // busy, group A, 80 steps, page 1, normal mode, UP selected, batch range 0.
+    // The values of start-up: not busy, group A, page 1, normal mode, UP
+    // selected, batch range 0.
     void startUp();
 
     // BusyFlag read as a number: "1" locks, any other text unlocks.

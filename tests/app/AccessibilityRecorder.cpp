@@ -13,9 +13,10 @@ public:
     void notifyAccessibilityUpdate(QAccessibleEvent* event) override
     {
         QAccessibleInterface* iface = event->accessibleInterface();
-        AccessibilityRecorder::events() << RecordedEvent{event->type(), event->object(),
-                                                         iface ? iface->text(QAccessible::Name) : QString(),
-                                                         iface ? iface->state() : QAccessible::State()};
+        AccessibilityRecorder::events() << RecordedEvent{
+            event->type(), event->object(), iface ? iface->text(QAccessible::Name) : QString(),
+            iface ? iface->text(QAccessible::Description) : QString(),
+            iface ? iface->state() : QAccessible::State()};
     }
 };
 

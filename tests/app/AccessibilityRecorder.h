@@ -17,6 +17,7 @@ struct RecordedEvent
     QAccessible::Event type;
     QPointer<QObject> object;
     QString name;
+    QString description;
     QAccessible::State state;
 };
 

@@ -1,5 +1,7 @@
 #include "ChartMenu.h"
 
+#include "app/ChartGrid.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -34,11 +36,12 @@ void pressMenuKey()
 
 void tabIntoChart(const StartedForm& w)
 {
-    QWidget* lastTab = w.get<QWidget>(QStringLiteral("Label8"));
-    lastTab->setFocus();
-    QCOMPARE(QApplication::focusWidget(), lastTab);
+    // The group tabs are one stop, at the tab of the group shown.
+    QWidget* tab = w.get<QWidget>(QStringLiteral("Label%1").arg(w.form->state().CurrentGroup + 1));
+    tab->setFocus();
+    QCOMPARE(QApplication::focusWidget(), tab);
     pressKeys(w, Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), w.get<QWidget>(QStringLiteral("ChartGrid")));
+    QCOMPARE(QApplication::focusWidget(), w.get<QWidget>(QStringLiteral("Picture1")));
 }
 
 namespace {
@@ -68,7 +71,7 @@ std::optional<int> cursorShownAt(const StartedForm& w)
     const QImage shot = w.form->grab().toImage();
     std::optional<int> shown;
     for (int index = 0; index < 200; ++index)
-        if (framed(shot, w.cell(index)->geometry())) {
+        if (framed(shot, w.cell(index).geometry())) {
             if (shown)
                 return -1; // more than one frame: no cursor draws that
             shown = index;
@@ -76,13 +79,26 @@ std::optional<int> cursorShownAt(const StartedForm& w)
     return shown;
 }
 
+std::optional<QRect> selectionFrameShown(const StartedForm& w)
+{
+    const QImage shot = w.form->grab().toImage();
+    QRect frame;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            if ((shot.pixel(x, y) & 0xFFFFFF) == 0xFF4000)
+                frame |= QRect(x, y, 1, 1);
+    if (frame.isEmpty())
+        return std::nullopt;
+    return frame;
+}
+
 QMenu* openChartMenu(const StartedForm& w, int index)
 {
     // The platform turns a right click into this event on the widget under the pointer.
-    QLabel* cell = w.cell(index);
-    const QPoint at(8, 8);
-    QContextMenuEvent event(QContextMenuEvent::Mouse, at, cell->mapToGlobal(at));
-    QApplication::sendEvent(cell, &event);
+    QWidget* chart = w.chart();
+    const QPoint at = w.cell(index).centre();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, chart->mapToGlobal(at));
+    QApplication::sendEvent(chart, &event);
     auto* menu = w.get<QMenu>(QStringLiteral("ChartMenu"));
     return menu && menu->isVisible() ? menu : nullptr;
 }
@@ -120,7 +136,7 @@ void closeChartMenu(const StartedForm& w)
 
 void shiftClickCell(const StartedForm& w, int index)
 {
-    QTest::mouseClick(w.cell(index), Qt::LeftButton, Qt::ShiftModifier, QPoint(8, 8));
+    w.clickCell(index, Qt::ShiftModifier);
 }
 
 bool activate(const StartedForm& w)

@@ -4,6 +4,7 @@
 
 #include <QKeyCombination>
 #include <QList>
+#include <QRect>
 #include <optional>
 
 class QAction;
@@ -19,11 +20,14 @@ void pressKeys(const StartedForm& w, QKeyCombination keys);
 void pressKeys(const StartedForm& w, const QString& keys);
 // The Menu key: the platform sends the widget with the focus a context menu event.
 void pressMenuKey();
-// Tab from the last group tab into the chart.
+// Tab from the group tabs into the chart.
 void tabIntoChart(const StartedForm& w);
 // The grid member whose cell the keyboard's cursor frames in a picture of the
 // window, none where the window shows no cursor.
 std::optional<int> cursorShownAt(const StartedForm& w);
+// Where the window shows the selection's orange frame in a picture of it: the
+// rectangle the frame's outer edge encloses, none where it shows no frame.
+std::optional<QRect> selectionFrameShown(const StartedForm& w);
 // A right click on grid member `index`: the chart menu opened there.
 QMenu* openChartMenu(const StartedForm& w, int index);
 // The item of an open menu whose caption begins with `caption`.

@@ -1,5 +1,6 @@
 #include "FormFixture.h"
 
+#include "app/ChartGrid.h"
 #include "app/Controls.h"
 #include "chart/ElementTable.h"
 
@@ -77,9 +78,24 @@ bool StartedForm::start()
     return QTest::qWaitForWindowExposed(form.get());
 }
 
-QLabel* StartedForm::cell(int index) const
+ShownCell StartedForm::cell(int index) const
 {
-    return get<QLabel>(QStringLiteral("Picture1(%1)").arg(index));
+    return {this, index};
+}
+
+ChartGrid* StartedForm::chart() const
+{
+    return get<ChartGrid>(QStringLiteral("Picture1"));
+}
+
+QRect ShownCell::geometry() const
+{
+    return w->chart()->cellRect(index);
+}
+
+QPoint ShownCell::centre() const
+{
+    return geometry().center() - w->chart()->pos();
 }
 
 ShapeWidget* StartedForm::shape(const QString& name) const
@@ -94,9 +110,14 @@ void StartedForm::click(const QString& name) const
     QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
 }
 
-void StartedForm::clickCell(int index) const
+void StartedForm::clickCell(int index, Qt::KeyboardModifiers keys) const
 {
-    QTest::mouseClick(cell(index), Qt::LeftButton, {}, QPoint(8, 8));
+    QTest::mouseClick(chart(), Qt::LeftButton, keys, cell(index).centre());
+}
+
+void StartedForm::pointAt(int index) const
+{
+    QTest::mouseMove(chart(), cell(index).centre());
 }
 
 void StartedForm::chooseItem(const QString& comboName, const QString& itemText) const
@@ -205,14 +226,26 @@ bool waitFor(const std::function<bool()>& done, int timeoutMs)
 const char* const ElementHolders[16] = {"UP",    "DOWN",  "ON_",  "OFF",  "UPLM", "UPMH", "DOWNHM", "DOWNML",
                                         "ONOFF", "OFFON", "ONHF", "ONQT", "UPQL", "UPQH", "DOWNQH", "DOWNQL"};
 
+// Pictures compared by their pixels, whatever format they were read or painted in.
 QImage holderImage(const Form1& form, const char* holder)
 {
-    return form.findChild<QLabel*>(QString::fromLatin1(holder))->pixmap().toImage();
+    return form.findChild<QLabel*>(QString::fromLatin1(holder))
+        ->pixmap()
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
 }
 
 QImage shownImage(const QLabel* label)
 {
-    return label->pixmap().toImage();
+    return label->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+QImage shownImage(const ShownCell& cell)
+{
+    ChartGrid* chart = cell.w->chart();
+    return chart->grab(cell.geometry().translated(-chart->pos()))
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
 }
 
 void verifyView(const StartedForm& w, int group, int page)

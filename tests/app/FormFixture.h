@@ -6,15 +6,30 @@
 #include "app/FileDialogs.h"
 #include "app/Form1.h"
 #include "app/MessageBoxes.h"
+#include "model/ChartDocument.h"
 
 #include <QList>
+#include <QRect>
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
 
+class ChartGrid;
 class ClickLabel;
 class QComboBox;
 class ShapeWidget;
+struct StartedForm;
+
+// Grid member `index` of the chart page the window shows, as the user sees it.
+struct ShownCell
+{
+    const StartedForm* w;
+    int index;
+    // Where it lies in the window, in pixels.
+    QRect geometry() const;
+    // Its centre in the chart page's own coordinates, where the mouse goes.
+    QPoint centre() const;
+};
 
 // Answers the window's message boxes in place of a user and keeps what was shown.
 class ScriptedMessageBoxes : public MessageBoxes
@@ -86,12 +101,15 @@ struct StartedForm
     bool restart();
 
     template <typename T> T* get(const QString& name) const { return form->findChild<T*>(name); }
-    QLabel* cell(int index) const;
+    ShownCell cell(int index) const;
+    ChartGrid* chart() const;
     ShapeWidget* shape(const QString& name) const;
 
     // What a user does: a left click on a named control, an item chosen from a combo box's list.
     void click(const QString& name) const;
-    void clickCell(int index) const;
+    void clickCell(int index, Qt::KeyboardModifiers keys = {}) const;
+    // The mouse pointer over grid member `index`.
+    void pointAt(int index) const;
     void chooseItem(const QString& comboName, const QString& itemText) const;
 
     // Takes the transfer timers off the clock: the time-out and the blink both
@@ -161,3 +179,5 @@ extern const char* const ElementHolders[16];
 // The picture holder's image, for comparing what a control shows.
 QImage holderImage(const Form1& form, const char* holder);
 QImage shownImage(const QLabel* label);
+// The picture a chart cell shows, as the window paints it.
+QImage shownImage(const ShownCell& cell);

@@ -1,5 +1,6 @@
 #include "ChartMenu.h"
 #include "FormFixture.h"
+#include "app/ChartGrid.h"
 
 #include <QAction>
 #include <QApplication>
@@ -40,8 +41,7 @@ private slots:
 
 private:
     QImage picture(const char* holder) const { return holderImage(*w->form, holder); }
-    const E& data(int step, int channel) const { return w->form->state().PatternData.at(step, channel); }
-    QWidget* frame() const { return w->get<QWidget>("SelectionFrame"); }
+    const E& data(int step, int channel) const { return w->form->document().PatternData().at(step, channel); }
     std::unique_ptr<StartedForm> w;
 };
 
@@ -61,25 +61,23 @@ void TestClipboard::cleanup()
 void TestClipboard::selectionFramed()
 {
     w->failTransfer();
-    shiftClickCell(*w, 12);                                  // column 2, row 2
-    QCOMPARE(w->lamp(), 0xFFFFFFu);                          // reset as any edit resets it
-    QVERIFY(w->form->state().PatternData == startUpChart()); // nothing edited
-    QVERIFY(frame()->isVisible());
-    const QRect cell12 = w->cell(12)->geometry();
-    QCOMPARE(frame()->geometry(), cell12.adjusted(-2, -2, 2, 2));
+    shiftClickCell(*w, 12);                                       // column 2, row 2
+    QCOMPARE(w->lamp(), 0xFFFFFFu);                               // reset as any edit resets it
+    QVERIFY(w->form->document().PatternData() == startUpChart()); // nothing edited
+    const QRect cell12 = w->cell(12).geometry();
+    QCOMPARE(selectionFrameShown(*w), cell12.adjusted(-2, -2, 2, 2));
 
     // Extending to a cell above and to the left frames the block between the two.
     shiftClickCell(*w, 1); // column 0, row 1
-    QCOMPARE(frame()->geometry(), w->cell(1)->geometry().united(cell12).adjusted(-2, -2, 2, 2));
-    QVERIFY(w->form->state().PatternData == startUpChart());
+    QCOMPARE(selectionFrameShown(*w), w->cell(1).geometry().united(cell12).adjusted(-2, -2, 2, 2));
+    QVERIFY(w->form->document().PatternData() == startUpChart());
 
     // The frame lies in front of the cells, but their pictures show through inside it.
     const QImage shot = w->form->grab().toImage();
     const QImage off = picture("OFF").convertToFormat(shot.format());
-    QCOMPARE(shot.copy(w->cell(6)->geometry()), off);
+    QCOMPARE(shot.copy(w->cell(6).geometry()), off);
     QCOMPARE(shot.copy(cell12), off);
     QVERIFY(shot.pixelColor(cell12.bottomRight() + QPoint(1, 1)) == QColor(0xFF, 0x40, 0x00));
-    QVERIFY(frame()->testAttribute(Qt::WA_TransparentForMouseEvents));
 }
 
 void TestClipboard::selectionCleared_data()
@@ -107,7 +105,7 @@ void TestClipboard::selectionCleared()
         pressKeys(*w, Qt::Key_Escape);
     else
         w->click(action);
-    QVERIFY(!frame()->isVisible());
+    QCOMPARE(selectionFrameShown(*w), std::nullopt);
     QCOMPARE(data(2, 2) == E::number(0), edits);
     // With nothing selected there is nothing to copy.
     pressKeys(*w, Copy);
@@ -125,7 +123,7 @@ void TestClipboard::selectionCopiedAndPastedOnAnotherGroup()
     // Onto group G, CH5 of step 40: the block runs on into group H's CH1 and onto steps 41
     // and 42 of the second page.
     w->click("Label7");
-    QTest::mouseMove(w->cell(5 * 39 + 4), QPoint(8, 8));
+    w->pointAt(5 * 39 + 4);
     pressKeys(*w, Paste);
     QVERIFY(data(39, 34) == E::number(0));
     QVERIFY(data(39, 35) == E::text(":"));
@@ -166,7 +164,7 @@ void TestClipboard::pasteTakesCaptions()
 void TestClipboard::pasteRefusesBadField()
 {
     setClipboardText("0\t0\t0\t0\t0\n3\t3\n0\t0\t0\t0\tXYZ\n");
-    QTest::mouseMove(w->cell(0), QPoint(8, 8));
+    w->pointAt(0);
     pressKeys(*w, Paste);
     QCOMPARE(w->boxes.shown.size(), 1);
     const MessageRequest& box = w->boxes.shown.first();
@@ -174,7 +172,7 @@ void TestClipboard::pasteRefusesBadField()
     QCOMPARE(box.text,
              "クリップボードの内容を貼り付けられません。\n3 行目の 5 番目の値「XYZ」は要素ではありません。");
     QCOMPARE(box.icon, QMessageBox::Warning);
-    QVERIFY(w->form->state().PatternData == startUpChart());
+    QVERIFY(w->form->document().PatternData() == startUpChart());
     // Nothing to undo.
     QMenu* menu = openChartMenu(*w, 0);
     QVERIFY(!menuItem(menu, "元に戻す")->isEnabled());
@@ -232,13 +230,13 @@ void TestClipboard::hugeClipboard()
 
     setClipboardText(text);
     text.clear();
-    QTest::mouseMove(w->cell(0), QPoint(8, 8));
+    w->pointAt(0);
     pressKeys(*w, Paste);
     if (!error.isEmpty()) {
         QCOMPARE(w->boxes.shown.size(), 1);
         QCOMPARE(w->boxes.shown.first().title, "貼り付け");
         QCOMPARE(w->boxes.shown.first().text, "クリップボードの内容を貼り付けられません。\n" + error);
-        QVERIFY(w->form->state().PatternData == startUpChart());
+        QVERIFY(w->form->document().PatternData() == startUpChart());
         QMenu* menu = openChartMenu(*w, 0);
         QVERIFY(!menuItem(menu, "元に戻す")->isEnabled());
         closeChartMenu(*w);
@@ -253,7 +251,7 @@ void TestClipboard::hugeClipboard()
     QCOMPARE(shownImage(w->cell(5)), picture("DOWN")); // step 2, CH1
     // One step of the history.
     pressKeys(*w, Undo);
-    QVERIFY(w->form->state().PatternData == startUpChart());
+    QVERIFY(w->form->document().PatternData() == startUpChart());
 }
 
 void TestClipboard::pasteWithoutPointerOnCell()
@@ -261,7 +259,7 @@ void TestClipboard::pasteWithoutPointerOnCell()
     setClipboardText("1\n");
     QTest::mouseMove(w->form.get(), QPoint(4, 4));
     pressKeys(*w, Paste);
-    QVERIFY(w->form->state().PatternData == startUpChart());
+    QVERIFY(w->form->document().PatternData() == startUpChart());
 
     // With a selection, at its first cell.
     shiftClickCell(*w, 199);
@@ -274,8 +272,8 @@ void TestClipboard::pasteWithoutPointerOnCell()
 void TestClipboard::chartMenu()
 {
     // A right click opens the menu and edits nothing.
-    QTest::mouseClick(w->cell(0), Qt::RightButton, {}, QPoint(8, 8));
-    QVERIFY(w->form->state().PatternData == startUpChart());
+    QTest::mouseClick(w->chart(), Qt::RightButton, {}, w->cell(0).centre());
+    QVERIFY(w->form->document().PatternData() == startUpChart());
 
     QMenu* menu = openChartMenu(*w, 5 * 11 + 2); // step 12, group A CH3
     QVERIFY(menu);

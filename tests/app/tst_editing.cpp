@@ -65,7 +65,7 @@ private slots:
 
 private:
     QImage picture(const char* holder) const { return holderImage(*w->form, holder); }
-    const E& data(int step, int channel) const { return w->form->state().PatternData.at(step, channel); }
+    const E& data(int step, int channel) const { return w->form->document().PatternData().at(step, channel); }
     std::unique_ptr<StartedForm> w;
 };
 
@@ -237,14 +237,14 @@ void TestEditing::paletteOfOtherMode()
 
     w->click(option);
     const QImage preview = shownImage(w->get<QLabel>("Picture2"));
-    const PatternTable before = w->form->state().PatternData;
+    const PatternTable before = w->form->document().PatternData();
     w->failTransfer();
     w->click(button);
     QCOMPARE(w->lamp(), 0xFFFFFFu);
     QCOMPARE(w->caption(), "");
     QVERIFY(w->form->state().SelectedElement == E::number(0));
     QCOMPARE(shownImage(w->get<QLabel>("Picture2")), preview);
-    QVERIFY(w->form->state().PatternData == before);
+    QVERIFY(w->form->document().PatternData() == before);
 }
 
 void TestEditing::batchFill_data()
@@ -374,7 +374,7 @@ void TestEditing::typedText()
 
     QCOMPARE(combo->currentText(), shown);
     const WindowState& state = w->form->state();
-    const QString inUse = box == "Combo1"            ? QString::number(state.StepCount)
+    const QString inUse = box == "Combo1"            ? QString::number(w->form->document().StepCount())
                           : box == "Combo2"          ? QString::number(state.BatchChannel + 1)
                           : box == "Combo3"          ? QString::number(state.BatchFromStep + 1)
                           : box == "Combo4"          ? QString::number(state.BatchToStep + 1)
@@ -451,7 +451,7 @@ void TestEditing::wheelAndArrowsStepFromValueShown()
     }
 
     const WindowState& state = w->form->state();
-    const QString inUse = box == "Combo1"   ? QString::number(state.StepCount)
+    const QString inUse = box == "Combo1"   ? QString::number(w->form->document().StepCount())
                           : box == "Combo2" ? QString::number(state.BatchChannel + 1)
                           : box == "Combo3" ? QString::number(state.BatchFromStep + 1)
                           : box == "Combo4" ? QString::number(state.BatchToStep + 1)
@@ -567,7 +567,7 @@ void TestEditing::stepCount()
         w->click("Command7");
     w->failTransfer();
     w->chooseItem("Combo1", item);
-    QCOMPARE(w->form->state().StepCount, item.toInt());
+    QCOMPARE(w->form->document().StepCount(), item.toInt());
     QCOMPARE(w->shape("Shape5")->left(), left);
     QCOMPARE(w->shape("Shape5")->widthPt(), width);
     QCOMPARE(w->shape("Shape5")->top(), 72.0);
@@ -610,6 +610,8 @@ void TestEditing::busy()
         w->click(setUp);
     QVERIFY(busy.startTransfer());
     const WindowState before = w->form->state();
+    const PatternTable chartBefore = w->form->document().PatternData();
+    const qint16 stepCountBefore = w->form->document().StepCount();
     const QImage preview = shownImage(w->get<QLabel>("Picture2"));
     const QImage strip = shownImage(w->get<QLabel>("Picture4"));
     const double markerLeft = w->shape("Shape5")->left();
@@ -627,8 +629,8 @@ void TestEditing::busy()
     }
 
     const WindowState& after = w->form->state();
-    QVERIFY(after.PatternData == before.PatternData);
-    QCOMPARE(after.StepCount, before.StepCount);
+    QVERIFY(w->form->document().PatternData() == chartBefore);
+    QCOMPARE(w->form->document().StepCount(), stepCountBefore);
     QCOMPARE(after.CurrentGroup, before.CurrentGroup);
     QCOMPARE(after.CurrentPage, before.CurrentPage);
     QVERIFY(after.SelectedElement == before.SelectedElement);

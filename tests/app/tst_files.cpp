@@ -141,7 +141,7 @@ void TestFiles::slotsAreSeparate()
     QCOMPARE(readFile(path("パターン２.txt")), offChart("80"));
 
     w->click("Command5"); // loads only slot 2
-    QCOMPARE(w->form->state().StepCount, 80);
+    QCOMPARE(w->form->document().StepCount(), 80);
     QCOMPARE(w->boxes.shown.last().title, "パターン２の呼び出し");
 }
 
@@ -167,11 +167,12 @@ void TestFiles::roundTrip()
     QCOMPARE(w->boxes.shown.last().text,
              "パターン１のデータを呼び出すと、現在画面に表示されているデータは失われます。呼び出しますか？");
 
-    QVERIFY(w->form->state().PatternData == chart);
+    QVERIFY(w->form->document().PatternData() == chart);
     for (int step = 0; step < 80; ++step)
         for (int channel = 0; channel < 40; ++channel)
-            QCOMPARE(w->form->state().PatternData.at(step, channel).kind(), chart.at(step, channel).kind());
-    QCOMPARE(w->form->state().StepCount, 37);
+            QCOMPARE(w->form->document().PatternData().at(step, channel).kind(),
+                     chart.at(step, channel).kind());
+    QCOMPARE(w->form->document().StepCount(), 37);
     QCOMPARE(w->get<QComboBox>("Combo1")->currentText(), "37");
     QCOMPARE(w->lamp(), 0xFFFFFFu);
     QCOMPARE(w->caption(), "");
@@ -209,7 +210,7 @@ void TestFiles::loadPlacesMarker()
         w->click("Command7");
     QVERIFY(writeFile(path("パターン１.txt"), offChart(stepCount)));
     w->click("Command3");
-    QCOMPARE(w->form->state().StepCount, stepCount.toInt());
+    QCOMPARE(w->form->document().StepCount(), stepCount.toInt());
     QCOMPARE(w->get<QComboBox>("Combo1")->currentText(), QString::fromLatin1(stepCount));
     QCOMPARE(w->shape("Shape5")->left(), left);
     QCOMPARE(w->shape("Shape5")->widthPt(), width);
@@ -253,7 +254,7 @@ void TestFiles::loadKeepsPictureOfUnknownValue()
     file.replace(0, 1, "10");
     QVERIFY(writeFile(path("パターン１.txt"), file));
     w->click("Command3");
-    QVERIFY(w->form->state().PatternData.at(0, 0) == E::number(10));
+    QVERIFY(w->form->document().PatternData().at(0, 0) == E::number(10));
     QCOMPARE(shownImage(w->cell(0)), holderImage(*w->form, "UP"));
     QCOMPARE(shownImage(w->cell(1)), holderImage(*w->form, "OFF"));
 }
@@ -265,8 +266,8 @@ void TestFiles::loadAnsweredNo()
     w->failTransfer();
     w->boxes.answers = {QMessageBox::No};
     w->click("Command3");
-    QVERIFY(w->form->state().PatternData.at(0, 0) == E::number(0));
-    QCOMPARE(w->form->state().StepCount, 80);
+    QVERIFY(w->form->document().PatternData().at(0, 0) == E::number(0));
+    QCOMPARE(w->form->document().StepCount(), 80);
     QCOMPARE(w->get<QComboBox>("Combo1")->currentText(), "80");
     QCOMPARE(w->shape("Shape5")->left(), 519.0);
     QCOMPARE(w->caption(), "失敗");
@@ -294,7 +295,7 @@ void TestFiles::loadFailureChangesNothing()
         QVERIFY(writeFile(path("パターン１.txt"), content));
     w->clickCell(0);
     w->chooseItem("Combo1", "30");
-    const PatternTable before = w->form->state().PatternData;
+    const PatternTable before = w->form->document().PatternData();
     const QImage cell0 = shownImage(w->cell(0));
 
     w->click("Command3");
@@ -302,8 +303,8 @@ void TestFiles::loadFailureChangesNothing()
     const MessageRequest& report = w->boxes.shown.last();
     QVERIFY2(report.text.contains("パターン１.txt"), qPrintable(report.text));
     QCOMPARE(report.icon, QMessageBox::Warning);
-    QVERIFY(w->form->state().PatternData == before);
-    QCOMPARE(w->form->state().StepCount, 30);
+    QVERIFY(w->form->document().PatternData() == before);
+    QCOMPARE(w->form->document().StepCount(), 30);
     QCOMPARE(w->get<QComboBox>("Combo1")->currentText(), "30");
     QCOMPARE(shownImage(w->cell(0)), cell0);
     QCOMPARE(w->shape("Shape5")->left(), 402.0);
@@ -314,14 +315,14 @@ void TestFiles::saveFailureKeepsChart()
     // A folder where the file should be: the save cannot replace it.
     QVERIFY(QDir(workDir->path()).mkdir("パターン１.txt"));
     w->clickCell(0);
-    const PatternTable before = w->form->state().PatternData;
+    const PatternTable before = w->form->document().PatternData();
     w->click("Command2");
     QCOMPARE(w->boxes.shown.size(), 2);
     const MessageRequest& report = w->boxes.shown.last();
     QVERIFY2(report.text.contains("パターン１.txt"), qPrintable(report.text));
     QCOMPARE(report.title, "パターン１へ保存");
     QCOMPARE(report.icon, QMessageBox::Warning);
-    QVERIFY(w->form->state().PatternData == before);
+    QVERIFY(w->form->document().PatternData() == before);
     QVERIFY(QFileInfo(path("パターン１.txt")).isDir());
 
     // The window goes on working: the other slot saves.
@@ -333,7 +334,7 @@ void TestFiles::saveIntoReadOnlyFolderKeepsOldFile()
 {
     QVERIFY(writeFile(path("パターン１.txt"), offChart("12")));
     w->clickCell(0);
-    const PatternTable before = w->form->state().PatternData;
+    const PatternTable before = w->form->document().PatternData();
     {
         ReadOnlyFolder readOnly(workDir->path());
         if (!readOnly.failure().isEmpty())
@@ -344,7 +345,7 @@ void TestFiles::saveIntoReadOnlyFolderKeepsOldFile()
     QVERIFY2(w->boxes.shown.last().text.contains("パターン１.txt"), qPrintable(w->boxes.shown.last().text));
     QCOMPARE(readFile(path("パターン１.txt")), offChart("12"));
     QCOMPARE(QDir(workDir->path()).entryList(QDir::Files | QDir::Hidden).size(), 1); // no leftovers
-    QVERIFY(w->form->state().PatternData == before);
+    QVERIFY(w->form->document().PatternData() == before);
 }
 
 void TestFiles::saveOnFullDiskKeepsOldFile()
@@ -356,7 +357,7 @@ void TestFiles::saveOnFullDiskKeepsOldFile()
     QVERIFY(writeFile(disk.filePath("パターン１.txt"), offChart("12")));
     QVERIFY(disk.fillBlocks());
     w->clickCell(0);
-    const PatternTable before = w->form->state().PatternData;
+    const PatternTable before = w->form->document().PatternData();
 
     w->click("Command2");
     QCOMPARE(w->boxes.shown.size(), 2);
@@ -367,7 +368,7 @@ void TestFiles::saveOnFullDiskKeepsOldFile()
         report.text.startsWith("「パターン１.txt」：ファイルに保存できません（ディスクの空きが足りません"),
         qPrintable(report.text));
     QCOMPARE(readFile(disk.filePath("パターン１.txt")), offChart("12"));
-    QVERIFY(w->form->state().PatternData == before);
+    QVERIFY(w->form->document().PatternData() == before);
     QVERIFY(QDir::setCurrent(workDir->path()));
 }
 
@@ -427,7 +428,7 @@ void TestFiles::removedWorkingFolder()
     QVERIFY(QDir::setCurrent(removed));
     QVERIFY(QDir(removed).removeRecursively());
     w->clickCell(0);
-    const PatternTable before = w->form->state().PatternData;
+    const PatternTable before = w->form->document().PatternData();
 
     w->click(button);
     QVERIFY(QDir::setCurrent(workDir->path()));
@@ -436,7 +437,7 @@ void TestFiles::removedWorkingFolder()
     QCOMPARE(report.title, title);
     QCOMPARE(report.icon, QMessageBox::Warning);
     QCOMPARE(report.text, text.arg(removed));
-    QVERIFY(w->form->state().PatternData == before);
+    QVERIFY(w->form->document().PatternData() == before);
     QVERIFY(!QFileInfo::exists(removed));
 #else
     Q_UNUSED(button);

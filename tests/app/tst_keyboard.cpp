@@ -1,5 +1,6 @@
 #include "ChartMenu.h"
 #include "FormFixture.h"
+#include "app/ChartGrid.h"
 
 #include "app/Controls.h"
 
@@ -49,14 +50,14 @@ private slots:
 
 private:
     QImage picture(const char* holder) const { return holderImage(*w->form, holder); }
-    const E& data(int step, int channel) const { return w->form->state().PatternData.at(step, channel); }
+    const E& data(int step, int channel) const { return w->form->document().PatternData().at(step, channel); }
     QString focused() const
     {
         return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : "";
     }
     QRect framed(int first, int last) const
     {
-        return w->cell(first)->geometry().united(w->cell(last)->geometry()).adjusted(-2, -2, 2, 2);
+        return w->cell(first).geometry().united(w->cell(last).geometry()).adjusted(-2, -2, 2, 2);
     }
     std::unique_ptr<StartedForm> w;
 };
@@ -84,9 +85,9 @@ void TestKeyboard::nothingShowsUntilAKey()
     // A click gives the chart the keyboard, with the cursor on the cell clicked but unseen:
     // beside the cell clicked, which took UP, the window looks as before.
     w->clickCell(12);
-    QCOMPARE(focused(), "ChartGrid");
+    QCOMPARE(focused(), "Picture1");
     QImage clicked = w->form->grab().toImage();
-    const QRect cell12 = w->cell(12)->geometry();
+    const QRect cell12 = w->cell(12).geometry();
     QCOMPARE(clicked.copy(cell12), picture("UP").convertToFormat(clicked.format()));
     QPainter(&clicked).drawImage(cell12.topLeft(), start.copy(cell12));
     QCOMPARE(clicked, start);
@@ -98,7 +99,7 @@ void TestKeyboard::nothingShowsUntilAKey()
     const QImage shot = w->form->grab().toImage();
     const QImage off = picture("OFF").convertToFormat(shot.format());
     for (int index : {16, 17, 18})
-        QCOMPARE(shot.copy(w->cell(index)->geometry()), off);
+        QCOMPARE(shot.copy(w->cell(index).geometry()), off);
 
     // Leaving the chart hides the cursor; a click on another cell puts it there, unseen again.
     pressKeys(*w, "Tab");
@@ -119,7 +120,7 @@ void TestKeyboard::tabComesInOnFirstCellOfPageShown()
     pressKeys(*w, "Down Tab");
     QCOMPARE(focused(), "Command6");
     pressKeys(*w, "Shift+Tab");
-    QCOMPARE(focused(), "ChartGrid");
+    QCOMPARE(focused(), "Picture1");
     QCOMPARE(cursorShownAt(*w), 0);
     QCOMPARE(w->form->state().CurrentPage, 1);
     pressKeys(*w, "Space");
@@ -180,7 +181,7 @@ void TestKeyboard::moves()
     pressKeys(*w, keys);
     verifyView(*w, toGroup, toPage);
     QCOMPARE(cursorShownAt(*w), cursor);
-    QCOMPARE(focused(), "ChartGrid");
+    QCOMPARE(focused(), "Picture1");
 }
 
 // Keys that switch the group or the page, or act on a cell, clear the result shown beside
@@ -266,7 +267,7 @@ void TestKeyboard::actAtCursor()
             pressKeys(*w, "Ctrl+Z");
     QVERIFY(data(1, 0) == E::number(3));
     QCOMPARE(shownImage(w->cell(5)), picture("OFF"));
-    QCOMPARE(w->form->state().StepCount, stepCount);
+    QCOMPARE(w->form->document().StepCount(), stepCount);
 }
 
 void TestKeyboard::busy_data()
@@ -307,6 +308,8 @@ void TestKeyboard::busy()
     tabIntoChart(busy);
     pressKeys(busy, setUp);
     const WindowState before = busy.form->state();
+    const PatternTable chartBefore = busy.form->document().PatternData();
+    const qint16 stepCountBefore = busy.form->document().StepCount();
 
     if (keys == "Menu") {
         pressMenuKey();
@@ -320,13 +323,13 @@ void TestKeyboard::busy()
     }
 
     const WindowState& after = busy.form->state();
-    QVERIFY(after.PatternData == before.PatternData);
-    QCOMPARE(after.StepCount, before.StepCount);
+    QVERIFY(busy.form->document().PatternData() == chartBefore);
+    QCOMPARE(busy.form->document().StepCount(), stepCountBefore);
     QCOMPARE(after.CurrentGroup, before.CurrentGroup);
     QCOMPARE(after.CurrentPage, before.CurrentPage);
     QCOMPARE(busy.lamp(), Orange);
     QCOMPARE(busy.caption(), "処理中");
-    QVERIFY(!busy.get<QWidget>("SelectionFrame")->isVisible());
+    QCOMPARE(selectionFrameShown(busy), std::nullopt);
     QCOMPARE(cursorShownAt(busy), cursor);
     QCOMPARE(busy.line.take(), QByteArray()); // the transfer goes on undisturbed
 }
@@ -334,22 +337,20 @@ void TestKeyboard::busy()
 void TestKeyboard::shiftSelectsAndCopies()
 {
     w->load(patternFile({{0, 3, "0"}, {0, 4, "\":\""}, {1, 3, "9"}, {1, 4, "\"?\""}, {2, 4, "1"}}));
-    const PatternTable loaded = w->form->state().PatternData;
-    auto* frame = w->get<QWidget>("SelectionFrame");
+    const PatternTable loaded = w->form->document().PatternData();
 
     // From step 1, CH4 to step 3, CH5: the block grows from the cell the cursor left.
     tabIntoChart(*w);
     pressKeys(*w, "Down Down Down Shift+Right Shift+Right Shift+Down");
-    QVERIFY(frame->isVisible());
-    QCOMPARE(frame->geometry(), framed(3, 14));
+    QCOMPARE(selectionFrameShown(*w), framed(3, 14));
     QCOMPARE(cursorShownAt(*w), 14);
-    QVERIFY(w->form->state().PatternData == loaded);
+    QVERIFY(w->form->document().PatternData() == loaded);
     pressKeys(*w, "Ctrl+C");
     QCOMPARE(clipboardText(), "0\t\":\"\n9\t\"?\"\n3\t1\n");
 
     // It shrinks back towards where it began; a plain arrow moves only the cursor.
     pressKeys(*w, "Shift+Left Right");
-    QCOMPARE(frame->geometry(), framed(3, 9));
+    QCOMPARE(selectionFrameShown(*w), framed(3, 9));
     QCOMPARE(cursorShownAt(*w), 14);
     pressKeys(*w, "Ctrl+C");
     QCOMPARE(clipboardText(), "0\t\":\"\n9\t\"?\"\n");
@@ -357,20 +358,20 @@ void TestKeyboard::shiftSelectsAndCopies()
     // The selection stays on the page shown: Shift does not take the cursor across.
     pressKeys(*w, "Escape" + QString(" Right").repeated(37) + " Shift+Right");
     QCOMPARE(w->form->state().CurrentPage, 0);
-    QVERIFY(!frame->isVisible());
+    QCOMPARE(selectionFrameShown(*w), std::nullopt);
     QCOMPARE(cursorShownAt(*w), 199);
 
     // A selection begun with Shift and a click grows from that cell.
     shiftClickCell(*w, 100);
     pressKeys(*w, "Shift+Down Shift+Left");
-    QCOMPARE(frame->geometry(), framed(95, 101));
+    QCOMPARE(selectionFrameShown(*w), framed(95, 101));
     QCOMPARE(cursorShownAt(*w), 96);
 }
 
 void TestKeyboard::pasteAtCursor()
 {
     setClipboardText("1\t2\n");
-    QTest::mouseMove(w->cell(0), QPoint(8, 8));
+    w->pointAt(0);
     tabIntoChart(*w);
     pressKeys(*w, "Right Right Down Ctrl+V"); // at step 3, CH2
     QVERIFY(data(2, 1) == E::number(1));
@@ -403,7 +404,7 @@ void TestKeyboard::menuKeys()
         pressKeys(*w, key);
     auto* menu = w->get<QMenu>("ChartMenu");
     QVERIFY(menu && menu->isVisible());
-    QCOMPARE(menu->pos(), w->cell(57)->mapToGlobal(w->cell(57)->rect().center()));
+    QCOMPARE(menu->pos(), w->chart()->mapToGlobal(w->cell(57).centre()));
     QVERIFY(menuItem(menu, "このチャネル（グループA の CH3）の80ステップをコピー"));
     QVERIFY(menuItem(menu, "このステップ（12）の40チャネルをコピー"));
     QAction* paste = menuItem(menu, "貼り付け");
@@ -415,7 +416,7 @@ void TestKeyboard::menuKeys()
     QVERIFY(data(11, 2) == E::number(5));
 
     // The keyboard comes back to the chart, with the cursor where it was.
-    QCOMPARE(focused(), "ChartGrid");
+    QCOMPARE(focused(), "Picture1");
     QCOMPARE(cursorShownAt(*w), 57);
 }
 
@@ -423,14 +424,13 @@ void TestKeyboard::tabOrder()
 {
     // clang-format off
     const QStringList order = {
-        "Label1", "Label2", "Label3", "Label4", "Label5", "Label6", "Label7", "Label8",
-        "ChartGrid", "Command6", "Command7", "Option1",
+        "Label1", "Picture1", "Command6", "Command7", "Option1",
         "Command8", "Command9", "Command10", "Command11", "Command16", "Command17", "Command18", "Command19",
         "Command20", "Command21", "Command28", "Command29", "Command30", "Command31", "Command32", "Command33",
+        "Combo2", "Combo3", "Combo4",
         "Command12", "Command13", "Command14", "Command15", "Command22", "Command23", "Command24", "Command25",
         "Command26", "Command27", "Command34", "Command35", "Command36", "Command37", "Command38", "Command39",
-        "Combo2", "Combo3", "Combo4", "Combo1", "Command1", "Command2", "Command3", "Command4", "Command5",
-        "Comportbox"};
+        "Combo1", "Command1", "disp1", "Command2", "Command3", "Command4", "Command5", "Comportbox"};
     // clang-format on
     QCOMPARE(focused(), "Label1");
     QStringList forwards;
@@ -460,35 +460,41 @@ void TestKeyboard::tabOrder()
     QCOMPARE(focused(), "Option2");
 }
 
+// The group tabs are one stop of Tab, at the group shown; Left and Right go to the tab before
+// or after and show its group.
 void TestKeyboard::groupTabsByKeyboard()
 {
     const auto look = [&](const char* name) {
         return w->form->grab().toImage().copy(w->get<QWidget>(name)->geometry());
     };
     // The first tab has the focus at start and shows nothing of it.
-    const QImage tab1 = look("Label1");
-    const QImage tab2 = look("Label2");
-
-    // Tab reaches a group tab, which shows a focus frame then and looks as before after.
-    pressKeys(*w, "Tab");
+    const QImage unfocused = look("Label1");
+    pressKeys(*w, "Right");
     QCOMPARE(focused(), "Label2");
-    QCOMPARE(look("Label1"), tab1);
-    QVERIFY(look("Label2") != tab2);
+    verifyView(*w, 1, 0);
+    pressKeys(*w, "Left Left");
+    QCOMPARE(focused(), "Label8"); // round from A to H
+    verifyView(*w, 7, 0);
     pressKeys(*w, "Tab");
-    QCOMPARE(look("Label2"), tab2);
+    QCOMPARE(focused(), "Picture1");
+    pressKeys(*w, "Shift+Tab");
+    QCOMPARE(focused(), "Label8");
+    // The keyboard brought the focus there, so the tab shows it.
+    pressKeys(*w, "Right");
+    QCOMPARE(focused(), "Label1");
+    QVERIFY(look("Label1") != unfocused);
+    pressKeys(*w, "Tab");
+    QCOMPARE(look("Label1"), unfocused);
 
-    // Space and Return press a tab as a click does.
-    pressKeys(*w, "Space");
-    verifyView(*w, 2, 0);
-    pressKeys(*w, "Tab Tab Return");
-    QCOMPARE(focused(), "Label5");
-    verifyView(*w, 4, 0);
+    // Space and Return press the tab with the focus as a click does.
+    pressKeys(*w, "Shift+Tab Space");
+    verifyView(*w, 0, 0);
 
     // A click on a tab leaves the keyboard where it is.
     tabIntoChart(*w);
     w->click("Label7");
     verifyView(*w, 6, 0);
-    QCOMPARE(focused(), "ChartGrid");
+    QCOMPARE(focused(), "Picture1");
 }
 
 QTEST_MAIN(TestKeyboard)

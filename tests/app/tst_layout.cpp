@@ -284,18 +284,16 @@ void TestLayout::grid()
         int index;
         double left, top;
     } corners[] = {{0, 42, 72}, {4, 42, 132}, {195, 510, 72}, {199, 510, 132}};
-    for (const auto& corner : corners) {
-        QLabel* cell = w->cell(corner.index);
-        QVERIFY(cell);
-        QCOMPARE(windowPoints(cell), QPointF(corner.left, corner.top));
-    }
+    for (const auto& corner : corners)
+        QCOMPARE(QPointF(w->cell(corner.index).geometry().topLeft()) * 0.75,
+                 QPointF(corner.left, corner.top));
     QRegion covered;
     for (int i = 0; i < 200; ++i) {
-        QLabel* cell = w->cell(i);
-        QCOMPARE(cell->size(), QSize(16, 16));
-        QCOMPARE(cell->geometry().topLeft(), QPoint(56 + 16 * (i / 5), 96 + 20 * (i % 5)));
-        QVERIFY2(!covered.intersects(cell->geometry()), qPrintable(QString::number(i)));
-        covered += cell->geometry();
+        const QRect cell = w->cell(i).geometry();
+        QCOMPARE(cell.size(), QSize(16, 16));
+        QCOMPARE(cell.topLeft(), QPoint(56 + 16 * (i / 5), 96 + 20 * (i % 5)));
+        QVERIFY2(!covered.intersects(cell), qPrintable(QString::number(i)));
+        covered += cell;
     }
 }
 
@@ -309,7 +307,7 @@ void TestLayout::stacking_data()
     QTest::newRow("last tab behind panel") << "Shape10" << "Shape4";
     QTest::newRow("tab caption on tab") << "Shape6" << "Label4";
     QTest::newRow("marker on panel") << "Shape4" << "Shape5";
-    QTest::newRow("cells over marker") << "Shape5" << "Picture1(199)";
+    QTest::newRow("cells over marker") << "Shape5" << "Picture1";
     QTest::newRow("channel band on panel") << "Shape4" << "Shape18";
     QTest::newRow("lamp caption on lamp") << "Shape11" << "disp1";
     QTest::newRow("pattern rows in their frame") << "Shape14" << "Shape16";

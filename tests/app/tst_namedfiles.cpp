@@ -1,6 +1,7 @@
 #include "ByteArguments.h"
 #include "ChartMenu.h"
 #include "SmallFileSystem.h"
+#include "app/ChartGrid.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -80,8 +81,8 @@ QString saveCaption(const StartedForm& w)
 // False when the window refused the drag as it entered.
 bool drop(const StartedForm& w, const QMimeData& data)
 {
-    QLabel* target = w.cell(7);
-    const QPointF at(8, 8);
+    QWidget* target = w.chart();
+    const QPointF at = w.cell(7).centre();
     QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &enter);
     if (!enter.isAccepted())
@@ -144,6 +145,7 @@ private slots:
 private:
     QString path(const QString& name) const { return m_work->filePath(name); }
     const WindowState& state() const { return w->form->state(); }
+    const ChartDocument& document() const { return w->form->document(); }
     // Opens `file` through Ctrl+O and the file dialog.
     void openByName(const QString& file);
 
@@ -189,8 +191,8 @@ void TestNamedFiles::openSaveAndSaveAs()
     QCOMPARE(opened.request.folder, m_work->path());
     QCOMPARE(opened.request.filters, PatternFilters);
     QVERIFY(w->boxes.shown.isEmpty());
-    QVERIFY(state().PatternData.at(0, 0) == E::number(0));
-    QCOMPARE(state().StepCount, 37);
+    QVERIFY(document().PatternData().at(0, 0) == E::number(0));
+    QCOMPARE(document().StepCount(), 37);
     QCOMPARE(w->get<QComboBox>("Combo1")->currentText(), "37");
     QCOMPARE(shownImage(w->cell(0)), holderImage(*w->form, "UP"));
     // The menu names the file the chart came from, where Ctrl+S writes.
@@ -275,15 +277,15 @@ void TestNamedFiles::openIsOneStepOfTheHistory()
     QVERIFY(writeFile(path("a.txt"), patternFile({}, "12")));
     w->clickCell(0);
     openByName(path("a.txt"));
-    QVERIFY(state().PatternData == startUpChart());
-    QCOMPARE(state().StepCount, 12);
+    QVERIFY(document().PatternData() == startUpChart());
+    QCOMPARE(document().StepCount(), 12);
     QMenu* menu = openChartMenu(*w, 0);
     QVERIFY(menu);
     QCOMPARE(menuItem(menu, "元に戻す")->text(), "元に戻す: ファイルを開く\tCtrl+Z");
     closeChartMenu(*w);
     pressKeys(*w, Qt::CTRL | Qt::Key_Z);
-    QVERIFY(state().PatternData.at(0, 0) == E::number(0));
-    QCOMPARE(state().StepCount, 80);
+    QVERIFY(document().PatternData().at(0, 0) == E::number(0));
+    QCOMPARE(document().StepCount(), 80);
     QCOMPARE(shownImage(w->cell(0)), holderImage(*w->form, "UP"));
 }
 
@@ -312,7 +314,7 @@ void TestNamedFiles::openRefusals()
     else if (content != "(none)")
         QVERIFY(writeFile(path(name), content));
     w->clickCell(0);
-    const PatternTable before = state().PatternData;
+    const PatternTable before = document().PatternData();
 
     openByName(path(name));
     QCOMPARE(w->boxes.shown.size(), 1);
@@ -320,8 +322,8 @@ void TestNamedFiles::openRefusals()
     QCOMPARE(report.title, "ファイルを開く");
     QCOMPARE(report.text, QStringLiteral("「%1」：%2\n%3").arg(name, reason, path(name)));
     QCOMPARE(report.icon, QMessageBox::Warning);
-    QVERIFY(state().PatternData == before);
-    QCOMPARE(state().StepCount, 80);
+    QVERIFY(document().PatternData() == before);
+    QCOMPARE(document().StepCount(), 80);
     QCOMPARE(saveCaption(*w), "上書き保存\tCtrl+S");
     QVERIFY(recentCaptions(*w).isEmpty());
     QVERIFY(!QFile::exists(w->folder.configFolder() + "/最近使ったファイル.txt"));
@@ -415,7 +417,7 @@ void TestNamedFiles::recentFilesAcrossRestart()
 
     pickRecent(*w, 2);
     QVERIFY(w->boxes.shown.isEmpty());
-    QCOMPARE(state().StepCount, 12);
+    QCOMPARE(document().StepCount(), 12);
     QCOMPARE(saveCaption(*w), "上書き保存（b.txt）\tCtrl+S");
     QCOMPARE(recentCaptions(*w).first(), QStringLiteral("&1 b.txt（%1/b）").arg(folder));
 
@@ -467,7 +469,7 @@ void TestNamedFiles::vanishedRecentFile()
     QCOMPARE(report.text,
              "「a.txt」が見つかりません。最近使ったファイルの一覧から外します。\n" + path("a.txt"));
     QCOMPARE(report.icon, QMessageBox::Warning);
-    QCOMPARE(state().StepCount, 20);
+    QCOMPARE(document().StepCount(), 20);
     QCOMPARE(recentCaptions(*w), QStringList{QStringLiteral("&1 b.txt（%1）").arg(folder)});
     QCOMPARE(readFile(w->folder.configFolder() + "/最近使ったファイル.txt"), (path("b.txt") + '\n').toUtf8());
 }
@@ -501,7 +503,7 @@ void TestNamedFiles::recentFilesListThatIsNoFile()
                          QRegularExpression("^trv5kb-programmer: 最近使ったファイルの一覧を「.*」に保存"
                                             "できませんでした: .*通常のファイルではありません"));
     openByName(path("a.txt"));
-    QCOMPARE(state().StepCount, 12);
+    QCOMPARE(document().StepCount(), 12);
     QVERIFY(recentCaptions(*w).isEmpty());
     stop = true;
     writer.join();
@@ -564,7 +566,7 @@ void TestNamedFiles::drops()
         QCOMPARE(shown.title, "ファイルのドロップ");
         QCOMPARE(shown.icon, QMessageBox::Warning);
     }
-    QCOMPARE(state().StepCount, stepCount);
+    QCOMPARE(document().StepCount(), stepCount);
     QCOMPARE(saveCaption(*w), stepCount == 12 ? "上書き保存（show.txt）\tCtrl+S" : "上書き保存\tCtrl+S");
 }
 
@@ -593,7 +595,7 @@ void TestNamedFiles::busyRefusesEverything()
 
     QVERIFY(busy.dialogs.asked.isEmpty());
     QVERIFY(busy.boxes.shown.isEmpty());
-    QCOMPARE(busy.form->state().StepCount, 80);
+    QCOMPARE(busy.form->document().StepCount(), 80);
     QCOMPARE(busy.caption(), "処理中");
 }
 
@@ -724,7 +726,7 @@ void TestNamedFiles::commandLineFileRefused()
     QCOMPARE(w->boxes.shown.first().title, "ファイルを開く");
     QCOMPARE(w->boxes.shown.first().text,
              "「missing.txt」：ファイルが見つかりません。\n" + path("missing.txt"));
-    QVERIFY(state().PatternData == startUpChart());
+    QVERIFY(document().PatternData() == startUpChart());
     QVERIFY(w->form->isVisible());
 }
 

@@ -29,8 +29,8 @@ void TestStartup::freshWindow()
     const WindowState& state = w.form->state();
     for (int step = 0; step < 80; ++step)
         for (int channel = 0; channel < 40; ++channel)
-            QVERIFY(state.PatternData.at(step, channel) == ElementCode::number(3));
-    QCOMPARE(state.StepCount, 80);
+            QVERIFY(w.form->document().PatternData().at(step, channel) == ElementCode::number(3));
+    QCOMPARE(w.form->document().StepCount(), 80);
     QCOMPARE(state.CurrentGroup, 0);
     QCOMPARE(state.CurrentPage, 0);
     QCOMPARE(state.EditMode, EditingMode::Normal);

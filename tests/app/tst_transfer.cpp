@@ -101,7 +101,7 @@ void TestTransfer::expectIdleAfter(const char* caption)
     QVERIFY(!w->get<QTimer>("Timer2")->isActive());
     QVERIFY(!w->get<SerialLine>("mscPort")->isOpen());
     w->clickCell(0); // OFF becomes UP
-    QVERIFY(w->form->state().PatternData.at(0, 0) == E::number(0));
+    QVERIFY(w->form->document().PatternData().at(0, 0) == E::number(0));
     QCOMPARE(w->lamp(), White);
     QCOMPARE(w->caption(), "");
 }

@@ -1,5 +1,6 @@
 #include "ChartMenu.h"
 #include "FormFixture.h"
+#include "app/ChartGrid.h"
 
 #include "app/Controls.h"
 
@@ -48,7 +49,7 @@ private slots:
 
 private:
     QImage picture(const char* holder) const { return holderImage(*w->form, holder); }
-    const E& data(int step, int channel) const { return w->form->state().PatternData.at(step, channel); }
+    const E& data(int step, int channel) const { return w->form->document().PatternData().at(step, channel); }
     std::unique_ptr<StartedForm> w;
 };
 
@@ -128,7 +129,7 @@ void TestUndo::cellClicksUndoneOneByOne()
     pressKeys(*w, Undo);
     QVERIFY(data(0, 0) == E::number(3));
     QCOMPARE(shownImage(w->cell(0)), picture("OFF"));
-    QVERIFY(w->form->state().PatternData == startUpChart());
+    QVERIFY(w->form->document().PatternData() == startUpChart());
 
     // A new edit after undoing drops what could have been redone.
     w->clickCell(10);
@@ -146,8 +147,8 @@ void TestUndo::loadUndone()
     pressKeys(*w, Undo);
     // The view goes to the first cell the load changed: group A, page 1.
     verifyView(*w, 0, 0);
-    QVERIFY(w->form->state().PatternData == startUpChart());
-    QCOMPARE(w->form->state().StepCount, 80);
+    QVERIFY(w->form->document().PatternData() == startUpChart());
+    QCOMPARE(w->form->document().StepCount(), 80);
     QCOMPARE(w->get<QComboBox>("Combo1")->currentText(), "80");
     QCOMPARE(shownImage(w->cell(0)), picture("OFF"));
     QCOMPARE(w->shape("Shape5")->left(), 522.0);
@@ -156,7 +157,7 @@ void TestUndo::loadUndone()
     pressKeys(*w, Redo);
     QVERIFY(data(0, 0) == E::number(1));
     QVERIFY(data(45, 12) == E::text(">"));
-    QCOMPARE(w->form->state().StepCount, 12);
+    QCOMPARE(w->form->document().StepCount(), 12);
     QCOMPARE(w->get<QComboBox>("Combo1")->currentText(), "12");
     QCOMPARE(shownImage(w->cell(0)), picture("DOWN"));
     QCOMPARE(w->shape("Shape5")->left(), 186.0);
@@ -206,13 +207,13 @@ void TestUndo::stepCountUndoneFromItsBox()
     QTest::keyClicks(combo, "7"); // typed, never chosen
 
     pressKeys(*w, Undo);
-    QCOMPARE(w->form->state().StepCount, 80);
+    QCOMPARE(w->form->document().StepCount(), 80);
     QCOMPARE(combo->currentText(), "80");
     QCOMPARE(w->shape("Shape5")->left(), 522.0);
     verifyView(*w, 0, 1); // a step count has no cell: the view stays
 
     pressKeys(*w, RedoOther);
-    QCOMPARE(w->form->state().StepCount, 50);
+    QCOMPARE(w->form->document().StepCount(), 50);
     QCOMPARE(combo->currentText(), "50");
     QCOMPARE(w->shape("Shape5")->left(), 162.0);
     QCOMPARE(w->shape("Shape5")->widthPt(), 360.75);
@@ -221,7 +222,7 @@ void TestUndo::stepCountUndoneFromItsBox()
     // What is typed into the box still counts for nothing.
     QTest::keyClicks(combo, "9");
     QTest::keyClick(combo, Qt::Key_Return);
-    QCOMPARE(w->form->state().StepCount, 50);
+    QCOMPARE(w->form->document().StepCount(), 50);
     QCOMPARE(combo->currentText(), "50");
 }
 
@@ -242,10 +243,11 @@ void TestUndo::chartAtExitRestoredAfterRestart()
     next.click("Label2"); // group B, where the first kept cell is not
     QVERIFY(chooseFromChartMenu(next, 0, Restore));
     const WindowState& state = next.form->state();
-    QVERIFY(state.PatternData.at(0, 0) == E::number(0));
-    QVERIFY(state.PatternData.at(3, 7) == E::text("="));
-    QVERIFY(state.PatternData.at(79, 39) == E::number(5));
-    QCOMPARE(state.StepCount, 33);
+    const ChartDocument& document = next.form->document();
+    QVERIFY(document.PatternData().at(0, 0) == E::number(0));
+    QVERIFY(document.PatternData().at(3, 7) == E::text("="));
+    QVERIFY(document.PatternData().at(79, 39) == E::number(5));
+    QCOMPARE(document.StepCount(), 33);
     QCOMPARE(next.get<QComboBox>("Combo1")->currentText(), "33");
     QCOMPARE(shownImage(next.cell(17)), holderImage(*next.form, "UPQH")); // step 4, channel 8 = B CH3
     QCOMPARE(next.shape("Shape5")->left(), 438.0);
@@ -253,7 +255,7 @@ void TestUndo::chartAtExitRestoredAfterRestart()
 
     // One step of the history.
     pressKeys(next, Undo);
-    QVERIFY(state.PatternData == startUpChart());
+    QVERIFY(document.PatternData() == startUpChart());
     QCOMPARE(next.get<QComboBox>("Combo1")->currentText(), "80");
     QCOMPARE(state.CurrentGroup, 0); // where the first restored cell is
 }
@@ -303,7 +305,7 @@ void TestUndo::damagedChartAtExitNotRestored()
     QVERIFY(data(0, 0) == E::number(0));
     // The click before is still the step undone.
     pressKeys(*w, Undo);
-    QVERIFY(w->form->state().PatternData == startUpChart());
+    QVERIFY(w->form->document().PatternData() == startUpChart());
 }
 
 void TestUndo::busy_data()
@@ -336,13 +338,14 @@ void TestUndo::busy()
     shiftClickCell(busy, 10);
     shiftClickCell(busy, 16);
     setClipboardText("0\t1\n");
-    QTest::mouseMove(busy.cell(30), QPoint(8, 8));
-    auto* frame = busy.get<QWidget>("SelectionFrame");
-    QVERIFY(frame->isVisible());
-    const QRect framed = frame->geometry();
+    busy.pointAt(30);
+    const QRect framed = busy.chart()->selection();
+    QVERIFY(!framed.isEmpty());
 
     QVERIFY(busy.startTransfer());
     const WindowState before = busy.form->state();
+    const PatternTable chartBefore = busy.form->document().PatternData();
+    const qint16 stepCountBefore = busy.form->document().StepCount();
     if (action == "menu") {
         QMenu* menu = openChartMenu(busy, 0);
         QVERIFY(menu);
@@ -362,15 +365,14 @@ void TestUndo::busy()
     }
 
     const WindowState& after = busy.form->state();
-    QVERIFY(after.PatternData == before.PatternData);
-    QCOMPARE(after.StepCount, before.StepCount);
+    QVERIFY(busy.form->document().PatternData() == chartBefore);
+    QCOMPARE(busy.form->document().StepCount(), stepCountBefore);
     QCOMPARE(after.CurrentGroup, before.CurrentGroup);
     QCOMPARE(after.CurrentPage, before.CurrentPage);
     QCOMPARE(busy.lamp(), 0xFFC080u);
     QCOMPARE(busy.caption(), "処理中");
     QCOMPARE(clipboardText(), "0\t1\n");
-    QVERIFY(frame->isVisible());
-    QCOMPARE(frame->geometry(), framed);
+    QCOMPARE(busy.chart()->selection(), framed);
     QVERIFY(busy.boxes.shown.isEmpty());
     QCOMPARE(busy.line.take(), QByteArray()); // the transfer goes on undisturbed
 }

@@ -25,6 +25,7 @@
 #include "app/MessageBoxes.h"
 #include "chart/ElementCode.h"
 #include "document/ChartSheet.h"
+#include "model/ChartDocument.h"
 
 #include <QAbstractButton>
 #include <QAbstractEventDispatcher>
@@ -130,7 +131,7 @@ void measurePaste(Form1& form, const char* title, QString text)
     actionOf(form, Qt::CTRL | Qt::Key_V)->trigger();
     const double ms = clock.nsecsElapsed() / 1e6;
     const long peak = statusKiB("VmHWM");
-    const bool pasted = !(form.state().PatternData.at(0, 0) == ElementCode::number(3));
+    const bool pasted = !(form.document().PatternData().at(0, 0) == ElementCode::number(3));
     if (pasted)
         actionOf(form, Qt::CTRL | Qt::Key_Z)->trigger();
     if (!title)
@@ -150,11 +151,10 @@ void measurePastes()
     SilentBoxes boxes;
     Form1 form(folder.path(), folder.filePath(QStringLiteral("config")),
                folder.filePath(QStringLiteral("data")), boxes);
-    const QWidget* cell = form.findChild<QWidget*>(QStringLiteral("Picture1(0)"));
-    if (!form.Form_Load() || !cell || !actionOf(form, Qt::CTRL | Qt::Key_V) ||
-        !actionOf(form, Qt::CTRL | Qt::Key_Z))
+    if (!form.Form_Load() || !actionOf(form, Qt::CTRL | Qt::Key_V) || !actionOf(form, Qt::CTRL | Qt::Key_Z))
         return;
-    QCursor::setPos(cell->mapToGlobal(QPoint(8, 8)));
+    // The pointer on the chart's first cell.
+    QCursor::setPos(form.mapToGlobal(QPoint(56 + 8, 96 + 8)));
 
     // The first paste also pays for what the window sets up on first use.
     measurePaste(form, nullptr, chartText({}));

@@ -26,14 +26,6 @@ PatternTable mixedChart()
     return chart;
 }
 
-WindowState stateWith(const PatternTable& chart)
-{
-    WindowState state;
-    state.startUp();
-    state.PatternData = chart;
-    return state;
-}
-
 } // namespace
 
 class TestChartChange : public QObject
@@ -98,13 +90,14 @@ void TestChartChange::cellClick()
     state.startUp();
     state.EditMode = mode;
     state.SelectedElement = selected;
-    state.StepCount = qint16(stepCount);
     state.CurrentPage = qint16(page);
     state.CurrentGroup = qint16(group);
     const ChartCell clicked{index / 5 + 40 * page, 5 * group + index % 5};
-    state.PatternData.at(clicked.step, clicked.channel) = held;
+    PatternTable chart;
+    chart.fillUsed(E::number(3));
+    chart.at(clicked.step, clicked.channel) = held;
 
-    const ChartChange change = ::cellClick(state, index);
+    const ChartChange change = ::cellClick(chart, qint16(stepCount), state, index);
     QVERIFY(!change.stepCount);
     if (!writes) {
         QVERIFY(change.isEmpty());
@@ -152,15 +145,15 @@ void TestChartChange::batchFill()
     QFETCH(int, channel);
     QFETCH(ElementCode, element);
 
-    WindowState state = stateWith(mixedChart());
+    WindowState state;
+    state.startUp();
     state.EditMode = mode;
     state.CurrentGroup = qint16(group);
     state.BatchChannel = qint16(batchChannel);
     state.BatchFromStep = qint16(from);
     state.BatchToStep = qint16(to);
-    state.StepCount = 10; // the fill ignores the step count
 
-    const std::optional<BatchFill> fill = ::batchFill(state, ordinal);
+    const std::optional<BatchFill> fill = ::batchFill(mixedChart(), state, ordinal);
     if (channel < 0) {
         QVERIFY(!fill);
         return;
@@ -257,50 +250,52 @@ void TestChartChange::inverseGivesChartBack()
     QFETCH(QString, edit);
 
     const PatternTable original = mixedChart();
-    WindowState state = stateWith(original);
-    state.StepCount = 57;
+    WindowState state;
+    state.startUp();
+    PatternTable chart = original;
+    qint16 stepCount = 57;
     ChartChange change;
     if (edit == "click") {
         state.EditMode = EditingMode::SamePattern;
         state.SelectedElement = E::text(";");
         state.CurrentGroup = 3;
-        change = ::cellClick(state, 12);
+        change = ::cellClick(chart, stepCount, state, 12);
     } else if (edit == "batch") {
         state.EditMode = EditingMode::Batch;
         state.BatchFromStep = 30;
         state.BatchToStep = 50;
-        change = ::batchFill(state, 15)->change;
+        change = ::batchFill(chart, state, 15)->change;
     } else if (edit == "steps") {
-        change = ::stepCountPick(state.StepCount, "3");
+        change = ::stepCountPick(stepCount, "3");
     } else if (edit == "load") {
         PatternTable loaded;
         loaded.fillUsed(E::number(3));
-        change = ChartChange::between(original, state.StepCount, loaded, 80);
+        change = ChartChange::between(original, stepCount, loaded, 80);
     } else {
         const std::vector<E> row(6, E::text("<"));
         change = pasteChange(original, {77, 36}, std::vector<std::vector<E>>(5, row));
     }
     QVERIFY(change.changesAnything());
 
-    change.applyTo(state.PatternData, state.StepCount);
+    change.applyTo(chart, stepCount);
     for (const CellEdit& cell : change.cells)
-        QVERIFY(state.PatternData.at(cell.cell.step, cell.cell.channel) == cell.after);
+        QVERIFY(chart.at(cell.cell.step, cell.cell.channel) == cell.after);
     if (change.stepCount)
-        QCOMPARE(state.StepCount, change.stepCount->after);
-    QVERIFY(!(state.PatternData == original) || change.cells.empty());
+        QCOMPARE(stepCount, change.stepCount->after);
+    QVERIFY(!(chart == original) || change.cells.empty());
 
     const ChartChange back = change.inverse();
     QCOMPARE(back.firstCell(), change.firstCell());
-    back.applyTo(state.PatternData, state.StepCount);
-    QVERIFY(state.PatternData == original);
-    QCOMPARE(state.StepCount, 57);
+    back.applyTo(chart, stepCount);
+    QVERIFY(chart == original);
+    QCOMPARE(stepCount, 57);
     // Done again, the change gives the same chart as the first time.
     PatternTable again = original;
     qint16 steps = 57;
     change.applyTo(again, steps);
-    back.inverse().applyTo(state.PatternData, state.StepCount);
-    QVERIFY(state.PatternData == again);
-    QCOMPARE(state.StepCount, steps);
+    back.inverse().applyTo(chart, stepCount);
+    QVERIFY(chart == again);
+    QCOMPARE(stepCount, steps);
 }
 
 QTEST_APPLESS_MAIN(TestChartChange)

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QKeySequence>
+#include <QList>
+#include <QObject>
+#include <functional>
+
+class QWidget;
+
+// Every key of the window besides those of the chart itself and of the
+// controls: undo, redo, copy, paste, the files by name, printing. Each acts
+// wherever the keyboard focus is in the window, also while a choice box has
+// it, since text typed there never claims these keys. The collaborators add
+// their keys here; the chart menu shows the first key of each.
+class WindowShortcuts : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The platform's keys for the window's standard actions, asked once the
+    // application exists. Ctrl+Y and Ctrl+Shift+Z both redo, as users of
+    // either habit expect.
+    struct StandardKeys
+    {
+        StandardKeys();
+        QList<QKeySequence> undo, redo, copy, paste, escape;
+    };
+
+    explicit WindowShortcuts(QWidget* window);
+
+    const StandardKeys& standard() const { return m_standard; }
+
+    // `handler` on `keys`; the keys.
+    QList<QKeySequence> add(const QList<QKeySequence>& keys, std::function<void()> handler);
+    // `handler` on the platform's keys for `key` and on `ownKey`; the keys.
+    QList<QKeySequence> add(QKeySequence::StandardKey key, const QKeySequence& ownKey,
+                            std::function<void()> handler);
+
+protected:
+    // The choice boxes' text fields ask for Ctrl+Z, Ctrl+C and the like
+    // before a window key sees them; those of the window are left to it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* m_window;
+    const StandardKeys m_standard;
+    QList<QKeySequence> m_keys;
+};
+
+// A menu item's caption with the first of its keys, as the chart menu shows them.
+QString withKeys(const QString& caption, const QList<QKeySequence>& keys);

@@ -1,0 +1,59 @@
+#include "model/ChartHistory.h"
+
+#include "model/ChartDocument.h"
+#include "model/ChartEditCommand.h"
+
+#include <QUndoStack>
+
+ChartHistory::ChartHistory(ChartDocument& document, QObject* parent)
+    : QObject(parent), m_document(document), m_stack(new QUndoStack(this))
+{
+}
+
+bool ChartHistory::edit(ChartChange change, const QString& text)
+{
+    if (!change.changesAnything())
+        return false;
+    auto* command = new ChartEditCommand(m_document, text, std::move(change));
+    m_stack->push(command);
+    emit edited(text, command->change());
+    return true;
+}
+
+bool ChartHistory::canUndo() const
+{
+    return m_stack->canUndo();
+}
+
+bool ChartHistory::canRedo() const
+{
+    return m_stack->canRedo();
+}
+
+QString ChartHistory::undoText() const
+{
+    return m_stack->undoText();
+}
+
+QString ChartHistory::redoText() const
+{
+    return m_stack->redoText();
+}
+
+void ChartHistory::undo()
+{
+    if (!m_stack->canUndo())
+        return;
+    const auto* command = static_cast<const ChartEditCommand*>(m_stack->command(m_stack->index() - 1));
+    m_stack->undo();
+    emit undone(command->text(), command->change().inverse());
+}
+
+void ChartHistory::redo()
+{
+    if (!m_stack->canRedo())
+        return;
+    const auto* command = static_cast<const ChartEditCommand*>(m_stack->command(m_stack->index()));
+    m_stack->redo();
+    emit redone(command->text(), command->change());
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "edit/ChartChange.h"
+
+#include <QObject>
+#include <QString>
+
+class ChartDocument;
+class QUndoStack;
+
+// The undo history of the chart, for the whole run. Every edit is one step: a
+// command that holds the document and the change, and carries the change out
+// on the document in redo(), the first time too, and backwards in undo(), as
+// in Qt's undo framework. What a step did is told after the document changed,
+// for the screen reader's words.
+class ChartHistory : public QObject
+{
+    Q_OBJECT
+
+public:
+    ChartHistory(ChartDocument& document, QObject* parent = nullptr);
+
+    // Carries `change` out as one step named `text` ("貼り付け", "一括設定",
+    // ...); a change that leaves everything as it was is neither carried out
+    // nor kept. Whether it was.
+    bool edit(ChartChange change, const QString& text);
+
+    bool canUndo() const;
+    bool canRedo() const;
+    // The text of the step an undo or a redo would take; empty for none.
+    QString undoText() const;
+    QString redoText() const;
+    void undo();
+    void redo();
+
+signals:
+    // After the document carried out a step: `change` is what it did to the
+    // chart, backwards for an undo.
+    void edited(const QString& text, const ChartChange& change);
+    void undone(const QString& text, const ChartChange& change);
+    void redone(const QString& text, const ChartChange& change);
+
+private:
+    ChartDocument& m_document;
+    QUndoStack* m_stack;
+};
