@@ -19,3 +19,8 @@ int stepsInUseOnPage(int page, int stepCount)
     const int used = stepCount - (page == 0 ? 0 : StepsPerPage);
     return used >= 1 && used <= StepsPerPage ? used : page == 0 ? StepsPerPage : 0;
 }
+
+int stepsInUse(int stepCount)
+{
+    return stepCount >= 1 && stepCount <= 2 * StepsPerPage ? stepCount : 2 * StepsPerPage;
+}

@@ -459,10 +459,12 @@ void TestInstall::manualPagesFollowHelp_data()
                              "write FILE --port PORT",
                              "diff FILE1 FILE2",
                              "pdf FILE OUT.pdf",
+                             "edit FILE OPERATION [-o OUT]",
                              "-h, --help",
                              "--version",
                              "--group A-H",
                              "--port PORT",
+                             "-o, --output OUT",
                              "--json",
                              "--force"};
     const QStringList window{"-h, --help", "-v, --version", "FILE"};

@@ -522,7 +522,7 @@ void TestCli::badUsage_data()
     QTest::addColumn<QString>("reason");
 
     // clang-format off
-    QTest::newRow("nothing") << QStringList{} << "サブコマンド（ports、check、show、write、diff、pdf）を指定してください";
+    QTest::newRow("nothing") << QStringList{} << "サブコマンド（ports、check、show、write、diff、pdf、edit）を指定してください";
     QTest::newRow("unknown subcommand") << QStringList{"erase"} << "「erase」というサブコマンドはありません";
     QTest::newRow("unknown option") << QStringList{"ports", "--fast"} << "「--fast」というオプションはありません";
     QTest::newRow("no file") << QStringList{"check"} << "check にはパターンファイルを指定してください";

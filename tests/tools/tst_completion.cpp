@@ -62,7 +62,7 @@ void TestCompletion::completes_data()
     QTest::addColumn<bool>("exactly"); // nothing but `offered`
 
     // clang-format off
-    QTest::newRow("sub-commands") << QStringList{"trv5kb", ""} << QStringList{"ports", "check", "show", "write", "diff", "pdf", "--help", "--version"} << QStringList{"--port", "pattern2.txt"} << false;
+    QTest::newRow("sub-commands") << QStringList{"trv5kb", ""} << QStringList{"ports", "check", "show", "write", "diff", "pdf", "edit", "--help", "--version"} << QStringList{"--port", "pattern2.txt"} << false;
     QTest::newRow("a sub-command begun") << QStringList{"trv5kb", "d"} << QStringList{"diff"} << QStringList{} << true;
     QTest::newRow("files for check") << QStringList{"trv5kb", "check", "pat"} << QStringList{"pattern 1.txt", "pattern2.txt"} << QStringList{} << true;
     QTest::newRow("a second file for diff") << QStringList{"trv5kb", "diff", "other.txt", "pattern"} << QStringList{"pattern 1.txt", "pattern2.txt"} << QStringList{} << true;
@@ -77,6 +77,15 @@ void TestCompletion::completes_data()
     QTest::newRow("port after =") << QStringList{"trv5kb", "write", "other.txt", "--port", "=", "COM2"} << QStringList{"COM2", "COM20"} << QStringList{} << true;
     QTest::newRow("a device by its path") << QStringList{"trv5kb", "write", "other.txt", "--port", "%1"} << QStringList{"%1"} << QStringList{"COM1"} << false;
     QTest::newRow("groups") << QStringList{"trv5kb", "show", "other.txt", "--group", ""} << QStringList{"A", "B", "C", "D", "E", "F", "G", "H"} << QStringList{} << true;
+    QTest::newRow("the file for edit") << QStringList{"trv5kb", "edit", "pat"} << QStringList{"pattern 1.txt", "pattern2.txt"} << QStringList{} << true;
+    QTest::newRow("operations of edit") << QStringList{"trv5kb", "edit", "other.txt", ""} << QStringList{"insert", "delete", "duplicate", "move", "copy-group", "swap-groups", "clear-group"} << QStringList{"other.txt"} << true;
+    QTest::newRow("an operation begun") << QStringList{"trv5kb", "edit", "--force", "other.txt", "c"} << QStringList{"copy-group", "clear-group"} << QStringList{} << true;
+    QTest::newRow("no step offered") << QStringList{"trv5kb", "edit", "other.txt", "insert", ""} << QStringList{} << QStringList{"other.txt", "--force"} << true;
+    QTest::newRow("the side of a move") << QStringList{"trv5kb", "edit", "other.txt", "move", "5", ""} << QStringList{"left", "right"} << QStringList{} << true;
+    QTest::newRow("the second group of a copy") << QStringList{"trv5kb", "edit", "other.txt", "copy-group", "A", ""} << QStringList{"A", "B", "C", "D", "E", "F", "G", "H"} << QStringList{} << true;
+    QTest::newRow("options of edit") << QStringList{"trv5kb", "edit", "other.txt", "clear-group", "A", "-"} << QStringList{"-o", "--force", "--json", "--help"} << QStringList{} << true;
+    QTest::newRow("the output of edit") << QStringList{"trv5kb", "edit", "other.txt", "insert", "3", "-o", "pat"} << QStringList{"pattern 1.txt", "pattern2.txt"} << QStringList{} << true;
+    QTest::newRow("edit after an output") << QStringList{"trv5kb", "edit", "-o", "out.txt", "other.txt", "sw"} << QStringList{"swap-groups"} << QStringList{} << true;
     // clang-format on
 }
 

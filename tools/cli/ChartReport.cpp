@@ -42,11 +42,6 @@ QString shown(const ElementCode& value)
     return valueAsItStands(value);
 }
 
-int stepsInUse(qint16 stepCount)
-{
-    return stepCountInRange(stepCount) ? stepCount : PatternTable::UsedSteps;
-}
-
 std::array<GroupContents, Groups> groupContents(const PatternFileContent& content)
 {
     std::array<GroupContents, Groups> groups{};

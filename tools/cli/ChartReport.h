@@ -20,10 +20,6 @@ QChar groupLetter(int group);
 // it stands (valueAsItStands).
 QString shown(const ElementCode& value);
 
-// The steps whose elements count: those of the step count, all 80 when it
-// is outside 1 to 80.
-int stepsInUse(qint16 stepCount);
-
 // What the steps in use of one group's five channels hold: the cells of each
 // element (by ordinal) and of each value that is no element (as shown(), in
 // the order first met, step by step).

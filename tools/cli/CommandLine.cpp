@@ -15,6 +15,7 @@ const QString GroupOption = QStringLiteral("group");
 const QString PortOption = QStringLiteral("port");
 const QString JsonOption = QStringLiteral("json");
 const QString ForceOption = QStringLiteral("force");
+const QString OutputOption = QStringLiteral("output");
 // For the tests only, so that a transfer that gets no answer ends in less than 15 s. Not in --help.
 const QString TimeoutOption = QStringLiteral("timeout-ms");
 
@@ -33,6 +34,7 @@ const Subcommand Subcommands[] = {
     {QLatin1String("write"), Command::Kind::Write, 1},
     {QLatin1String("diff"), Command::Kind::Diff, 2},
     {QLatin1String("pdf"), Command::Kind::Pdf, 1},
+    {QLatin1String("edit"), Command::Kind::Edit, 1},
 };
 // clang-format on
 
@@ -95,6 +97,7 @@ std::variant<Command, UsageError> parseCommandLine(const QStringList& arguments)
         {PortOption, QString(), QStringLiteral("PORT")},
         {JsonOption, QString()},
         {ForceOption, QString()},
+        {{QStringLiteral("o"), OutputOption}, QString(), QStringLiteral("OUT")},
         {TimeoutOption, QString(), QStringLiteral("MS")},
     });
     if (!parser.parse(arguments))
@@ -135,6 +138,14 @@ std::variant<Command, UsageError> parseCommandLine(const QStringList& arguments)
             return UsageError{QStringLiteral("pdf には書き出す PDF ファイルを指定してください")};
         command.output = words.takeFirst();
     }
+    if (command.kind == Command::Kind::Edit) {
+        std::variant<EditRequest, QString> edit = parseEditOperation(words);
+        if (const auto* reason = std::get_if<QString>(&edit))
+            return UsageError{*reason};
+        command.edit = std::get<EditRequest>(std::move(edit));
+        command.output = parser.isSet(OutputOption) ? parser.value(OutputOption) : command.file;
+        words.clear();
+    }
     if (!words.isEmpty())
         return UsageError{QStringLiteral("余分な引数「%1」があります").arg(words.first())};
 
@@ -143,10 +154,11 @@ std::variant<Command, UsageError> parseCommandLine(const QStringList& arguments)
     // Every sub-command with a result for scripts gives it as JSON on request; `show` is for people
     // and `pdf` makes a file.
     const bool pdf = command.kind == Command::Kind::Pdf;
+    const bool edit = command.kind == Command::Kind::Edit;
     const bool json = !show && !pdf;
     for (const auto& [option, allowed] :
          {std::pair{GroupOption, show}, std::pair{PortOption, write}, std::pair{TimeoutOption, write},
-          std::pair{JsonOption, json}, std::pair{ForceOption, pdf}})
+          std::pair{JsonOption, json}, std::pair{ForceOption, pdf || edit}, std::pair{OutputOption, edit}})
         if (parser.isSet(option) && !allowed)
             return UsageError{QStringLiteral("%1 には --%2 を指定できません").arg(name, option)};
     command.json = parser.isSet(JsonOption);
@@ -183,7 +195,7 @@ QString helpText()
     return QStringLiteral(
         "使い方: trv5kb <サブコマンド> [引数]\n"
         "\n"
-        "40チャンネル調光コントローラのパターンファイルを調べ、コントローラに書き込みます。\n"
+        "40チャンネル調光コントローラのパターンファイルを調べ、編集し、コントローラに書き込みます。\n"
         "ファイルの読み方、ポートの選び方、書き込みの手順はウィンドウ（trv5kb-programmer）と同じです。\n"
         "\n"
         "サブコマンド:\n"
@@ -196,6 +208,22 @@ QString helpText()
         "  pdf FILE OUT.pdf         チャート全体を印刷用の PDF（A4 横、グループごとに1ページ）に書き出す。\n"
         "                           OUT.pdf が FILE と同じファイルなら書き出さず、PDF でない既存の\n"
         "                           ファイル（パターンファイルなど）は --force がなければ置き換えない\n"
+        "  edit FILE OPERATION [-o OUT]\n"
+        "                           ウィンドウのチャートの操作をファイルに行う（ステップは 1～80、\n"
+        "                           グループは A～H、ステップは全チャンネル）。OPERATION は次のどれか:\n"
+        "                             insert STEP [COUNT]     STEP の前に OFF のステップを COUNT 個（既定 "
+        "1）挿入\n"
+        "                             delete STEP [COUNT]     STEP から COUNT 個を削除（後ろを詰め、最後は "
+        "OFF）\n"
+        "                             duplicate STEP [COUNT]  STEP から COUNT 個の複製をその後ろに挿入\n"
+        "                             move STEP left|right    STEP を左または右のステップと入れ替える\n"
+        "                             copy-group G H          グループ G の 80 ステップをグループ H "
+        "にコピー\n"
+        "                             swap-groups G H         グループ G と H を入れ替える\n"
+        "                             clear-group G           グループ G をすべて OFF にする\n"
+        "                           ステップ数はウィンドウと同じく変わる。-o がなければ FILE を置き換える。\n"
+        "                           OFF でないセルがステップ80より後ろへ押し出されて失われるときは、\n"
+        "                           --force がなければ書き込まない\n"
         "\n"
         "オプション:\n"
         "  -h, --help               この説明を表示\n"
@@ -206,8 +234,11 @@ QString helpText()
         "                           ネットワークのポート tcp://ホスト:ポート番号、\n"
         "                           rfc2217://ホスト:ポート番号（回線の設定もサーバーに送る）。\n"
         "                           何度でも指定でき、同じデバイスを二度指定することはできません\n"
-        "  --json                   ports、check、diff、write: 結果を JSON で表示\n"
-        "  --force                  pdf: PDF でない既存のファイルも PDF で置き換える\n"
+        "  -o, --output OUT         edit: 編集したパターンを書き込むファイル（なければ FILE を置き換える）\n"
+        "  --json                   ports、check、diff、write、edit: 結果を JSON で表示\n"
+        "  --force                  pdf: PDF でない既存のファイルも PDF で置き換える。\n"
+        "                           edit: ステップ80より後ろへ押し出されるセルを失っても書き込み、\n"
+        "                           パターンファイルでない既存の OUT も置き換える\n"
         "\n"
         "結果は標準出力に、失敗の理由は標準エラーに出ます。ポートが一つなら、write の最後の行は\n"
         "「成功」、または「失敗：」に続く理由です。ポートが二つ以上なら、すべてに同時に書き込み、\n"
@@ -215,6 +246,7 @@ QString helpText()
         "端末では、書き込んだレコード数（400 まで）をポートごとに表示します。\n"
         "\n"
         "終了ステータス: 0 成功（write はすべてのポートで成功、diff は違いなし）、\n"
-        "                1 失敗（write はどれかのポートで失敗、diff は違いあり）、\n"
+        "                1 失敗（write はどれかのポートで失敗、diff は違いあり、\n"
+        "                  edit はできない操作と、--force のない押し出し）、\n"
         "                2 引数の誤り（diff は読めないファイルも）\n");
 }

@@ -1,11 +1,12 @@
-// trv5kb: the programmer's command-line writer. It checks and shows pattern
-// files, writes them into the controller and draws them as a printable PDF,
+// trv5kb: the programmer's command-line writer. It checks, shows and edits
+// pattern files, writes them into the controller and draws them as a printable PDF,
 // from a script or a terminal, with the window's library: the same file
 // reader, port names, settings files, port configuration, transfer protocol
 // and chart sheet. See `trv5kb --help`.
 
 #include "ChartReport.h"
 #include "CommandLine.h"
+#include "EditCommand.h"
 #include "JsonReport.h"
 #include "Output.h"
 #include "PdfCommand.h"
@@ -243,6 +244,8 @@ static int runProgram(int argc, char* argv[])
         return diff(command.file, command.otherFile, command.json);
     case Command::Kind::Pdf:
         return writeChartPdf(command.file, command.output, command.force);
+    case Command::Kind::Edit:
+        return editPatternFile(command.file, command.output, command.edit, command.force, command.json);
     }
     return Failure;
 }
