@@ -21,10 +21,10 @@
 
 namespace {
 
-// "44" or "44〜46".
+// "44" or "44～46".
 QString span(int first, int last)
 {
-    return first == last ? QString::number(first) : QStringLiteral("%1〜%2").arg(first).arg(last);
+    return first == last ? QString::number(first) : QStringLiteral("%1～%2").arg(first).arg(last);
 }
 
 } // namespace
@@ -110,7 +110,7 @@ void ChartView::showPage(int page)
 void ChartView::announceShown()
 {
     const int page = m_context.state.CurrentPage;
-    m_context.announcer.announce(QStringLiteral("%1、ステップ%2〜%3 を表示")
+    m_context.announcer.announce(QStringLiteral("%1、ステップ%2～%3 を表示")
                                      .arg(groupName(m_context.state.CurrentGroup))
                                      .arg(page * StepsPerPage + 1)
                                      .arg(page * StepsPerPage + StepsPerPage));

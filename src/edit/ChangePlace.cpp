@@ -8,13 +8,32 @@
 
 namespace {
 
-// "10" or "10〜20", counted from 1.
-QString span(int first, int last)
+constexpr int LastChannel = PatternTable::UsedChannels - 1;
+
+QString channelsPlace(int first, int last)
 {
-    return first == last ? QString::number(first + 1) : QStringLiteral("%1〜%2").arg(first + 1).arg(last + 1);
+    if (first == 0 && last == LastChannel)
+        return QStringLiteral("全チャンネル");
+    const auto channel = [](int c) { return QStringLiteral("CH%1").arg(c % ChannelsPerGroup + 1); };
+    const int group = first / ChannelsPerGroup;
+    const QString start = groupName(group) + QLatin1Char(' ') + channel(first);
+    if (first == last)
+        return start;
+    if (last / ChannelsPerGroup == group)
+        return start + QStringLiteral("～") + channel(last).mid(2);
+    return start + QStringLiteral("～") + groupName(last / ChannelsPerGroup) + QLatin1Char(' ') +
+           channel(last);
 }
 
 } // namespace
+
+QString place(const CellBlock& region)
+{
+    QString steps = QStringLiteral("ステップ%1").arg(region.first.step + 1);
+    if (region.last.step != region.first.step)
+        steps += QStringLiteral("～%1").arg(region.last.step + 1);
+    return channelsPlace(region.first.channel, region.last.channel) + QLatin1Char(' ') + steps;
+}
 
 QString changePlace(const ChartChange& change)
 {
@@ -26,15 +45,8 @@ QString changePlace(const ChartChange& change)
         const auto [lowChannel, highChannel] = std::minmax_element(
             change.cells.begin(), change.cells.end(),
             [](const CellEdit& a, const CellEdit& b) { return a.cell.channel < b.cell.channel; });
-        const int firstGroup = lowChannel->cell.channel / ChannelsPerGroup;
-        const int lastGroup = highChannel->cell.channel / ChannelsPerGroup;
-        QString where = groupName(firstGroup);
-        if (firstGroup == lastGroup)
-            where += QStringLiteral(" CH") + span(lowChannel->cell.channel % ChannelsPerGroup,
-                                                  highChannel->cell.channel % ChannelsPerGroup);
-        else
-            where += QStringLiteral("〜") + QChar(u'A' + lastGroup);
-        parts << where + QStringLiteral(" ステップ") + span(lowStep->cell.step, highStep->cell.step);
+        parts << place({{lowStep->cell.step, lowChannel->cell.channel},
+                        {highStep->cell.step, highChannel->cell.channel}});
     }
     if (change.stepCount && change.stepCount->before != change.stepCount->after)
         parts << QStringLiteral("ステップ数 %1").arg(change.stepCount->after);

@@ -1,5 +1,7 @@
 #include "edit/StepOperations.h"
 
+#include "edit/ChangePlace.h"
+
 #include "chart/CellMapping.h"
 #include "chart/CellName.h"
 
@@ -101,21 +103,6 @@ bool isGroup(int group)
     return group >= 0 && group < Groups;
 }
 
-QString channelsPlace(int first, int last)
-{
-    if (first == 0 && last == LastChannel)
-        return QStringLiteral("全チャンネル");
-    const auto channel = [](int c) { return QStringLiteral("CH%1").arg(c % ChannelsPerGroup + 1); };
-    const int group = first / ChannelsPerGroup;
-    const QString start = groupName(group) + QLatin1Char(' ') + channel(first);
-    if (first == last)
-        return start;
-    if (last / ChannelsPerGroup == group)
-        return start + QStringLiteral("～") + channel(last).mid(2);
-    return start + QStringLiteral("～") + groupName(last / ChannelsPerGroup) + QLatin1Char(' ') +
-           channel(last);
-}
-
 } // namespace
 
 QString operationText(ChartOperation operation)
@@ -164,14 +151,6 @@ CellBlock blockRegion(const std::optional<CellBlock>& selection, int group, qint
     CellBlock region = CellBlock::wholeGroup(group);
     region.last.step = stepsInUse(stepCount) - 1;
     return region;
-}
-
-QString place(const CellBlock& region)
-{
-    QString steps = QStringLiteral("ステップ%1").arg(region.first.step + 1);
-    if (region.last.step != region.first.step)
-        steps += QStringLiteral("～%1").arg(region.last.step + 1);
-    return channelsPlace(region.first.channel, region.last.channel) + QLatin1Char(' ') + steps;
 }
 
 QString lostCellsText(int cells)

@@ -85,10 +85,6 @@ CellBlock stepRegion(const std::optional<CellBlock>& selection, ChartCell cursor
 // `group` over the steps in use.
 CellBlock blockRegion(const std::optional<CellBlock>& selection, int group, qint16 stepCount);
 
-// A region in words: "全チャンネル ステップ10", "グループB CH1～5 ステップ10～12",
-// "グループA CH4～グループB CH2 ステップ3".
-QString place(const CellBlock& region);
-
 // The question, and the command line's reason, for cells an insert or a
 // duplicate would lose: "ステップ80より後ろへ押し出されて、OFF でないセルが12個失われます。"
 QString lostCellsText(int cells);

@@ -265,7 +265,7 @@ void TestAccessibility::tableFollowsWhatIsShown()
     QCOMPARE(table()->cellAt(2, 11)->text(QAccessible::Name), "UP-L(1/4)");
     QCOMPARE(table()->cellAt(3, 11)->text(QAccessible::Name), "要素ではない値「10」");
     QCOMPARE(announcements(*w),
-             (QStringList{"グループB、ステップ1〜40 を表示", "グループB、ステップ41〜80 を表示"}));
+             (QStringList{"グループB、ステップ1～40 を表示", "グループB、ステップ41～80 を表示"}));
 }
 
 void TestAccessibility::cursorMovesAnnounced()
@@ -333,23 +333,23 @@ void TestAccessibility::changesAwayFromCursorAnnounced()
     w->chooseItem("Combo3", "10");
     w->chooseItem("Combo4", "20");
     w->click("Command13"); // DOWN
-    QCOMPARE(lastAnnounced(), "一括設定 グループA CH5 ステップ10〜20");
+    QCOMPARE(lastAnnounced(), "一括設定 グループA CH5 ステップ10～20");
     pressKeys(*w, "Ctrl+Z");
-    QCOMPARE(lastAnnounced(), "元に戻しました: 一括設定 グループA CH5 ステップ10〜20");
+    QCOMPARE(lastAnnounced(), "元に戻しました: 一括設定 グループA CH5 ステップ10～20");
     pressKeys(*w, "Ctrl+Y");
-    QCOMPARE(lastAnnounced(), "やり直しました: 一括設定 グループA CH5 ステップ10〜20");
+    QCOMPARE(lastAnnounced(), "やり直しました: 一括設定 グループA CH5 ステップ10～20");
     setClipboardText("1\t2\n");
     QVERIFY(chooseFromChartMenu(*w, 57, "貼り付け"));
-    QCOMPARE(lastAnnounced(), "貼り付け グループA CH3〜4 ステップ12");
+    QCOMPARE(lastAnnounced(), "貼り付け グループA CH3～4 ステップ12");
     w->chooseItem("Combo1", "37");
     QCOMPARE(lastAnnounced(), "ステップ数の変更 ステップ数 37");
     shiftClickCell(*w, 6);
     shiftClickCell(*w, 18);
-    QCOMPARE(lastAnnounced(), "ステップ2〜4、CH2〜4 を選択");
+    QCOMPARE(lastAnnounced(), "ステップ2～4、CH2～4 を選択");
     pressKeys(*w, "Ctrl+C");
-    QCOMPARE(lastAnnounced(), "コピーしました: グループA CH2〜4 ステップ2〜4");
+    QCOMPARE(lastAnnounced(), "コピーしました: グループA CH2～4 ステップ2～4");
     w->load(patternFile({{79, 39, "1"}}, "12"));
-    QCOMPARE(lastAnnounced(), "呼出 グループA〜H ステップ10〜80、ステップ数 12");
+    QCOMPARE(lastAnnounced(), "呼出 グループA CH3～グループH CH5 ステップ10～80、ステップ数 12");
 
     // A key refused during a transfer says why.
     BusyForm busy;

@@ -1,3 +1,4 @@
+#include "edit/ChangePlace.h"
 #include "edit/StepOperations.h"
 
 #include <QTest>
