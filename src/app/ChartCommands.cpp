@@ -40,21 +40,21 @@ ChartCommands::ChartCommands(WindowContext& context, ChartView& view)
 
     ChartHistory& history = m_context.history;
     connect(&history, &ChartHistory::edited, this, &ChartCommands::tellEdit);
-    connect(&history, &ChartHistory::undone, this, [this](const QString& text, const ChartChange& change) {
-        m_context.announcer.announce(QStringLiteral("元に戻しました: %1 %2").arg(text, changePlace(change)));
+    connect(&history, &ChartHistory::undone, this, [this](const QString& text, const QString& place) {
+        m_context.announcer.announce(QStringLiteral("元に戻しました: %1 %2").arg(text, place));
     });
-    connect(&history, &ChartHistory::redone, this, [this](const QString& text, const ChartChange& change) {
-        m_context.announcer.announce(QStringLiteral("やり直しました: %1 %2").arg(text, changePlace(change)));
+    connect(&history, &ChartHistory::redone, this, [this](const QString& text, const QString& place) {
+        m_context.announcer.announce(QStringLiteral("やり直しました: %1 %2").arg(text, place));
     });
 }
 
-void ChartCommands::tellEdit(const QString& what, const ChartChange& change)
+void ChartCommands::tellEdit(const QString& what, const QString& place, const ChartChange& change)
 {
     const std::optional<ChartCell> cursor = m_view.shownCursor();
     if (cursor && m_view.grid()->hasFocus() && change.cells.size() == 1 && !change.stepCount &&
         change.cells.front().cell == *cursor)
         return;
-    m_context.announcer.announce(what + QLatin1Char(' ') + changePlace(change));
+    m_context.announcer.announce(what + QLatin1Char(' ') + place);
 }
 
 // With nothing to undo or redo the keys do nothing at all, as Ctrl+C does with nothing selected.
@@ -185,7 +185,7 @@ void ChartCommands::openMenu(int index, const QPoint& position)
          });
     if (m_menuExtension) {
         m_menu->addSeparator();
-        m_menuExtension(*m_menu, idle);
+        m_menuExtension(*m_menu, idle, cell);
     }
     m_menu->popup(position);
 }

@@ -21,8 +21,9 @@ class ChartCommands : public QObject
     Q_OBJECT
 
 public:
-    // Items a right click adds after the chart's own, `idle` false during a transfer.
-    using MenuExtension = std::function<void(QMenu& menu, bool idle)>;
+    // Items a right click adds after the chart's own, for the cell clicked (or
+    // the cursor's, for the Menu key); `idle` false during a transfer.
+    using MenuExtension = std::function<void(QMenu& menu, bool idle, ChartCell cell)>;
 
     ChartCommands(WindowContext& context, ChartView& view);
 
@@ -42,7 +43,7 @@ private:
     void openMenu(int index, const QPoint& position);
     // A step of the history, told to screen readers unless it is the cell
     // under the cursor, which the chart tells itself.
-    void tellEdit(const QString& what, const ChartChange& change);
+    void tellEdit(const QString& what, const QString& place, const ChartChange& change);
 
     WindowContext& m_context;
     ChartView& m_view;

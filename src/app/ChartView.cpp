@@ -165,6 +165,35 @@ std::optional<ChartCell> ChartView::shownCursor() const
     return cellOf(m_grid->cursor());
 }
 
+ChartCell ChartView::cursorCell() const
+{
+    return cellOf(m_grid->cursor());
+}
+
+void ChartView::follow(const CellBlock& before, const CellBlock& after)
+{
+    const bool selected = m_selection.has_value();
+    ChartCell cursor = cursorCell();
+    cursor.step =
+        std::clamp(cursor.step + after.first.step - before.first.step, 0, PatternTable::UsedSteps - 1);
+    showWhere(cursor);
+    const WindowState& state = m_context.state;
+    if (const std::optional<int> index = gridIndexOfCell(cursor, state.CurrentPage, state.CurrentGroup))
+        m_grid->placeCursor(*index, m_grid->cursorShown());
+    clearSelection();
+    const auto shown = [&](ChartCell cell) {
+        return gridIndexOfCell(cell, state.CurrentPage, state.CurrentGroup).has_value();
+    };
+    if (selected && shown(after.first) && shown(after.last)) {
+        m_selectionAnchor = after.first;
+        m_selection = after;
+        m_grid->setSelection(QRect(after.first.step % StepsPerPage, after.first.channel % ChannelsPerGroup,
+                                   after.steps(), after.channels()));
+        tellChartSelection(m_grid);
+    }
+    tellChartFocus(m_grid);
+}
+
 void ChartView::selectTo(ChartCell cell)
 {
     if (!m_selection)

@@ -48,6 +48,11 @@ public:
     std::optional<ChartCell> cellUnderPointer() const;
     // The chart cell under the keyboard's cursor, while the cursor is shown.
     std::optional<ChartCell> shownCursor() const;
+    // The chart cell the cursor is on, shown or not: the cell last clicked, or the cursor's.
+    ChartCell cursorCell() const;
+    // An operation moved the block `before` to `after`: the cursor goes along, to the page
+    // where it lands, and a selection becomes the block moved where the page shows it.
+    void follow(const CellBlock& before, const CellBlock& after);
 
     // The selected block on the page shown. A selection grows from the cell
     // it was started on (its anchor) to the cell given last.

@@ -5,6 +5,7 @@
 #include "app/ChartGrid.h"
 #include "app/ChartPrinting.h"
 #include "app/ChartView.h"
+#include "app/ComposeCommands.h"
 #include "app/ControlAccess.h"
 #include "app/ControlFactory.h"
 #include "app/Controls.h"
@@ -66,7 +67,10 @@ Form1::Form1(const QString& programFolder, const QString& configFolder, const QS
     m_files = new PatternFiles(*m_context, dataFolder);
     m_namedFiles = new NamedFiles(*m_context, configFolder);
     m_printing = new ChartPrinting(*m_context, *m_namedFiles);
-    m_commands->setMenuExtension([this](QMenu& menu, bool idle) {
+    m_compose = new ComposeCommands(*m_context, *m_view);
+    m_commands->setMenuExtension([this](QMenu& menu, bool idle, ChartCell cell) {
+        m_compose->addMenuItems(menu, idle, cell);
+        menu.addSeparator();
         m_namedFiles->addMenuItems(menu, idle);
         menu.addSeparator();
         m_printing->addMenuItems(menu, idle);
@@ -287,6 +291,15 @@ void Form1::connectTransfer()
 {
     m_transfer = new ControllerTransfer(std::make_unique<PortLine>(), this);
     connect(m_controls.write, &QAbstractButton::clicked, this, [this] { writeClicked(); });
+    // Keys for 書込 and for the port box, wherever the keyboard is. The focus goes to the
+    // button first, as a click takes it, so that a port typed into its box counts.
+    m_shortcuts->add({QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)},
+                     [this] {
+                         m_controls.write->setFocus(Qt::ShortcutFocusReason);
+                         m_controls.write->click();
+                     });
+    m_shortcuts->add({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P)},
+                     [this] { m_controls.port->setFocus(Qt::ShortcutFocusReason); });
     connect(m_transfer, &ControllerTransfer::started, this, [this] { transferStarted(); });
     connect(m_transfer, &ControllerTransfer::progress, this,
             [this](int records) { m_state.RecordIndex = qint16(records); });

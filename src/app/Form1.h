@@ -16,6 +16,7 @@ class ChartGrid;
 class ChartHistory;
 class ChartPrinting;
 class ChartView;
+class ComposeCommands;
 class ControllerTransfer;
 class ElementPictures;
 class FileDialogs;
@@ -123,6 +124,7 @@ private:
 
     ChartView* m_view = nullptr;
     ChartCommands* m_commands = nullptr;
+    ComposeCommands* m_compose = nullptr;
     PatternFiles* m_files = nullptr;
     NamedFiles* m_namedFiles = nullptr;
     ChartPrinting* m_printing = nullptr;

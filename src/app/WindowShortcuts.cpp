@@ -35,14 +35,16 @@ WindowShortcuts::WindowShortcuts(QWidget* window) : QObject(window), m_window(wi
         box->installEventFilter(this);
 }
 
-QList<QKeySequence> WindowShortcuts::add(const QList<QKeySequence>& keys, std::function<void()> handler)
+QList<QKeySequence> WindowShortcuts::add(const QList<QKeySequence>& keys, std::function<void()> handler,
+                                         InBoxes inBoxes)
 {
     auto* action = new QAction(m_window);
     action->setShortcuts(keys);
     action->setShortcutContext(Qt::WindowShortcut);
     connect(action, &QAction::triggered, this, std::move(handler));
     m_window->addAction(action);
-    m_keys += keys;
+    if (inBoxes == InBoxes::Window)
+        m_keys += keys;
     return keys;
 }
 

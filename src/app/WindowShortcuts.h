@@ -30,8 +30,14 @@ public:
 
     const StandardKeys& standard() const { return m_standard; }
 
+    // Whether the keys act also while a choice box has the focus, where its
+    // text field would otherwise take them (Ctrl+Z, Ctrl+C), or stay the
+    // field's there (Insert, Ctrl+Delete, which edit its text).
+    enum class InBoxes { Window, Box };
+
     // `handler` on `keys`; the keys.
-    QList<QKeySequence> add(const QList<QKeySequence>& keys, std::function<void()> handler);
+    QList<QKeySequence> add(const QList<QKeySequence>& keys, std::function<void()> handler,
+                            InBoxes inBoxes = InBoxes::Window);
     // `handler` on the platform's keys for `key` and on `ownKey`; the keys.
     QList<QKeySequence> add(QKeySequence::StandardKey key, const QKeySequence& ownKey,
                             std::function<void()> handler);
@@ -44,6 +50,7 @@ protected:
 private:
     QWidget* m_window;
     const StandardKeys m_standard;
+    // The keys that act in the boxes too.
     QList<QKeySequence> m_keys;
 };
 

@@ -4,8 +4,9 @@
 
 #include <utility>
 
-ChartEditCommand::ChartEditCommand(ChartDocument& document, const QString& text, ChartChange change)
-    : QUndoCommand(text), m_document(document), m_change(std::move(change))
+ChartEditCommand::ChartEditCommand(ChartDocument& document, const QString& text, ChartChange change,
+                                   const QString& place)
+    : QUndoCommand(text), m_document(document), m_change(std::move(change)), m_place(place)
 {
 }
 

@@ -14,15 +14,18 @@ class ChartDocument;
 class ChartEditCommand : public QUndoCommand
 {
 public:
-    ChartEditCommand(ChartDocument& document, const QString& text, ChartChange change);
+    // `place` says in words where it acts.
+    ChartEditCommand(ChartDocument& document, const QString& text, ChartChange change, const QString& place);
 
     void undo() override;
     void redo() override;
 
     const ChartChange& change() const { return m_change; }
+    const QString& place() const { return m_place; }
 
 private:
     ChartDocument& m_document;
     ChartChange m_change;
+    QString m_place;
     bool m_done = false;
 };

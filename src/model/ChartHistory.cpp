@@ -1,5 +1,6 @@
 #include "model/ChartHistory.h"
 
+#include "edit/ChangePlace.h"
 #include "model/ChartDocument.h"
 #include "model/ChartEditCommand.h"
 
@@ -10,13 +11,14 @@ ChartHistory::ChartHistory(ChartDocument& document, QObject* parent)
 {
 }
 
-bool ChartHistory::edit(ChartChange change, const QString& text)
+bool ChartHistory::edit(ChartChange change, const QString& text, const QString& place)
 {
     if (!change.changesAnything())
         return false;
-    auto* command = new ChartEditCommand(m_document, text, std::move(change));
+    const QString where = place.isEmpty() ? changePlace(change) : place;
+    auto* command = new ChartEditCommand(m_document, text, std::move(change), where);
     m_stack->push(command);
-    emit edited(text, command->change());
+    emit edited(text, where, command->change());
     return true;
 }
 
@@ -46,7 +48,7 @@ void ChartHistory::undo()
         return;
     const auto* command = static_cast<const ChartEditCommand*>(m_stack->command(m_stack->index() - 1));
     m_stack->undo();
-    emit undone(command->text(), command->change().inverse());
+    emit undone(command->text(), command->place());
 }
 
 void ChartHistory::redo()
@@ -55,5 +57,5 @@ void ChartHistory::redo()
         return;
     const auto* command = static_cast<const ChartEditCommand*>(m_stack->command(m_stack->index()));
     m_stack->redo();
-    emit redone(command->text(), command->change());
+    emit redone(command->text(), command->place());
 }

@@ -21,9 +21,10 @@ public:
     ChartHistory(ChartDocument& document, QObject* parent = nullptr);
 
     // Carries `change` out as one step named `text` ("貼り付け", "一括設定",
-    // ...); a change that leaves everything as it was is neither carried out
-    // nor kept. Whether it was.
-    bool edit(ChartChange change, const QString& text);
+    // ...) that acted at `place` (in words; by default the cells the change
+    // writes); a change that leaves everything as it was is neither carried
+    // out nor kept. Whether it was.
+    bool edit(ChartChange change, const QString& text, const QString& place = {});
 
     bool canUndo() const;
     bool canRedo() const;
@@ -34,11 +35,10 @@ public:
     void redo();
 
 signals:
-    // After the document carried out a step: `change` is what it did to the
-    // chart, backwards for an undo.
-    void edited(const QString& text, const ChartChange& change);
-    void undone(const QString& text, const ChartChange& change);
-    void redone(const QString& text, const ChartChange& change);
+    // After the document carried out a step named `text` that acted at `place`.
+    void edited(const QString& text, const QString& place, const ChartChange& change);
+    void undone(const QString& text, const QString& place);
+    void redone(const QString& text, const QString& place);
 
 private:
     ChartDocument& m_document;
