@@ -339,12 +339,13 @@ void nameControls(QWidget* window, const FormControls& controls, ChartGrid* char
         tab->setAccessibleName(tab->text());
         tab->setAccessibleDescription(TabDescription.arg(QChar(u'A' + int(group))));
     }
+    // One element of the sixteen is chosen, as one option of a group is: screen readers say which.
     ControlGroup same{
         QStringLiteral("同一パターン設定のパターン"),
         QAccessible::Grouping,
         controls.editingFrame,
         {},
-        QAccessible::Button,
+        QAccessible::RadioButton,
         {},
         [&state](int ordinal) { return state.SelectedElement == ElementCode::ofOrdinal(ordinal); }};
     ControlGroup batch{QStringLiteral("一括設定のパターン"),
