@@ -7,6 +7,8 @@
 // this process, and the resident memory then.
 //
 // Usage: trv5kb-startup-probe program|bare
+// With TRV_PROBE_SMAPS=FILE set, it also copies /proc/self/smaps into FILE at
+// that moment, for a look at where the memory goes.
 
 #include "app/ControlFactory.h"
 #include "app/Form1.h"
@@ -58,6 +60,12 @@ public:
             m_seen = true;
             QTimer::singleShot(0, [] {
                 const auto now = std::chrono::steady_clock::now().time_since_epoch();
+                // Where the memory is, mapping by mapping, for whoever asks.
+                if (const QString path = qEnvironmentVariable("TRV_PROBE_SMAPS"); !path.isEmpty()) {
+                    QFile smaps(QStringLiteral("/proc/self/smaps")), copy(path);
+                    if (smaps.open(QIODevice::ReadOnly) && copy.open(QIODevice::WriteOnly))
+                        copy.write(smaps.readAll());
+                }
                 std::printf("painted %lld rss %lld\n",
                             qlonglong(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()),
                             residentKilobytes());

@@ -319,10 +319,10 @@ bool measureStartup()
     const double ms = median(programMs), bare = median(bareMs);
     const double mb = median(programMb), bareMemory = median(bareMb);
     std::printf("start-up to first paint: program %.1f ms, bare window %.1f ms (median of %d): %.2f x "
-                "(target: within 1.5 x)\n",
+                "(target: within 1.3 x)\n",
                 ms, bare, Starts, ms / bare);
     std::printf("  resident memory after it: program %.1f MB, bare window %.1f MB: %.2f x (target: within "
-                "1.15 x)\n",
+                "1.12 x)\n",
                 mb, bareMemory, mb / bareMemory);
     return true;
 }
@@ -417,6 +417,9 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
 
     const bool startupMeasured = measureStartup();
+    // `trv5kb-bench startup` measures the start-up alone.
+    if (QCoreApplication::arguments().value(1) == QLatin1String("startup"))
+        return startupMeasured ? 0 : 1;
     measurePastes();
     measureChartSheet();
 
