@@ -86,23 +86,18 @@ void ChartCommands::clearSelection()
     m_view.clearSelection();
 }
 
-void ChartCommands::copyBlock(const CellBlock& block, const QString& what)
+void ChartCommands::copyBlock(const CellBlock& block)
 {
     if (!m_context.opening())
         return;
     QGuiApplication::clipboard()->setText(clipboardText(m_context.document.PatternData(), block));
-    m_context.announcer.announce(QStringLiteral("コピーしました: ") + what);
+    m_context.announcer.announce(QStringLiteral("コピーしました: ") + place(block));
 }
 
 void ChartCommands::copySelection()
 {
-    if (!m_view.selection())
-        return;
-    const CellBlock& block = *m_view.selection();
-    ChartChange covered;
-    for (const ChartCell corner : {block.first, block.last})
-        covered.cells.push_back({corner, {}, {}});
-    copyBlock(block, changePlace(covered));
+    if (m_view.selection())
+        copyBlock(*m_view.selection());
 }
 
 void ChartCommands::paste(std::optional<ChartCell> at)
@@ -171,18 +166,12 @@ void ChartCommands::openMenu(int index, const QPoint& position)
     const int group = cell.channel / ChannelsPerGroup;
     const QString channel =
         QStringLiteral("%1 の CH%2").arg(groupName(group)).arg(cell.channel % ChannelsPerGroup + 1);
-    item(QStringLiteral("このチャネル（%1）の80ステップをコピー").arg(channel), true, [this, cell, channel] {
-        copyBlock(CellBlock::wholeChannel(cell.channel), channel + QStringLiteral(" の80ステップ"));
-    });
-    item(QStringLiteral("このステップ（%1）の40チャネルをコピー").arg(cell.step + 1), true, [this, cell] {
-        copyBlock(CellBlock::wholeStep(cell.step),
-                  QStringLiteral("ステップ%1 の40チャネル").arg(cell.step + 1));
-    });
+    item(QStringLiteral("このチャネル（%1）の80ステップをコピー").arg(channel), true,
+         [this, cell] { copyBlock(CellBlock::wholeChannel(cell.channel)); });
+    item(QStringLiteral("このステップ（%1）の40チャネルをコピー").arg(cell.step + 1), true,
+         [this, cell] { copyBlock(CellBlock::wholeStep(cell.step)); });
     item(QStringLiteral("このグループ（%1）の5チャネル×80ステップをコピー").arg(groupName(group)), true,
-         [this, group] {
-             copyBlock(CellBlock::wholeGroup(group),
-                       groupName(group) + QStringLiteral(" の5チャネル×80ステップ"));
-         });
+         [this, group] { copyBlock(CellBlock::wholeGroup(group)); });
     if (m_menuExtension) {
         m_menu->addSeparator();
         m_menuExtension(*m_menu, idle, cell);

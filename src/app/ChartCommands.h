@@ -36,7 +36,7 @@ private:
     void redo();
     void clearSelection();
     void copySelection();
-    void copyBlock(const CellBlock& block, const QString& what);
+    void copyBlock(const CellBlock& block);
     // Pastes the clipboard's text with its first field at `at`.
     void paste(std::optional<ChartCell> at);
     void pasteAtPointer();
