@@ -26,9 +26,16 @@ void installFontFallback()
     if (installed)
         return;
     installed = true;
-    QFont::insertSubstitutions(FontFace, {QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"),
-                                          QStringLiteral("MS PGothic"), QStringLiteral("Noto Sans CJK JP"),
-                                          QStringLiteral("VL PGothic"), QStringLiteral("IPAGothic")});
+    // Windows without the Japanese supplemental fonts has its UI Gothics only (Yu Gothic UI on
+    // every Windows 10 and later), and knows the face by its English name elsewhere.
+    QFont::insertSubstitutions(FontFace, {
+#ifdef Q_OS_WIN
+                                             QStringLiteral("MS PGothic"), QStringLiteral("MS UI Gothic"),
+                                             QStringLiteral("Yu Gothic UI"),
+#endif
+                                             QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"),
+                                             QStringLiteral("MS PGothic"), QStringLiteral("Noto Sans CJK JP"),
+                                             QStringLiteral("VL PGothic"), QStringLiteral("IPAGothic")});
 }
 
 QFont layoutFont(const Layout::Font& font)

@@ -78,8 +78,9 @@ void PortPicker::showPortInUse()
     showInComboBox(m_box, m_portName);
 }
 
-// Only the items after COM20 change, and only outside Windows, whose serial
-// ports are the COMn themselves. The value shown stays as it was.
+// Only the items after COM20 change: the devices present that are no COMn of
+// the list (paths, or on Windows ports above COM20). The value shown stays as
+// it was.
 void PortPicker::refreshList(const SettingsSnapshot& settings)
 {
     m_lastRead = settings;
@@ -88,14 +89,14 @@ void PortPicker::refreshList(const SettingsSnapshot& settings)
     const QString shown = m_box->currentText();
     {
         const QSignalBlocker quiet(m_box);
-#ifndef Q_OS_WIN
         while (m_box->count() > HighestComPort)
             m_box->removeItem(HighestComPort);
         for (const SerialDevice& device : present) {
+            if (portNumberOf(device.path) != 0)
+                continue;
             m_box->addItem(device.path);
             m_box->setItemData(m_box->count() - 1, deviceDetails(device), Qt::ToolTipRole);
         }
-#endif
         for (int item = 0; item < HighestComPort; ++item)
             m_box->setItemData(item, portNameToolTip(m_box->itemText(item), settings, present),
                                Qt::ToolTipRole);

@@ -132,7 +132,8 @@ void ControllerTransfer::reportProgress()
 
 QString ControllerTransfer::portLabel() const
 {
-    if (isDevicePath(m_portName))
+    // A device path, or on Windows a COMn, which is the device itself.
+    if (isDevicePath(m_portName) || m_device == m_portName)
         return m_device;
     return QStringLiteral("COM%1 (%2)").arg(portNumberOf(m_portName)).arg(m_device);
 }

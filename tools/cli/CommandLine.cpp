@@ -43,13 +43,14 @@ QString subcommandNames()
     return names.join(QStringLiteral("、"));
 }
 
-// A port of `write`: COMn or, outside Windows, a device path; the reason when it is neither.
+// A port of `write`: COMn or a device path (on Windows a COM port above COM20); the reason when
+// it is neither.
 std::optional<QString> notAPort(const QString& port)
 {
     if (portNumberOf(port) != 0 || isDevicePath(port))
         return std::nullopt;
 #ifdef Q_OS_WIN
-    return QStringLiteral("「%1」はポートの名前ではありません（COM1～COM20）").arg(port);
+    return QStringLiteral("「%1」はポートの名前ではありません（COM1～COM256）").arg(port);
 #else
     return QStringLiteral("「%1」はポートの名前ではありません（COM1～COM20、または "
                           "/dev/ttyUSB0 のようなデバイスのパス）")

@@ -1,10 +1,12 @@
 #include "Output.h"
 
 #include <QJsonDocument>
+#include <algorithm>
 #include <cerrno>
 
 #ifdef Q_OS_WIN
 #include <io.h>
+#include <qt_windows.h>
 #else
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -40,11 +42,42 @@ void printBytes(std::FILE* stream, const QByteArray& bytes)
     flushChecked(stream);
 }
 
+#ifdef Q_OS_WIN
+// The console a stream shows on, or none when it goes into a file or a pipe.
+HANDLE consoleOf(std::FILE* stream)
+{
+    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stream)));
+    DWORD mode = 0;
+    return handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode) ? handle : nullptr;
+}
+#endif
+
 } // namespace
 
+// A console shows every character through its own wide-character call, whatever its code
+// page; a file or a pipe gets UTF-8, which a script reads the same on every system. Outside
+// Windows the terminal's encoding is the locale's.
 void print(std::FILE* stream, const QString& text)
 {
+#ifdef Q_OS_WIN
+    if (const HANDLE console = consoleOf(stream)) {
+        flushChecked(stream);
+        for (qsizetype done = 0; done < text.size();) {
+            DWORD written = 0;
+            const DWORD size = DWORD(std::min<qsizetype>(text.size() - done, 8192));
+            if (!::WriteConsoleW(console, text.utf16() + done, size, &written, nullptr) || written == 0) {
+                errno = EIO;
+                noteFailure(stream);
+                return;
+            }
+            done += written;
+        }
+        return;
+    }
+    printBytes(stream, text.toUtf8());
+#else
     printBytes(stream, text.toLocal8Bit());
+#endif
 }
 
 void printLine(std::FILE* stream, const QString& line)
@@ -55,7 +88,8 @@ void printLine(std::FILE* stream, const QString& line)
 bool standardErrorIsTerminal()
 {
 #ifdef Q_OS_WIN
-    return _isatty(_fileno(stderr));
+    // _isatty() holds for the NUL device too.
+    return consoleOf(stderr) != nullptr;
 #else
     return ::isatty(STDERR_FILENO);
 #endif
@@ -63,7 +97,11 @@ bool standardErrorIsTerminal()
 
 int terminalColumns()
 {
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (const HANDLE console = consoleOf(stderr); console && ::GetConsoleScreenBufferInfo(console, &info))
+        return info.srWindow.Right - info.srWindow.Left + 1;
+#else
     winsize size{};
     if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
         return size.ws_col;
