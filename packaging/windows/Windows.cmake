@@ -39,9 +39,10 @@ set(CPACK_PACKAGE_VENDOR "TRV5KB Programmer")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "TRV5KB Programmer")
 set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "TRV5KB Programmer")
 set(CPACK_STRIP_FILES ON)
-# A 64-bit installer, into the 64-bit Program Files.
-set(CPACK_NSIS_EXECUTABLE_PRE_ARGUMENTS "-XTarget amd64-unicode")
+# A 64-bit installer, into the 64-bit Program Files, sharp at any scale.
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
 set(CPACK_NSIS_PACKAGE_NAME "TRV5KB Programmer")
 set(CPACK_NSIS_DISPLAY_NAME "TRV5KB Programmer")
 # The Start menu entry, with the program's own icon; the programs lie in the install's root.
