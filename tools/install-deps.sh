@@ -7,8 +7,13 @@ set -e
 # library dependencies; desktop-file-utils checks the desktop entry, lintian
 # the package, man-db (man) renders the manual pages, poppler-utils (pdfinfo,
 # pdftotext, pdftoppm) reads the PDF files of the chart sheet in the tests.
+# The Windows build (cmake --preset windows) cross-compiles with mingw-w64
+# through Ninja and makes its installer with nsis; its tests run the Windows
+# programs under Wine (wine, wine64) on an Xvfb display, typing into the
+# window with xdotool. The Japanese font above serves Wine as well.
 packages="build-essential cmake qt6-base-dev qt6-serialport-dev libgl-dev libxkbcommon-dev fonts-ipafont-gothic
-          qt6-translations-l10n dpkg-dev file desktop-file-utils lintian man-db poppler-utils"
+          qt6-translations-l10n dpkg-dev file desktop-file-utils lintian man-db poppler-utils
+          g++-mingw-w64-x86-64-posix ninja-build nsis wine wine64 xvfb xdotool"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

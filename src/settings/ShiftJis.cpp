@@ -23,7 +23,8 @@ std::optional<QString> decodeShiftJis(QByteArrayView bytes)
     if (bytes.isEmpty())
         return QString();
     const int size = int(bytes.size());
-    const int length = ::MultiByteToWideChar(CodePage932, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
+    const int length =
+        ::MultiByteToWideChar(CodePage932, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
     if (length <= 0)
         return std::nullopt;
     QString text(length, Qt::Uninitialized);
@@ -40,8 +41,8 @@ std::optional<QByteArray> encodeShiftJis(QStringView text)
     const int size = int(text.size());
     // Without WC_NO_BEST_FIT_CHARS a character without a form would come out as a look-alike.
     BOOL defaultUsed = FALSE;
-    const int length =
-        ::WideCharToMultiByte(CodePage932, WC_NO_BEST_FIT_CHARS, characters, size, nullptr, 0, nullptr, &defaultUsed);
+    const int length = ::WideCharToMultiByte(CodePage932, WC_NO_BEST_FIT_CHARS, characters, size, nullptr, 0,
+                                             nullptr, &defaultUsed);
     if (length <= 0 || defaultUsed)
         return std::nullopt;
     QByteArray bytes(length, Qt::Uninitialized);
@@ -58,7 +59,8 @@ const char* const Encoding = "Shift_JIS";
 
 bool shiftJisAvailable()
 {
-    return QStringDecoder(Encoding).isValid();
+    static const bool available = QStringDecoder(Encoding).isValid();
+    return available;
 }
 
 std::optional<QString> decodeShiftJis(QByteArrayView bytes)

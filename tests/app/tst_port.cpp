@@ -462,7 +462,8 @@ void TestPort::portToolTip_data()
 void TestPort::devicesGatheredAfterFirstPaint()
 {
     StartedForm w;
-    QVERIFY(writeFile(w.folder.filePath("Setting.ini"), "[Setting]\r\ncomport=" + ListedDevice.toLatin1() + "\r\n"));
+    QVERIFY(writeFile(w.folder.filePath("Setting.ini"),
+                      "[Setting]\r\ncomport=" + ListedDevice.toLatin1() + "\r\n"));
     int gathered = 0;
     bool paintedBefore = false;
     struct FirstPaint : QObject
@@ -564,7 +565,8 @@ void TestPort::portLockedByAnotherProgram()
 {
     PseudoTerminal line;
     if (!line.isValid())
-        QSKIP("no pseudo-terminals here: a Windows port held by another program is tried under Wine from outside");
+        QSKIP("no pseudo-terminals here: a Windows port held by another program is tried under Wine from "
+              "outside");
     QSerialPort other(line.device());
     QVERIFY2(other.open(QIODevice::ReadWrite), qPrintable(other.errorString()));
     StartedForm w;

@@ -222,15 +222,18 @@ bool systemCodePageIs932()
 QByteArray systemBytes(const QString& text)
 {
     const auto* characters = reinterpret_cast<const wchar_t*>(text.utf16());
-    QByteArray bytes(::WideCharToMultiByte(CP_ACP, 0, characters, int(text.size()), nullptr, 0, nullptr, nullptr),
-                     Qt::Uninitialized);
-    ::WideCharToMultiByte(CP_ACP, 0, characters, int(text.size()), bytes.data(), int(bytes.size()), nullptr, nullptr);
+    QByteArray bytes(
+        ::WideCharToMultiByte(CP_ACP, 0, characters, int(text.size()), nullptr, 0, nullptr, nullptr),
+        Qt::Uninitialized);
+    ::WideCharToMultiByte(CP_ACP, 0, characters, int(text.size()), bytes.data(), int(bytes.size()), nullptr,
+                          nullptr);
     return bytes;
 }
 
 QString systemText(QByteArrayView bytes)
 {
-    QString text(::MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), nullptr, 0), Qt::Uninitialized);
+    QString text(::MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), nullptr, 0),
+                 Qt::Uninitialized);
     ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), reinterpret_cast<wchar_t*>(text.data()),
                           int(text.size()));
     return text;
@@ -240,8 +243,9 @@ QString systemText(QByteArrayView bytes)
 QString windowsValue(const QString& section, const QString& key, const QString& file)
 {
     char buffer[255] = {};
-    ::GetPrivateProfileStringA(systemBytes(section).constData(), systemBytes(key).constData(), "ERROR", buffer,
-                               sizeof buffer, systemBytes(QDir::toNativeSeparators(file)).constData());
+    ::GetPrivateProfileStringA(systemBytes(section).constData(), systemBytes(key).constData(), "ERROR",
+                               buffer, sizeof buffer,
+                               systemBytes(QDir::toNativeSeparators(file)).constData());
     return systemText(buffer);
 }
 
@@ -264,12 +268,13 @@ void TestIniProfile::readAsWindows()
     if (!file.isNull())
         putFile(file);
     QEXPECT_FAIL("empty key asked", "a line with no name before \"=\" is no key to the program", Continue);
-    QEXPECT_FAIL("bytes that are no Shift-JIS read as U+FFFD",
-                 "bytes without a character are kept by Windows; the program reads them as U+FFFD, so that they "
-                 "are never stored back as other bytes",
-                 Continue);
-    QEXPECT_FAIL("section beyond the first megabyte", "the program looks at a settings file's first megabyte only",
-                 Continue);
+    QEXPECT_FAIL(
+        "bytes that are no Shift-JIS read as U+FFFD",
+        "bytes without a character are kept by Windows; the program reads them as U+FFFD, so that they "
+        "are never stored back as other bytes",
+        Continue);
+    QEXPECT_FAIL("section beyond the first megabyte",
+                 "the program looks at a settings file's first megabyte only", Continue);
     QEXPECT_FAIL("value line cut by the first megabyte",
                  "the program looks at a settings file's first megabyte only", Continue);
     QCOMPARE(GetINIValue(key, section, iniPath()), windowsValue(section, key, iniPath()));

@@ -268,8 +268,8 @@ void TestControllerTransfer::lostLine()
     line->hangUp();
     QCOMPARE(reports.events.last(), "finished");
     QCOMPARE(reports.cause, TransferCause::PortLost);
-    QCOMPARE(reports.reason,
-             "通信中にポートが使えなくなりました（" + Com3Label + ": デバイスが取り外されたか、応答しなくなりました）。");
+    QCOMPARE(reports.reason, "通信中にポートが使えなくなりました（" + Com3Label +
+                                 ": デバイスが取り外されたか、応答しなくなりました）。");
     QVERIFY(!transfer->findChild<QTimer*>("Timer1")->isActive());
     QCOMPARE(transfer->recordsSent(), 4);
 }

@@ -79,8 +79,8 @@ int main(int argc, char* argv[])
     DWORD bytes = 0;
     ULONG_PTR key = 0;
     OVERLAPPED* completed = nullptr;
-    const bool completion = ::GetQueuedCompletionStatus(completions, &bytes, &key, &completed, wait) &&
-                            completed == &queued;
+    const bool completion =
+        ::GetQueuedCompletionStatus(completions, &bytes, &key, &completed, wait) && completed == &queued;
     say("completion", completion);
     say("completionMask", queuedMask);
 
@@ -93,9 +93,9 @@ int main(int argc, char* argv[])
     ::WaitCommEvent(port, &eventMask, &signalled);
     say("ready", 2);
     DWORD transferred = 0;
-    const bool eventWait = ::WaitForSingleObject(HANDLE(ULONG_PTR(signalled.hEvent) & ~ULONG_PTR(1)), wait) ==
-                               WAIT_OBJECT_0 &&
-                           ::GetOverlappedResult(port, &signalled, &transferred, FALSE);
+    const bool eventWait =
+        ::WaitForSingleObject(HANDLE(ULONG_PTR(signalled.hEvent) & ~ULONG_PTR(1)), wait) == WAIT_OBJECT_0 &&
+        ::GetOverlappedResult(port, &signalled, &transferred, FALSE);
     say("eventWait", eventWait);
     say("eventMask", eventMask);
 
@@ -116,7 +116,9 @@ int main(int argc, char* argv[])
         ::GetOverlappedResult(port, &read, &got, FALSE);
     std::string text;
     for (DWORD i = 0; i < got; ++i)
-        text += buffer[i] == '\r' ? std::string("\\r") : buffer[i] == '\n' ? std::string("\\n") : std::string(1, buffer[i]);
+        text += buffer[i] == '\r'   ? std::string("\\r")
+                : buffer[i] == '\n' ? std::string("\\n")
+                                    : std::string(1, buffer[i]);
     std::printf("read=%s\n", text.c_str());
     std::fflush(stdout);
     ::CloseHandle(port);

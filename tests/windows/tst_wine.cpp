@@ -11,6 +11,7 @@
 #include "PseudoTerminal.h"
 #include "ReadOnlyFolder.h"
 #include "SimulatorProcess.h"
+#include "SmallFileSystem.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -179,10 +180,10 @@ int xdotool(const QStringList& arguments, QByteArray* output = nullptr)
 // the other.
 bool typeIntoWindow(const QStringList& keys)
 {
-    return xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--name"), WindowTitle}) ==
-               0 &&
-           xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("100")} + keys) ==
-               0;
+    return xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--name"),
+                    WindowTitle}) == 0 &&
+           xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("100")} +
+                   keys) == 0;
 }
 
 QStringList repeated(const QString& key, int times)
@@ -233,6 +234,7 @@ private slots:
     void portRefused();
     void writerTexts();
     void writerTextsOnConsole();
+    void fullDiskKeepsOldFile();
     void windowWritesByKeys();
     void portableCopy();
     void installer();
@@ -275,7 +277,8 @@ void TestWine::portNoticeUnderWine()
     QVERIFY2(waitForLine(probe, seen, "read="), seen + probe.readAllStandardError());
     QCOMPARE(finish(probe).exitCode, 0);
 
-    QEXPECT_FAIL("", "Wine 8.0 never completes a wait for the port's events on an I/O completion port", Continue);
+    QEXPECT_FAIL("", "Wine 8.0 never completes a wait for the port's events on an I/O completion port",
+                 Continue);
     QCOMPARE(*waitForLine(probe, seen, "completion="), QByteArray("1"));
     QEXPECT_FAIL("", "Wine 8.0 completes a pending wait as cancelled, with no event", Continue);
     QCOMPARE(*waitForLine(probe, seen, "eventWait=") + ' ' + *waitForLine(probe, seen, "eventMask="),
@@ -294,16 +297,17 @@ void TestWine::writerThroughComPort()
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
     SimulatorProcess simulator;
-    QVERIFY2(simulator.start({QStringLiteral("--trace"), QStringLiteral("--output"), folder.filePath("received.txt")}),
+    QVERIFY2(simulator.start(
+                 {QStringLiteral("--trace"), QStringLiteral("--output"), folder.filePath("received.txt")}),
              qPrintable(simulator.errorString()));
     ComPort port(5, simulator.device());
     QVERIFY(port.isMade());
     QVERIFY(writeFile(folder.filePath("パターン１.txt"), patternFile({{0, 0, "1"}}, "12")));
 
-    const Finished writer =
-        runWindows(Writer, {QStringLiteral("write"), QStringLiteral("パターン１.txt"), QStringLiteral("--port"),
-                            QStringLiteral("COM5")},
-                   folder.path());
+    const Finished writer = runWindows(Writer,
+                                       {QStringLiteral("write"), QStringLiteral("パターン１.txt"),
+                                        QStringLiteral("--port"), QStringLiteral("COM5")},
+                                       folder.path());
     QCOMPARE(writer.exitCode, 1);
     QCOMPARE(lastLine(writer.err), "失敗：コントローラーから時間内に応答がありませんでした。");
     QVERIFY2(writer.milliseconds >= 15000, qPrintable(QString::number(writer.milliseconds)));
@@ -321,12 +325,15 @@ void TestWine::writerRefusesMissingPort()
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
     QVERIFY(writeFile(folder.filePath("show.txt"), patternFile()));
-    const Finished writer = runWindows(
-        Writer, {QStringLiteral("write"), QStringLiteral("show.txt"), QStringLiteral("--port"), QStringLiteral("COM12"), QStringLiteral("--json")},
-        folder.path());
+    const Finished writer =
+        runWindows(Writer,
+                   {QStringLiteral("write"), QStringLiteral("show.txt"), QStringLiteral("--port"),
+                    QStringLiteral("COM12"), QStringLiteral("--json")},
+                   folder.path());
     QCOMPARE(writer.exitCode, 1);
-    QVERIFY2(lines(writer.err).contains(QRegularExpression("^失敗：ポート「COM12」を開けません（COM12: .+）。$",
-                                                                       QRegularExpression::MultilineOption)),
+    QVERIFY2(lines(writer.err)
+                 .contains(QRegularExpression("^失敗：ポート「COM12」を開けません（COM12: .+）。$",
+                                              QRegularExpression::MultilineOption)),
              writer.err.constData());
     QJsonParseError error;
     const QJsonObject document = QJsonDocument::fromJson(writer.out, &error).object();
@@ -349,11 +356,13 @@ void TestWine::portRefused()
     QVERIFY(QDir(folder.path()).mkdir("held"));
     ComPort port(8, folder.filePath("held"));
     QVERIFY(port.isMade());
-    const Finished writer = runWindows(
-        Writer, {QStringLiteral("write"), QStringLiteral("show.txt"), QStringLiteral("--port"), QStringLiteral("COM8")},
-        folder.path());
+    const Finished writer = runWindows(Writer,
+                                       {QStringLiteral("write"), QStringLiteral("show.txt"),
+                                        QStringLiteral("--port"), QStringLiteral("COM8")},
+                                       folder.path());
     QCOMPARE(writer.exitCode, 1);
-    QVERIFY2(lines(writer.err).contains("失敗：ポート「COM8」を開けません（COM8: ポートは他のプログラムが使用中です）。"),
+    QVERIFY2(lines(writer.err)
+                 .contains("失敗：ポート「COM8」を開けません（COM8: ポートは他のプログラムが使用中です）。"),
              writer.err.constData());
 }
 
@@ -365,7 +374,8 @@ void TestWine::writerTexts()
     QVERIFY(folder.isValid());
     QVERIFY(writeFile(folder.filePath("show.txt"), patternFile({{0, 0, "1"}}, "12")));
 
-    const Finished check = runWindows(Writer, {QStringLiteral("check"), QStringLiteral("show.txt")}, folder.path());
+    const Finished check =
+        runWindows(Writer, {QStringLiteral("check"), QStringLiteral("show.txt")}, folder.path());
     QCOMPARE(check.exitCode, 0);
     QVERIFY2(lines(check.out).contains("ステップ数：12"), check.out.constData());
     const Finished missing =
@@ -375,7 +385,8 @@ void TestWine::writerTexts()
     const Finished usage = runWindows(Writer, {QStringLiteral("frobnicate")}, folder.path());
     QCOMPARE(usage.exitCode, 2);
     const Finished json =
-        runWindows(Writer, {QStringLiteral("check"), QStringLiteral("show.txt"), QStringLiteral("--json")}, folder.path());
+        runWindows(Writer, {QStringLiteral("check"), QStringLiteral("show.txt"), QStringLiteral("--json")},
+                   folder.path());
     QCOMPARE(json.exitCode, 0);
     QCOMPARE(QJsonDocument::fromJson(json.out).object()["stepCount"].toInt(), 12);
 }
@@ -404,6 +415,33 @@ void TestWine::writerTextsOnConsole()
     QVERIFY2(shown.contains("ステップ数：12"), qPrintable(shown));
 }
 
+// A file replaced on a full disk stays as it was, and the reason says so: the checked
+// replacement of every file the programs write, with Windows' own flush and rename.
+void TestWine::fullDiskKeepsOldFile()
+{
+    SmallFileSystem disk("size=64k");
+    if (!disk.isMounted())
+        QSKIP(qPrintable(disk.whyNotMounted()));
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QVERIFY(writeFile(folder.filePath("show.txt"), patternFile({{0, 0, "1"}}, "12")));
+    const QByteArray old = "%PDF-1.4 the sheet of the day before";
+    QVERIFY(writeFile(disk.filePath("sheet.pdf"), old));
+    QVERIFY(disk.fillBlocks());
+    const QStringList before = QDir(disk.path()).entryList(QDir::Files | QDir::Hidden);
+
+    const Finished pdf =
+        runWindows(Writer, {QStringLiteral("pdf"), QStringLiteral("show.txt"), disk.filePath("sheet.pdf")},
+                   folder.path());
+    QCOMPARE(pdf.exitCode, 1);
+    // In the system's words; under Wine, whose drive Z: is the whole of the build machine's
+    // file system, Qt cannot tell the space left on the small one.
+    QVERIFY2(lines(pdf.err).contains("ディスク") || lines(pdf.err).contains("Disk full"),
+             pdf.err.constData());
+    QCOMPARE(readFile(disk.filePath("sheet.pdf")), old);
+    QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden), before);
+}
+
 // The window's 書込, reached and pressed with the keyboard, writes through the COM port its
 // Setting.ini names: the erase reaches the simulator. Closed with Alt+F4, the window keeps
 // its port.
@@ -416,7 +454,8 @@ void TestWine::windowWritesByKeys()
     QVERIFY(writeFile(folder.filePath("Setting.ini"), settings));
     QVERIFY(writeFile(folder.filePath("パターン.txt"), patternFile({{0, 0, "1"}}, "12")));
     SimulatorProcess simulator;
-    QVERIFY2(simulator.start({QStringLiteral("--trace"), QStringLiteral("--output"), folder.filePath("received.txt")}),
+    QVERIFY2(simulator.start(
+                 {QStringLiteral("--trace"), QStringLiteral("--output"), folder.filePath("received.txt")}),
              qPrintable(simulator.errorString()));
     ComPort port(6, simulator.device());
     QVERIFY(port.isMade());
@@ -439,8 +478,9 @@ QString TestWine::package(const QString& pattern)
     if (!m_packed) {
         QProcess cpack;
         cpack.setWorkingDirectory(m_packages.path());
-        cpack.start(QStringLiteral(TRV_CPACK), {QStringLiteral("-G"), QStringLiteral("ZIP;NSIS"), QStringLiteral("--config"),
-                                                BuildDir + QStringLiteral("/CPackConfig.cmake")});
+        cpack.start(QStringLiteral(TRV_CPACK),
+                    {QStringLiteral("-G"), QStringLiteral("ZIP;NSIS"), QStringLiteral("--config"),
+                     BuildDir + QStringLiteral("/CPackConfig.cmake")});
         const Finished made = finish(cpack);
         if (made.exitCode != 0)
             qWarning().noquote() << made.out << made.err;
@@ -461,7 +501,8 @@ void TestWine::portableCopy()
     QVERIFY(folder.isValid());
     QProcess unpack;
     unpack.setWorkingDirectory(folder.path());
-    unpack.start(QStringLiteral("cmake"), {QStringLiteral("-E"), QStringLiteral("tar"), QStringLiteral("xf"), zip});
+    unpack.start(QStringLiteral("cmake"),
+                 {QStringLiteral("-E"), QStringLiteral("tar"), QStringLiteral("xf"), zip});
     QCOMPARE(finish(unpack).exitCode, 0);
     const QString copy = folder.filePath(QFileInfo(zip).completeBaseName());
     QVERIFY(QFileInfo(copy + "/trv5kb-programmer.exe").isFile());
@@ -473,8 +514,8 @@ void TestWine::portableCopy()
     QProcess pdf;
     pdf.setProcessEnvironment(plainWineEnvironment(prefix));
     pdf.setWorkingDirectory(copy);
-    pdf.start(QStringLiteral("wine"), {copy + "/trv5kb.exe", QStringLiteral("pdf"), QStringLiteral("show.txt"),
-                                       QStringLiteral("show.pdf")});
+    pdf.start(QStringLiteral("wine"), {copy + "/trv5kb.exe", QStringLiteral("pdf"),
+                                       QStringLiteral("show.txt"), QStringLiteral("show.pdf")});
     const Finished drawn = finish(pdf);
     QVERIFY2(drawn.exitCode == 0, drawn.err.constData());
     QProcess text;
@@ -504,7 +545,8 @@ void TestWine::installer()
     QVERIFY(folder.isValid());
     const QString prefix = folder.filePath("prefix");
     QProcess make;
-    make.start(QStringLiteral("sh"), {QStringLiteral(TRV_SOURCE_DIR "/cmake/wine/session.sh"), QStringLiteral("prefix"), prefix});
+    make.start(QStringLiteral("sh"),
+               {QStringLiteral(TRV_SOURCE_DIR "/cmake/wine/session.sh"), QStringLiteral("prefix"), prefix});
     const Finished made = finish(make);
     QVERIFY2(made.exitCode == 0, made.err.constData());
     // Every process of the prefix has ended once its server has: a step is done.
@@ -525,7 +567,8 @@ void TestWine::installer()
     QVERIFY(QFileInfo(installed + "/trv5kb-programmer.exe").isFile());
     QVERIFY(QFileInfo(installed + "/trv5kb.exe").isFile());
     const QString menuEntry =
-        prefix + "/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/TRV5KB Programmer/TRV5KB Programmer.lnk";
+        prefix +
+        "/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/TRV5KB Programmer/TRV5KB Programmer.lnk";
     QVERIFY2(QFileInfo(menuEntry).isFile(), qPrintable(menuEntry));
 
     {
@@ -535,7 +578,8 @@ void TestWine::installer()
             QSKIP(qPrintable(readOnly.failure()));
         QProcess window;
         window.setProcessEnvironment(plainWineEnvironment(prefix));
-        window.start(QStringLiteral("wine"), {QStringLiteral("C:\\Program Files\\TRV5KB Programmer\\trv5kb-programmer.exe")});
+        window.start(QStringLiteral("wine"),
+                     {QStringLiteral("C:\\Program Files\\TRV5KB Programmer\\trv5kb-programmer.exe")});
         QVERIFY(typeIntoWindow(ToPortBox + repeated(QStringLiteral("Down"), 5)));
         QCOMPARE(xdotool({QStringLiteral("key"), QStringLiteral("alt+F4")}), 0);
         QCOMPARE(finish(window).exitCode, 0);
@@ -554,8 +598,9 @@ void TestWine::installer()
 
     QProcess uninstall;
     uninstall.setProcessEnvironment(plainWineEnvironment(prefix));
-    uninstall.start(QStringLiteral("wine"), {QStringLiteral("C:\\Program Files\\TRV5KB Programmer\\Uninstall.exe"),
-                                             QStringLiteral("/S")});
+    uninstall.start(
+        QStringLiteral("wine"),
+        {QStringLiteral("C:\\Program Files\\TRV5KB Programmer\\Uninstall.exe"), QStringLiteral("/S")});
     QCOMPARE(finish(uninstall).exitCode, 0);
     QVERIFY(settle());
     QVERIFY2(!QFileInfo::exists(installed), qPrintable(QDir(installed).entryList().join(' ')));
