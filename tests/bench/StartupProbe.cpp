@@ -26,8 +26,9 @@
 #include <memory>
 
 #ifdef Q_OS_WIN
-#include <psapi.h>
 #include <qt_windows.h>
+// after windows.h, which it needs
+#include <psapi.h>
 #endif
 
 namespace {

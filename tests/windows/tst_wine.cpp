@@ -132,12 +132,6 @@ std::optional<QByteArray> waitForLine(QProcess& process, QByteArray& seen, const
     }
 }
 
-// Waits for a line of the simulator's trace, as it prints them.
-bool simulatorSaw(SimulatorProcess& simulator, QByteArray& seen, const QByteArray& line)
-{
-    return waitForLine(simulator.process(), seen, line).has_value();
-}
-
 // COM port `number` of the session's prefix led to `device` while this lives; afterwards it
 // leads where the session had it lead (to no port).
 class ComPort
@@ -162,6 +156,32 @@ private:
     QString m_link;
     QString m_before;
     bool m_made = false;
+};
+
+// The simulator behind COM port `number`, telling every message it takes and every write;
+// the received charts go into `folder`.
+class SimulatorOnPort
+{
+public:
+    bool start(int number, const QString& folder)
+    {
+        if (!m_simulator.start({QStringLiteral("--trace"), QStringLiteral("--output"),
+                                QDir(folder).filePath(QStringLiteral("received.txt"))}))
+            return false;
+        m_port.emplace(number, m_simulator.device());
+        return m_port->isMade();
+    }
+    // Waits for a line of its trace.
+    bool saw(const QByteArray& line) { return waitForLine(m_simulator.process(), m_trace, line).has_value(); }
+    QByteArray trace() const { return m_trace; }
+    // Whether it found anything against the controller's protocol or line settings.
+    bool sawViolation() { return m_simulator.errors().contains("violation"); }
+    QString errorString() const { return m_simulator.errorString(); }
+
+private:
+    SimulatorProcess m_simulator;
+    std::optional<ComPort> m_port;
+    QByteArray m_trace;
 };
 
 // xdotool on the session's display; its exit status.
@@ -296,12 +316,8 @@ void TestWine::writerThroughComPort()
 {
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    SimulatorProcess simulator;
-    QVERIFY2(simulator.start(
-                 {QStringLiteral("--trace"), QStringLiteral("--output"), folder.filePath("received.txt")}),
-             qPrintable(simulator.errorString()));
-    ComPort port(5, simulator.device());
-    QVERIFY(port.isMade());
+    SimulatorOnPort simulator;
+    QVERIFY2(simulator.start(5, folder.path()), qPrintable(simulator.errorString()));
     QVERIFY(writeFile(folder.filePath("パターン１.txt"), patternFile({{0, 0, "1"}}, "12")));
 
     const Finished writer = runWindows(Writer,
@@ -311,10 +327,9 @@ void TestWine::writerThroughComPort()
     QCOMPARE(writer.exitCode, 1);
     QCOMPARE(lastLine(writer.err), "失敗：コントローラーから時間内に応答がありませんでした。");
     QVERIFY2(writer.milliseconds >= 15000, qPrintable(QString::number(writer.milliseconds)));
-    QByteArray trace;
-    QVERIFY(simulatorSaw(simulator, trace, "recv \"E\\r\""));
-    QVERIFY(simulatorSaw(simulator, trace, "sent \"e\""));
-    QVERIFY2(!simulator.errors().contains("violation"), trace);
+    QVERIFY2(simulator.saw("recv \"E\\r\""), simulator.trace());
+    QVERIFY2(simulator.saw("sent \"e\""), simulator.trace());
+    QVERIFY2(!simulator.sawViolation(), simulator.trace());
     QVERIFY(!QFile::exists(folder.filePath("received.txt")));
 }
 
@@ -453,21 +468,16 @@ void TestWine::windowWritesByKeys()
     const QByteArray settings = "[Setting]\r\ncomport=COM6\r\n";
     QVERIFY(writeFile(folder.filePath("Setting.ini"), settings));
     QVERIFY(writeFile(folder.filePath("パターン.txt"), patternFile({{0, 0, "1"}}, "12")));
-    SimulatorProcess simulator;
-    QVERIFY2(simulator.start(
-                 {QStringLiteral("--trace"), QStringLiteral("--output"), folder.filePath("received.txt")}),
-             qPrintable(simulator.errorString()));
-    ComPort port(6, simulator.device());
-    QVERIFY(port.isMade());
+    SimulatorOnPort simulator;
+    QVERIFY2(simulator.start(6, folder.path()), qPrintable(simulator.errorString()));
 
     QProcess window;
     window.setProcessEnvironment(windowsEnvironment());
     window.setWorkingDirectory(folder.path());
     window.start(WineRun, {folder.filePath("trv5kb-programmer.exe"), QStringLiteral("パターン.txt")});
     QVERIFY(typeIntoWindow(ToWriteButton + QStringList{QStringLiteral("space")}));
-    QByteArray trace;
-    QVERIFY2(simulatorSaw(simulator, trace, "recv \"E\\r\""), trace);
-    QVERIFY2(!simulator.errors().contains("violation"), trace);
+    QVERIFY2(simulator.saw("recv \"E\\r\""), simulator.trace());
+    QVERIFY2(!simulator.sawViolation(), simulator.trace());
     QCOMPARE(xdotool({QStringLiteral("key"), QStringLiteral("alt+F4")}), 0);
     QCOMPARE(finish(window).exitCode, 0);
     QCOMPARE(readFile(folder.filePath("Setting.ini")), settings);
