@@ -196,12 +196,20 @@ int xdotool(const QStringList& arguments, QByteArray* output = nullptr)
     return finished.exitCode;
 }
 
-// Waits for the window to be shown, then types `keys` into it (xdotool's names), one after
-// the other.
-bool typeIntoWindow(const QStringList& keys)
+// Waits for the window of `program` to be shown, then types `keys` into it (xdotool's names),
+// one after the other. Xvfb has no window manager: the keyboard goes to the window under the
+// pointer, so the pointer is put there first.
+bool typeIntoWindow(const QProcess& program, const QStringList& keys)
 {
-    return xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--name"),
-                    WindowTitle}) == 0 &&
+    QByteArray found;
+    if (xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                 QStringLiteral("--pid"), QString::number(program.processId()), QStringLiteral("--name"),
+                 WindowTitle},
+                &found) != 0)
+        return false;
+    const QString window = QString::fromLatin1(found.trimmed().split('\n').first());
+    return xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window, QStringLiteral("1"),
+                    QStringLiteral("1")}) == 0 &&
            xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("100")} +
                    keys) == 0;
 }
@@ -475,7 +483,7 @@ void TestWine::windowWritesByKeys()
     window.setProcessEnvironment(windowsEnvironment());
     window.setWorkingDirectory(folder.path());
     window.start(WineRun, {folder.filePath("trv5kb-programmer.exe"), QStringLiteral("パターン.txt")});
-    QVERIFY(typeIntoWindow(ToWriteButton + QStringList{QStringLiteral("space")}));
+    QVERIFY(typeIntoWindow(window, ToWriteButton + QStringList{QStringLiteral("space")}));
     QVERIFY2(simulator.saw("recv \"E\\r\""), simulator.trace());
     QVERIFY2(!simulator.sawViolation(), simulator.trace());
     QCOMPARE(xdotool({QStringLiteral("key"), QStringLiteral("alt+F4")}), 0);
@@ -538,7 +546,7 @@ void TestWine::portableCopy()
     window.setProcessEnvironment(plainWineEnvironment(prefix));
     window.setWorkingDirectory(copy);
     window.start(QStringLiteral("wine"), {copy + "/trv5kb-programmer.exe"});
-    QVERIFY(typeIntoWindow(ToPortBox + repeated(QStringLiteral("Down"), 3)));
+    QVERIFY(typeIntoWindow(window, ToPortBox + repeated(QStringLiteral("Down"), 3)));
     QCOMPARE(xdotool({QStringLiteral("key"), QStringLiteral("alt+F4")}), 0);
     QCOMPARE(finish(window).exitCode, 0);
     QCOMPARE(readFile(copy + "/Setting.ini"), "[Setting]\r\ncomport=COM3\r\n");
@@ -567,6 +575,17 @@ void TestWine::installer()
         return finish(wait).exitCode == 0;
     };
     QVERIFY(settle());
+    // The entry of Windows' list of installed apps, from which it is uninstalled.
+    const auto listed = [&prefix] {
+        QProcess query;
+        query.setProcessEnvironment(plainWineEnvironment(prefix));
+        query.start(
+            QStringLiteral("wine"),
+            {QStringLiteral("reg"), QStringLiteral("query"),
+             QStringLiteral(
+                 "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TRV5KB Programmer")});
+        return finish(query).exitCode == 0;
+    };
 
     QProcess install;
     install.setProcessEnvironment(plainWineEnvironment(prefix));
@@ -580,9 +599,12 @@ void TestWine::installer()
         prefix +
         "/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/TRV5KB Programmer/TRV5KB Programmer.lnk";
     QVERIFY2(QFileInfo(menuEntry).isFile(), qPrintable(menuEntry));
+    QVERIFY(listed());
 
     {
-        // A user of Windows may not write into Program Files.
+        // A user of Windows may not write into Program Files. The prefix's server opens the
+        // files for its programs, so it must start after the folder is made read-only.
+        QVERIFY(settle());
         ReadOnlyFolder readOnly(installed);
         if (!readOnly.failure().isEmpty())
             QSKIP(qPrintable(readOnly.failure()));
@@ -590,7 +612,7 @@ void TestWine::installer()
         window.setProcessEnvironment(plainWineEnvironment(prefix));
         window.start(QStringLiteral("wine"),
                      {QStringLiteral("C:\\Program Files\\TRV5KB Programmer\\trv5kb-programmer.exe")});
-        QVERIFY(typeIntoWindow(ToPortBox + repeated(QStringLiteral("Down"), 5)));
+        QVERIFY(typeIntoWindow(window, ToPortBox + repeated(QStringLiteral("Down"), 5)));
         QCOMPARE(xdotool({QStringLiteral("key"), QStringLiteral("alt+F4")}), 0);
         QCOMPARE(finish(window).exitCode, 0);
         QVERIFY(settle());
@@ -615,6 +637,7 @@ void TestWine::installer()
     QVERIFY(settle());
     QVERIFY2(!QFileInfo::exists(installed), qPrintable(QDir(installed).entryList().join(' ')));
     QVERIFY(!QFileInfo::exists(QFileInfo(menuEntry).path()));
+    QVERIFY(!listed());
     QCOMPARE(readFile(userSettings.first()), "[Setting]\r\ncomport=COM5\r\n");
 }
 
