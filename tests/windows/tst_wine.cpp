@@ -315,22 +315,22 @@ void TestWine::portNoticeUnderWine()
     QCOMPARE(*waitForLine(probe, seen, "read="), QByteArray("s\\r"));
 }
 
-// trv5kb.exe writes through a COM port that Wine maps to the simulator's pseudo-terminal: the
-// erase reaches the controller byte for byte on a line set up as the controller's (the
-// simulator checks the speed, stop bits and flow control), and the controller's answer goes
-// out. Wine never hands the answer on (portNoticeUnderWine), so the writer ends with its real
-// time-out of 15 s, as before a silent controller.
+// trv5kb.exe writes through a COM port that Wine maps to the simulator's pseudo-terminal (one
+// above COM9, which Windows opens by another name): the erase reaches the controller byte for byte on a line
+// set up as the controller's (the simulator checks the speed, stop bits and flow control), and the
+// controller's answer goes out. Wine never hands the answer on (portNoticeUnderWine), so the writer ends with
+// its real time-out of 15 s, as before a silent controller.
 void TestWine::writerThroughComPort()
 {
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
     SimulatorOnPort simulator;
-    QVERIFY2(simulator.start(5, folder.path()), qPrintable(simulator.errorString()));
+    QVERIFY2(simulator.start(15, folder.path()), qPrintable(simulator.errorString()));
     QVERIFY(writeFile(folder.filePath("パターン１.txt"), patternFile({{0, 0, "1"}}, "12")));
 
     const Finished writer = runWindows(Writer,
                                        {QStringLiteral("write"), QStringLiteral("パターン１.txt"),
-                                        QStringLiteral("--port"), QStringLiteral("COM5")},
+                                        QStringLiteral("--port"), QStringLiteral("COM15")},
                                        folder.path());
     QCOMPARE(writer.exitCode, 1);
     QCOMPARE(lastLine(writer.err), "失敗：コントローラーから時間内に応答がありませんでした。");
