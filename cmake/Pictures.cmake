@@ -47,3 +47,6 @@ foreach(trv_size 16 22 24 32 48 64 128 256)
     list(APPEND TRV_ICON_FILES ${TRV_ICON_DIR}/${trv_size}x${trv_size}/apps/trv5kb-programmer.png)
 endforeach()
 unset(trv_size)
+# The same icon as the Windows programs carry it, at Windows' sizes in one file.
+set(TRV_WINDOWS_ICON ${TRV_ICON_DIR}/trv5kb-programmer.ico)
+list(APPEND TRV_ICON_FILES ${TRV_WINDOWS_ICON})

@@ -9,9 +9,13 @@ set -e
 # pdftotext, pdftoppm) reads the PDF files of the chart sheet in the tests;
 # bash-completion loads trv5kb's completion in the user's shell; ser2net is
 # the serial device server the tests of network ports write through.
+# The Windows build (cmake --preset windows) cross-compiles with mingw-w64
+# through Ninja and makes its installer with nsis; its tests run the Windows
+# programs under Wine (wine, wine64) on an Xvfb display, typing into the
+# window with xdotool. The Japanese font above serves Wine as well.
 packages="build-essential cmake qt6-base-dev qt6-serialport-dev libgl-dev libxkbcommon-dev fonts-ipafont-gothic
           qt6-translations-l10n dpkg-dev file desktop-file-utils lintian man-db poppler-utils bash-completion
-          ser2net"
+          ser2net g++-mingw-w64-x86-64-posix ninja-build nsis wine wine64 xvfb xdotool"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

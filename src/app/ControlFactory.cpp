@@ -18,6 +18,22 @@ QString itemText(const char* prefix, int number)
     return QString::fromUtf8(prefix) + QString::number(number);
 }
 
+// The Japanese Gothics that stand in for the design's face where the system lacks it, best first.
+QStringList standInFaces()
+{
+    QStringList faces{QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"),
+                      QStringLiteral("MS PGothic"), QStringLiteral("Noto Sans CJK JP"),
+                      QStringLiteral("VL PGothic"), QStringLiteral("IPAGothic")};
+#ifdef Q_OS_WIN
+    // Windows may know the face by its English name only; without the Japanese supplemental
+    // fonts it has its UI Gothics alone (Yu Gothic UI on every Windows 10 and later).
+    faces = QStringList{QStringLiteral("MS PGothic"), QStringLiteral("MS UI Gothic"),
+                        QStringLiteral("Yu Gothic UI")} +
+            faces;
+#endif
+    return faces;
+}
+
 } // namespace
 
 void installFontFallback()
@@ -26,9 +42,7 @@ void installFontFallback()
     if (installed)
         return;
     installed = true;
-    QFont::insertSubstitutions(FontFace, {QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"),
-                                          QStringLiteral("MS PGothic"), QStringLiteral("Noto Sans CJK JP"),
-                                          QStringLiteral("VL PGothic"), QStringLiteral("IPAGothic")});
+    QFont::insertSubstitutions(FontFace, standInFaces());
 }
 
 QFont layoutFont(const Layout::Font& font)

@@ -90,8 +90,8 @@ void PortPicker::takePortShown()
     m_transfer.setPort(m_portName, m_settings);
 }
 
-// Only the items after COM20 change: outside Windows, whose serial ports are
-// the COMn themselves, the devices present; everywhere, a network port stored
+// Only the items after COM20 change: the devices present that are no COMn of
+// the list (paths, or on Windows ports above COM20), and a network port stored
 // as the window's port. The value shown stays as it was.
 void PortPicker::refreshList(const SettingsSnapshot& settings)
 {
@@ -102,12 +102,12 @@ void PortPicker::refreshList(const SettingsSnapshot& settings)
         const QSignalBlocker quiet(m_box);
         while (m_box->count() > HighestComPort)
             m_box->removeItem(HighestComPort);
-#ifndef Q_OS_WIN
         for (const SerialDevice& device : present) {
+            if (portNumberOf(device.path) != 0)
+                continue;
             m_box->addItem(device.path);
             m_box->setItemData(m_box->count() - 1, deviceDetails(device), Qt::ToolTipRole);
         }
-#endif
         // A network port stored as the window's port is no device the system lists; it is
         // listed all the same, so that a pick of another port can be taken back.
         if (const QString stored = settings.value(PortKey, SettingSection); isNetworkPort(stored)) {

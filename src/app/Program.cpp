@@ -3,10 +3,10 @@
 #include "app/ControlFactory.h"
 #include "app/Form1.h"
 #include "app/Layout.h"
+#include "settings/UserFolders.h"
 #include "translations/QtTranslations.h"
 
 #include <QApplication>
-#include <QStandardPaths>
 
 std::unique_ptr<Form1> startWindow(MessageBoxes& boxes)
 {
@@ -20,10 +20,8 @@ std::unique_ptr<Form1> startWindow(MessageBoxes& boxes)
     // same Japanese Gothic rather than the system's Latin face with Japanese glyphs borrowed.
     installFontFallback();
     QApplication::setFont(layoutFont(Layout::DefaultFont));
-    auto form =
-        std::make_unique<Form1>(QCoreApplication::applicationDirPath(),
-                                QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation),
-                                QStandardPaths::writableLocation(QStandardPaths::AppDataLocation), boxes);
+    auto form = std::make_unique<Form1>(QCoreApplication::applicationDirPath(), userSettingsFolder(),
+                                        userDataFolder(), boxes);
     if (!form->Form_Load())
         return nullptr;
     form->show();

@@ -39,8 +39,11 @@ QString portDeviceName(qint16 port, const SettingsSnapshot& settings)
 bool isDevicePath(const QString& portName)
 {
 #ifdef Q_OS_WIN
-    Q_UNUSED(portName);
-    return false;
+    // Windows numbers its serial ports up to COM256; the list holds the first twenty.
+    bool isNumber = false;
+    const int number = portName.mid(3).toInt(&isNumber);
+    return portName.startsWith(QLatin1String("COM")) && isNumber && number > HighestComPort &&
+           number <= 256 && portName == comName(qint16(number));
 #else
     const QLatin1String devices("/dev/");
     if (!portName.startsWith(devices) || portName.size() == devices.size())

@@ -25,7 +25,9 @@ QString portDeviceName(qint16 port, const SettingsSnapshot& settings);
 // name in its own right: outside Windows, an absolute path under /dev/ in its
 // plain form, such as "/dev/ttyUSB0" or "/dev/serial/by-id/usb-...": printable
 // ASCII without blanks, no empty, "." or ".." parts and no "/" at the end.
-// Never on Windows, whose serial ports are COMn.
+// On Windows, whose serial ports are COMn, a port above the list's twenty
+// ("COM21" to "COM256", as Windows often numbers a USB adapter), written as
+// Windows writes it.
 bool isDevicePath(const QString& portName);
 
 // A port of a serial device server on the network, named by a URL:

@@ -8,11 +8,26 @@
 #include <QStringList>
 #include <algorithm>
 
+namespace {
+
+// How a user names the device: its path, or on Windows the port's own name (the system's
+// location there is "\\.\COM4", the form that opens it).
+QString userPathOf(const QSerialPortInfo& info)
+{
+#ifdef Q_OS_WIN
+    return info.portName();
+#else
+    return info.systemLocation();
+#endif
+}
+
+} // namespace
+
 QList<SerialDevice> presentSerialDevices()
 {
     QList<SerialDevice> devices;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
-        devices.append({info.systemLocation(), info.description(), info.manufacturer(), info.serialNumber()});
+        devices.append({userPathOf(info), info.description(), info.manufacturer(), info.serialNumber()});
     QCollator order;
     order.setNumericMode(true);
     std::sort(devices.begin(), devices.end(), [&](const SerialDevice& a, const SerialDevice& b) {
@@ -43,6 +58,14 @@ QString deviceSummary(const SerialDevice& device)
 
 std::optional<SerialDevice> findDevice(const QList<SerialDevice>& present, const QString& path)
 {
+#ifdef Q_OS_WIN
+    // A port's name is no file: asking the file system about "COM1" would open the port.
+    for (const SerialDevice& device : present) {
+        if (device.path.compare(path, Qt::CaseInsensitive) == 0)
+            return device;
+    }
+    return std::nullopt;
+#else
     const QString target = QFileInfo(path).canonicalFilePath();
     for (const SerialDevice& device : present) {
         if (device.path == path ||
@@ -50,6 +73,7 @@ std::optional<SerialDevice> findDevice(const QList<SerialDevice>& present, const
             return device;
     }
     return std::nullopt;
+#endif
 }
 
 QString portNameToolTip(const QString& portName, const SettingsSnapshot& settings,

@@ -1,11 +1,11 @@
 #include "settings/IniProfile.h"
 
 #include "files/FileReplace.h"
+#include "settings/ShiftJis.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
-#include <QStringEncoder>
 #include <algorithm>
 #include <optional>
 
@@ -18,8 +18,6 @@ constexpr qsizetype MaxFileBytes = 1024 * 1024;
 // The value buffer of the original profile call held 255 bytes with the
 // closing NUL; callers may rely on values never being longer.
 constexpr qsizetype MaxValueBytes = 254;
-
-const char* const Encoding = "Shift_JIS";
 
 QString missingValue()
 {
@@ -97,18 +95,6 @@ QByteArrayView cutToBytes(QByteArrayView value, qsizetype limit)
     return value.first(end);
 }
 
-// Qt builds without ICU have no Shift-JIS converter. On Windows the ANSI code
-// page stands in, which is Shift-JIS on a Japanese system.
-template <typename Converter> Converter shiftJisConverter()
-{
-    Converter converter(Encoding);
-#ifdef Q_OS_WIN
-    if (!converter.isValid())
-        converter = Converter(QStringConverter::System);
-#endif
-    return converter;
-}
-
 // Printable ASCII and tabs read the same in Shift-JIS, so a plain line such
 // as "comport=COM3" needs no converter (loading one costs start-up time and
 // memory). Some control bytes do not: the converter maps them otherwise.
@@ -123,20 +109,15 @@ bool isPlainAscii(QByteArrayView bytes)
 // control characters, which a later write would store as other bytes.
 QString fromShiftJis(QByteArrayView bytes)
 {
-    if (isPlainAscii(bytes))
+    if (isPlainAscii(bytes) || !shiftJisAvailable())
         return QString::fromLatin1(bytes);
-    QStringDecoder decoder = shiftJisConverter<QStringDecoder>();
-    if (!decoder.isValid())
-        return QString::fromLatin1(bytes);
-    QString text = decoder.decode(bytes);
-    if (!decoder.hasError())
-        return text;
-    text.clear();
+    if (std::optional<QString> text = decodeShiftJis(bytes))
+        return *text;
+    QString text;
     for (qsizetype i = 0; i < bytes.size();) {
         const qsizetype width = isLeadByte(bytes[i]) && i + 1 < bytes.size() ? 2 : 1;
-        QStringDecoder single = shiftJisConverter<QStringDecoder>();
-        const QString character = single.decode(bytes.sliced(i, width));
-        text += single.hasError() || character.isEmpty() ? QString(QChar::ReplacementCharacter) : character;
+        const QString character = decodeShiftJis(bytes.sliced(i, width)).value_or(QString());
+        text += character.isEmpty() ? QString(QChar::ReplacementCharacter) : character;
         i += width;
     }
     return text;
@@ -151,8 +132,7 @@ std::optional<QByteArray> toShiftJis(const QString& text)
             return (c.unicode() >= 0x20 && c.unicode() < 0x7F) || c == QLatin1Char('\t');
         }))
         return text.toLatin1();
-    QStringEncoder encoder = shiftJisConverter<QStringEncoder>();
-    if (!encoder.isValid()) {
+    if (!shiftJisAvailable()) {
         // Without a Shift-JIS converter only ASCII text keeps its meaning.
         for (const QChar c : text) {
             if (c.unicode() >= 0x80)
@@ -160,9 +140,26 @@ std::optional<QByteArray> toShiftJis(const QString& text)
         }
         return text.toLatin1();
     }
-    QByteArray bytes = encoder.encode(text);
-    if (encoder.hasError() || fromShiftJis(bytes) != text)
+    std::optional<QByteArray> bytes = encodeShiftJis(text);
+    if (!bytes || fromShiftJis(*bytes) != text)
         return std::nullopt;
+    return bytes;
+}
+
+// The Shift-JIS form of text from a file in another encoding, with "?" for
+// each character that has none.
+QByteArray toShiftJisLossy(const QString& text)
+{
+    if (!shiftJisAvailable())
+        return text.toLatin1();
+    if (std::optional<QByteArray> bytes = encodeShiftJis(text))
+        return *bytes;
+    QByteArray bytes;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype width = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        bytes += encodeShiftJis(QStringView(text).sliced(i, width)).value_or(QByteArray("?"));
+        i += width;
+    }
     return bytes;
 }
 
@@ -341,8 +338,7 @@ IniFileText IniFileText::read(const QString& ININame)
         // form; only the program's own way of writing the file is Shift-JIS.
         QStringDecoder decoder(*encoding);
         const QString decoded = decoder.decode(text->bytes.sliced(2));
-        QStringEncoder encoder = shiftJisConverter<QStringEncoder>();
-        text->bytes = encoder.isValid() ? QByteArray(encoder.encode(decoded)) : decoded.toLatin1();
+        text->bytes = toShiftJisLossy(decoded);
     }
     file.m_text = std::move(text->bytes);
     return file;

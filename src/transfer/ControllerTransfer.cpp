@@ -155,7 +155,8 @@ void ControllerTransfer::reportProgress()
 
 QString ControllerTransfer::portLabel() const
 {
-    if (isDevicePath(m_portName) || isUrlName(m_portName))
+    // A device path or a network port, or on Windows a COMn, which is the device itself.
+    if (isDevicePath(m_portName) || isUrlName(m_portName) || m_device == m_portName)
         return m_device;
     return QStringLiteral("COM%1 (%2)").arg(portNumberOf(m_portName)).arg(m_device);
 }

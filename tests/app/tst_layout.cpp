@@ -5,6 +5,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -169,6 +172,7 @@ private slots:
     void control_data();
     void control();
     void window();
+    void japaneseFace();
     void grid();
     void stacking_data();
     void stacking();
@@ -275,6 +279,32 @@ void TestLayout::window()
     QCOMPARE(w->get<QLabel>("Picture2")->pixmap().size(), QSize(16, 16));
     QCOMPARE(w->get<QLabel>("Image1")->pixmap().size(), QSize(99, 33));
     QVERIFY(!w->get<QLabel>("Label15")->text().isEmpty());
+}
+
+// Every caption is drawn in a Japanese Gothic of the system, with a glyph of its own for each
+// character: the design's face, or where it is missing the Gothic that stands in for it (on
+// Windows without the Japanese supplemental fonts: MS UI Gothic or Yu Gothic UI; under Wine
+// and on Linux: IPA P Gothic).
+void TestLayout::japaneseFace()
+{
+    if (QFontDatabase::families().isEmpty())
+        QSKIP("this platform draws no text (the offscreen platform of a Qt for Windows has no fonts)");
+    const QStringList gothics{"ＭＳ Ｐゴシック",  "MS PGothic", "MS UI Gothic",
+                              "Yu Gothic UI",     "IPAPGothic", "IPA Pゴシック",
+                              "Noto Sans CJK JP", "VL PGothic", "IPAGothic"};
+    for (const Expected& e : ExpectedControls) {
+        auto* widget = w->get<QWidget>(e.name);
+        QVERIFY2(widget, e.name);
+        const QString caption = QString::fromUtf8(e.caption);
+        if (caption.isEmpty())
+            continue;
+        const QFontInfo shown(widget->font());
+        QVERIFY2(gothics.contains(shown.family()),
+                 qPrintable(QStringLiteral("%1: %2").arg(e.name, shown.family())));
+        const QFontMetrics metrics(widget->font());
+        for (const QChar c : caption)
+            QVERIFY2(metrics.inFont(c), qPrintable(QStringLiteral("%1: %2").arg(e.name, c)));
+    }
 }
 
 void TestLayout::grid()

@@ -144,6 +144,8 @@ private slots:
 
 private:
     QString path(const QString& name) const { return m_work->filePath(name); }
+    // A path as messages show it, with the system's separators.
+    QString shownPath(const QString& name) const { return QDir::toNativeSeparators(path(name)); }
     const WindowState& state() const { return w->form->state(); }
     const ChartDocument& document() const { return w->form->document(); }
     // Opens `file` through Ctrl+O and the file dialog.
@@ -320,7 +322,7 @@ void TestNamedFiles::openRefusals()
     QCOMPARE(w->boxes.shown.size(), 1);
     const MessageRequest& report = w->boxes.shown.first();
     QCOMPARE(report.title, "ファイルを開く");
-    QCOMPARE(report.text, QStringLiteral("「%1」：%2\n%3").arg(name, reason, path(name)));
+    QCOMPARE(report.text, QStringLiteral("「%1」：%2\n%3").arg(name, reason, shownPath(name)));
     QCOMPARE(report.icon, QMessageBox::Warning);
     QVERIFY(document().PatternData() == before);
     QCOMPARE(document().StepCount(), 80);
@@ -397,9 +399,10 @@ void TestNamedFiles::recentFilesAcrossRestart()
     QVERIFY(w->boxes.shown.isEmpty());
 
     const QString folder = QDir::toNativeSeparators(m_work->path());
+    const QString subfolder = shownPath("b");
     const QStringList expected{QStringLiteral("&1 a.txt（%1）").arg(folder),
-                               QStringLiteral("&2 c.txt（%1/b）").arg(folder),
-                               QStringLiteral("&3 b.txt（%1/b）").arg(folder)};
+                               QStringLiteral("&2 c.txt（%1）").arg(subfolder),
+                               QStringLiteral("&3 b.txt（%1）").arg(subfolder)};
     QCOMPARE(recentCaptions(*w), expected);
     const QString list = w->folder.configFolder() + "/最近使ったファイル.txt";
     QCOMPARE(readFile(list),
@@ -419,7 +422,7 @@ void TestNamedFiles::recentFilesAcrossRestart()
     QVERIFY(w->boxes.shown.isEmpty());
     QCOMPARE(document().StepCount(), 12);
     QCOMPARE(saveCaption(*w), "上書き保存（b.txt）\tCtrl+S");
-    QCOMPARE(recentCaptions(*w).first(), QStringLiteral("&1 b.txt（%1/b）").arg(folder));
+    QCOMPARE(recentCaptions(*w).first(), QStringLiteral("&1 b.txt（%1）").arg(subfolder));
 
     // The next start's first dialog begins in the folder of the file last used.
     QVERIFY(w->restart());
@@ -467,7 +470,7 @@ void TestNamedFiles::vanishedRecentFile()
     const MessageRequest& report = w->boxes.shown.first();
     QCOMPARE(report.title, "最近使ったファイル");
     QCOMPARE(report.text,
-             "「a.txt」が見つかりません。最近使ったファイルの一覧から外します。\n" + path("a.txt"));
+             "「a.txt」が見つかりません。最近使ったファイルの一覧から外します。\n" + shownPath("a.txt"));
     QCOMPARE(report.icon, QMessageBox::Warning);
     QCOMPARE(document().StepCount(), 20);
     QCOMPARE(recentCaptions(*w), QStringList{QStringLiteral("&1 b.txt（%1）").arg(folder)});
@@ -519,7 +522,7 @@ void TestNamedFiles::drops_data()
     QTest::addColumn<QStringList>("files"); // dropped as URLs; "http:" ones as they stand
     QTest::addColumn<QString>("text");      // dropped as plain text
     QTest::addColumn<QMessageBox::StandardButton>("answer");
-    QTest::addColumn<QString>("message"); // the box shown: the question, or the refusal; "%1" the folder
+    QTest::addColumn<QString>("message"); // the box shown: the question, or the refusal; "%1" the file's path
     QTest::addColumn<int>("stepCount");   // after the drop
 
     const auto yes = QMessageBox::Yes;
@@ -527,7 +530,7 @@ void TestNamedFiles::drops_data()
     // clang-format off
     QTest::newRow("a pattern file, answered Yes") << QStringList{"show.txt"} << "" << yes << "「show.txt」を呼び出しますか？" << 12;
     QTest::newRow("a pattern file, answered No") << QStringList{"show.txt"} << "" << no << "「show.txt」を呼び出しますか？" << 80;
-    QTest::newRow("a folder") << QStringList{"folder"} << "" << yes << "「folder」はフォルダです。パターンファイルをドロップしてください。\n%1/folder" << 80;
+    QTest::newRow("a folder") << QStringList{"folder"} << "" << yes << "「folder」はフォルダです。パターンファイルをドロップしてください。\n%1" << 80;
     QTest::newRow("two files") << QStringList{"show.txt", "other.txt"} << "" << yes << "ファイルが 2 個ドロップされました。パターンファイルは1つずつドロップしてください。" << 80;
     QTest::newRow("text") << QStringList{} << "show.txt" << yes << "ドロップされたものはファイルではありません。パターンファイルを1つドロップしてください。" << 80;
     QTest::newRow("a web address") << QStringList{"http://example.org/show.txt"} << "" << yes << "ドロップされたものはファイルではありません。パターンファイルを1つドロップしてください。" << 80;
@@ -557,7 +560,7 @@ void TestNamedFiles::drops()
     QVERIFY(drop(*w, data));
     QCOMPARE(w->boxes.shown.size(), 1);
     const MessageRequest& shown = w->boxes.shown.first();
-    QCOMPARE(shown.text, QString(message).replace("%1", m_work->path()));
+    QCOMPARE(shown.text, QString(message).replace("%1", shownPath(files.value(0))));
     if (message.endsWith("ますか？")) {
         QCOMPARE(shown.title, "ファイルを開く");
         QCOMPARE(shown.buttons, QMessageBox::Yes | QMessageBox::No);
@@ -725,7 +728,7 @@ void TestNamedFiles::commandLineFileRefused()
     QCOMPARE(w->boxes.shown.size(), 1);
     QCOMPARE(w->boxes.shown.first().title, "ファイルを開く");
     QCOMPARE(w->boxes.shown.first().text,
-             "「missing.txt」：ファイルが見つかりません。\n" + path("missing.txt"));
+             "「missing.txt」：ファイルが見つかりません。\n" + shownPath("missing.txt"));
     QVERIFY(document().PatternData() == startUpChart());
     QVERIFY(w->form->isVisible());
 }

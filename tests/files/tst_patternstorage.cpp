@@ -222,6 +222,9 @@ void TestPatternStorage::saveThroughLinks_data()
 
 void TestPatternStorage::saveThroughLinks()
 {
+#ifdef Q_OS_WIN
+    QSKIP("Windows' links are shortcuts, files of their own that Explorer follows, not the file system");
+#endif
     QFETCH(QStringList, links);
     QFETCH(QString, writtenTo);
     QFETCH(QString, error);
@@ -285,14 +288,14 @@ void TestPatternStorage::saveRefusesValuesThatWouldNotReadBack()
 void TestPatternStorage::loadFailures_data()
 {
     QTest::addColumn<QString>("setup");
-    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("error"); // "%1" stands for the missing folder, as messages show it
 
     const QString tooLarge = "パターンファイルではありません（大きすぎます）。";
     const QString notRegular = "パターンファイルではありません（通常のファイルではありません）。";
     // clang-format off
     QTest::newRow("missing file") << "missing" << "ファイルが見つかりません。";
     QTest::newRow("dangling link") << "dangling link" << "ファイルが見つかりません。";
-    QTest::newRow("missing folder") << "missing folder" << "ファイルが見つかりません（フォルダ「%1/missing」がありません）。";
+    QTest::newRow("missing folder") << "missing folder" << "ファイルが見つかりません（フォルダ「%1」がありません）。";
     QTest::newRow("link loop") << "link loop" << "ファイルを読み込めません（リンク先をたどれません）。";
     QTest::newRow("folder") << "folder" << notRegular;
     QTest::newRow("pipe") << "pipe" << notRegular;
@@ -311,6 +314,10 @@ void TestPatternStorage::loadFailures()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     QString path = dir.filePath(slotFile);
+#ifdef Q_OS_WIN
+    if (setup.contains("link"))
+        QSKIP("Windows' links are shortcuts, files of their own that Explorer follows, not the file system");
+#endif
     if (setup == "folder") {
         QVERIFY(QDir().mkdir(path));
     } else if (setup == "dangling link") {
@@ -347,7 +354,8 @@ void TestPatternStorage::loadFailures()
     if (setup == "unreadable")
         QVERIFY2(result.error.startsWith("ファイルを読み込めません（"), qPrintable(result.error));
     else
-        QCOMPARE(result.error, error.contains("%1") ? error.arg(dir.path()) : error);
+        QCOMPARE(result.error,
+                 error.contains("%1") ? error.arg(QDir::toNativeSeparators(dir.filePath("missing"))) : error);
 }
 
 QTEST_GUILESS_MAIN(TestPatternStorage)

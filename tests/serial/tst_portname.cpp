@@ -109,8 +109,8 @@ void TestPortName::device()
     QCOMPARE(portDeviceName(static_cast<qint16>(port), location.read()), device);
 }
 
-// A device path is a port name of its own outside Windows; every other name
-// keeps the number and device it always had.
+// A device path is a port name of its own outside Windows, and a port above
+// COM20 on Windows; every other name keeps the number and device it always had.
 void TestPortName::devicePath_data()
 {
     QTest::addColumn<QString>("name");
@@ -118,6 +118,17 @@ void TestPortName::devicePath_data()
     QTest::addColumn<QString>("device"); // with COM3 mapped to /dev/ttyUSB0
 
     // clang-format off
+#ifdef Q_OS_WIN
+    QTest::newRow("COM21") << "COM21" << true << "COM21";
+    QTest::newRow("COM256") << "COM256" << true << "COM256";
+    QTest::newRow("COM257") << "COM257" << false << "";
+    QTest::newRow("leading zero") << "COM021" << false << "";
+    QTest::newRow("com21") << "com21" << false << "";
+    QTest::newRow("blank") << "COM 21" << false << "";
+    QTest::newRow("COM3, whatever [Ports] says") << "COM3" << false << "COM3";
+    QTest::newRow("a Linux device path") << "/dev/ttyUSB0" << false << "";
+    QTest::newRow("ERROR") << "ERROR" << false << "";
+#else
     QTest::newRow("USB adapter") << "/dev/ttyUSB0" << true << "/dev/ttyUSB0";
     QTest::newRow("ACM device") << "/dev/ttyACM1" << true << "/dev/ttyACM1";
     QTest::newRow("pseudo-terminal") << "/dev/pts/7" << true << "/dev/pts/7";
@@ -139,14 +150,12 @@ void TestPortName::devicePath_data()
     QTest::newRow("COM21") << "COM21" << false << "";
     QTest::newRow("ERROR") << "ERROR" << false << "";
     QTest::newRow("choose") << QString::fromUtf8("選択") << false << "";
+#endif
     // clang-format on
 }
 
 void TestPortName::devicePath()
 {
-#ifdef Q_OS_WIN
-    QSKIP("Windows names its serial devices COMn");
-#endif
     QFETCH(QString, name);
     QFETCH(bool, isPath);
     QFETCH(QString, device);

@@ -9,6 +9,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
+
 // The settings file as it lies on disk: every fixture is written as literal
 // bytes and every write is checked byte for byte.
 class TestIniProfile : public QObject
@@ -70,6 +74,48 @@ QByteArray TestIniProfile::fileBytes() const
 {
     return readFile(iniPath());
 }
+
+#ifdef Q_OS_WIN
+namespace {
+
+// The reference: Windows' own profile functions, in the system's code page.
+bool systemCodePageIs932()
+{
+    return ::GetACP() == 932;
+}
+
+QByteArray systemBytes(const QString& text)
+{
+    const auto* characters = reinterpret_cast<const wchar_t*>(text.utf16());
+    QByteArray bytes(
+        ::WideCharToMultiByte(CP_ACP, 0, characters, int(text.size()), nullptr, 0, nullptr, nullptr),
+        Qt::Uninitialized);
+    ::WideCharToMultiByte(CP_ACP, 0, characters, int(text.size()), bytes.data(), int(bytes.size()), nullptr,
+                          nullptr);
+    return bytes;
+}
+
+QString systemText(QByteArrayView bytes)
+{
+    QString text(::MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), nullptr, 0),
+                 Qt::Uninitialized);
+    ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), reinterpret_cast<wchar_t*>(text.data()),
+                          int(text.size()));
+    return text;
+}
+
+// A value as the program's original read it: "ERROR" for none, into a buffer of 255 bytes.
+QString windowsValue(const QString& section, const QString& key, const QString& file)
+{
+    char buffer[255] = {};
+    ::GetPrivateProfileStringA(systemBytes(section).constData(), systemBytes(key).constData(), "ERROR",
+                               buffer, sizeof buffer,
+                               systemBytes(QDir::toNativeSeparators(file)).constData());
+    return systemText(buffer);
+}
+
+} // namespace
+#endif
 
 void TestIniProfile::read_data()
 {
@@ -148,6 +194,23 @@ void TestIniProfile::read()
     if (!file.isNull())
         putFile(file);
     QCOMPARE(GetINIValue(key, section, iniPath()), expected);
+#ifdef Q_OS_WIN
+    // In code page 932 Windows' own GetPrivateProfileStringA is the reference: it reads the
+    // same, but where the program parts on purpose.
+    if (!systemCodePageIs932())
+        return;
+    QEXPECT_FAIL("empty key asked", "a line with no name before \"=\" is no key to the program", Continue);
+    QEXPECT_FAIL(
+        "bytes that are no Shift-JIS read as U+FFFD",
+        "bytes without a character are kept by Windows; the program reads them as U+FFFD, so that they "
+        "are never stored back as other bytes",
+        Continue);
+    QEXPECT_FAIL("section beyond the first megabyte",
+                 "the program looks at a settings file's first megabyte only", Continue);
+    QEXPECT_FAIL("value line cut by the first megabyte",
+                 "the program looks at a settings file's first megabyte only", Continue);
+    QCOMPARE(windowsValue(section, key, iniPath()), expected);
+#endif
 }
 
 void TestIniProfile::readFromNonFiles()
@@ -200,6 +263,28 @@ void TestIniProfile::write()
     QCOMPARE(fileBytes(), after);
     QCOMPARE(GetINIValue(key, section, iniPath()), value);
     QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList{"Setting.ini"});
+#ifdef Q_OS_WIN
+    // In code page 932 the file reads as the value through Windows' own GetPrivateProfileStringA,
+    // and is the file its WritePrivateProfileStringA makes of the same one, except where
+    // Windows writes the whole file in a form of its own.
+    if (!systemCodePageIs932())
+        return;
+    QCOMPARE(windowsValue(section, key, iniPath()), value);
+    // Into a file of another name: Windows remembers the files it has read.
+    const QString reference = dir->filePath("Windows.ini");
+    if (!before.isNull())
+        QVERIFY(writeFile(reference, before));
+    QVERIFY(::WritePrivateProfileStringA(systemBytes(section).constData(), systemBytes(key).constData(),
+                                         systemBytes(value).constData(),
+                                         systemBytes(QDir::toNativeSeparators(reference)).constData()));
+    const char* const rewritten = "Windows writes the whole file in its own form (CR LF line ends, no blanks "
+                                  "around names or empty lines); the program changes the value alone";
+    QEXPECT_FAIL("new section after a last line without line end", rewritten, Continue);
+    QEXPECT_FAIL("new key after the last line of its section", rewritten, Continue);
+    QEXPECT_FAIL("value replaced, the rest kept byte for byte", rewritten, Continue);
+    QEXPECT_FAIL("LF line end of the replaced line stays", rewritten, Continue);
+    QCOMPARE(readFile(reference), after);
+#endif
 }
 
 // The same value written twice gives the same bytes, whatever blanks or quotes it has.
@@ -313,7 +398,10 @@ void TestIniProfile::writeKeepsPermissions_data()
 {
     using P = QFileDevice;
     QTest::addColumn<QFileDevice::Permissions>("permissions");
+#ifndef Q_OS_WIN
+    // Windows keeps no such bits, only whether the file is read-only.
     QTest::newRow("rw-r-----") << (P::ReadOwner | P::WriteOwner | P::ReadGroup);
+#endif
     // Only an administrator may write it; it stays read-only afterwards.
     QTest::newRow("r--r--r--") << (P::ReadOwner | P::ReadGroup | P::ReadOther);
 }

@@ -220,7 +220,7 @@ void TestSettingsLocation::failedStoreSaysWhy_data()
         "mentions"); // a part of the reason that does not depend on the system's language
 
     // clang-format off
-    QTest::newRow("configuration folder below a plain file") << "blocked" << "COM3" << "home/.config";
+    QTest::newRow("configuration folder below a plain file") << "blocked" << "COM3" << QDir::toNativeSeparators("home/.config");
     QTest::newRow("read-only configuration folder") << "read-only" << "COM3" << "";
     QTest::newRow("a folder in the file's place") << "folder" << "COM3" << "";
     QTest::newRow("a value without a Shift-JIS form") << "plain" << QString::fromUtf8("COM\U0001F600") << "Shift-JIS";

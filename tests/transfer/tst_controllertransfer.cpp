@@ -22,8 +22,22 @@ struct Reports
     QString reason;
 };
 
+#ifdef Q_OS_WIN
+// Windows' serial ports are the COMn themselves: the settings map none, and a reason names the port alone.
+const QString Com3Device = "COM3";
+const QString Com3Label = "COM3";
+// A port above COM20 is a port name of its own.
+const QString DevicePort = "COM23";
+const QList<SerialDevice> TwoAdapters{{"COM1", "", "", ""}, {"COM23", "USB Serial Port", "", ""}};
+const QString TwoAdaptersText = "COM1、COM23（USB Serial Port）";
+#else
+const QString Com3Device = "/dev/ttyUSB0";
+const QString Com3Label = "COM3 (/dev/ttyUSB0)";
+const QString DevicePort = "/dev/ttyUSB0";
 const QList<SerialDevice> TwoAdapters{{"/dev/ttyACM0", "", "", ""},
                                       {"/dev/ttyUSB0", "FT232R USB UART", "", ""}};
+const QString TwoAdaptersText = "/dev/ttyACM0、/dev/ttyUSB0（FT232R USB UART）";
+#endif
 } // namespace
 
 // The transfer object over a line the test plays the controller on.
@@ -49,7 +63,8 @@ private slots:
     void networkPortNotOpened();
 
 private:
-    // A transfer of the start-up chart on COM3, which Setting.ini maps to /dev/ttyUSB0.
+    // A transfer of the start-up chart on COM3, which Setting.ini maps to /dev/ttyUSB0 (on
+    // Windows, COM3 is the device).
     void makeTransfer();
 
     std::unique_ptr<QTemporaryDir> dir;
@@ -102,7 +117,7 @@ void TestControllerTransfer::success()
     transfer->start(chart, 37);
     QVERIFY(transfer->isRunning());
     QVERIFY(timer->isActive());
-    QCOMPARE(line->openings, QStringList{"/dev/ttyUSB0"});
+    QCOMPARE(line->openings, QStringList{Com3Device});
     QCOMPARE(reports.events, (QStringList{"started", "progress 0"}));
     QCOMPARE(line->answerWritten(), QList<QByteArray>{"E"});
     QCOMPARE(line->answerWritten(), QList<QByteArray>{"S37"});
@@ -192,9 +207,9 @@ void TestControllerTransfer::portCannotOpen_data()
     QTest::addColumn<QString>("reason"); // the first line
 
     // clang-format off
-    QTest::newRow("refused") << "COM3" << "ポート「COM3」を開けません（COM3 (/dev/ttyUSB0): ポートは他のプログラムが使用中です）。";
-    QTest::newRow("a device path refused") << "/dev/ttyUSB0" << "ポート「/dev/ttyUSB0」を開けません（/dev/ttyUSB0: ポートは他のプログラムが使用中です）。";
-    QTest::newRow("a name that is no port") << "COM21" << "ポート「COM21」を開けません（ポートが選ばれていません）。";
+    QTest::newRow("refused") << "COM3" << "ポート「COM3」を開けません（" + Com3Label + ": ポートは他のプログラムが使用中です）。";
+    QTest::newRow("a device path refused") << DevicePort << "ポート「" + DevicePort + "」を開けません（" + DevicePort + ": ポートは他のプログラムが使用中です）。";
+    QTest::newRow("a name that is no port") << "COM0" << "ポート「COM0」を開けません（ポートが選ばれていません）。";
     QTest::newRow("no port chosen") << "" << "ポート「未選択」を開けません（ポートが選ばれていません）。";
     // clang-format on
 }
@@ -211,9 +226,8 @@ void TestControllerTransfer::portCannotOpen()
     QCOMPARE(reports.events, (QStringList{"started", "finished"}));
     QCOMPARE(reports.end, TransferEnd::Failure);
     QCOMPARE(reports.cause, TransferCause::PortNotOpened);
-    QCOMPARE(reports.reason,
-             reason + "\n接続されているシリアルデバイス：/dev/ttyACM0、/dev/ttyUSB0（FT232R USB UART）");
-    QCOMPARE(line->openings.size(), port.startsWith("COM2") || port.isEmpty() ? 0 : 1);
+    QCOMPARE(reports.reason, reason + "\n接続されているシリアルデバイス：" + TwoAdaptersText);
+    QCOMPARE(line->openings.size(), reason.contains("ポートが選ばれていません") ? 0 : 1);
     QCOMPARE(line->take(), "");
     QVERIFY(!transfer->isRunning());
     QVERIFY(!transfer->findChild<QTimer*>("Timer1")->isActive());
@@ -274,8 +288,8 @@ void TestControllerTransfer::lostLine()
     line->hangUp();
     QCOMPARE(reports.events.last(), "finished");
     QCOMPARE(reports.cause, TransferCause::PortLost);
-    QCOMPARE(reports.reason, "通信中にポートが使えなくなりました（COM3 (/dev/ttyUSB0): "
-                             "デバイスが取り外されたか、応答しなくなりました）。");
+    QCOMPARE(reports.reason, "通信中にポートが使えなくなりました（" + Com3Label +
+                                 ": デバイスが取り外されたか、応答しなくなりました）。");
     QVERIFY(!transfer->findChild<QTimer*>("Timer1")->isActive());
     QCOMPARE(transfer->recordsSent(), 4);
 }
@@ -287,7 +301,7 @@ void TestControllerTransfer::writeFails()
     line->answerWritten();
     QCOMPARE(reports.events, (QStringList{"started", "progress 0", "finished"}));
     QCOMPARE(reports.cause, TransferCause::WriteFailed);
-    QCOMPARE(reports.reason, "ポートに書き込めません（COM3 (/dev/ttyUSB0): Input/output error）。");
+    QCOMPARE(reports.reason, "ポートに書き込めません（" + Com3Label + ": Input/output error）。");
     QVERIFY(!line->isOpen());
     QVERIFY(!transfer->findChild<QTimer*>("Timer1")->isActive());
 

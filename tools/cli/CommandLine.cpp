@@ -46,8 +46,8 @@ QString subcommandNames()
     return names.join(QStringLiteral("、"));
 }
 
-// A port of `write`: COMn, a network port or, outside Windows, a device path; the reason when
-// it is none of them.
+// A port of `write`: COMn, a network port or a device path (on Windows a COM port above COM20);
+// the reason when it is none of them.
 std::optional<QString> notAPort(const QString& port)
 {
     if (portNumberOf(port) != 0 || isDevicePath(port) || isNetworkPort(port))
@@ -55,7 +55,7 @@ std::optional<QString> notAPort(const QString& port)
     if (isUrlName(port))
         return notANetworkPortText(port);
 #ifdef Q_OS_WIN
-    return QStringLiteral("「%1」はポートの名前ではありません（COM1～COM20、または "
+    return QStringLiteral("「%1」はポートの名前ではありません（COM1～COM256、または "
                           "tcp://ホスト:ポート番号、rfc2217://ホスト:ポート番号）")
         .arg(port);
 #else

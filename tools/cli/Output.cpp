@@ -5,10 +5,12 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <algorithm>
 #include <cerrno>
 
 #ifdef Q_OS_WIN
 #include <io.h>
+#include <qt_windows.h>
 #else
 #include <QSocketNotifier>
 #include <csignal>
@@ -47,11 +49,43 @@ void printBytes(std::FILE* stream, const QByteArray& bytes)
     flushChecked(stream);
 }
 
+#ifdef Q_OS_WIN
+// The console a stream shows on, or none when it goes into a file or a pipe.
+HANDLE consoleOf(std::FILE* stream)
+{
+    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stream)));
+    DWORD mode = 0;
+    return handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode) ? handle : nullptr;
+}
+#endif
+
 } // namespace
 
+// A console shows every character through its own wide-character call, whatever its code
+// page; a file or a pipe gets UTF-8, which a script reads the same on every system. Outside
+// Windows the terminal's encoding is the locale's.
 void print(std::FILE* stream, const QString& text)
 {
-    printBytes(stream, shownFileName(text).toLocal8Bit());
+    const QString shown = shownFileName(text);
+#ifdef Q_OS_WIN
+    if (const HANDLE console = consoleOf(stream)) {
+        flushChecked(stream);
+        for (qsizetype done = 0; done < shown.size();) {
+            DWORD written = 0;
+            const DWORD size = DWORD(std::min<qsizetype>(shown.size() - done, 8192));
+            if (!::WriteConsoleW(console, shown.utf16() + done, size, &written, nullptr) || written == 0) {
+                errno = EIO;
+                noteFailure(stream);
+                return;
+            }
+            done += written;
+        }
+        return;
+    }
+    printBytes(stream, shown.toUtf8());
+#else
+    printBytes(stream, shown.toLocal8Bit());
+#endif
 }
 
 void printLine(std::FILE* stream, const QString& line)
@@ -62,7 +96,8 @@ void printLine(std::FILE* stream, const QString& line)
 bool standardErrorIsTerminal()
 {
 #ifdef Q_OS_WIN
-    return _isatty(_fileno(stderr));
+    // _isatty() holds for the NUL device too.
+    return consoleOf(stderr) != nullptr;
 #else
     return ::isatty(STDERR_FILENO);
 #endif
@@ -71,7 +106,13 @@ bool standardErrorIsTerminal()
 TerminalSize terminalSize()
 {
     TerminalSize size;
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (const HANDLE console = consoleOf(stderr); console && ::GetConsoleScreenBufferInfo(console, &info)) {
+        size.columns = info.srWindow.Right - info.srWindow.Left + 1;
+        size.rows = info.srWindow.Bottom - info.srWindow.Top + 1;
+    }
+#else
     winsize window{};
     if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &window) == 0) {
         if (window.ws_col > 0)

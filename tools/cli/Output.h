@@ -7,7 +7,8 @@
 #include <functional>
 #include <memory>
 
-// Text for the terminal, in the system's encoding, passed on at once. A
+// Text for the terminal, in the system's encoding (on Windows: a console's
+// own wide characters, UTF-8 into a file or a pipe), passed on at once. A
 // failed write is remembered for checkedExitStatus().
 void print(std::FILE* stream, const QString& text);
 // The same with a line end.

@@ -17,13 +17,13 @@
 #include "serial/PortName.h"
 #include "serial/SerialDevices.h"
 #include "settings/SettingsLocation.h"
+#include "settings/UserFolders.h"
 #include "transfer/SendRule.h"
 #include "translations/QtTranslations.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
-#include <QStandardPaths>
 #include <memory>
 #include <string_view>
 
@@ -35,8 +35,7 @@ enum ExitStatus { Success = 0, Failure = 1, BadUsage = 2 };
 // into the same folder), its user's configuration folder the window's.
 SettingsLocation windowSettings()
 {
-    return SettingsLocation::find(QCoreApplication::applicationDirPath(),
-                                  QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+    return SettingsLocation::find(QCoreApplication::applicationDirPath(), userSettingsFolder());
 }
 
 int listPorts(bool json)
@@ -200,8 +199,11 @@ std::unique_ptr<QCoreApplication> application(int& argc, char* argv[])
             continue;
         if (word != "pdf")
             break;
+#ifndef Q_OS_WIN
+        // Windows' own platform needs no display, and only it has the system's fonts.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
         qtHandler = qInstallMessageHandler(withoutRuntimeFolderWarning);
         auto app = std::make_unique<QGuiApplication>(argc, argv);
         qInstallMessageHandler(qtHandler);

@@ -1,12 +1,11 @@
 #include "FuzzCheck.h"
 #include "settings/IniProfile.h"
+#include "settings/ShiftJis.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QList>
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <cstdint>
 #include <optional>
@@ -34,21 +33,25 @@ struct Case
     QByteArray file; // null for no file
 };
 
+// Input bytes that are no Shift-JIS give the replacement character, as a converter does.
 QString fromShiftJis(QByteArrayView bytes)
 {
-    QStringDecoder decoder("Shift_JIS");
-    require(decoder.isValid(), "this Qt has a Shift-JIS converter");
-    return decoder.decode(bytes);
+    require(shiftJisAvailable(), "this system has a Shift-JIS converter");
+    if (std::optional<QString> text = decodeShiftJis(bytes))
+        return *text;
+    QString text;
+    for (const char byte : bytes)
+        text += decodeShiftJis(QByteArrayView(&byte, 1)).value_or(QString(QChar::ReplacementCharacter));
+    return text;
 }
 
 // The length of the Shift-JIS form, or nothing for text without one.
 std::optional<qsizetype> shiftJisSize(const QString& text)
 {
-    QStringEncoder encoder("Shift_JIS");
-    const QByteArray bytes = encoder.encode(text);
-    if (encoder.hasError())
+    const std::optional<QByteArray> bytes = encodeShiftJis(text);
+    if (!bytes)
         return std::nullopt;
-    return bytes.size();
+    return bytes->size();
 }
 
 Case parseCase(QByteArrayView input)

@@ -9,7 +9,8 @@
 // Usage: trv-picgen <picture-dir> <embedded-dir> [<icon-theme-dir>]
 //
 // With a third folder it also draws the desktop icon at the usual sizes, laid
-// out as in the hicolor icon theme: <icon-theme-dir>/NxN/apps/trv5kb-programmer.png.
+// out as in the hicolor icon theme: <icon-theme-dir>/NxN/apps/trv5kb-programmer.png,
+// and the same as the icon of the Windows programs: <icon-theme-dir>/trv5kb-programmer.ico.
 //
 // Only QImage and QPainter are used, never text rendering, so the output does
 // not depend on installed fonts or on a display.
@@ -17,7 +18,9 @@
 #include "chart/ElementTable.h"
 #include "drawing/Artwork.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
+#include <QDataStream>
 #include <QDir>
 #include <QImage>
 #include <QImageWriter>
@@ -120,6 +123,51 @@ bool writePicture(const QImage& image, const QString& folder, const QString& nam
     return true;
 }
 
+// The sizes Windows shows a program's icon at, from the list of a folder to the Start menu's tiles.
+constexpr std::array<int, 7> WindowsIconSizes{16, 24, 32, 48, 64, 128, 256};
+
+// A Windows icon file holding the theme icon at each of WindowsIconSizes, as PNG images
+// (which Windows reads in icon files since Vista): a header, one directory entry per
+// image, then the images.
+QByteArray windowsIcon()
+{
+    QList<QByteArray> images;
+    for (int size : WindowsIconSizes) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        themeIcon(size).save(&buffer, "png");
+        images << png;
+    }
+    QByteArray file;
+    QDataStream out(&file, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out << quint16(0) << quint16(1) << quint16(images.size());
+    quint32 offset = quint32(6 + 16 * images.size());
+    for (qsizetype i = 0; i < images.size(); ++i) {
+        const int size = WindowsIconSizes[std::size_t(i)];
+        // A width and height of 0 stand for 256.
+        out << quint8(size % 256) << quint8(size % 256) << quint8(0) << quint8(0) << quint16(1) << quint16(32)
+            << quint32(images[i].size()) << offset;
+        offset += quint32(images[i].size());
+    }
+    for (const QByteArray& image : images)
+        out.writeRawData(image.constData(), int(image.size()));
+    return file;
+}
+
+bool writeFile(const QByteArray& bytes, const QString& folder, const QString& name)
+{
+    const QString path = QDir(folder).filePath(name);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        std::fprintf(stderr, "trv-picgen: cannot write %s: %s\n", qPrintable(path),
+                     qPrintable(file.errorString()));
+        return false;
+    }
+    return true;
+}
+
 bool makeFolder(const QString& folder)
 {
     if (QDir().mkpath(folder))
@@ -168,6 +216,7 @@ int main(int argc, char* argv[])
             ok = makeFolder(folder) &&
                  writePicture(themeIcon(size), folder, QStringLiteral("trv5kb-programmer.png")) && ok;
         }
+        ok = writeFile(windowsIcon(), arguments.at(3), QStringLiteral("trv5kb-programmer.ico")) && ok;
     }
     return ok ? 0 : 1;
 }
