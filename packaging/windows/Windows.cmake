@@ -24,7 +24,7 @@ trv_add_windows_resources(trv5kb-programmer "TRV5KB Programmer")
 trv_add_windows_resources(trv5kb "TRV5KB Programmer command-line writer")
 
 set(folder ${TRV_PROGRAM_INSTALL_DIR})
-foreach(library Core Gui Widgets PrintSupport SerialPort)
+foreach(library Core Gui Network Widgets PrintSupport SerialPort)
     install(FILES $<TARGET_FILE:Qt6::${library}> DESTINATION ${folder})
 endforeach()
 install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION ${folder}/platforms)

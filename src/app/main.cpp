@@ -9,11 +9,23 @@
 #include <QTimer>
 #include <cstdio>
 
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace {
 
+// In the terminal's encoding; on Windows, where the window has no console of its own and its
+// output goes into a file or a pipe, in UTF-8 with the line ends as they are.
 void print(std::FILE* stream, const QString& text)
 {
+#ifdef Q_OS_WIN
+    ::_setmode(::_fileno(stream), _O_BINARY);
+    std::fputs(shownFileName(text).toUtf8().constData(), stream);
+#else
     std::fputs(shownFileName(text).toLocal8Bit().constData(), stream);
+#endif
 }
 
 } // namespace

@@ -8,6 +8,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 #endif
+#ifdef Q_OS_WIN
+#include <QCoreApplication>
+#include <qt_windows.h>
+#include <shellapi.h>
+#endif
 
 namespace {
 
@@ -85,6 +90,23 @@ QString fileNameFromSystem(const QByteArray& bytes)
 
 QStringList systemArguments(int argc, const char* const argv[])
 {
+#ifdef Q_OS_WIN
+    // Windows gives the command line in UTF-16; `argv` is in the ANSI code page, which loses
+    // every character it cannot hold. Once the application exists it has the same, without
+    // Qt's own options.
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    if (QCoreApplication::instance())
+        return QCoreApplication::arguments();
+    QStringList wide;
+    int count = 0;
+    if (LPWSTR* words = ::CommandLineToArgvW(::GetCommandLineW(), &count)) {
+        for (int i = 0; i < count; ++i)
+            wide << QString::fromWCharArray(words[i]);
+        ::LocalFree(words);
+    }
+    return wide;
+#endif
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << fileNameFromSystem(QByteArray(argv[i]));

@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -225,7 +226,12 @@ void TestPort::typedNameIsUsed()
     w.click("Command1");
     QCOMPARE(w.caption(), "失敗");
     const QString reason = w.get<QLabel>("disp1")->toolTip();
+#ifdef Q_OS_WIN
+    // Windows' COMn is the port itself.
+    QVERIFY2(reason.startsWith("ポート「COM7」を開けません（COM7: "), qPrintable(reason));
+#else
     QVERIFY2(reason.startsWith("ポート「COM7」を開けません（COM7 (/dev/no-such-tty7)"), qPrintable(reason));
+#endif
     QCOMPARE(box->currentText(), "COM7");
     w.form->close();
     QCOMPARE(readFile(w.folder.filePath("Setting.ini")),
@@ -462,6 +468,7 @@ void TestPort::windowsPortsListed()
     QCOMPARE(portInUse(w), "COM23");
     w.click("Command1");
     QCOMPARE(w.line.openings, QStringList{"COM23"});
+    w.boxes.answers = {QMessageBox::Yes}; // closing during the transfer
     QVERIFY(w.form->close());
     QCOMPARE(readFile(w.folder.filePath("Setting.ini")),
              "[Setting]\r\ncomport=COM23\r\n[Ports]\r\nCOM3=/dev/ttyFAKE0\r\n");
@@ -623,6 +630,9 @@ void TestPort::portBoxShowsStart()
 {
     QFETCH(QString, port);
     QFETCH(bool, whole);
+    // Where the offscreen platform has no fonts (Windows' under Wine), text has no real widths.
+    if (QFontDatabase::families().isEmpty())
+        QSKIP("no fonts on this platform");
     StartedForm w;
     QVERIFY(writeFile(w.folder.filePath("Setting.ini"), "[Setting]\r\ncomport=" + port.toUtf8() + "\r\n"));
     for (int run = 0; run < 2; ++run) {
