@@ -1,7 +1,9 @@
 # One static library per folder of src/, linked only to the layers below it.
 #
-#   trv_add_layer(<target> FOLDER <folder> SOURCES <files...>
+#   trv_add_layer(<target> FOLDER <folder> [SOURCES <files...>]
 #                 [LAYERS <lower layer targets...>] [LIBS <other libraries...>])
+#
+# A folder of headers alone (no SOURCES) is an interface library.
 #
 # Code includes its headers by folder ("edit/ChartChange.h"). A layer sees only
 # its own folder and those of the layers it links (and theirs): its include
@@ -11,7 +13,13 @@
 # layers apart.
 function(trv_add_layer name)
     cmake_parse_arguments(ARG "" "FOLDER" "SOURCES;LAYERS;LIBS" ${ARGN})
-    add_library(${name} STATIC ${ARG_SOURCES})
+    if(ARG_SOURCES)
+        add_library(${name} STATIC ${ARG_SOURCES})
+        set(scope PUBLIC)
+    else()
+        add_library(${name} INTERFACE)
+        set(scope INTERFACE)
+    endif()
     set(folders ${ARG_FOLDER})
     foreach(layer IN LISTS ARG_LAYERS)
         get_target_property(below ${layer} TRV_LAYER_FOLDERS)
@@ -32,9 +40,9 @@ function(trv_add_layer name)
         endif()
     endforeach()
     if(linked)
-        target_include_directories(${name} PUBLIC ${include_dir})
+        target_include_directories(${name} ${scope} ${include_dir})
     else()
-        target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+        target_include_directories(${name} ${scope} ${PROJECT_SOURCE_DIR}/src)
     endif()
-    target_link_libraries(${name} PUBLIC ${ARG_LAYERS} ${ARG_LIBS})
+    target_link_libraries(${name} ${scope} ${ARG_LAYERS} ${ARG_LIBS})
 endfunction()

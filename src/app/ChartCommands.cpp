@@ -104,24 +104,24 @@ void ChartCommands::paste(std::optional<ChartCell> at)
 {
     if (!at)
         return;
-    ClipboardContent content;
+    Result<ClipboardRows> rows = ClipboardRows();
     {
         // The clipboard may hold megabytes; only what lands is kept, and the
         // text itself is let go before any message box waits for the user.
         const QString text = QGuiApplication::clipboard()->text();
         if (text.isEmpty() || !m_context.opening())
             return;
-        content = parseClipboardText(text, *at);
+        rows = parseClipboardText(text, *at);
     }
-    if (!content.ok()) {
+    if (!rows) {
         m_context.boxes.show(
             &m_context.window,
             {QStringLiteral("貼り付け"),
-             QStringLiteral("クリップボードの内容を貼り付けられません。\n%1").arg(content.error),
+             QStringLiteral("クリップボードの内容を貼り付けられません。\n%1").arg(rows.reason()),
              QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok});
         return;
     }
-    m_context.history.edit(pasteChange(m_context.document.PatternData(), *at, content.rows),
+    m_context.history.edit(pasteChange(m_context.document.PatternData(), *at, *rows),
                            QStringLiteral("貼り付け"));
 }
 

@@ -67,16 +67,16 @@ void ChartPrinting::exportPdf()
         if (answer != QMessageBox::Yes)
             return;
     }
-    std::optional<QString> reason;
+    Result<> exported;
     const QByteArray pdf = chartSheetPdf(sheet());
     if (pdf.isEmpty())
-        reason = QStringLiteral("PDF を作れません。");
-    else if (const std::optional<QString> failure = replaceFile(path, pdf))
-        reason = QStringLiteral("PDF を書き出せません（%1）。").arg(*failure);
-    if (reason)
+        exported = Failure{QStringLiteral("PDF を作れません。")};
+    else if (const Result<> written = replaceFile(path, pdf); !written)
+        exported = Failure{QStringLiteral("PDF を書き出せません（%1）。").arg(written.reason())};
+    if (!exported)
         m_context.boxes.show(&m_context.window, {ExportTitle,
                                                  QStringLiteral("「%1」：%2\n%3")
-                                                     .arg(QFileInfo(path).fileName(), *reason,
+                                                     .arg(QFileInfo(path).fileName(), exported.reason(),
                                                           QDir::toNativeSeparators(absoluteFilePath(path))),
                                                  QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok});
 }

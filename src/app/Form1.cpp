@@ -192,8 +192,7 @@ void Form1::terminationRequested()
     if (!m_transfer->isRunning())
         return;
     m_transfer->stop();
-    qWarning().noquote() << QStringLiteral("trv5kb-programmer: ") +
-                                transferFailureText(TransferCause::Stopped, m_state.PortName, {});
+    qWarning().noquote() << transferFailureText(TransferCause::Stopped, m_state.PortName, {});
 }
 
 bool Form1::confirmCloseDuringTransfer()

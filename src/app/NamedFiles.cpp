@@ -93,28 +93,32 @@ void NamedFiles::reportFailure(const QString& title, const QString& path, const 
              .arg(nameOf(path), reason, shownFileName(QDir::toNativeSeparators(absoluteFilePath(path)))));
 }
 
+void NamedFiles::warnOfUnkeptList(const Result<>& stored) const
+{
+    if (!stored)
+        qWarning().noquote() << QStringLiteral("最近使ったファイルの一覧を「%1」に保存できませんでした: %2")
+                                    .arg(QDir::toNativeSeparators(m_recent.file()), stored.reason());
+}
+
 void NamedFiles::remember(const QString& path)
 {
     m_context.document.setFile(QDir::cleanPath(absoluteFilePath(path)));
-    // The list is a convenience: where it cannot be kept, the file itself was still read or written.
-    if (const std::optional<QString> reason = m_recent.add(current()))
-        qWarning().noquote()
-            << QStringLiteral("trv5kb-programmer: 最近使ったファイルの一覧を「%1」に保存できませんでした: %2")
-                   .arg(QDir::toNativeSeparators(m_recent.file()), *reason);
+    // Where the list cannot be kept, the file itself was still read or written.
+    warnOfUnkeptList(m_recent.add(current()));
 }
 
 // The whole file is read and checked before the chart changes: a bad file changes nothing.
 bool NamedFiles::load(const QString& path)
 {
-    const PatternFileResult result = loadPatternFile(path);
-    if (!result.ok()) {
-        reportFailure(OpenTitle, path, result.error);
+    const Result<PatternFileContent> loaded = loadPatternFile(path);
+    if (!loaded) {
+        reportFailure(OpenTitle, path, loaded.reason());
         return false;
     }
     const ChartDocument& document = m_context.document;
-    m_context.history.edit(ChartChange::between(document.PatternData(), document.StepCount(),
-                                                result.content->chart, result.content->stepCount),
-                           OpenTitle);
+    m_context.history.edit(
+        ChartChange::between(document.PatternData(), document.StepCount(), loaded->chart, loaded->stepCount),
+        OpenTitle);
     remember(path);
     return true;
 }
@@ -122,9 +126,8 @@ bool NamedFiles::load(const QString& path)
 void NamedFiles::write(const QString& path, const QString& title)
 {
     const ChartDocument& document = m_context.document;
-    if (const std::optional<QString> reason =
-            savePatternFile(path, document.PatternData(), document.StepCount())) {
-        reportFailure(title, path, *reason);
+    if (const Result<> saved = savePatternFile(path, document.PatternData(), document.StepCount()); !saved) {
+        reportFailure(title, path, saved.reason());
         return;
     }
     remember(path);
@@ -179,10 +182,7 @@ void NamedFiles::openRecent(const QString& path)
         load(path);
         return;
     }
-    if (const std::optional<QString> reason = m_recent.remove(path))
-        qWarning().noquote()
-            << QStringLiteral("trv5kb-programmer: 最近使ったファイルの一覧を「%1」に保存できませんでした: %2")
-                   .arg(QDir::toNativeSeparators(m_recent.file()), *reason);
+    warnOfUnkeptList(m_recent.remove(path));
     tell(RecentTitle, QStringLiteral("「%1」が見つかりません。最近使ったファイルの一覧から外します。\n%2")
                           .arg(nameOf(path), QDir::toNativeSeparators(path)));
 }

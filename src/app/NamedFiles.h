@@ -46,6 +46,9 @@ private:
     bool load(const QString& path);
     void write(const QString& path, const QString& title);
     void remember(const QString& path);
+    // The list is a convenience: where it cannot be kept, a line for whoever started the
+    // program says so, and the user is not bothered.
+    void warnOfUnkeptList(const Result<>& stored) const;
     void openRecent(const QString& path);
     // What was dropped on the window: one file is opened, once the user agrees.
     void dropped(const QList<QUrl>& urls);

@@ -88,9 +88,9 @@ void PatternFiles::saveSlot(const PatternSlot& slot)
     m_context.opening();
     // The old file is replaced only by a complete new one; the chart stays as it is either way.
     const ChartDocument& document = m_context.document;
-    if (const std::optional<QString> reason =
-            savePatternFile(slotPath(slot), document.PatternData(), document.StepCount()))
-        reportFailure(QString::fromUtf8(slot.saveTitle), slotPath(slot), slotFullPath(slot), *reason);
+    if (const Result<> saved = savePatternFile(slotPath(slot), document.PatternData(), document.StepCount());
+        !saved)
+        reportFailure(QString::fromUtf8(slot.saveTitle), slotPath(slot), slotFullPath(slot), saved.reason());
     else
         m_context.announcer.announce(QStringLiteral("「%1」に保存しました").arg(slotPath(slot)));
 }
@@ -101,12 +101,12 @@ void PatternFiles::loadSlot(const PatternSlot& slot)
         return;
     m_context.opening();
     // The whole file is read and checked before the chart changes: a bad file changes nothing.
-    const PatternFileResult result = loadPatternFile(slotPath(slot));
-    if (!result.ok()) {
-        reportFailure(QString::fromUtf8(slot.loadTitle), slotPath(slot), slotFullPath(slot), result.error);
+    const Result<PatternFileContent> loaded = loadPatternFile(slotPath(slot));
+    if (!loaded) {
+        reportFailure(QString::fromUtf8(slot.loadTitle), slotPath(slot), slotFullPath(slot), loaded.reason());
         return;
     }
-    takeLoaded(*result.content, QStringLiteral("呼出"));
+    takeLoaded(*loaded, QStringLiteral("呼出"));
 }
 
 // Empty where the user has no data folder (no home): then nothing is kept or restored.
@@ -123,30 +123,31 @@ void PatternFiles::keepChartAtExit()
     if (document.isStartUpChart())
         return;
     // Nothing is asked at shutdown; a line for whoever started the program tells them.
-    std::optional<QString> reason;
+    Result<> kept;
     if (m_dataFolder.isEmpty())
-        reason = QStringLiteral("利用者のデータフォルダがわかりません");
+        kept = Failure{QStringLiteral("利用者のデータフォルダがわかりません")};
     else if (!QDir().mkpath(m_dataFolder))
-        reason = QStringLiteral("フォルダ「%1」を作成できません").arg(QDir::toNativeSeparators(m_dataFolder));
+        kept = Failure{
+            QStringLiteral("フォルダ「%1」を作成できません").arg(QDir::toNativeSeparators(m_dataFolder))};
     else
-        reason = savePatternFile(lastChartPath(), document.PatternData(), document.StepCount());
-    if (reason)
-        qWarning().noquote()
-            << QStringLiteral("trv5kb-programmer: 終了時のチャートを「%1」に保存できませんでした: %2")
-                   .arg(QDir::toNativeSeparators(lastChartPath().isEmpty() ? LastChartFile : lastChartPath()),
-                        *reason);
+        kept = savePatternFile(lastChartPath(), document.PatternData(), document.StepCount());
+    if (!kept)
+        qWarning().noquote() << QStringLiteral("終了時のチャートを「%1」に保存できませんでした: %2")
+                                    .arg(QDir::toNativeSeparators(
+                                             lastChartPath().isEmpty() ? LastChartFile : lastChartPath()),
+                                         kept.reason());
 }
 
 void PatternFiles::restoreLastChart()
 {
     if (!m_context.opening())
         return;
-    const PatternFileResult result = loadPatternFile(lastChartPath());
-    if (!result.ok()) {
-        reportFailure(LastChartTitle, LastChartFile, lastChartPath(), result.error);
+    const Result<PatternFileContent> loaded = loadPatternFile(lastChartPath());
+    if (!loaded) {
+        reportFailure(LastChartTitle, LastChartFile, lastChartPath(), loaded.reason());
         return;
     }
-    takeLoaded(*result.content, LastChartTitle);
+    takeLoaded(*loaded, LastChartTitle);
 }
 
 void PatternFiles::addMenuItems(QMenu& menu, bool idle)

@@ -5,6 +5,7 @@
 #include "app/MessageBoxes.h"
 #include "app/WindowContext.h"
 #include "serial/PortName.h"
+#include "settings/PortSettings.h"
 #include "state/WindowState.h"
 #include "transfer/ControllerTransfer.h"
 
@@ -15,12 +16,6 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTimer>
-
-namespace {
-const QString SettingSection = QStringLiteral("Setting");
-const QString PortKey = QStringLiteral("comport");
-const QString Choose = QStringLiteral("選択");
-} // namespace
 
 PortPicker::PortPicker(WindowContext& context, ControllerTransfer& transfer)
     : QObject(&context.window), m_context(context), m_box(context.controls.port),
@@ -48,13 +43,13 @@ void PortPicker::startUp(const QString& programFolder, const QString& configFold
     // first opened answers from it.
     m_settings = SettingsLocation::find(programFolder, configFolder);
     m_lastRead = m_settings.read();
-    m_portShown = m_lastRead.value(PortKey, SettingSection);
+    m_portShown = PortSettings::windowPort(m_lastRead);
     showInComboBox(m_box, m_portShown);
     // Looking at every serial device of the system costs more than the whole first picture of
     // the window, so the devices are gathered once it has been painted (and whenever the list
     // opens). A stored device path that is present then becomes its list item.
     m_box->window()->installEventFilter(this);
-    if (m_box->currentText() == Choose) {
+    if (m_box->currentText() == PortSettings::AskForPort) {
         // No port is configured until the user picks one.
         m_context.boxes.show(m_box->window(), {QStringLiteral("COMポートの選択"),
                                                QStringLiteral("COMポートを選択してください"),
@@ -110,7 +105,7 @@ void PortPicker::refreshList(const SettingsSnapshot& settings)
         }
         // A network port stored as the window's port is no device the system lists; it is
         // listed all the same, so that a pick of another port can be taken back.
-        if (const QString stored = settings.value(PortKey, SettingSection); isNetworkPort(stored)) {
+        if (const QString stored = PortSettings::windowPort(settings); isNetworkPort(stored)) {
             m_box->addItem(stored);
             m_box->setItemData(m_box->count() - 1, portNameToolTip(stored, settings, present),
                                Qt::ToolTipRole);
@@ -137,8 +132,7 @@ void PortPicker::shutDown()
     m_portName = m_portShown;
     // A settings file that cannot be written must not keep the window from closing, nor
     // bother the user at that moment; a line for whoever started the program tells them.
-    if (QString reason; !m_settings.store(m_portShown, PortKey, SettingSection, &reason))
-        qWarning().noquote() << QStringLiteral(
-                                    "trv5kb-programmer: ポートの設定を「%1」に保存できませんでした: %2")
-                                    .arg(QDir::toNativeSeparators(m_settings.storeFile()), reason);
+    if (const Result<> stored = PortSettings::storeWindowPort(m_settings, m_portShown); !stored)
+        qWarning().noquote() << QStringLiteral("ポートの設定を「%1」に保存できませんでした: %2")
+                                    .arg(QDir::toNativeSeparators(m_settings.storeFile()), stored.reason());
 }

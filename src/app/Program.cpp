@@ -14,6 +14,9 @@ std::unique_ptr<Form1> startWindow(MessageBoxes& boxes)
     // the desktop entry of the same name gives the window its icon and menu name.
     QApplication::setApplicationName(QStringLiteral("trv5kb-programmer"));
     QApplication::setDesktopFileName(QStringLiteral("trv5kb-programmer"));
+    // Lines on standard error begin with the program's name, as a command's do; QT_MESSAGE_PATTERN
+    // in the environment still takes precedence.
+    qSetMessagePattern(QStringLiteral("%{appname}: %{message}"));
     QApplication::setStyle(QStringLiteral("Fusion"));
     installJapaneseQtTranslations();
     // Every control of the window has its font; the menus, message boxes and tool tips take the

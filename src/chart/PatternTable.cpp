@@ -1,11 +1,11 @@
 #include "chart/PatternTable.h"
 
-#include <stdexcept>
+#include <QtGlobal>
 
 ElementCode& PatternTable::at(int step, int channel)
 {
     if (step < 0 || step >= Steps || channel < 0 || channel >= Channels)
-        throw std::out_of_range("chart cell outside the table");
+        qFatal("Chart cell outside the table: step %d, channel %d", step, channel);
     return m_cells[std::size_t(step * Channels + channel)];
 }
 

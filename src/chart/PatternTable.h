@@ -15,7 +15,8 @@ public:
     static constexpr int UsedSteps = 80;
     static constexpr int UsedChannels = 40;
 
-    // Throws std::out_of_range outside the table.
+    // A cell outside the table is a mistake of the program, which stops it
+    // (qFatal) rather than read or write memory that is no cell.
     ElementCode& at(int step, int channel);
     const ElementCode& at(int step, int channel) const;
 

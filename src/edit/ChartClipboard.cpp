@@ -116,8 +116,8 @@ QString withThousands(qsizetype number)
     return locale.toString(number);
 }
 
-// Why a text is no chart by its shape alone, or nothing.
-QString shapeError(QStringView text)
+// Fails where a text is no chart by its shape alone.
+Result<> checkShape(QStringView text)
 {
     qsizetype lines = 0;
     qsizetype wideLine = 0, wideFields = 0;
@@ -130,17 +130,18 @@ QString shapeError(QStringView text)
         }
     }
     if (lines > MaxClipboardLines)
-        return QStringLiteral("テキストが %1 行あり、チャートの %2 ステップに対して多すぎます（%3 行まで）。")
-            .arg(withThousands(lines))
-            .arg(PatternTable::UsedSteps)
-            .arg(MaxClipboardLines);
+        return Failure{
+            QStringLiteral("テキストが %1 行あり、チャートの %2 ステップに対して多すぎます（%3 行まで）。")
+                .arg(withThousands(lines))
+                .arg(PatternTable::UsedSteps)
+                .arg(MaxClipboardLines)};
     if (wideLine)
-        return QStringLiteral(
-                   "%1 行目に値が %2 個あり、チャートの %3 チャネルに対して多すぎます（%4 個まで）。")
-            .arg(wideLine)
-            .arg(withThousands(wideFields))
-            .arg(PatternTable::UsedChannels)
-            .arg(MaxClipboardFields);
+        return Failure{
+            QStringLiteral("%1 行目に値が %2 個あり、チャートの %3 チャネルに対して多すぎます（%4 個まで）。")
+                .arg(wideLine)
+                .arg(withThousands(wideFields))
+                .arg(PatternTable::UsedChannels)
+                .arg(MaxClipboardFields)};
     return {};
 }
 
@@ -178,25 +179,22 @@ std::optional<ElementCode> clipboardElement(QStringView field)
     return std::nullopt;
 }
 
-ClipboardContent parseClipboardText(QStringView text, ChartCell at)
+Result<ClipboardRows> parseClipboardText(QStringView text, ChartCell at)
 {
-    ClipboardContent content;
-    if (text.size() > MaxClipboardCharacters) {
-        content.error = QStringLiteral("テキストが %1 文字あり、チャートとしては長すぎます（%2 文字まで）。")
-                            .arg(withThousands(text.size()), withThousands(MaxClipboardCharacters));
-        return content;
-    }
+    if (text.size() > MaxClipboardCharacters)
+        return Failure{QStringLiteral("テキストが %1 文字あり、チャートとしては長すぎます（%2 文字まで）。")
+                           .arg(withThousands(text.size()), withThousands(MaxClipboardCharacters))};
     while (!text.isEmpty() && isLineEnd(text.back()))
         text.chop(1);
-    content.error = shapeError(text);
-    if (!content.ok())
-        return content;
+    if (Result<> shape = checkShape(text); !shape)
+        return Failure{shape.reason()};
 
+    ClipboardRows rows;
     const int steps = std::max(PatternTable::UsedSteps - at.step, 0);
     const int channels = std::max(PatternTable::UsedChannels - at.channel, 0);
     LineReader reader(text);
     for (int line = 0; line < steps && !reader.atEnd(); ++line) {
-        std::vector<ElementCode>& row = content.rows.emplace_back();
+        std::vector<ElementCode>& row = rows.emplace_back();
         int index = 0;
         for (const QStringView field : QStringTokenizer(reader.next(), QChar('\t'))) {
             if (index == channels)
@@ -207,21 +205,18 @@ ClipboardContent parseClipboardText(QStringView text, ChartCell at)
                 continue;
             }
             const QStringView bad = field.trimmed();
-            content.rows.clear();
-            content.error = bad.isEmpty()
-                                ? QStringLiteral("%1 行目の %2 番目の値が空です。").arg(line + 1).arg(index)
-                                : QStringLiteral("%1 行目の %2 番目の値「%3」は要素ではありません。")
-                                      .arg(line + 1)
-                                      .arg(index)
-                                      .arg(shown(bad));
-            return content;
+            return Failure{bad.isEmpty()
+                               ? QStringLiteral("%1 行目の %2 番目の値が空です。").arg(line + 1).arg(index)
+                               : QStringLiteral("%1 行目の %2 番目の値「%3」は要素ではありません。")
+                                     .arg(line + 1)
+                                     .arg(index)
+                                     .arg(shown(bad))};
         }
     }
-    return content;
+    return rows;
 }
 
-ChartChange pasteChange(const PatternTable& chart, ChartCell at,
-                        const std::vector<std::vector<ElementCode>>& rows)
+ChartChange pasteChange(const PatternTable& chart, ChartCell at, const ClipboardRows& rows)
 {
     ChartChange change;
     for (std::size_t row = 0; row < rows.size(); ++row) {

@@ -3,6 +3,7 @@
 #include "chart/CellMapping.h"
 #include "chart/PatternTable.h"
 #include "edit/ChartChange.h"
+#include "result/Result.h"
 
 #include <QString>
 #include <QStringView>
@@ -48,7 +49,7 @@ QString clipboardText(const PatternTable& chart, const CellBlock& block);
 std::optional<ElementCode> clipboardElement(QStringView field);
 
 // Clipboard text read as rows of elements (steps) of fields (channels), or
-// why it was refused, naming the line and field. Lines may end in CR LF, LF
+// failing with why it was refused, naming the line and field. Lines may end in CR LF, LF
 // or CR; line ends after the last line do not count. No rows when there is
 // nothing but line ends. A refusal shows the field as it stands, at most 20
 // characters of it, with control and format characters, line separators and
@@ -74,20 +75,13 @@ std::optional<ElementCode> clipboardElement(QStringView field);
 // Twice the chart leaves room for totals or notes beside a block, not for a
 // whole sheet. What a paste costs beyond the text itself is then bounded by
 // the chart, not by the clipboard.
-struct ClipboardContent
-{
-    std::vector<std::vector<ElementCode>> rows;
-    QString error;
-
-    bool ok() const { return error.isEmpty(); }
-};
+using ClipboardRows = std::vector<std::vector<ElementCode>>;
 inline constexpr qsizetype MaxClipboardCharacters = 1024 * 1024;
 inline constexpr qsizetype MaxClipboardLines = 2 * PatternTable::UsedSteps;
 inline constexpr qsizetype MaxClipboardFields = 2 * PatternTable::UsedChannels;
-ClipboardContent parseClipboardText(QStringView text, ChartCell at = {0, 0});
+Result<ClipboardRows> parseClipboardText(QStringView text, ChartCell at = {0, 0});
 
 // Pasting rows with their first field at `at`: every field that lands on
 // the chart is written, row by row; what would pass step 80 or channel 40
 // is cut off. Channels run on across groups.
-ChartChange pasteChange(const PatternTable& chart, ChartCell at,
-                        const std::vector<std::vector<ElementCode>>& rows);
+ChartChange pasteChange(const PatternTable& chart, ChartCell at, const ClipboardRows& rows);

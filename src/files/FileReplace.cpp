@@ -65,23 +65,23 @@ bool writeWhole(QFileDevice& file, QByteArrayView bytes)
            file.resize(bytes.size()) && file.size() == bytes.size() && syncToDisk(file);
 }
 
-std::optional<QString> rewriteInPlace(const QString& path, QByteArrayView bytes)
+Result<> rewriteInPlace(const QString& path, QByteArrayView bytes)
 {
     // Unbuffered, so that bytes a full disk refused are not kept for a later flush.
     QFile file(path);
     if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
-        return inUserWords(file.errorString());
+        return Failure{inUserWords(file.errorString())};
     const QByteArray old = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return inUserWords(file.errorString());
+        return Failure{inUserWords(file.errorString())};
     if (file.seek(0) && writeWhole(file, bytes))
-        return std::nullopt;
+        return {};
     const QString reason = reasonOf(file, path, bytes.size());
     // The old bytes fitted before, so they fit again.
     file.unsetError();
     if (file.seek(0))
         writeWhole(file, old);
-    return reason;
+    return Failure{reason};
 }
 
 #ifdef Q_OS_LINUX
@@ -100,7 +100,7 @@ std::pair<QByteArray, QByteArray> splitName(const QByteArray& path)
 // followed by their bytes; a folder Qt cannot name is reached through Linux's
 // /proc/self/fd; a file Qt cannot name is written under a stand-in name beside it through
 // the same checked replacement, which then takes the file's name in one rename.
-std::optional<QString> replaceByBytes(const QString& path, QByteArrayView bytes, InPlaceWrite inPlace)
+Result<> replaceByBytes(const QString& path, QByteArrayView bytes, InPlaceWrite inPlace)
 {
     QByteArray target = systemFileName(path);
     for (int links = 0;; ++links) {
@@ -108,11 +108,11 @@ std::optional<QString> replaceByBytes(const QString& path, QByteArrayView bytes,
         if (::lstat(target.constData(), &status) != 0 || !S_ISLNK(status.st_mode))
             break;
         if (links == MaxLinks)
-            return QStringLiteral("リンク先をたどれません");
+            return Failure{QStringLiteral("リンク先をたどれません")};
         QByteArray next(qsizetype(status.st_size) + 1, Qt::Uninitialized);
         const ssize_t size = ::readlink(target.constData(), next.data(), std::size_t(next.size()));
         if (size < 0 || size >= next.size())
-            return QStringLiteral("リンク先をたどれません");
+            return Failure{QStringLiteral("リンク先をたどれません")};
         next.truncate(size);
         target = next.startsWith('/') ? next : splitName(target).first + '/' + next;
     }
@@ -123,9 +123,9 @@ std::optional<QString> replaceByBytes(const QString& path, QByteArrayView bytes,
     const int folder = ::open(folderName.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (folder < 0) {
         if (errno == ENOENT)
-            return QStringLiteral("フォルダ「%1」がありません")
-                .arg(shownFileName(fileNameFromSystem(folderName)));
-        return systemReasonText(errno);
+            return Failure{QStringLiteral("フォルダ「%1」がありません")
+                               .arg(shownFileName(fileNameFromSystem(folderName)))};
+        return Failure{systemReasonText(errno)};
     }
     const auto closeFolder = qScopeGuard([folder] { ::close(folder); });
     const QString folderPath = QStringLiteral("/proc/self/fd/%1/").arg(folder);
@@ -136,30 +136,30 @@ std::optional<QString> replaceByBytes(const QString& path, QByteArrayView bytes,
     struct stat old;
     const bool exists = ::fstatat(folder, leaf.constData(), &old, 0) == 0;
     if (exists && !S_ISREG(old.st_mode))
-        return QStringLiteral("通常のファイルではありません");
+        return Failure{QStringLiteral("通常のファイルではありません")};
     const QByteArray standIn = QByteArrayLiteral(".trv-") +
                                QByteArray::number(QRandomGenerator::global()->generate64(), 36) + ".part";
-    if (const std::optional<QString> reason = replaceFile(folderPath + QString::fromLatin1(standIn), bytes))
-        return reason;
+    if (Result<> written = replaceFile(folderPath + QString::fromLatin1(standIn), bytes); !written)
+        return written;
     if ((exists && ::fchmodat(folder, standIn.constData(), old.st_mode & 07777, 0) != 0) ||
         ::renameat(folder, standIn.constData(), folder, leaf.constData()) != 0) {
         const QString reason = systemReasonText(errno);
         ::unlinkat(folder, standIn.constData(), 0);
-        return reason;
+        return Failure{reason};
     }
-    return std::nullopt;
+    return {};
 }
 #endif
 
 } // namespace
 
-std::optional<QString> replaceFile(const QString& path, QByteArrayView bytes, InPlaceWrite inPlace)
+Result<> replaceFile(const QString& path, QByteArrayView bytes, InPlaceWrite inPlace)
 {
     if (keepsForeignBytes(path)) {
 #ifdef Q_OS_LINUX
         return replaceByBytes(path, bytes, inPlace);
 #else
-        return QStringLiteral("ファイル名を扱えません");
+        return Failure{QStringLiteral("ファイル名を扱えません")};
 #endif
     }
     // QSaveFile follows a link by itself, but where the links lead round in a
@@ -168,20 +168,20 @@ std::optional<QString> replaceFile(const QString& path, QByteArrayView bytes, In
     // nowhere yet makes its target, and the link stays, as editors do it.
     const std::optional<QString> target = followLinks(path);
     if (!target)
-        return QStringLiteral("リンク先をたどれません");
+        return Failure{QStringLiteral("リンク先をたどれません")};
     const QFileInfo info(*target);
     if (info.exists() && !info.isFile())
-        return QStringLiteral("通常のファイルではありません");
+        return Failure{QStringLiteral("通常のファイルではありません")};
     if (!info.exists()) {
         if (const std::optional<QString> missing = missingFolder(*target))
-            return *target == path ? *missing : QStringLiteral("リンク先の") + *missing;
+            return Failure{*target == path ? *missing : QStringLiteral("リンク先の") + *missing};
     }
 
     QSaveFile file(*target);
     if (!file.open(QIODevice::WriteOnly)) {
         if (inPlace == InPlaceWrite::WhereFolderRefuses && info.exists() && info.isWritable())
             return rewriteInPlace(*target, bytes);
-        return inUserWords(file.errorString());
+        return Failure{inUserWords(file.errorString())};
     }
     // QSaveFile would give the new file the rights of the user writing it
     // (all of them, for an administrator), not those the old file had.
@@ -190,9 +190,9 @@ std::optional<QString> replaceFile(const QString& path, QByteArrayView bytes, In
     if (!writeWhole(file, bytes)) {
         const QString reason = reasonOf(file, *target, bytes.size());
         file.cancelWriting();
-        return reason;
+        return Failure{reason};
     }
     if (!file.commit())
-        return inUserWords(file.errorString());
-    return std::nullopt;
+        return Failure{inUserWords(file.errorString())};
+    return {};
 }

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "result/Result.h"
+
 #include <QByteArrayView>
 #include <QString>
-#include <optional>
 
 // Replacing a whole file so that it is never lost: the new content is written
 // beside the file, flushed, checked for its full size and synced to disk, and
@@ -23,6 +24,5 @@ enum class InPlaceWrite {
     WhereFolderRefuses,
 };
 
-// The reason, worded for the user, when the file was not replaced; nothing on success.
-[[nodiscard]] std::optional<QString> replaceFile(const QString& path, QByteArrayView bytes,
-                                                 InPlaceWrite inPlace = InPlaceWrite::Never);
+// Fails with the reason, worded for the user, when the file was not replaced.
+Result<> replaceFile(const QString& path, QByteArrayView bytes, InPlaceWrite inPlace = InPlaceWrite::Never);

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "chart/PatternTable.h"
+#include "result/Result.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
-#include <optional>
 
 // The text form of a saved chart: 80 lines of 40 fields (steps 1 to 80,
 // channels 1 to 40), then the step count, every line ended by CR LF. Numbers
@@ -17,17 +17,6 @@ struct PatternFileContent
     qint16 stepCount = 0;
 
     friend bool operator==(const PatternFileContent&, const PatternFileContent&) = default;
-};
-
-// The outcome of reading a pattern file: the content, or why there is none.
-// The error is a short Japanese sentence meant to follow the file name, as in
-// "「パターン１.txt」：ファイルが壊れています（値が足りません）。".
-struct PatternFileResult
-{
-    std::optional<PatternFileContent> content;
-    QString error;
-
-    bool ok() const { return content.has_value(); }
 };
 
 // No more of a pattern file is taken, and its fields must end within it; the
@@ -50,15 +39,16 @@ QByteArray formatPatternFile(const PatternTable& chart, qint16 stepCount);
 // Reads the bytes of a pattern file into a fresh chart: the first 3,200
 // fields fill steps 0-79 by channels 0-39, the 3,201st is the step count.
 // Values are taken as they stand, without a range test. Nothing after the
-// step count is looked at.
-PatternFileResult parsePatternFile(QByteArrayView bytes);
+// step count is looked at. A file that cannot be read fails with a short
+// sentence meant to follow the file name, as in
+// "「パターン１.txt」：ファイルが壊れています（値が足りません）。".
+Result<PatternFileContent> parsePatternFile(QByteArrayView bytes);
 
 // Reads and parses the file at `path`. Refuses an oversized file without
 // reading it whole.
-PatternFileResult loadPatternFile(const QString& path);
+Result<PatternFileContent> loadPatternFile(const QString& path);
 
 // Writes the pattern file at `path`; the old file is replaced only by a
 // complete new one that has reached the disk, and a name that is no regular
-// file is refused. Returns the reason when nothing was written, else nothing.
-[[nodiscard]] std::optional<QString> savePatternFile(const QString& path, const PatternTable& chart,
-                                                     qint16 stepCount);
+// file is refused. Fails with the reason when nothing was written.
+Result<> savePatternFile(const QString& path, const PatternTable& chart, qint16 stepCount);

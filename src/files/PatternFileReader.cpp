@@ -87,7 +87,7 @@ public:
     // `cut`: the file goes on after `bytes`, beyond what is taken of a file.
     FieldReader(QByteArrayView bytes, bool cut) : m_bytes(bytes), m_cut(cut) {}
 
-    PatternFileResult read();
+    Result<PatternFileContent> read();
 
 private:
     void take(const ElementCode& value);
@@ -196,7 +196,7 @@ void FieldReader::skipLineEnd()
     m_fieldOnLine = 0;
 }
 
-PatternFileResult FieldReader::read()
+Result<PatternFileContent> FieldReader::read()
 {
     // After a comma a field is due even if nothing stands before the next
     // separator; a line holding nothing carries no field, so blank lines
@@ -217,9 +217,9 @@ PatternFileResult FieldReader::read()
         ++m_fieldOnLine;
         const bool read = m_bytes[m_pos] == '"' ? readQuoted(value) : readUnquoted(value);
         if (ranPastCut())
-            return {std::nullopt, tooLarge()};
+            return Failure{tooLarge()};
         if (!read)
-            return {std::nullopt, m_error};
+            return Failure{m_error};
         take(value);
         fieldDue = !atEnd() && m_bytes[m_pos] == ',';
         if (fieldDue)
@@ -227,21 +227,21 @@ PatternFileResult FieldReader::read()
     }
 
     if (ranPastCut())
-        return {std::nullopt, tooLarge()};
+        return Failure{tooLarge()};
     if (m_fieldCount == 0)
-        return {std::nullopt, QStringLiteral("ファイルが空です。")};
+        return Failure{QStringLiteral("ファイルが空です。")};
     if (m_fieldCount <= ChartFields)
-        return {std::nullopt, damaged(QStringLiteral("値が足りません"))};
+        return Failure{damaged(QStringLiteral("値が足りません"))};
     const std::optional<qint16> stepCount = stepCountOf(m_stepField);
     if (!stepCount)
-        return {std::nullopt, damaged(QStringLiteral("ステップ数が正しくありません"))};
+        return Failure{damaged(QStringLiteral("ステップ数が正しくありません"))};
     m_content.stepCount = *stepCount;
-    return {std::move(m_content), {}};
+    return std::move(m_content);
 }
 
 } // namespace
 
-PatternFileResult parsePatternFile(QByteArrayView bytes)
+Result<PatternFileContent> parsePatternFile(QByteArrayView bytes)
 {
     // Only the start of a larger file is taken; its fields must end there.
     const bool cut = bytes.size() > MaxPatternFileBytes;
@@ -271,35 +271,34 @@ QString notFound(const QString& name, std::error_code error)
 
 } // namespace
 
-PatternFileResult loadPatternFile(const QString& name)
+Result<PatternFileContent> loadPatternFile(const QString& name)
 {
     // A name in bytes that are no text is found by those bytes.
     const FileByBytes byBytes(name);
     if (byBytes.path().isEmpty())
-        return {std::nullopt, notFound(name, std::error_code(byBytes.error(), std::generic_category()))};
+        return Failure{notFound(name, std::error_code(byBytes.error(), std::generic_category()))};
     const QString path = byBytes.path();
     const QFileInfo info(path);
     if (!info.exists()) {
         if (!followLinks(path))
-            return {std::nullopt, QStringLiteral("ファイルを読み込めません（リンク先をたどれません）。")};
+            return Failure{QStringLiteral("ファイルを読み込めません（リンク先をたどれません）。")};
         std::error_code error;
         [[maybe_unused]] const auto status = std::filesystem::status(fileSystemPath(path), error);
-        return {std::nullopt, notFound(name, error)};
+        return Failure{notFound(name, error)};
     }
     // A folder or a pipe is no pattern file, and reading a pipe could wait
     // forever.
     if (!info.isFile())
-        return {std::nullopt,
-                QStringLiteral("パターンファイルではありません（通常のファイルではありません）。")};
+        return Failure{QStringLiteral("パターンファイルではありません（通常のファイルではありません）。")};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return {std::nullopt,
-                QStringLiteral("ファイルを読み込めません（%1）。").arg(inUserWords(file.errorString()))};
+        return Failure{
+            QStringLiteral("ファイルを読み込めません（%1）。").arg(inUserWords(file.errorString()))};
     // One byte past the limit tells the parser that the file goes on,
     // whatever size the file system reports.
     const QByteArray bytes = file.read(MaxPatternFileBytes + 1);
     if (file.error() != QFileDevice::NoError)
-        return {std::nullopt,
-                QStringLiteral("ファイルを読み込めません（%1）。").arg(inUserWords(file.errorString()))};
+        return Failure{
+            QStringLiteral("ファイルを読み込めません（%1）。").arg(inUserWords(file.errorString()))};
     return parsePatternFile(bytes);
 }

@@ -66,17 +66,17 @@ QByteArray formatPatternFile(const PatternTable& chart, qint16 stepCount)
     return out;
 }
 
-std::optional<QString> savePatternFile(const QString& path, const PatternTable& chart, qint16 stepCount)
+Result<> savePatternFile(const QString& path, const PatternTable& chart, qint16 stepCount)
 {
     for (int step = 0; step < PatternTable::UsedSteps; ++step)
         for (int channel = 0; channel < PatternTable::UsedChannels; ++channel)
             if (!fitsPatternFile(chart.at(step, channel)))
-                return QStringLiteral("ファイルに保存できません（ステップ %1、チャンネル %2 "
-                                      "の値はファイルに書けません）。")
-                    .arg(step + 1)
-                    .arg(channel + 1);
+                return Failure{QStringLiteral("ファイルに保存できません（ステップ %1、チャンネル %2 "
+                                              "の値はファイルに書けません）。")
+                                   .arg(step + 1)
+                                   .arg(channel + 1)};
 
-    if (const std::optional<QString> reason = replaceFile(path, formatPatternFile(chart, stepCount)))
-        return QStringLiteral("ファイルに保存できません（%1）。").arg(*reason);
-    return std::nullopt;
+    if (const Result<> written = replaceFile(path, formatPatternFile(chart, stepCount)); !written)
+        return Failure{QStringLiteral("ファイルに保存できません（%1）。").arg(written.reason())};
+    return {};
 }

@@ -82,7 +82,7 @@ void RecentFiles::load()
     }
 }
 
-std::optional<QString> RecentFiles::add(const QString& path)
+Result<> RecentFiles::add(const QString& path)
 {
     load();
     const QString clean = cleanPath(path);
@@ -94,20 +94,21 @@ std::optional<QString> RecentFiles::add(const QString& path)
     return store();
 }
 
-std::optional<QString> RecentFiles::remove(const QString& path)
+Result<> RecentFiles::remove(const QString& path)
 {
     load();
     m_paths.removeAll(cleanPath(path));
     return store();
 }
 
-std::optional<QString> RecentFiles::store()
+Result<> RecentFiles::store()
 {
     if (m_file.isEmpty())
-        return std::nullopt;
+        return {};
     const QString folder = QFileInfo(m_file).absolutePath();
     if (!QDir().mkpath(folder))
-        return QStringLiteral("フォルダ「%1」を作成できません").arg(QDir::toNativeSeparators(folder));
+        return Failure{
+            QStringLiteral("フォルダ「%1」を作成できません").arg(QDir::toNativeSeparators(folder))};
     QByteArray bytes;
     for (const QString& path : m_paths)
         bytes += path.toUtf8() + '\n';

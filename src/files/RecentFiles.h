@@ -1,8 +1,9 @@
 #pragma once
 
+#include "result/Result.h"
+
 #include <QString>
 #include <QStringList>
-#include <optional>
 
 // The pattern files last opened or saved by name, newest first, at most
 // eight, as absolute paths. Kept in a file of their own in the user's
@@ -24,14 +25,14 @@ public:
     const QStringList& paths() const { return m_paths; }
 
     // `path` goes to the front (and out of the place it held). Then the list
-    // is written: the reason, worded for the user, when that failed.
-    [[nodiscard]] std::optional<QString> add(const QString& path);
-    [[nodiscard]] std::optional<QString> remove(const QString& path);
+    // is written, which fails with the reason worded for the user.
+    Result<> add(const QString& path);
+    Result<> remove(const QString& path);
 
     QString file() const { return m_file; }
 
 private:
-    std::optional<QString> store();
+    Result<> store();
 
     QString m_file;
     QStringList m_paths;

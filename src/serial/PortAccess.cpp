@@ -270,13 +270,13 @@ std::optional<QString> portLockText([[maybe_unused]] const QString& device)
 #endif
 }
 
-std::optional<QString> clearStalePortLocks([[maybe_unused]] const QString& device)
+Result<> clearStalePortLocks([[maybe_unused]] const QString& device)
 {
 #ifdef Q_OS_UNIX
-    return lockText(device, StaleLocks::Remove);
-#else
-    return std::nullopt;
+    if (std::optional<QString> locked = lockText(device, StaleLocks::Remove))
+        return Failure{*locked};
 #endif
+    return {};
 }
 
 std::optional<QString> portUseProblem(const QString& device)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result/Result.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -55,10 +57,10 @@ QString deviceBehindLinks(const QString& device);
 std::optional<QString> portLockText(const QString& device);
 
 // Before `device` is opened: removes the lock files on it whose process is
-// gone, where the user may, and then says as portLockText why it must not
-// be opened, or nothing. QSerialPort's own check would remove a live lock of
+// gone, where the user may, and fails, saying as portLockText why, where it
+// must not be opened. QSerialPort's own check would remove a live lock of
 // another format, or one older than its stale time.
-std::optional<QString> clearStalePortLocks(const QString& device);
+Result<> clearStalePortLocks(const QString& device);
 
 // What keeps the user from `device` short of opening it, as `trv5kb ports`
 // notes it: a lock file (portLockText), or else no right to the device

@@ -1,21 +1,19 @@
 #include "serial/PortName.h"
 
-#include "settings/SettingsLocation.h"
+#include "settings/PortSettings.h"
 
 #include <QDir>
 #include <QUrl>
 
-namespace {
-QString comName(qint16 port)
+QString comPortName(qint16 port)
 {
     return QStringLiteral("COM%1").arg(port);
 }
-} // namespace
 
 qint16 portNumberOf(const QString& portName)
 {
     for (qint16 port = 1; port <= HighestComPort; ++port) {
-        if (portName == comName(port))
+        if (portName == comPortName(port))
             return port;
     }
     return 0;
@@ -27,12 +25,9 @@ QString portDeviceName(qint16 port, const SettingsSnapshot& settings)
         return {};
 #ifdef Q_OS_WIN
     Q_UNUSED(settings);
-    return comName(port);
+    return comPortName(port);
 #else
-    const QString mapped = settings.value(comName(port), QStringLiteral("Ports"));
-    if (mapped != QLatin1String("ERROR") && !mapped.isEmpty())
-        return mapped;
-    return QStringLiteral("/dev/ttyS%1").arg(port - 1);
+    return PortSettings::mappedDevice(settings, port).value_or(QStringLiteral("/dev/ttyS%1").arg(port - 1));
 #endif
 }
 
@@ -43,7 +38,7 @@ bool isDevicePath(const QString& portName)
     bool isNumber = false;
     const int number = portName.mid(3).toInt(&isNumber);
     return portName.startsWith(QLatin1String("COM")) && isNumber && number > HighestComPort &&
-           number <= 256 && portName == comName(qint16(number));
+           number <= 256 && portName == comPortName(qint16(number));
 #else
     const QLatin1String devices("/dev/");
     if (!portName.startsWith(devices) || portName.size() == devices.size())

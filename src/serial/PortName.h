@@ -9,6 +9,9 @@ class SettingsSnapshot;
 // The port picker's fixed list: "COM1" to this.
 inline constexpr qint16 HighestComPort = 20;
 
+// "COM3" for port 3.
+QString comPortName(qint16 port);
+
 // The serial port named by the text of the port picker: "COM1" to "COM20"
 // give 1 to 20, exactly as written; anything else (other case, leading
 // zeros, blanks, higher numbers, "選択", "ERROR", empty) gives 0, no port.

@@ -63,8 +63,8 @@ bool QtSerialLine::openControllerLine(const QString& device)
     m_device = device;
     // QSerialPort takes a lock of another program's format for stale while its process still
     // runs, and removes it; so another program's lock is looked at first, under either name.
-    if (const std::optional<QString> locked = clearStalePortLocks(device)) {
-        m_error = *locked;
+    if (const Result<> cleared = clearStalePortLocks(device); !cleared) {
+        m_error = cleared.reason();
         return false;
     }
     // QSerialPort locks the name it is given; other programs lock the device's own.

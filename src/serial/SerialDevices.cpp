@@ -1,6 +1,7 @@
 #include "serial/SerialDevices.h"
 
 #include "serial/PortName.h"
+#include "settings/PortSettings.h"
 
 #include <QCollator>
 #include <QFileInfo>
@@ -81,7 +82,7 @@ QString portNameToolTip(const QString& portName, const SettingsSnapshot& setting
 {
     const QString device = deviceOfPortName(portName, settings);
     if (device.isEmpty()) {
-        if (portName.isEmpty() || portName == QStringLiteral("選択"))
+        if (portName.isEmpty() || portName == PortSettings::AskForPort)
             return QStringLiteral("ポートが選ばれていません");
         return QStringLiteral("「%1」はポートの名前ではありません").arg(portName);
     }

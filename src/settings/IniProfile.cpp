@@ -1,6 +1,7 @@
 #include "settings/IniProfile.h"
 
 #include "files/FileReplace.h"
+#include "settings/PortSettings.h"
 #include "settings/ShiftJis.h"
 
 #include <QFile>
@@ -21,7 +22,7 @@ constexpr qsizetype MaxValueBytes = 254;
 
 QString missingValue()
 {
-    return QStringLiteral("ERROR");
+    return PortSettings::NotStored.toString();
 }
 
 // The first byte of a double-byte Shift-JIS character. Its second byte may be
@@ -365,14 +366,14 @@ bool isUtf16INIFile(const QString& ININame)
            utf16Encoding(file.read(2)).has_value();
 }
 
-std::optional<QString> storeINIValue(const QString& Value, const QString& KEY, const QString& Section,
-                                     const QString& ININame)
+Result<> storeINIValue(const QString& Value, const QString& KEY, const QString& Section,
+                       const QString& ININame)
 {
     const std::optional<QByteArray> section = profileBytes(Section, ProfilePart::Section);
     const std::optional<QByteArray> key = profileBytes(KEY, ProfilePart::Key);
     if (!section || !key)
-        return QStringLiteral("セクション名「%1」とキー名「%2」は設定ファイルの行にできません")
-            .arg(Section, KEY);
+        return Failure{QStringLiteral("セクション名「%1」とキー名「%2」は設定ファイルの行にできません")
+                           .arg(Section, KEY)};
 
     QByteArray old;
     if (QFileInfo::exists(ININame)) {
@@ -380,13 +381,13 @@ std::optional<QString> storeINIValue(const QString& Value, const QString& KEY, c
         // Rewriting what could not be read whole would lose the rest of it,
         // and Shift-JIS lines in a UTF-16 file would spoil it for its editor.
         if (!text)
-            return QFileInfo(ININame).isFile()
-                       ? QStringLiteral("ファイルを読み取れないため、書き換えられません")
-                       : QStringLiteral("通常のファイルではありません");
+            return Failure{QFileInfo(ININame).isFile()
+                               ? QStringLiteral("ファイルを読み取れないため、書き換えられません")
+                               : QStringLiteral("通常のファイルではありません")};
         if (!text->complete)
-            return QStringLiteral("設定ファイルとしては大きすぎます");
+            return Failure{QStringLiteral("設定ファイルとしては大きすぎます")};
         if (utf16Encoding(text->bytes))
-            return QStringLiteral("UTF-16のファイルなので書き換えません");
+            return Failure{QStringLiteral("UTF-16のファイルなので書き換えません")};
         old = text->bytes;
     }
 
@@ -394,10 +395,10 @@ std::optional<QString> storeINIValue(const QString& Value, const QString& KEY, c
     // A value that reads as the one to store keeps its bytes, whatever
     // quotes, blanks or undecodable bytes it has.
     if (location.keyFound && valueAt(old, location) == Value)
-        return std::nullopt;
+        return {};
     const std::optional<QByteArray> value = profileBytes(Value, ProfilePart::Value);
     if (!value)
-        return QStringLiteral("値「%1」はShift-JISの1行として保存できません").arg(Value);
+        return Failure{QStringLiteral("値「%1」はShift-JISの1行として保存できません").arg(Value)};
     const QByteArray entry = *key + '=' + *value;
     QByteArray updated;
     if (location.keyFound) {
@@ -416,11 +417,11 @@ std::optional<QString> storeINIValue(const QString& Value, const QString& KEY, c
         updated += '[' + *section + "]\r\n" + entry + "\r\n";
     }
     if (updated.size() > MaxFileBytes)
-        return QStringLiteral("設定ファイルとしては大きすぎます");
+        return Failure{QStringLiteral("設定ファイルとしては大きすぎます")};
     return replaceFile(ININame, updated, InPlaceWrite::WhereFolderRefuses);
 }
 
 bool SetINIValue(const QString& Value, const QString& KEY, const QString& Section, const QString& ININame)
 {
-    return !storeINIValue(Value, KEY, Section, ININame);
+    return storeINIValue(Value, KEY, Section, ININame).ok();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result/Result.h"
+
 #include <QByteArray>
 #include <QString>
 #include <optional>
@@ -57,7 +59,6 @@ private:
 // form).
 bool SetINIValue(const QString& Value, const QString& KEY, const QString& Section, const QString& ININame);
 
-// SetINIValue with the reason, worded for the user, when nothing was written;
-// nothing when the value is stored.
-[[nodiscard]] std::optional<QString> storeINIValue(const QString& Value, const QString& KEY,
-                                                   const QString& Section, const QString& ININame);
+// SetINIValue, failing with the reason, worded for the user, when nothing was written.
+Result<> storeINIValue(const QString& Value, const QString& KEY, const QString& Section,
+                       const QString& ININame);

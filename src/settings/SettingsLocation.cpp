@@ -1,6 +1,7 @@
 #include "settings/SettingsLocation.h"
 
 #include "settings/IniProfile.h"
+#include "settings/PortSettings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,18 +14,16 @@ namespace {
 const QString FileName = QStringLiteral("Setting.ini");
 
 // QDir::mkpath says only whether it worked; the file system's own error says why not.
-bool makeFolder(const QString& folder, QString* reason)
+Result<> makeFolder(const QString& folder)
 {
     std::error_code error;
     std::filesystem::create_directories(QFileInfo(folder).filesystemAbsoluteFilePath(), error);
     if (!error && QFileInfo(folder).isDir())
-        return true;
-    if (reason)
-        *reason =
-            QStringLiteral("フォルダ「%1」を作成できません（%2）")
-                .arg(QDir::toNativeSeparators(folder), error ? QString::fromLocal8Bit(error.message())
-                                                             : QStringLiteral("フォルダではありません"));
-    return false;
+        return {};
+    return Failure{
+        QStringLiteral("フォルダ「%1」を作成できません（%2）")
+            .arg(QDir::toNativeSeparators(folder),
+                 error ? QString::fromLocal8Bit(error.message()) : QStringLiteral("フォルダではありません"))};
 }
 
 } // namespace
@@ -66,11 +65,11 @@ std::optional<QString> SettingsLocation::storedValue(const QString& KEY, const Q
 // As the profile functions answer: "ERROR" from the user's file, written or missing, asks the other.
 QString SettingsSnapshot::value(const QString& KEY, const QString& Section) const
 {
-    const QString error = QStringLiteral("ERROR");
-    const QString found = m_file.find(KEY, Section).value_or(error);
-    if (found != error || !m_fallback)
+    const QString notStored = PortSettings::NotStored.toString();
+    const QString found = m_file.find(KEY, Section).value_or(notStored);
+    if (found != notStored || !m_fallback)
         return found;
-    return m_fallback->find(KEY, Section).value_or(error);
+    return m_fallback->find(KEY, Section).value_or(notStored);
 }
 
 std::optional<QString> SettingsSnapshot::storedValue(const QString& KEY, const QString& Section) const
@@ -87,31 +86,25 @@ QString SettingsLocation::storeFile() const
     return m_file;
 }
 
-bool SettingsLocation::store(const QString& Value, const QString& KEY, const QString& Section,
-                             QString* reason) const
+Result<> SettingsLocation::store(const QString& Value, const QString& KEY, const QString& Section) const
 {
     // Every close stores the port; one that did not change must not touch a file (nor create
     // the user's folder) where nothing would change, nor fail where the file takes no writes.
     if (storedValue(KEY, Section) == Value)
-        return true;
+        return {};
     const QString file = storeFile();
     const QString folder = QFileInfo(file).absolutePath();
-    if (file != m_file && Value == QLatin1String("ERROR"))
-        return true;
+    if (file != m_file && Value == PortSettings::NotStored)
+        return {};
     // A program folder someone deleted is not brought back to hold a settings file.
     if (m_besideProgram && file == m_file) {
-        if (!QFileInfo(folder).isDir()) {
-            if (reason)
-                *reason = QStringLiteral("フォルダ「%1」がありません").arg(QDir::toNativeSeparators(folder));
-            return false;
-        }
-    } else if (!makeFolder(folder, reason)) {
-        return false;
+        if (!QFileInfo(folder).isDir())
+            return Failure{
+                QStringLiteral("フォルダ「%1」がありません").arg(QDir::toNativeSeparators(folder))};
+    } else if (Result<> made = makeFolder(folder); !made) {
+        return made;
     }
-    const std::optional<QString> failure = storeINIValue(Value, KEY, Section, file);
-    if (failure && reason)
-        *reason = *failure;
-    return !failure;
+    return storeINIValue(Value, KEY, Section, file);
 }
 
 bool canWriteSettingsFile(const QString& path)

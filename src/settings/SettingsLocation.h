@@ -1,5 +1,6 @@
 #pragma once
 
+#include "result/Result.h"
 #include "settings/IniProfile.h"
 
 #include <QString>
@@ -71,10 +72,8 @@ public:
     // Where the program's folder was deleted while the program runs, the
     // value goes into the user's file, as for a program folder that cannot be
     // written, except "ERROR", what a look-up gives for nothing stored: no
-    // port was picked, and nothing is written. On failure `reason`, when
-    // given, says why in one line.
-    bool store(const QString& Value, const QString& KEY, const QString& Section,
-               QString* reason = nullptr) const;
+    // port was picked, and nothing is written. A failure says why in one line.
+    Result<> store(const QString& Value, const QString& KEY, const QString& Section) const;
 
 private:
     QString m_file;

@@ -503,7 +503,7 @@ void TestNamedFiles::recentFilesListThatIsNoFile()
     pressKeys(*w, Open); // cancelled: the dialog starts in the working folder
     QCOMPARE(w->dialogs.asked.last().request.folder, m_work->path());
     QTest::ignoreMessage(QtWarningMsg,
-                         QRegularExpression("^trv5kb-programmer: 最近使ったファイルの一覧を「.*」に保存"
+                         QRegularExpression("^最近使ったファイルの一覧を「.*」に保存"
                                             "できませんでした: .*通常のファイルではありません"));
     openByName(path("a.txt"));
     QCOMPARE(document().StepCount(), 12);

@@ -443,7 +443,7 @@ void TestTransfer::terminationSignalDuringTransfer()
     while (w->form->state().RecordIndex <= 3)
         QVERIFY(!form->line.answerWritten().isEmpty());
 
-    QTest::ignoreMessage(QtWarningMsg, "trv5kb-programmer: 書込の途中で終了しました。"
+    QTest::ignoreMessage(QtWarningMsg, "書込の途中で終了しました。"
                                        "コントローラーには途中までしか書き込まれていません。");
     ::raise(SIGTERM);
     QVERIFY(waitFor([&] { return !w->form->isVisible(); }, HangLimitMs));

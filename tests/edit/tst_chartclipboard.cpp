@@ -171,9 +171,9 @@ void TestChartClipboard::parse()
     QFETCH(QStringList, rows);
     QFETCH(QString, error);
 
-    const ClipboardContent content = parseClipboardText(text);
-    QCOMPARE(content.error, error);
-    QCOMPARE(linesOf(content.rows), rows);
+    const Result<ClipboardRows> content = parseClipboardText(text);
+    QCOMPARE(content.reason(), error);
+    QCOMPARE(content ? linesOf(*content) : QStringList(), rows);
 }
 
 namespace {
@@ -227,9 +227,9 @@ void TestChartClipboard::bounds()
     QFETCH(QStringList, rows);
     QFETCH(QString, error);
 
-    const ClipboardContent content = parseClipboardText(text, at);
-    QCOMPARE(content.error, error);
-    QCOMPARE(linesOf(content.rows), rows);
+    const Result<ClipboardRows> content = parseClipboardText(text, at);
+    QCOMPARE(content.reason(), error);
+    QCOMPARE(content ? linesOf(*content) : QStringList(), rows);
 }
 
 void TestChartClipboard::copyPastesBack()
@@ -243,12 +243,12 @@ void TestChartClipboard::copyPastesBack()
     QCOMPARE(text.count('\n'), 80);
     // Step 1, channels 11 to 15 (from 0: step 0, channels 10 to 14).
     QCOMPARE(text.section('\n', 0, 0), "\":\"\t\";\"\t\"<\"\t\"=\"\t\">\"");
-    const ClipboardContent content = parseClipboardText(text);
+    const Result<ClipboardRows> content = parseClipboardText(text);
     QVERIFY(content.ok());
-    QCOMPARE(content.rows.size(), 80u);
+    QCOMPARE(content->size(), 80u);
     for (int step = 0; step < 80; ++step)
         for (int channel = 0; channel < 5; ++channel) {
-            const E& pasted = content.rows[std::size_t(step)][std::size_t(channel)];
+            const E& pasted = (*content)[std::size_t(step)][std::size_t(channel)];
             QVERIFY(pasted == chart.at(step, 10 + channel));
             QCOMPARE(pasted.kind(), chart.at(step, 10 + channel).kind());
         }

@@ -4,6 +4,7 @@
 
 #include "ByteArguments.h"
 #include "ChartText.h"
+#include "FailureReason.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -125,13 +126,13 @@ void TestFileNames::readAndWrittenByBytes()
         QVERIFY(::symlink(target.constData(), (base + '/' + name).constData()) == 0);
 
     const QString given = fileNameFromSystem(base + '/' + name);
-    const PatternFileResult loaded = loadPatternFile(given);
-    QVERIFY2(loaded.ok(), qPrintable(loaded.error));
-    QCOMPARE(loaded.content->stepCount, 12);
+    const Result<PatternFileContent> loaded = loadPatternFile(given);
+    QVERIFY2(loaded.ok(), qPrintable(loaded.reason()));
+    QCOMPARE(loaded->stepCount, 12);
 
-    PatternTable chart = loaded.content->chart;
+    PatternTable chart = loaded->chart;
     chart.at(1, 1) = ElementCode::number(1);
-    const std::optional<QString> failure = savePatternFile(given, chart, 34);
+    const std::optional<QString> failure = failureReason(savePatternFile(given, chart, 34));
     QVERIFY2(!failure, qPrintable(failure.value_or(QString())));
     QCOMPARE(readFileByBytes(file), formatPatternFile(chart, 34));
     struct stat status;
@@ -173,10 +174,10 @@ void TestFileNames::missingOrTooLong()
     QFETCH(QString, loadError);
     QFETCH(QString, saveError);
     const QString given = fileNameFromSystem(place(name));
-    QCOMPARE(loadPatternFile(given).error, loadError.replace("%1", m_dir.path()));
+    QCOMPARE(loadPatternFile(given).reason(), loadError.replace("%1", m_dir.path()));
     if (saveError.isEmpty())
         return;
-    const std::optional<QString> failure = savePatternFile(given, PatternTable(), 80);
+    const std::optional<QString> failure = failureReason(savePatternFile(given, PatternTable(), 80));
     QCOMPARE(failure.value_or(QString()), saveError.replace("%1", m_dir.path()));
 }
 

@@ -144,12 +144,12 @@ void TestPatternFormat::reader()
     QFETCH(ElementCode, first);
     QFETCH(int, stepCount);
 
-    const PatternFileResult result = parsePatternFile(bytes);
-    QVERIFY2(result.ok(), qPrintable(result.error));
-    QVERIFY(result.error.isEmpty());
+    const Result<PatternFileContent> result = parsePatternFile(bytes);
+    QVERIFY2(result.ok(), qPrintable(result.reason()));
+    QVERIFY(result.reason().isEmpty());
     PatternFileContent expected{startUpChart(), qint16(stepCount)};
     expected.chart.at(0, 0) = first;
-    QVERIFY(*result.content == expected);
+    QVERIFY(*result == expected);
 }
 
 void TestPatternFormat::readerErrors_data()
@@ -204,9 +204,9 @@ void TestPatternFormat::readerErrors()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, error);
 
-    const PatternFileResult result = parsePatternFile(bytes);
+    const Result<PatternFileContent> result = parsePatternFile(bytes);
     QVERIFY(!result.ok());
-    QCOMPARE(result.error, error);
+    QCOMPARE(result.reason(), error);
 }
 
 void TestPatternFormat::roundTrip_data()
@@ -235,12 +235,12 @@ void TestPatternFormat::roundTrip()
     for (int i = 0; i < int(std::size(odd)); ++i)
         chart.at(41 + i, 5 * (i % 8) + 4) = odd[i];
 
-    const PatternFileResult result = parsePatternFile(formatPatternFile(chart, qint16(stepCount)));
-    QVERIFY2(result.ok(), qPrintable(result.error));
-    QCOMPARE(int(result.content->stepCount), stepCount);
+    const Result<PatternFileContent> result = parsePatternFile(formatPatternFile(chart, qint16(stepCount)));
+    QVERIFY2(result.ok(), qPrintable(result.reason()));
+    QCOMPARE(int(result->stepCount), stepCount);
     for (int step = 0; step < 81; ++step)
         for (int channel = 0; channel < 41; ++channel) {
-            QVERIFY2(result.content->chart.at(step, channel) == chart.at(step, channel),
+            QVERIFY2(result->chart.at(step, channel) == chart.at(step, channel),
                      qPrintable(QStringLiteral("step %1 channel %2").arg(step).arg(channel)));
         }
 }

@@ -1,6 +1,7 @@
 #include "files/PatternFile.h"
 
 #include "ChartText.h"
+#include "FailureReason.h"
 #include "FileBytes.h"
 #include "SmallFileSystem.h"
 
@@ -65,9 +66,9 @@ void TestPatternStorage::saveWritesTheFile()
     QVERIFY(writeFile(path, QByteArray(10000, 'x')));
 
     const QByteArray expected = offLine.repeated(80) + "80\r\n";
-    QCOMPARE(savePatternFile(path, startUpChart(), 80), std::nullopt);
+    QCOMPARE(failureReason(savePatternFile(path, startUpChart(), 80)), std::nullopt);
     QCOMPARE(readFile(path), expected);
-    QCOMPARE(savePatternFile(path, startUpChart(), 80), std::nullopt);
+    QCOMPARE(failureReason(savePatternFile(path, startUpChart(), 80)), std::nullopt);
     QCOMPARE(readFile(path), expected);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{slotFile});
 }
@@ -84,12 +85,12 @@ void TestPatternStorage::saveAndLoadRoundTrip()
             chart.at(step, channel) = ElementCode::ofOrdinal((step * 3 + channel) % 16);
     chart.at(79, 39) = ElementCode::number(3.5);
     chart.at(0, 39) = ElementCode::text("@");
-    QCOMPARE(savePatternFile(path, chart, 42), std::nullopt);
+    QCOMPARE(failureReason(savePatternFile(path, chart, 42)), std::nullopt);
 
-    const PatternFileResult result = loadPatternFile(path);
-    QVERIFY2(result.ok(), qPrintable(result.error));
-    QVERIFY(result.content->chart == chart);
-    QCOMPARE(result.content->stepCount, qint16(42));
+    const Result<PatternFileContent> result = loadPatternFile(path);
+    QVERIFY2(result.ok(), qPrintable(result.reason()));
+    QVERIFY(result->chart == chart);
+    QCOMPARE(result->stepCount, qint16(42));
 }
 
 void TestPatternStorage::saveFailureKeepsOldFile_data()
@@ -134,7 +135,7 @@ void TestPatternStorage::saveFailureKeepsOldFile()
     }
     const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 
-    const std::optional<QString> reason = savePatternFile(path, startUpChart(), 80);
+    const std::optional<QString> reason = failureReason(savePatternFile(path, startUpChart(), 80));
     QVERIFY(reason.has_value());
     QVERIFY2(reason->startsWith("ファイルに保存できません（") && reason->size() > 16, qPrintable(*reason));
     QCOMPARE(readFile(oldPath), oldBytes);
@@ -161,7 +162,7 @@ void TestPatternStorage::saveOnFullDiskKeepsOldFile()
     const QString filler = disk.filePath("filler");
     QVERIFY(QFile::resize(filler, QFileInfo(filler).size() - bytesLeft));
 
-    const std::optional<QString> reason = savePatternFile(path, startUpChart(), 80);
+    const std::optional<QString> reason = failureReason(savePatternFile(path, startUpChart(), 80));
     // Said once, in the user's words, not followed by the system's "No space left on device".
     QCOMPARE(reason, "ファイルに保存できません（ディスクの空きが足りません）。");
     QCOMPARE(readFile(path), oldBytes);
@@ -187,7 +188,8 @@ void TestPatternStorage::saveRefusesWhatIsNoFile()
     if (throughLink)
         QVERIFY(QFile::link(pipe, dir.filePath(slotFile)));
 
-    const std::optional<QString> reason = savePatternFile(dir.filePath(slotFile), startUpChart(), 80);
+    const std::optional<QString> reason =
+        failureReason(savePatternFile(dir.filePath(slotFile), startUpChart(), 80));
     QCOMPARE(reason, QStringLiteral("ファイルに保存できません（通常のファイルではありません）。"));
     struct stat status = {};
     QCOMPARE(::stat(QFile::encodeName(pipe).constData(), &status), 0);
@@ -238,7 +240,8 @@ void TestPatternStorage::saveThroughLinks()
     const QStringList before =
         QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
 
-    const std::optional<QString> reason = savePatternFile(dir.filePath(slotFile), startUpChart(), 80);
+    const std::optional<QString> reason =
+        failureReason(savePatternFile(dir.filePath(slotFile), startUpChart(), 80));
     QCOMPARE(reason, error.isEmpty() ? std::optional<QString>() : error.arg(dir.path()));
     for (const QString& link : links)
         QCOMPARE(QFileInfo(dir.filePath(link.section('>', 0, 0))).symLinkTarget(),
@@ -280,7 +283,7 @@ void TestPatternStorage::saveRefusesValuesThatWouldNotReadBack()
     chart.at(1, 2) = value;
 
     QCOMPARE(
-        savePatternFile(path, chart, 80),
+        failureReason(savePatternFile(path, chart, 80)),
         QStringLiteral("ファイルに保存できません（ステップ 2、チャンネル 3 の値はファイルに書けません）。"));
     QCOMPARE(readFile(path), oldBytes);
 }
@@ -349,12 +352,12 @@ void TestPatternStorage::loadFailures()
         QVERIFY(writeFile(path, QByteArray(5 << 20, '3')));
     }
 
-    const PatternFileResult result = loadPatternFile(path);
+    const Result<PatternFileContent> result = loadPatternFile(path);
     QVERIFY(!result.ok());
     if (setup == "unreadable")
-        QVERIFY2(result.error.startsWith("ファイルを読み込めません（"), qPrintable(result.error));
+        QVERIFY2(result.reason().startsWith("ファイルを読み込めません（"), qPrintable(result.reason()));
     else
-        QCOMPARE(result.error,
+        QCOMPARE(result.reason(),
                  error.contains("%1") ? error.arg(QDir::toNativeSeparators(dir.filePath("missing"))) : error);
 }
 

@@ -129,8 +129,8 @@ void TestSettingsLocation::choice()
     QCOMPARE(location.value("comport", "Setting"), comport);
     QCOMPARE(location.value("COM3", "Ports"), com3);
 
-    QString reason;
-    QVERIFY2(location.store("COM5", "comport", "Setting", &reason), qPrintable(reason));
+    const Result<> written = location.store("COM5", "comport", "Setting");
+    QVERIFY2(written, qPrintable(written.reason()));
     QCOMPARE(readAll(location.file()), stored);
     QCOMPARE(location.value("comport", "Setting"), "COM5");
     // The program's folder is left as it was: no file beside a program the
@@ -196,9 +196,9 @@ void TestSettingsLocation::unchangedValueWritesNothing()
     }
 
     const SettingsLocation location = SettingsLocation::find(program, config);
-    QString reason;
-    QVERIFY2(location.store(value, "comport", "Setting", &reason), qPrintable(reason));
-    QCOMPARE(reason, QString());
+    const Result<> stored = location.store(value, "comport", "Setting");
+    QVERIFY2(stored, qPrintable(stored.reason()));
+    QCOMPARE(stored.reason(), QString());
     QCOMPARE(location.value("comport", "Setting"), value);
     if (!written.isNull()) {
         QCOMPARE(readAll(location.file()), written);
@@ -253,8 +253,9 @@ void TestSettingsLocation::failedStoreSaysWhy()
     }
 
     const SettingsLocation location(config + "/Setting.ini");
-    QString reason;
-    QVERIFY(!location.store(value, "comport", "Setting", &reason));
+    const Result<> stored = location.store(value, "comport", "Setting");
+    QVERIFY(!stored);
+    const QString reason = stored.reason();
     QVERIFY(!reason.isEmpty());
     QVERIFY2(!reason.contains('\n'), qPrintable(reason));
     QVERIFY2(reason.contains(mentions), qPrintable(reason));
@@ -282,8 +283,8 @@ void TestSettingsLocation::writableFileInClosedFolder()
     const SettingsLocation location = SettingsLocation::find(program, root.filePath("config"));
     QCOMPARE(location.file(), program + "/Setting.ini");
     QCOMPARE(location.fallbackFile(), QString());
-    QString reason;
-    QVERIFY2(location.store("COM5", "comport", "Setting", &reason), qPrintable(reason));
+    const Result<> stored = location.store("COM5", "comport", "Setting");
+    QVERIFY2(stored, qPrintable(stored.reason()));
     QCOMPARE(readAll(program + "/Setting.ini"), QByteArray("[Setting]\r\ncomport=COM5\r\n"));
     QVERIFY(!QFile::exists(root.filePath("config")));
     QVERIFY(QFile::setPermissions(program, open));
@@ -300,9 +301,9 @@ void TestSettingsLocation::deletedProgramFolderNotMade()
     const SettingsLocation location = SettingsLocation::find(program, {});
     QVERIFY(QDir(program).removeRecursively());
 
-    QString reason;
-    QVERIFY(!location.store("COM5", "comport", "Setting", &reason));
-    QCOMPARE(reason, "フォルダ「" + QDir::toNativeSeparators(program) + "」がありません");
+    const Result<> stored = location.store("COM5", "comport", "Setting");
+    QVERIFY(!stored);
+    QCOMPARE(stored.reason(), "フォルダ「" + QDir::toNativeSeparators(program) + "」がありません");
     QVERIFY(!QFileInfo::exists(program));
 }
 

@@ -86,7 +86,7 @@ QString parserFailure(const QCommandLineParser& parser)
 
 } // namespace
 
-std::variant<Command, UsageError> parseCommandLine(const QStringList& arguments)
+Result<Command> parseCommandLine(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -101,7 +101,7 @@ std::variant<Command, UsageError> parseCommandLine(const QStringList& arguments)
         {TimeoutOption, QString(), QStringLiteral("MS")},
     });
     if (!parser.parse(arguments))
-        return UsageError{parserFailure(parser)};
+        return Failure{parserFailure(parser)};
 
     Command command;
     if (parser.isSet(HelpOption))
@@ -113,41 +113,41 @@ std::variant<Command, UsageError> parseCommandLine(const QStringList& arguments)
 
     QStringList words = parser.positionalArguments();
     if (words.isEmpty())
-        return UsageError{QStringLiteral("サブコマンド（%1）を指定してください").arg(subcommandNames())};
+        return Failure{QStringLiteral("サブコマンド（%1）を指定してください").arg(subcommandNames())};
     const QString name = words.takeFirst();
     const Subcommand* subcommand = nullptr;
     for (const Subcommand& candidate : Subcommands)
         if (name == candidate.name)
             subcommand = &candidate;
     if (!subcommand)
-        return UsageError{QStringLiteral("「%1」というサブコマンドはありません").arg(name)};
+        return Failure{QStringLiteral("「%1」というサブコマンドはありません").arg(name)};
     command.kind = subcommand->kind;
 
     if (words.size() < subcommand->files)
-        return UsageError{subcommand->files == 1
-                              ? QStringLiteral("%1 にはパターンファイルを指定してください").arg(name)
-                              : QStringLiteral("%1 にはパターンファイルを%2つ指定してください")
-                                    .arg(name)
-                                    .arg(subcommand->files)};
+        return Failure{subcommand->files == 1
+                           ? QStringLiteral("%1 にはパターンファイルを指定してください").arg(name)
+                           : QStringLiteral("%1 にはパターンファイルを%2つ指定してください")
+                                 .arg(name)
+                                 .arg(subcommand->files)};
     if (subcommand->files >= 1)
         command.file = words.takeFirst();
     if (subcommand->files >= 2)
         command.otherFile = words.takeFirst();
     if (command.kind == Command::Kind::Pdf) {
         if (words.isEmpty())
-            return UsageError{QStringLiteral("pdf には書き出す PDF ファイルを指定してください")};
+            return Failure{QStringLiteral("pdf には書き出す PDF ファイルを指定してください")};
         command.output = words.takeFirst();
     }
     if (command.kind == Command::Kind::Edit) {
-        std::variant<EditRequest, QString> edit = parseEditOperation(words);
-        if (const auto* reason = std::get_if<QString>(&edit))
-            return UsageError{*reason};
-        command.edit = std::get<EditRequest>(std::move(edit));
+        Result<EditRequest> edit = parseEditOperation(words);
+        if (!edit)
+            return Failure{edit.reason()};
+        command.edit = std::move(edit).value();
         command.output = parser.isSet(OutputOption) ? parser.value(OutputOption) : command.file;
         words.clear();
     }
     if (!words.isEmpty())
-        return UsageError{QStringLiteral("余分な引数「%1」があります").arg(words.first())};
+        return Failure{QStringLiteral("余分な引数「%1」があります").arg(words.first())};
 
     const bool show = command.kind == Command::Kind::Show;
     const bool write = command.kind == Command::Kind::Write;
@@ -160,32 +160,31 @@ std::variant<Command, UsageError> parseCommandLine(const QStringList& arguments)
          {std::pair{GroupOption, show}, std::pair{PortOption, write}, std::pair{TimeoutOption, write},
           std::pair{JsonOption, json}, std::pair{ForceOption, pdf || edit}, std::pair{OutputOption, edit}})
         if (parser.isSet(option) && !allowed)
-            return UsageError{QStringLiteral("%1 には --%2 を指定できません").arg(name, option)};
+            return Failure{QStringLiteral("%1 には --%2 を指定できません").arg(name, option)};
     command.json = parser.isSet(JsonOption);
     command.force = parser.isSet(ForceOption);
 
     if (parser.isSet(GroupOption)) {
         const QString group = parser.value(GroupOption).toUpper();
         if (group.size() != 1 || group[0] < QLatin1Char('A') || group[0] > QLatin1Char('H'))
-            return UsageError{QStringLiteral("--group には A から H のどれかを指定してください")};
+            return Failure{QStringLiteral("--group には A から H のどれかを指定してください")};
         command.group = group[0].unicode() - 'A';
     }
     if (write) {
         if (!parser.isSet(PortOption))
-            return UsageError{QStringLiteral("write には --port で書き込むポートを指定してください")};
+            return Failure{QStringLiteral("write には --port で書き込むポートを指定してください")};
         // Each port named is one controller, all written at once.
         command.ports = parser.values(PortOption);
         for (const QString& port : std::as_const(command.ports))
             if (const std::optional<QString> reason = notAPort(port))
-                return UsageError{*reason};
+                return Failure{*reason};
     }
     if (parser.isSet(TimeoutOption)) {
         // The time-out of each transfer of the run, each counted on its own line.
         bool ok = false;
         command.timeoutMs = parser.value(TimeoutOption).toInt(&ok);
         if (!ok || command.timeoutMs < 1)
-            return UsageError{
-                QStringLiteral("--%1 には 1 以上のミリ秒数を指定してください").arg(TimeoutOption)};
+            return Failure{QStringLiteral("--%1 には 1 以上のミリ秒数を指定してください").arg(TimeoutOption)};
     }
     return command;
 }

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "EditCommand.h"
+#include "result/Result.h"
 #include "transfer/ControllerTransfer.h"
 
 #include <QString>
 #include <QStringList>
-#include <variant>
 
-// What the command line of trv5kb asks for, or why it cannot be done.
+// What the command line of trv5kb asks for.
 struct Command
 {
     enum class Kind { Help, Version, Ports, Check, Show, Write, Diff, Pdf, Edit };
@@ -24,13 +24,9 @@ struct Command
     bool json = false; // ports, check, diff, write, edit: one JSON document on standard output
 };
 
-// A bad command line: one line that says what is wrong.
-struct UsageError
-{
-    QString reason;
-};
-
-std::variant<Command, UsageError> parseCommandLine(const QStringList& arguments);
+// The command, or for a bad command line a failure with one line that says
+// what is wrong.
+Result<Command> parseCommandLine(const QStringList& arguments);
 
 // The text of --help.
 QString helpText();

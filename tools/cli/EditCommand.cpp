@@ -1,5 +1,6 @@
 #include "EditCommand.h"
 
+#include "FileReport.h"
 #include "Output.h"
 #include "files/FileKind.h"
 #include "files/PatternFile.h"
@@ -53,16 +54,15 @@ std::optional<int> groupOf(const QString& word)
     return letter[0].unicode() - 'A';
 }
 
-std::variant<EditRequest, QString> parseArguments(EditRequest request, const Operation& operation,
-                                                  QStringList words)
+Result<EditRequest> parseArguments(EditRequest request, const Operation& operation, QStringList words)
 {
     const int most = int(QString::fromLatin1(operation.arguments).count(QLatin1Char(' ')) + 1);
     const int least = QString::fromLatin1(operation.arguments).contains(QLatin1Char('[')) ? most - 1 : most;
     if (words.size() < least)
-        return QStringLiteral("edit %1 には %2 を指定してください")
-            .arg(operation.word, QLatin1String(operation.arguments));
+        return Failure{QStringLiteral("edit %1 には %2 を指定してください")
+                           .arg(operation.word, QLatin1String(operation.arguments))};
     if (words.size() > most)
-        return QStringLiteral("余分な引数「%1」があります").arg(words.at(most));
+        return Failure{QStringLiteral("余分な引数「%1」があります").arg(words.at(most))};
 
     switch (request.kind) {
     case EditRequest::Kind::CopyGroup:
@@ -72,13 +72,14 @@ std::variant<EditRequest, QString> parseArguments(EditRequest request, const Ope
         for (const QString& word : std::as_const(words)) {
             const std::optional<int> group = groupOf(word);
             if (!group)
-                return QStringLiteral("「%1」はグループではありません。グループは A～H です").arg(word);
+                return Failure{
+                    QStringLiteral("「%1」はグループではありません。グループは A～H です").arg(word)};
             groups << *group;
         }
         request.group = groups.value(0);
         request.otherGroup = groups.value(1);
         if (groups.size() == 2 && request.group == request.otherGroup)
-            return QStringLiteral("%1 には二つの違うグループを指定してください").arg(operation.word);
+            return Failure{QStringLiteral("%1 には二つの違うグループを指定してください").arg(operation.word)};
         return request;
     }
     default:
@@ -87,22 +88,24 @@ std::variant<EditRequest, QString> parseArguments(EditRequest request, const Ope
 
     const std::optional<int> step = wholeNumber(words.first());
     if (!step || *step < 1 || *step > PatternTable::UsedSteps)
-        return QStringLiteral("ステップ「%1」は 1～80 の数ではありません").arg(words.first());
+        return Failure{QStringLiteral("ステップ「%1」は 1～80 の数ではありません").arg(words.first())};
     request.step = *step - 1;
     if (request.kind == EditRequest::Kind::Move) {
         const QString side = words.at(1);
         if (side != QLatin1String("left") && side != QLatin1String("right"))
-            return QStringLiteral("「%1」は move の向きではありません。left か right を指定してください")
-                .arg(side);
+            return Failure{
+                QStringLiteral("「%1」は move の向きではありません。left か right を指定してください")
+                    .arg(side)};
         request.side = side == QLatin1String("left") ? Side::Left : Side::Right;
         return request;
     }
     if (words.size() == 2) {
         const std::optional<int> count = wholeNumber(words.at(1));
         if (!count || *count < 1)
-            return QStringLiteral("ステップの数「%1」は 1 以上の数ではありません").arg(words.at(1));
+            return Failure{QStringLiteral("ステップの数「%1」は 1 以上の数ではありません").arg(words.at(1))};
         if (*step + *count - 1 > PatternTable::UsedSteps)
-            return QStringLiteral("ステップ%1から%2ステップはステップ80を超えます").arg(*step).arg(*count);
+            return Failure{
+                QStringLiteral("ステップ%1から%2ステップはステップ80を超えます").arg(*step).arg(*count)};
         request.steps = *count;
     }
     return request;
@@ -149,10 +152,10 @@ QString stepCountText(qint16 before, qint16 after)
 
 } // namespace
 
-std::variant<EditRequest, QString> parseEditOperation(const QStringList& words)
+Result<EditRequest> parseEditOperation(const QStringList& words)
 {
     if (words.isEmpty())
-        return QStringLiteral("edit には操作（%1）を指定してください").arg(operationWords());
+        return Failure{QStringLiteral("edit には操作（%1）を指定してください").arg(operationWords())};
     for (const Operation& operation : Operations)
         if (words.first() == operation.word) {
             EditRequest request;
@@ -160,19 +163,17 @@ std::variant<EditRequest, QString> parseEditOperation(const QStringList& words)
             request.word = operation.word;
             return parseArguments(request, operation, words.mid(1));
         }
-    return QStringLiteral("「%1」という edit の操作はありません。操作は %2 のどれかです")
-        .arg(words.first(), operationWords());
+    return Failure{QStringLiteral("「%1」という edit の操作はありません。操作は %2 のどれかです")
+                       .arg(words.first(), operationWords())};
 }
 
 int editPatternFile(const QString& file, const QString& output, const EditRequest& request, bool force,
                     bool json)
 {
-    const PatternFileResult loaded = loadPatternFile(file);
-    if (!loaded.ok()) {
-        printLine(stderr, QStringLiteral("「%1」：%2").arg(file, loaded.error));
+    const Result<PatternFileContent> loaded = loadOrReport(file);
+    if (!loaded)
         return 1;
-    }
-    const PatternFileContent& content = *loaded.content;
+    const PatternFileContent& content = *loaded;
     const OperationResult result = carriedOut(request, content.chart, content.stepCount);
 
     PatternTable chart = content.chart;
@@ -189,8 +190,8 @@ int editPatternFile(const QString& file, const QString& output, const EditReques
     } else if (const std::optional<QString> refusal = notToReplace(output, force)) {
         reason = *refusal;
         where = output;
-    } else if (const std::optional<QString> failure = savePatternFile(output, chart, stepCount)) {
-        reason = *failure;
+    } else if (const Result<> saved = savePatternFile(output, chart, stepCount); !saved) {
+        reason = saved.reason();
         where = output;
     }
     const bool written = reason.isEmpty();
@@ -216,6 +217,6 @@ int editPatternFile(const QString& file, const QString& output, const EditReques
                                   .arg(result.lostCells));
     }
     if (!written)
-        printLine(stderr, QStringLiteral("「%1」：%2").arg(where, reason));
+        reportFileFailure(where, reason);
     return written ? 0 : 1;
 }

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "edit/StepOperations.h"
+#include "result/Result.h"
 
 #include <QString>
 #include <QStringList>
-#include <variant>
 
 // `trv5kb edit FILE OPERATION`: one operation of the window's chart menu on a
 // pattern file, on whole steps (all 40 channels) or whole groups, with steps
@@ -22,9 +22,9 @@ struct EditRequest
     int otherGroup = 0;
 };
 
-// The words after FILE: the operation and its arguments, or why they are
-// wrong (a bad command line).
-std::variant<EditRequest, QString> parseEditOperation(const QStringList& words);
+// The words after FILE: the operation and its arguments, or a failure that
+// says why they are wrong (a bad command line).
+Result<EditRequest> parseEditOperation(const QStringList& words);
 
 // Carries out `request` on the chart of `file` as the window would, and
 // writes the result to `output` (which may be `file`) through the checked

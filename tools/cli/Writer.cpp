@@ -1,8 +1,8 @@
 #include "Writer.h"
 
+#include "FileReport.h"
 #include "JsonReport.h"
 #include "Output.h"
-#include "files/PatternFile.h"
 #include "serial/PortAccess.h"
 #include "serial/PortLine.h"
 #include "serial/PortName.h"
@@ -450,12 +450,10 @@ QString canonicalDevice(const QString& device)
 int writeToControllers(const QString& file, const QStringList& portNames, const SettingsLocation& settings,
                        int timeoutMs, bool json)
 {
-    const PatternFileResult loaded = loadPatternFile(file);
-    if (!loaded.ok()) {
-        printLine(stderr, QStringLiteral("失敗：「%1」：%2").arg(file, loaded.error));
+    const Result<PatternFileContent> loaded = loadOrReport(file, QStringLiteral("失敗："));
+    if (!loaded)
         return 1;
-    }
-    const PatternFileContent& content = *loaded.content;
+    const PatternFileContent& content = *loaded;
     // Refused once for all ports, before any of them is opened; a script still gets its document,
     // every port failed for that cause.
     if (const std::optional<SendFault> fault = firstSendFault(content.chart, content.stepCount)) {

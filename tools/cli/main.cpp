@@ -7,22 +7,19 @@
 #include "ChartReport.h"
 #include "CommandLine.h"
 #include "EditCommand.h"
+#include "FileReport.h"
 #include "JsonReport.h"
 #include "Output.h"
 #include "PdfCommand.h"
+#include "PortsCommand.h"
 #include "Writer.h"
 #include "files/FileName.h"
-#include "files/PatternFile.h"
-#include "serial/PortAccess.h"
-#include "serial/PortName.h"
-#include "serial/SerialDevices.h"
 #include "settings/SettingsLocation.h"
 #include "settings/UserFolders.h"
 #include "transfer/SendRule.h"
 #include "translations/QtTranslations.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QGuiApplication>
 #include <memory>
 #include <string_view>
@@ -36,77 +33,6 @@ enum ExitStatus { Success = 0, Failure = 1, BadUsage = 2 };
 SettingsLocation windowSettings()
 {
     return SettingsLocation::find(QCoreApplication::applicationDirPath(), userSettingsFolder());
-}
-
-int listPorts(bool json)
-{
-    const QList<SerialDevice> present = presentSerialDevices();
-    if (json) {
-        printJson(portsDocument(present, windowSettings()));
-        return Success;
-    }
-    // Devices the user may not open get a line under them on how to be given the right, once.
-    QStringList checked;
-    const auto noteAccess = [&checked](const QString& device) {
-        if (device.isEmpty() || checked.contains(device))
-            return;
-        checked << device;
-        if (const std::optional<QString> problem = portUseProblem(device))
-            printLine(stdout, QStringLiteral("    ") + *problem);
-    };
-    printLine(stdout, QStringLiteral("シリアルデバイス："));
-    if (present.isEmpty())
-        printLine(stdout, QStringLiteral("  接続されているシリアルデバイスはありません。"));
-    for (const SerialDevice& device : present) {
-        printLine(stdout, QStringLiteral("  ") + device.path);
-        printLine(stdout, QStringLiteral("    ") +
-                              deviceDetails(device).replace(QLatin1Char('\n'), QStringLiteral("\n    ")));
-        noteAccess(device.path);
-    }
-
-    const SettingsLocation location = windowSettings();
-    QString files = QDir::toNativeSeparators(location.file());
-    if (!location.fallbackFile().isEmpty())
-        files += QStringLiteral("、次に ") + QDir::toNativeSeparators(location.fallbackFile());
-    // Read once for every look-up below.
-    const SettingsSnapshot settings = location.read();
-    printLine(stdout, QString());
-    printLine(stdout, QStringLiteral("COM ポート（設定ファイル %1）：").arg(files));
-#ifdef Q_OS_WIN
-    printLine(stdout, QStringLiteral("  COMn は Windows の同じ名前のポートです。"));
-#else
-    bool mapped = false;
-    for (qint16 port = 1; port <= HighestComPort; ++port) {
-        const QString name = QStringLiteral("COM%1").arg(port);
-        const QString device = settings.value(name, QStringLiteral("Ports"));
-        if (device == QLatin1String("ERROR") || device.isEmpty())
-            continue;
-        mapped = true;
-        printLine(stdout, QStringLiteral("  ") + portNameToolTip(name, settings, present));
-        noteAccess(device);
-    }
-    printLine(stdout,
-              mapped ? QStringLiteral("  [Ports] にないほかの COMn は /dev/ttyS(n-1) です。")
-                     : QStringLiteral("  [Ports] の割り当てはありません。COMn は /dev/ttyS(n-1) です。"));
-#endif
-    const QString comport = QStringLiteral("comport");
-    const QString section = QStringLiteral("Setting");
-    const QString chosen = settings.value(comport, section);
-    if (chosen != QLatin1String("ERROR")) {
-        printLine(stdout, QStringLiteral("ウィンドウで選ばれているポート：%1 — %2")
-                              .arg(chosen, portNameToolTip(chosen, settings, present)));
-        noteAccess(deviceOfPortName(chosen, settings));
-    } else if (!settings.storedValue(comport, section)) {
-        // The window shows the lookup's answer for a missing value as it is.
-        printLine(stdout,
-                  QStringLiteral("ウィンドウで選ばれているポート：まだありません（ポート欄には「ERROR」と"
-                                 "表示されます。ポートを選ばずに閉じると ERROR が保存されます）"));
-    } else {
-        printLine(stdout,
-                  QStringLiteral("ウィンドウで選ばれているポート：ERROR（ポートを選ばずにウィンドウを"
-                                 "閉じたときに保存される値です。ウィンドウでポートを選んでください）"));
-    }
-    return Success;
 }
 
 // A command line that cannot be carried out: one line on what is wrong.
@@ -126,19 +52,9 @@ int write(const Command& command)
     return writeToControllers(command.file, command.ports, settings, command.timeoutMs, command.json);
 }
 
-std::optional<PatternFileContent> load(const QString& file)
-{
-    PatternFileResult loaded = loadPatternFile(file);
-    if (!loaded.ok()) {
-        printLine(stderr, QStringLiteral("「%1」：%2").arg(file, loaded.error));
-        return std::nullopt;
-    }
-    return std::move(loaded.content);
-}
-
 int check(const QString& file, bool json)
 {
-    const std::optional<PatternFileContent> content = load(file);
+    const Result<PatternFileContent> content = loadOrReport(file);
     if (!content)
         return Failure;
     if (json)
@@ -155,8 +71,8 @@ int check(const QString& file, bool json)
 // As the system's diff does: 0 for the same, 1 for a difference, 2 when a file cannot be read.
 int diff(const QString& file, const QString& otherFile, bool json)
 {
-    const std::optional<PatternFileContent> before = load(file);
-    const std::optional<PatternFileContent> after = load(otherFile);
+    const Result<PatternFileContent> before = loadOrReport(file);
+    const Result<PatternFileContent> after = loadOrReport(otherFile);
     if (!before || !after)
         return BadUsage;
     const ChartChange change =
@@ -170,7 +86,7 @@ int diff(const QString& file, const QString& otherFile, bool json)
 
 int show(const QString& file, int group)
 {
-    const std::optional<PatternFileContent> content = load(file);
+    const Result<PatternFileContent> content = loadOrReport(file);
     if (!content)
         return Failure;
     printLine(stdout, chartGrid(*content, group));
@@ -212,9 +128,7 @@ std::unique_ptr<QCoreApplication> application(int& argc, char* argv[])
     return std::make_unique<QCoreApplication>(argc, argv);
 }
 
-} // namespace
-
-static int runProgram(int argc, char* argv[])
+int runProgram(int argc, char* argv[])
 {
     const std::unique_ptr<QCoreApplication> app = application(argc, argv);
     // The window's name: its user's configuration folder is where the port settings are.
@@ -222,11 +136,11 @@ static int runProgram(int argc, char* argv[])
 
     // The parser's own English is read before Qt's texts are translated. A file named in bytes
     // that are no text keeps them (Qt's own arguments would not), so that it opens.
-    const std::variant<Command, UsageError> parsed = parseCommandLine(systemArguments(argc, argv));
-    if (const auto* error = std::get_if<UsageError>(&parsed))
-        return badUsage(error->reason);
+    const Result<Command> parsed = parseCommandLine(systemArguments(argc, argv));
+    if (!parsed)
+        return badUsage(parsed.reason());
     installJapaneseQtTranslations();
-    const Command& command = std::get<Command>(parsed);
+    const Command& command = *parsed;
     switch (command.kind) {
     case Command::Kind::Help:
         print(stdout, helpText());
@@ -235,7 +149,7 @@ static int runProgram(int argc, char* argv[])
         printLine(stdout, QStringLiteral("trv5kb " TRV_VERSION));
         return Success;
     case Command::Kind::Ports:
-        return listPorts(command.json);
+        return listPorts(windowSettings(), command.json);
     case Command::Kind::Check:
         return check(command.file, command.json);
     case Command::Kind::Show:
@@ -251,6 +165,8 @@ static int runProgram(int argc, char* argv[])
     }
     return Failure;
 }
+
+} // namespace
 
 int main(int argc, char* argv[])
 {

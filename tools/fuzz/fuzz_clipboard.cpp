@@ -168,46 +168,45 @@ bool showsEveryCharacter(const QString& message)
 
 void checkPaste(const PatternTable& chart, ChartCell at, const QString& text)
 {
-    const ClipboardContent content = parseClipboardText(text, at);
+    const Result<ClipboardRows> content = parseClipboardText(text, at);
     const PlainReading plain = readPlainly(text, at);
     if (!content.ok()) {
-        require(content.rows.empty(), "a refused paste keeps no rows");
-        require(content.error.size() <= 200, "a refusal's reason is at most 200 characters");
-        require(showsEveryCharacter(content.error), "every character of a refusal's reason shows");
+        require(content.reason().size() <= 200, "a refusal's reason is at most 200 characters");
+        require(showsEveryCharacter(content.reason()), "every character of a refusal's reason shows");
         require(plain.shapeRefused || plain.badLine > 0, "only a text read plainly as no chart is refused");
         if (plain.badLine > 0)
-            require(content.error.startsWith(
+            require(content.reason().startsWith(
                         QStringLiteral("%1 行目の %2 番目の値").arg(plain.badLine).arg(plain.badField)),
                     "a refusal names the first field that lands and is no element");
         return;
     }
     require(!plain.shapeRefused && plain.badLine == 0, "a text read plainly as no chart is refused");
-    require(content.rows.size() == plain.rows.size(), "as many rows are read as land");
+    const ClipboardRows& rows = *content;
+    require(rows.size() == plain.rows.size(), "as many rows are read as land");
 
     const int steps = PatternTable::UsedSteps - at.step, channels = PatternTable::UsedChannels - at.channel;
-    require(content.rows.size() <= std::size_t(steps), "no row is read past step 80");
+    require(rows.size() <= std::size_t(steps), "no row is read past step 80");
     std::size_t fields = 0;
-    for (std::size_t row = 0; row < content.rows.size(); ++row) {
-        require(content.rows[row].size() <= std::size_t(channels), "no field is read past channel 40");
-        require(content.rows[row].size() == plain.rows[row].size(), "as many fields are read as land");
-        for (std::size_t field = 0; field < content.rows[row].size(); ++field)
-            require(content.rows[row][field] == plain.rows[row][field],
-                    "the fields read are those of the text");
-        fields += content.rows[row].size();
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        require(rows[row].size() <= std::size_t(channels), "no field is read past channel 40");
+        require(rows[row].size() == plain.rows[row].size(), "as many fields are read as land");
+        for (std::size_t field = 0; field < rows[row].size(); ++field)
+            require(rows[row][field] == plain.rows[row][field], "the fields read are those of the text");
+        fields += rows[row].size();
     }
 
-    const ChartChange change = pasteChange(chart, at, content.rows);
+    const ChartChange change = pasteChange(chart, at, rows);
     require(change.cells.size() == fields, "a paste writes every field read and no more");
     require(!change.stepCount, "a paste leaves the step count");
     std::size_t next = 0;
-    for (std::size_t row = 0; row < content.rows.size(); ++row)
-        for (std::size_t field = 0; field < content.rows[row].size(); ++field, ++next) {
+    for (std::size_t row = 0; row < rows.size(); ++row)
+        for (std::size_t field = 0; field < rows[row].size(); ++field, ++next) {
             const CellEdit& edit = change.cells[next];
             require(edit.cell == ChartCell{at.step + int(row), at.channel + int(field)},
                     "a paste writes its cells row by row from its first cell, each once");
             require(edit.before == chart.at(edit.cell.step, edit.cell.channel),
                     "a paste keeps the value each cell held");
-            require(edit.after == content.rows[row][field], "a paste writes the field read");
+            require(edit.after == rows[row][field], "a paste writes the field read");
         }
 
     PatternTable edited = chart;
@@ -235,11 +234,11 @@ void checkCopyPastesBack(const PatternTable& chart, const CellBlock& block)
             onlyElements = onlyElements && chart.at(step, channel).ordinal().has_value();
 
     const QString text = clipboardText(chart, block);
-    const ClipboardContent content = parseClipboardText(text, block.first);
+    const Result<ClipboardRows> content = parseClipboardText(text, block.first);
     require(content.ok() == onlyElements, "a copied block pastes back exactly when it holds only elements");
     if (!content.ok())
         return;
-    const ChartChange change = pasteChange(chart, block.first, content.rows);
+    const ChartChange change = pasteChange(chart, block.first, *content);
     require(change.cells.size() == std::size_t(steps * block.channels()), "a copied block pastes back whole");
     for (const CellEdit& edit : change.cells) {
         require(edit.cell.step >= block.first.step && edit.cell.step <= block.last.step &&

@@ -9,20 +9,19 @@
 // load back the same after saving.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const PatternFileResult loaded = parsePatternFile(QByteArrayView(data, qsizetype(size)));
+    const Result<PatternFileContent> loaded = parsePatternFile(QByteArrayView(data, qsizetype(size)));
     if (!loaded.ok()) {
-        require(!loaded.error.isEmpty(), "a refused file comes with a reason");
+        require(!loaded.reason().isEmpty(), "a refused file comes with a reason");
         return 0;
     }
     for (int step = 0; step < PatternTable::UsedSteps; ++step)
         for (int channel = 0; channel < PatternTable::UsedChannels; ++channel)
-            require(fitsPatternFile(loaded.content->chart.at(step, channel)),
-                    "every loaded cell can be saved");
+            require(fitsPatternFile(loaded->chart.at(step, channel)), "every loaded cell can be saved");
 
-    const QByteArray saved = formatPatternFile(loaded.content->chart, loaded.content->stepCount);
-    const PatternFileResult reloaded = parsePatternFile(saved);
-    require(reloaded.ok() && *reloaded.content == *loaded.content, "a saved chart loads back the same");
-    require(formatPatternFile(reloaded.content->chart, reloaded.content->stepCount) == saved,
+    const QByteArray saved = formatPatternFile(loaded->chart, loaded->stepCount);
+    const Result<PatternFileContent> reloaded = parsePatternFile(saved);
+    require(reloaded.ok() && *reloaded == *loaded, "a saved chart loads back the same");
+    require(formatPatternFile(reloaded->chart, reloaded->stepCount) == saved,
             "saving a reloaded chart gives the same bytes");
     return 0;
 }

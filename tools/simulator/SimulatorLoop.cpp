@@ -242,13 +242,14 @@ void SimulatorLoop::save(const PatternFileContent& content)
     ++m_transfers;
     // The program's own checked replacement: a failed write keeps the chart
     // of the transfer before, rather than leaving an empty or cut file.
-    if (const std::optional<QString> reason =
-            replaceFile(m_options.output, formatPatternFile(content.chart, content.stepCount))) {
+    if (const Result<> written =
+            replaceFile(m_options.output, formatPatternFile(content.chart, content.stepCount));
+        !written) {
         say(stderr,
             QStringLiteral("trv5kb-simulator: transfer %1 complete, but the chart could not be written "
                            "to %2 (the file is left as it was): %3")
                 .arg(m_transfers)
-                .arg(absoluteFilePath(m_options.output), *reason));
+                .arg(absoluteFilePath(m_options.output), written.reason()));
         m_failedSave = true;
         return;
     }
