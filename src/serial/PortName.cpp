@@ -24,7 +24,9 @@ QString portDeviceName(qint16 port, const SettingsSnapshot& settings)
     if (port < 1)
         return {};
 #ifdef Q_OS_WIN
-    Q_UNUSED(settings);
+    // Windows' COMn are the system's own ports; [Ports] can only send one to a port on the network.
+    if (std::optional<QString> mapped = PortSettings::mappedDevice(settings, port); mapped && isUrlName(*mapped))
+        return *mapped;
     return comPortName(port);
 #else
     return PortSettings::mappedDevice(settings, port).value_or(QStringLiteral("/dev/ttyS%1").arg(port - 1));

@@ -18,10 +18,11 @@ QString comPortName(qint16 port);
 qint16 portNumberOf(const QString& portName);
 
 // The device that serial port `port` stands for, or an empty text for a
-// port number below 1. On Windows that is "COMn". Elsewhere it is the value
-// of the key "COMn" in the section "Ports" of the settings files when they
-// have that key (for example COM3=/dev/ttyUSB0), otherwise the n-th standard
-// serial device /dev/ttyS(n-1).
+// port number below 1: the value of the key "COMn" in the section "Ports" of
+// the settings files when they have that key (for example COM3=/dev/ttyUSB0),
+// otherwise the n-th standard serial device /dev/ttyS(n-1). On Windows "COMn"
+// is the system's own port, unless that key names a network port
+// (COM5=rfc2217://rack1.local:4001).
 QString portDeviceName(qint16 port, const SettingsSnapshot& settings);
 
 // Whether `portName` names a serial device by its path, which makes it a port

@@ -14,7 +14,7 @@
 //   [Setting]
 //   comport=COM3          the value the port box showed when the window last closed
 //   [Ports]
-//   COM3=/dev/ttyUSB0     what COM3 stands for (outside Windows): a device or a network port
+//   COM3=/dev/ttyUSB0     what COM3 stands for: a device or a network port (on Windows a network port only)
 //
 // and the two values of the port box that name no port.
 namespace PortSettings {

@@ -93,8 +93,10 @@ PortsFacts gather(const SettingsLocation& location)
         ComPortFacts com;
         com.port = comPortName(port);
         com.device = portDeviceName(port, settings);
-#ifndef Q_OS_WIN
-        // Windows' COMn are its own ports, whatever [Ports] says.
+#ifdef Q_OS_WIN
+        // Windows' COMn are its own ports unless [Ports] sends one to the network.
+        com.mapped = isUrlName(com.device);
+#else
         com.mapped = PortSettings::mappedDevice(settings, port).has_value();
 #endif
         if (!isUrlName(com.device))
