@@ -17,7 +17,8 @@ void Announcer::announce(const QString& text)
         return;
     // Screen readers keep the names they were told (Qt 6.4 tells AT-SPI of a new name without
     // the name), so each announcement is a new object of its own, whose name they ask for.
-    QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(QAccessible::queryAccessibleInterface(this)));
+    QAccessible::deleteAccessibleInterface(
+        QAccessible::uniqueId(QAccessible::queryAccessibleInterface(this)));
     setAccessibleName(text);
     QAccessibleEvent shown(this, QAccessible::ObjectShow);
     QAccessible::updateAccessibility(&shown);

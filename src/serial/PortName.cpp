@@ -25,7 +25,8 @@ QString portDeviceName(qint16 port, const SettingsSnapshot& settings)
         return {};
 #ifdef Q_OS_WIN
     // Windows' COMn are the system's own ports; [Ports] can only send one to a port on the network.
-    if (std::optional<QString> mapped = PortSettings::mappedDevice(settings, port); mapped && isUrlName(*mapped))
+    if (std::optional<QString> mapped = PortSettings::mappedDevice(settings, port);
+        mapped && isUrlName(*mapped))
         return *mapped;
     return comPortName(port);
 #else

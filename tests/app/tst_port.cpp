@@ -61,8 +61,7 @@ namespace {
 // The one line shutdown leaves when the port cannot be stored: the program, the file, the reason.
 QRegularExpression storeFailureLine(const QString& file)
 {
-    return QRegularExpression("^[^\\n]*" +
-                              QRegularExpression::escape(QDir::toNativeSeparators(file)) +
+    return QRegularExpression("^[^\\n]*" + QRegularExpression::escape(QDir::toNativeSeparators(file)) +
                               "[^\\n]*: [^\\n]+$");
 }
 // What a user does: opens the list, finds the item in it as it is now and clicks it.
@@ -318,9 +317,8 @@ void TestPort::shutdownKeepsLinkLoop()
     QVERIFY(QFile::link("Setting.ini", w.folder.filePath("loop2")));
     QVERIFY(w.start());
     w.chooseItem("Comportbox", "COM4");
-    QTest::ignoreMessage(QtWarningMsg,
-                         QRegularExpression("^[^\\n]*" + QRegularExpression::escape(path) +
-                                            "[^\\n]*: リンク先をたどれません$"));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^[^\\n]*" + QRegularExpression::escape(path) +
+                                                          "[^\\n]*: リンク先をたどれません$"));
     QVERIFY(w.form->close());
     QVERIFY(w.boxes.shown.isEmpty());
     QCOMPARE(QFileInfo(path).symLinkTarget(), w.folder.filePath("loop2"));

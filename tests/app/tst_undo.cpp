@@ -281,9 +281,8 @@ void TestUndo::chartAtExitNotSavedSaysWhy()
     QVERIFY(writeFile(w->folder.dataFolder(), "not a folder"));
     w->clickCell(0);
     const QString file = QDir::toNativeSeparators(QDir(w->folder.dataFolder()).filePath(LastChart));
-    QTest::ignoreMessage(QtWarningMsg,
-                         QRegularExpression("^[^\\n]*" + QRegularExpression::escape(file) +
-                                            "[^\\n]*: [^\\n]+$"));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^[^\\n]*" + QRegularExpression::escape(file) +
+                                                          "[^\\n]*: [^\\n]+$"));
     QVERIFY(w->form->close());
     QVERIFY(w->boxes.shown.isEmpty());
     QCOMPARE(readFile(w->folder.dataFolder()), "not a folder");

@@ -66,8 +66,7 @@ void TestPortAccess::lockFileNamed_data()
     QTest::addColumn<QString>("reason"); // %1 stands for the lock file, %2 for the process
 
     // The process is named as the system knows it, whatever the file says.
-    const QString inUse =
-        "ポートは他のプログラムが使用中です（cat、プロセス番号 %2、ロックファイル「%1」）";
+    const QString inUse = "ポートは他のプログラムが使用中です（cat、プロセス番号 %2、ロックファイル「%1」）";
     const QString left = "ポートのロックファイル「%1」が残っています（置いたプロセス %2 "
                          "はもう動いていません）。このファイルを削除すると使えます";
     const QString noNumber =

@@ -504,10 +504,11 @@ void TestWine::windowWritesByKeys()
         shown = windowsShown();
     QCOMPARE(shown.size(), 2);
     shown.removeAll(before.first());
-    QCOMPARE(xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), shown.first(), QStringLiteral("1"),
-                      QStringLiteral("1"), QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("100"),
-                      QStringLiteral("shift+Tab"), QStringLiteral("space")}),
-             0);
+    QCOMPARE(
+        xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), shown.first(), QStringLiteral("1"),
+                 QStringLiteral("1"), QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("100"),
+                 QStringLiteral("shift+Tab"), QStringLiteral("space")}),
+        0);
     QCOMPARE(finish(window).exitCode, 0);
     QCOMPARE(readFile(folder.filePath("Setting.ini")), settings);
 }
