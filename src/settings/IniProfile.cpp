@@ -1,7 +1,6 @@
 #include "settings/IniProfile.h"
 
 #include "files/FileReplace.h"
-#include "settings/PortSettings.h"
 #include "settings/ShiftJis.h"
 
 #include <QFile>
@@ -19,11 +18,6 @@ constexpr qsizetype MaxFileBytes = 1024 * 1024;
 // The value buffer of the original profile call held 255 bytes with the
 // closing NUL; callers may rely on values never being longer.
 constexpr qsizetype MaxValueBytes = 254;
-
-QString missingValue()
-{
-    return PortSettings::NotStored.toString();
-}
 
 // The first byte of a double-byte Shift-JIS character. Its second byte may be
 // any of "@" to "~" (letters, "[", "\", "]" among them), so no scan for a
@@ -311,7 +305,7 @@ std::optional<FileText> readFileText(const QString& path)
 
 QString GetINIValue(const QString& KEY, const QString& Section, const QString& ININame)
 {
-    return findINIValue(KEY, Section, ININame).value_or(missingValue());
+    return findINIValue(KEY, Section, ININame).value_or(MissingINIValue.toString());
 }
 
 std::optional<QString> findINIValue(const QString& KEY, const QString& Section, const QString& ININame)

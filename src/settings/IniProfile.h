@@ -21,6 +21,9 @@
 // first megabyte of a file is looked at.
 QString GetINIValue(const QString& KEY, const QString& Section, const QString& ININame);
 
+// What GetINIValue answers for a missing file, section or key.
+inline constexpr QStringView MissingINIValue = u"ERROR";
+
 // GetINIValue, with nothing for a missing file, section or key, so that a
 // value "ERROR" written into the file is told apart from none.
 std::optional<QString> findINIValue(const QString& KEY, const QString& Section, const QString& ININame);

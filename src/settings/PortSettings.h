@@ -22,7 +22,7 @@ namespace PortSettings {
 // What a look-up gives for a value the files do not hold, as the profile
 // functions answer. The port box shows it as it is, and a window closed
 // without a pick stores it.
-inline constexpr QStringView NotStored = u"ERROR";
+inline constexpr QStringView NotStored = MissingINIValue;
 // What the port box shows until a port is picked; stored, it makes the
 // window ask for a port at start-up.
 inline constexpr QStringView AskForPort = u"選択";

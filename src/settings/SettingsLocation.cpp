@@ -1,7 +1,6 @@
 #include "settings/SettingsLocation.h"
 
 #include "settings/IniProfile.h"
-#include "settings/PortSettings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -65,7 +64,7 @@ std::optional<QString> SettingsLocation::storedValue(const QString& KEY, const Q
 // As the profile functions answer: "ERROR" from the user's file, written or missing, asks the other.
 QString SettingsSnapshot::value(const QString& KEY, const QString& Section) const
 {
-    const QString notStored = PortSettings::NotStored.toString();
+    const QString notStored = MissingINIValue.toString();
     const QString found = m_file.find(KEY, Section).value_or(notStored);
     if (found != notStored || !m_fallback)
         return found;
@@ -94,7 +93,7 @@ Result<> SettingsLocation::store(const QString& Value, const QString& KEY, const
         return {};
     const QString file = storeFile();
     const QString folder = QFileInfo(file).absolutePath();
-    if (file != m_file && Value == PortSettings::NotStored)
+    if (file != m_file && Value == MissingINIValue)
         return {};
     // A program folder someone deleted is not brought back to hold a settings file.
     if (m_besideProgram && file == m_file) {
