@@ -17,6 +17,4 @@ public:
     explicit Announcer(QWidget* window);
 
     void announce(const QString& text);
-    // The last announcement, for whoever asks for it again.
-    QString lastAnnouncement() const { return accessibleName(); }
 };

@@ -88,12 +88,6 @@ bool ElementPictures::load(const QString& folder, MessageBoxes& boxes)
     return true;
 }
 
-QPixmap ElementPictures::ElementPicture(const ElementCode& value) const
-{
-    const std::optional<int> ordinal = value.ordinal();
-    return ordinal ? element(*ordinal) : QPixmap();
-}
-
 QPixmap ElementPictures::element(int ordinal) const
 {
     return m_elements[std::size_t(ordinal)]->pixmap();

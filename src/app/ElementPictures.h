@@ -1,7 +1,4 @@
 #pragma once
-
-#include "chart/ElementCode.h"
-
 #include <QPixmap>
 #include <QString>
 #include <array>
@@ -26,8 +23,6 @@ public:
     // user has been told which file, and the window must not be shown.
     bool load(const QString& folder, MessageBoxes& boxes);
 
-    // The picture of an element value, or a null pixmap for a value that is no element.
-    QPixmap ElementPicture(const ElementCode& value) const;
     // The picture of element `ordinal` (0 to 15).
     QPixmap element(int ordinal) const;
     // The step-number strip of a page.

@@ -26,7 +26,7 @@
 
 namespace {
 
-enum ExitStatus { Success = 0, Failure = 1, BadUsage = 2 };
+enum ExitStatus { ExitSuccess = 0, ExitFailure = 1, ExitBadUsage = 2 };
 
 // The window's settings files: its program folder is this program's own (both are installed
 // into the same folder), its user's configuration folder the window's.
@@ -39,7 +39,7 @@ SettingsLocation windowSettings()
 int badUsage(const QString& reason)
 {
     printLine(stderr, QStringLiteral("trv5kb: %1（使い方は trv5kb --help）").arg(reason));
-    return BadUsage;
+    return ExitBadUsage;
 }
 
 // Every port is written with the chart, so two names of one controller are a mistake of the
@@ -56,16 +56,16 @@ int check(const QString& file, bool json)
 {
     const Result<PatternFileContent> content = loadOrReport(file);
     if (!content)
-        return Failure;
+        return ExitFailure;
     if (json)
         printJson(checkDocument(file, *content));
     else
         printLine(stdout, chartSummary(*content));
     if (const std::optional<SendFault> fault = firstSendFault(content->chart, content->stepCount)) {
         printLine(stderr, sendFaultText(*fault));
-        return Failure;
+        return ExitFailure;
     }
-    return Success;
+    return ExitSuccess;
 }
 
 // As the system's diff does: 0 for the same, 1 for a difference, 2 when a file cannot be read.
@@ -74,23 +74,23 @@ int diff(const QString& file, const QString& otherFile, bool json)
     const Result<PatternFileContent> before = loadOrReport(file);
     const Result<PatternFileContent> after = loadOrReport(otherFile);
     if (!before || !after)
-        return BadUsage;
+        return ExitBadUsage;
     const ChartChange change =
         ChartChange::between(before->chart, before->stepCount, after->chart, after->stepCount);
     if (json)
         printJson(diffDocument(file, *before, otherFile, *after, change));
     else
         printLine(stdout, differencesText(*before, *after, change));
-    return change.isEmpty() ? Success : Failure;
+    return change.isEmpty() ? ExitSuccess : ExitFailure;
 }
 
 int show(const QString& file, int group)
 {
     const Result<PatternFileContent> content = loadOrReport(file);
     if (!content)
-        return Failure;
+        return ExitFailure;
     printLine(stdout, chartGrid(*content, group));
-    return Success;
+    return ExitSuccess;
 }
 
 QtMessageHandler qtHandler = nullptr;
@@ -144,10 +144,10 @@ int runProgram(int argc, char* argv[])
     switch (command.kind) {
     case Command::Kind::Help:
         print(stdout, helpText());
-        return Success;
+        return ExitSuccess;
     case Command::Kind::Version:
         printLine(stdout, QStringLiteral("trv5kb " TRV_VERSION));
-        return Success;
+        return ExitSuccess;
     case Command::Kind::Ports:
         return listPorts(windowSettings(), command.json);
     case Command::Kind::Check:
@@ -163,7 +163,7 @@ int runProgram(int argc, char* argv[])
     case Command::Kind::Edit:
         return editPatternFile(command.file, command.output, command.edit, command.force, command.json);
     }
-    return Failure;
+    return ExitFailure;
 }
 
 } // namespace
