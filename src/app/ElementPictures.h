@@ -1,4 +1,5 @@
 #pragma once
+
 #include <QPixmap>
 #include <QString>
 #include <array>
