@@ -1,14 +1,18 @@
 #include "serial/PortLine.h"
 
+#include "serial/NetworkSerialLine.h"
 #include "serial/PortName.h"
 
-PortLine::PortLine(QObject* parent) : SerialLine(parent), m_serial(this), m_network(this)
+PortLine::PortLine(QObject* parent) : SerialLine(parent), m_serial(this)
 {
-    for (SerialLine* line : {static_cast<SerialLine*>(&m_serial), static_cast<SerialLine*>(&m_network)}) {
-        connect(line, &SerialLine::received, this, &SerialLine::received);
-        connect(line, &SerialLine::lost, this, &SerialLine::lost);
-        connect(line, &SerialLine::openingFailed, this, &SerialLine::openingFailed);
-    }
+    follow(&m_serial);
+}
+
+void PortLine::follow(SerialLine* line)
+{
+    connect(line, &SerialLine::received, this, &SerialLine::received);
+    connect(line, &SerialLine::lost, this, &SerialLine::lost);
+    connect(line, &SerialLine::openingFailed, this, &SerialLine::openingFailed);
 }
 
 bool PortLine::openControllerLine(const QString& device)
@@ -16,6 +20,14 @@ bool PortLine::openControllerLine(const QString& device)
     if (m_line->isOpen())
         return true;
     // A name written as a URL but no network port gets the network line's reason, not a device's.
-    m_line = isUrlName(device) ? static_cast<SerialLine*>(&m_network) : &m_serial;
+    if (isUrlName(device)) {
+        if (!m_network) {
+            m_network = new NetworkSerialLine(this);
+            follow(m_network);
+        }
+        m_line = m_network;
+    } else {
+        m_line = &m_serial;
+    }
     return m_line->openControllerLine(device);
 }

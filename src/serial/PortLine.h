@@ -1,12 +1,15 @@
 #pragma once
 
-#include "serial/NetworkSerialLine.h"
 #include "serial/QtSerialLine.h"
+
+class NetworkSerialLine;
 
 // The controller's line on whichever port a transfer names: a port written
 // as a URL on the network (NetworkSerialLine), any other on a serial device
 // (QtSerialLine). The window and the command-line writer give it to their
-// transfers, which see one line whatever the port.
+// transfers, which see one line whatever the port. The network line, and the
+// socket with it, is made at the first opening of a network port: a window
+// that only ever writes to local devices never starts Qt's network code.
 class PortLine : public SerialLine
 {
     Q_OBJECT
@@ -24,7 +27,9 @@ public:
     QString unfinishedOpening() const override { return m_line->unfinishedOpening(); }
 
 private:
+    void follow(SerialLine* line);
+
     QtSerialLine m_serial;
-    NetworkSerialLine m_network;
+    NetworkSerialLine* m_network = nullptr;
     SerialLine* m_line = &m_serial;
 };
