@@ -2,6 +2,7 @@
 
 #include "app/MessageBoxes.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -93,6 +94,21 @@ void ChoiceBox::showPopup()
 {
     emit aboutToShowPopup();
     QComboBox::showPopup();
+}
+
+void ChoiceBox::changeEvent(QEvent* event)
+{
+    // QComboBox makes its list, a popup window with a list view and scroll
+    // bars, at a change of font only to hand the font on. Every box of the
+    // window is given its font as it is made, long before its list is opened,
+    // and a list made later takes the box's font itself; so until the list
+    // exists the change is the plain widget's, and the list's code and memory
+    // wait for the first look at it.
+    if (event->type() == QEvent::FontChange && !findChild<QAbstractItemView*>()) {
+        QWidget::changeEvent(event);
+        return;
+    }
+    QComboBox::changeEvent(event);
 }
 
 void ChoiceBox::takeChoices(MessageBoxes& boxes, std::function<void(const QString&)> choose,

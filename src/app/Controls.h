@@ -92,6 +92,9 @@ public:
 
 signals:
     void aboutToShowPopup();
+
+protected:
+    void changeEvent(QEvent* event) override;
 };
 
 // The text field of a choice box. The box keeps the design's narrow width,

@@ -2,6 +2,7 @@
 
 #include "app/Controls.h"
 
+#include <QAbstractItemView>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -370,6 +371,10 @@ void TestLayout::lists()
             texts << box->itemText(i);
         if (!box->isEditable())
             texts << QStringLiteral("(not editable)");
+        // The list is made at the first look, after the box got its font (in the frame, not the
+        // frame's own), and shows its items in that font.
+        if (box->view()->font() != box->font())
+            texts << QStringLiteral("(list font %1)").arg(box->view()->font().toString());
         return texts;
     };
     QStringList steps, channels, ports;
