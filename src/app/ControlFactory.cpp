@@ -144,8 +144,13 @@ QWidget* createControl(const Layout::Control& row, QWidget* parent, double dx, d
         }
         if (row.fore && row.kind != K::ComboBox)
             pal.setColor(QPalette::WindowText, layoutColour(*row.fore));
-        widget->setPalette(pal);
-        widget->setFont(layoutFont(row.font.points > 0 ? row.font : Layout::DefaultFont));
+        // What a control would take from its container anyway is not set again: each setting
+        // is a change of its own for the control, its children and their caches.
+        if (pal != widget->palette())
+            widget->setPalette(pal);
+        if (const QFont font = layoutFont(row.font.points > 0 ? row.font : Layout::DefaultFont);
+            font != widget->font())
+            widget->setFont(font);
         widget->setGeometry(pixelRect(rect));
     }
     if (row.toolTip)
