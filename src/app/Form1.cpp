@@ -27,6 +27,7 @@
 #include "transfer/ControllerTransfer.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QDebug>
@@ -44,7 +45,13 @@ Form1::Form1(const QString& programFolder, const QString& configFolder, const QS
     installFontFallback();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("TRV5KB Programmer"));
-    setWindowIcon(QIcon(QStringLiteral(":/embedded/icon.png")));
+    // Read as PNG by Qt's own reader: a QIcon made from the file name would first ask every image
+    // plug-in whether the file is theirs, loading each. The @2x mark, as for a file name, only
+    // where the screens are of high resolution.
+    QIcon mark(QPixmap(QStringLiteral(":/embedded/icon.png"), "PNG"));
+    if (qApp->devicePixelRatio() > 1)
+        mark.addPixmap(QPixmap(QStringLiteral(":/embedded/icon@2x.png"), "PNG"));
+    setWindowIcon(mark);
     setFixedSize(pixelRect(Layout::ClientArea).size());
     setFont(layoutFont(Layout::DefaultFont));
     QPalette background = palette();

@@ -19,6 +19,7 @@ private slots:
     void picturesForTheScreen_data();
     void picturesForTheScreen();
     void cellsShowPicturesForTheScreen();
+    void programMarkForTheScreen();
 
 private:
     // The scale the pictures are drawn at for this screen: 2 or 1.
@@ -83,6 +84,16 @@ void TestHiDpi::cellsShowPicturesForTheScreen()
         QCOMPARE(painted(index), expected("OFF"));
     w->clickCell(0);
     QCOMPARE(painted(0), expected("UP"));
+}
+
+// The window's mark comes with the picture drawn for the screen's scale, as a high-resolution
+// screen asks for it.
+void TestHiDpi::programMarkForTheScreen()
+{
+    QList<QSize> drawn{QSize(128, 128)};
+    if (pictureScale() > 1)
+        drawn << QSize(256, 256);
+    QCOMPARE(w->form->windowIcon().availableSizes(), drawn);
 }
 
 QTEST_MAIN(TestHiDpi)
