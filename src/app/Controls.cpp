@@ -77,6 +77,21 @@ void ClickLabel::keyPressEvent(QKeyEvent* event)
         QLabel::keyPressEvent(event);
 }
 
+bool ClickLabel::event(QEvent* event)
+{
+    // At its polish QLabel makes the text document for a label that takes the focus, and does
+    // nothing else.
+    if (event->type() == QEvent::Polish)
+        return QFrame::event(event);
+    return QLabel::event(event);
+}
+
+void ClickLabel::focusInEvent(QFocusEvent* event)
+{
+    // QLabel would make the text document here too; the focus frame is all this label shows.
+    QFrame::focusInEvent(event);
+}
+
 void ClickLabel::paintEvent(QPaintEvent* event)
 {
     QLabel::paintEvent(event);

@@ -51,7 +51,10 @@ private:
 // with the keys held (Shift on a chart cell selects): the group tab captions
 // and the chart cells. One that takes the keyboard focus (a group tab) is
 // pressed with Space or Return as with a click, and shows the style's focus
-// frame while the keyboard has brought the focus to it.
+// frame while the keyboard has brought the focus to it. Its text stays plain
+// text drawn as on any other label: QLabel would give a label that takes the
+// focus a whole text document, for selecting its text with the keyboard,
+// which these labels do not offer.
 class ClickLabel : public QLabel
 {
     Q_OBJECT
@@ -67,6 +70,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    bool event(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
 };
 
 // A combo box of the window: an item chosen from its list, or text typed into
