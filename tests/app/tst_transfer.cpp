@@ -379,7 +379,6 @@ void TestTransfer::modeOptionDuringTransfer()
     QCOMPARE(w->lamp(), Red);
 }
 
-// Closing the window mid-transfer closes the line, and the port is stored as ever.
 void TestTransfer::closingDuringTransfer_data()
 {
     QTest::addColumn<QMessageBox::StandardButton>("answer");
