@@ -1,5 +1,7 @@
 #include "app/Announcer.h"
 
+#include "app/ControlAccess.h"
+
 #include <QAccessible>
 
 Announcer::Announcer(QWidget* window) : QWidget(window)
@@ -17,8 +19,7 @@ void Announcer::announce(const QString& text)
         return;
     // Screen readers keep the names they were told (Qt 6.4 tells AT-SPI of a new name without
     // the name), so each announcement is a new object of its own, whose name they ask for.
-    QAccessible::deleteAccessibleInterface(
-        QAccessible::uniqueId(QAccessible::queryAccessibleInterface(this)));
+    renewAccessibleInterface(this);
     setAccessibleName(text);
     QAccessibleEvent shown(this, QAccessible::ObjectShow);
     QAccessible::updateAccessibility(&shown);

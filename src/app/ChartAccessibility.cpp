@@ -2,7 +2,6 @@
 
 #include "app/ChartGrid.h"
 #include "chart/CellName.h"
-#include "chart/ElementTable.h"
 #include "model/ChartDocument.h"
 #include "state/WindowState.h"
 
@@ -19,16 +18,6 @@ constexpr int Columns = StepsPerPage;
 // headers before them, with the corner where the two meet; index r * 41 + c.
 constexpr int ChildColumns = Columns + 1;
 constexpr int ChildCount = (Rows + 1) * ChildColumns;
-
-// What a cell shows, as a screen reader reads it in the table: the element alone.
-QString valueName(const ElementCode& value)
-{
-    if (const std::optional<int> ordinal = value.ordinal())
-        return QString::fromUtf8(ElementTable[std::size_t(*ordinal)].caption);
-    if (value.isEmpty())
-        return QStringLiteral("値なし");
-    return QStringLiteral("要素ではない値「%1」").arg(value.toText());
-}
 
 class TableAccessible;
 

@@ -136,7 +136,7 @@ void ComposeCommands::addGroupChoices(QMenu& menu, Target target, bool idle)
 void ComposeCommands::chooseGroupAtCursor(Target target)
 {
     if (m_context.busy())
-        return m_context.announcer.announce(QStringLiteral("書込中のため変更できません"));
+        return m_context.tellBusy();
     auto* menu = new QMenu(&m_context.window);
     menu->setObjectName(QStringLiteral("GroupChoiceMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);

@@ -288,14 +288,13 @@ QAccessibleInterface* controlInterface(const QString&, QObject* object)
     return nullptr;
 }
 
-// One made before the factory knew a control would go on describing it as before.
-void forgetInterface(QObject* object)
+} // namespace
+
+void renewAccessibleInterface(QObject* object)
 {
     QAccessible::deleteAccessibleInterface(
         QAccessible::uniqueId(QAccessible::queryAccessibleInterface(object)));
 }
-
-} // namespace
 
 void applyTabOrder(const FormControls& c, ChartGrid* chart)
 {
@@ -368,12 +367,13 @@ void nameControls(QWidget* window, const FormControls& controls, ChartGrid* char
         batchButton->setAccessibleDescription(QStringLiteral("一括設定の範囲をこの要素で埋めます。"));
     }
     groups() << tabs << same << batch;
+    // An interface made before the factory knew these controls would go on describing them as before.
     for (const ControlGroup& group : {tabs, same, batch}) {
-        forgetInterface(group.container);
+        renewAccessibleInterface(group.container);
         for (QWidget* member : group.members)
-            forgetInterface(member);
+            renewAccessibleInterface(member);
     }
-    forgetInterface(controls.statusCaption);
+    renewAccessibleInterface(controls.statusCaption);
 
     chart->setAccessibleName(ChartName);
     chart->setAccessibleDescription(ChartDescription);

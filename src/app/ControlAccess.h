@@ -3,6 +3,7 @@
 #include <QString>
 
 class ChartGrid;
+class QObject;
 class QLabel;
 class QWidget;
 struct FormControls;
@@ -15,9 +16,10 @@ struct WindowState;
 
 // The Tab order of the window's controls, in the order the eye reads the
 // window: the group tabs (one stop, at the group shown), the chart, the page
-// buttons, the mode options, the batch boxes, the two palettes, the step
-// count, write, the result, the pattern files, the port. Every control that
-// takes the focus is in it.
+// buttons, the mode options, the same-pattern palette, the batch boxes (set
+// before a batch button is pressed), the batch palette, the step count,
+// write, the result, the pattern files, the port. Every control that takes
+// the focus is in it.
 void applyTabOrder(const FormControls& controls, ChartGrid* chart);
 
 // Names and describes the controls whose captions do not say enough, and
@@ -33,6 +35,10 @@ void tellPaletteChoice(const FormControls& controls, int before, int after);
 // The status caption `disp1` is named with the result it shows ("結果: 成功"),
 // and each new result is shown to assistive technology as a notification.
 void nameStatus(QLabel* caption, const QString& text);
+
+// Drops the accessible interface made for `object` so far; the next one asked
+// for is made anew, and screen readers ask it for its name and role again.
+void renewAccessibleInterface(QObject* object);
 
 // The preview `Picture2` is named with the element it shows.
 void namePreview(QLabel* preview, const QString& elementCaption);

@@ -64,7 +64,7 @@ void ClickLabel::mousePressEvent(QMouseEvent* event)
 void ClickLabel::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        emit clicked(event->modifiers());
+        emit clicked();
 }
 
 void ClickLabel::keyPressEvent(QKeyEvent* event)
@@ -72,7 +72,7 @@ void ClickLabel::keyPressEvent(QKeyEvent* event)
     const QKeyCombination pressed(event->modifiers() & ~Qt::KeypadModifier, Qt::Key(event->key()));
     if (pressed == QKeyCombination(Qt::Key_Space) || pressed == QKeyCombination(Qt::Key_Return) ||
         pressed == QKeyCombination(Qt::Key_Enter))
-        emit clicked(Qt::NoModifier);
+        emit clicked();
     else
         QLabel::keyPressEvent(event);
 }

@@ -47,11 +47,11 @@ private:
     RectPt m_rect{};
 };
 
-// A label or picture box that reports a click of the left mouse button,
-// with the keys held (Shift on a chart cell selects): the group tab captions
-// and the chart cells. One that takes the keyboard focus (a group tab) is
-// pressed with Space or Return as with a click, and shows the style's focus
-// frame while the keyboard has brought the focus to it. Its text stays plain
+// A label or picture box of the window that reports a click of the left
+// mouse button (the group tabs act on it). One that takes the keyboard focus
+// (the group tab shown) is pressed with Space or Return as with a click, and
+// shows the style's focus frame while the keyboard has brought the focus to
+// it. Its text stays plain
 // text drawn as on any other label: QLabel would give a label that takes the
 // focus a whole text document, for selecting its text with the keyboard,
 // which these labels do not offer.
@@ -63,7 +63,7 @@ public:
     using QLabel::QLabel;
 
 signals:
-    void clicked(Qt::KeyboardModifiers modifiers);
+    void clicked();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

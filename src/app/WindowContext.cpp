@@ -31,9 +31,14 @@ bool WindowContext::busy() const
 bool WindowContext::opening() const
 {
     if (!state.StatusReset()) {
-        announcer.announce(QStringLiteral("書込中のため変更できません"));
+        tellBusy();
         return false;
     }
     lamp.show();
     return true;
+}
+
+void WindowContext::tellBusy() const
+{
+    announcer.announce(QStringLiteral("書込中のため変更できません"));
 }

@@ -42,6 +42,8 @@ public:
     // screen reader is told why nothing happens), otherwise the status
     // display goes idle and true.
     bool opening() const;
+    // Tells a screen reader why a key or a click changed nothing: a transfer runs.
+    void tellBusy() const;
     // The status display shown again after the state's status changed.
     StatusLamp& lamp;
 

@@ -8,10 +8,12 @@
 class QWidget;
 
 // Every key of the window besides those of the chart itself and of the
-// controls: undo, redo, copy, paste, the files by name, printing. Each acts
-// wherever the keyboard focus is in the window, also while a choice box has
-// it, since text typed there never claims these keys. The collaborators add
-// their keys here; the chart menu shows the first key of each.
+// controls: undo, redo, copy, paste, the files by name, printing, the step
+// and group operations, write and the port box. Each acts wherever the
+// keyboard focus is in the window; where a choice box has it, as the key was
+// added (InBoxes): the window's, since text typed there never claims it, or
+// the box's where the key edits its text. The collaborators add their keys
+// here; the chart menu shows the first key of each.
 class WindowShortcuts : public QObject
 {
     Q_OBJECT

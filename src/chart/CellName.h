@@ -11,7 +11,10 @@
 // "グループA" to "グループH".
 QString groupName(int group);
 
-// What a cell shows, with where it is: "グループA CH3 ステップ12 UP-L". A value
-// that is no element (possible after loading a hand-edited file) is named as
-// the pattern file writes it, "要素ではない値「10」", an empty one "値なし".
+// What a cell shows: the element's caption, "UP-L". A value that is no
+// element (possible after loading a hand-edited file) is named as the pattern
+// file writes it, "要素ではない値「10」", an empty one "値なし".
+QString valueName(const ElementCode& value);
+
+// The same with where the cell is: "グループA CH3 ステップ12 UP-L".
 QString cellName(ChartCell cell, const ElementCode& value);
