@@ -6,12 +6,13 @@
 #include <QString>
 
 // What assistive technology is told, as the platform's accessibility bridge
-// receives it: every accessibility event of the program, with the name and
-// state of the object it concerns at that moment. The offscreen platform has
-// no screen reader to turn accessibility on, and Qt hands events to an update
-// handler only then; an accessibility bridge gets them all the same. A test
-// links the recorder (AccessibilityRecorder.cpp, built as a static plugin)
-// and imports it with Q_IMPORT_PLUGIN(AccessibilityRecorderPlugin).
+// receives it: every accessibility event of the program, with the name,
+// description and state of the object it concerns at that moment. The
+// offscreen platform has no screen reader to turn accessibility on, and Qt
+// hands events to an update handler only then; an accessibility bridge gets
+// them all the same. A test links the recorder (AccessibilityRecorder.cpp,
+// built as a static plugin) and imports it with
+// Q_IMPORT_PLUGIN(AccessibilityRecorderPlugin).
 struct RecordedEvent
 {
     QAccessible::Event type;

@@ -182,9 +182,13 @@ void TestCompose::menuActsOnTheCellClicked()
     // On a selection, only its steps of its channels move.
     shiftClickCell(*w, 5 * 5 + 1); // step 6, CH2
     shiftClickCell(*w, 5 * 6 + 1); // step 7, CH2
-    QVERIFY(chooseFromChartMenu(*w, 0, "ステップ"));
     menu = openChartMenu(*w, 0);
-    menuItem(menuItem(menu, "ステップ")->menu(), "ステップを削除")->trigger();
+    QVERIFY(menu);
+    steps = menuItem(menu, "ステップ");
+    QVERIFY(steps && steps->menu());
+    QAction* remove = menuItem(steps->menu(), "ステップを削除");
+    QVERIFY(remove && remove->isEnabled());
+    remove->trigger();
     closeChartMenu(*w);
     QVERIFY(chart().at(5, 1) == E::number(3)); // ON of step 7 (after the insert) went
     QVERIFY(chart().at(4, 0) == E::number(1)); // CH1 stayed
@@ -276,8 +280,15 @@ void TestCompose::writeAndPortKeys()
     form.holdTimers();
     pressKeys(form, "Ctrl+Shift+P");
     QCOMPARE(QApplication::focusWidget(), form.get<QWidget>("Comportbox"));
+    pressKeys(form, "Ctrl+A");
+    QTest::keyClicks(QApplication::focusWidget(), "COM5");
     pressKeys(form, "Ctrl+Return");
     QCOMPARE(form.form->state().BusyFlag, "1");
+#ifdef Q_OS_WIN
+    QCOMPARE(form.line.openings, QStringList{"COM5"});
+#else
+    QCOMPARE(form.line.openings, QStringList{"/dev/ttyS4"});
+#endif
     QCOMPARE(form.line.take(), "E\r");
     QCOMPARE(QApplication::focusWidget(), form.get<QWidget>("Command1"));
 }

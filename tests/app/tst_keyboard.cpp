@@ -486,9 +486,16 @@ void TestKeyboard::groupTabsByKeyboard()
     pressKeys(*w, "Tab");
     QCOMPARE(look("Label1"), unfocused);
 
-    // Space and Return press the tab with the focus as a click does.
-    pressKeys(*w, "Shift+Tab Space");
-    verifyView(*w, 0, 0);
+    // Space and Return press the tab with the focus as a click does: the group is shown
+    // afresh, without the selection made in it.
+    for (const char* press : {"Space", "Return"}) {
+        pressKeys(*w, "Shift+Right");
+        QVERIFY(selectionFrameShown(*w));
+        pressKeys(*w, QStringLiteral("Shift+Tab %1").arg(QLatin1String(press)));
+        QCOMPARE(selectionFrameShown(*w), std::nullopt);
+        verifyView(*w, 0, 0);
+        pressKeys(*w, "Tab");
+    }
 
     // A click on a tab leaves the keyboard where it is.
     tabIntoChart(*w);

@@ -58,7 +58,7 @@ private slots:
 };
 
 namespace {
-// The one line shutdown leaves when the port cannot be stored: the program, the file, the reason.
+// The one line shutdown leaves when the port cannot be stored: the file, then the reason.
 QRegularExpression storeFailureLine(const QString& file)
 {
     return QRegularExpression("^[^\\n]*" + QRegularExpression::escape(QDir::toNativeSeparators(file)) +
