@@ -53,6 +53,14 @@ HANDLE openPort(const std::wstring& name)
     return port;
 }
 
+// What the port holds to be read.
+DWORD bytesWaiting(HANDLE port)
+{
+    DWORD errors = 0;
+    COMSTAT status{};
+    return ::ClearCommError(port, &errors, &status) ? status.cbInQue : 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -85,7 +93,11 @@ int main(int argc, char* argv[])
     say("completionMask", queuedMask);
 
     // A wait with an event of its own (the low bit of the event keeps it off the completion
-    // port), issued while nothing waits to be read.
+    // port), issued while nothing waits to be read. On a busy machine the bytes sent after
+    // "ready=1" may come only after the wait above gave up: they are waited for (a minute at
+    // most) before they are cleared away, so that they cannot come after.
+    for (int tenths = 0; tenths < 600 && bytesWaiting(port) == 0; ++tenths)
+        ::Sleep(100);
     ::PurgeComm(port, PURGE_RXCLEAR);
     OVERLAPPED signalled{};
     signalled.hEvent = HANDLE(ULONG_PTR(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) | 1);
