@@ -147,14 +147,15 @@ void ComposeCommands::chooseGroupAtCursor(Target target)
     menu->popup(m_context.window.mapToGlobal(cell.center()));
 }
 
-bool ComposeCommands::carryOut(const OperationResult& result)
+bool ComposeCommands::carryOut(const Result<OperationResult>& carried)
 {
-    if (!result.ok()) {
+    if (!carried) {
         // Nothing to do where the chart ends: said, as the chart shows nothing of it.
         QApplication::beep();
-        m_context.announcer.announce(result.refusal);
+        m_context.announcer.announce(carried.reason());
         return false;
     }
+    const OperationResult& result = *carried;
     if (result.lostCells > 0 &&
         m_context.boxes.show(&m_context.window,
                              {operationText(result.operation),
@@ -172,25 +173,22 @@ void ComposeCommands::stepOperation(ChartOperation operation, ChartCell at)
         return;
     const ChartDocument& document = m_context.document;
     const CellBlock region = stepRegion(m_view.selection(), at);
-    OperationResult result;
-    switch (operation) {
-    case ChartOperation::InsertSteps:
-        result = insertSteps(document.PatternData(), document.StepCount(), region);
-        break;
-    case ChartOperation::DeleteSteps:
-        result = deleteSteps(document.PatternData(), document.StepCount(), region);
-        break;
-    case ChartOperation::DuplicateSteps:
-        result = duplicateSteps(document.PatternData(), document.StepCount(), region);
-        break;
-    default:
-        result = moveSteps(document.PatternData(), document.StepCount(), region,
-                           operation == ChartOperation::MoveStepsLeft ? Side::Left : Side::Right);
-        break;
-    }
+    const Result<OperationResult> result = [&]() -> Result<OperationResult> {
+        switch (operation) {
+        case ChartOperation::InsertSteps:
+            return insertSteps(document.PatternData(), document.StepCount(), region);
+        case ChartOperation::DeleteSteps:
+            return deleteSteps(document.PatternData(), document.StepCount(), region);
+        case ChartOperation::DuplicateSteps:
+            return duplicateSteps(document.PatternData(), document.StepCount(), region);
+        default:
+            return moveSteps(document.PatternData(), document.StepCount(), region,
+                             operation == ChartOperation::MoveStepsLeft ? Side::Left : Side::Right);
+        }
+    }();
     if (carryOut(result) &&
         (operation == ChartOperation::MoveStepsLeft || operation == ChartOperation::MoveStepsRight))
-        m_view.follow(region, result.region);
+        m_view.follow(region, result->region);
 }
 
 void ComposeCommands::blockOperation(ChartOperation operation, Side side, ChaseDirection direction)

@@ -43,7 +43,7 @@ private:
     void addGroupChoices(QMenu& menu, Target target, bool idle);
     void chooseGroupAtCursor(Target target);
     // Carries `result` out as one step of the history; false when refused.
-    bool carryOut(const OperationResult& result);
+    bool carryOut(const Result<OperationResult>& carried);
 
     WindowContext& m_context;
     ChartView& m_view;

@@ -57,23 +57,17 @@ int cellsNotOffFrom(const PatternTable& chart, const CellBlock& region, int from
     return cells;
 }
 
-OperationResult refused(ChartOperation operation, const CellBlock& region, QString reason)
+Failure outsideTheChart()
 {
-    return {operation, {}, region, QString(), 0, std::move(reason)};
-}
-
-OperationResult outsideTheChart(ChartOperation operation, const CellBlock& region)
-{
-    return refused(operation, region, QStringLiteral("範囲がチャートの外です。"));
+    return Failure{QStringLiteral("範囲がチャートの外です。")};
 }
 
 OperationResult done(ChartOperation operation, const PatternTable& before, qint16 stepCount,
                      const PatternTable& after, qint16 stepCountAfter, const CellBlock& region, QString where,
                      int lostCells = 0)
 {
-    return {operation, ChartChange::between(before, stepCount, after, stepCountAfter),
-            region,    std::move(where),
-            lostCells, QString()};
+    return {operation, ChartChange::between(before, stepCount, after, stepCountAfter), region,
+            std::move(where), lostCells};
 }
 
 OperationResult doneIn(ChartOperation operation, const PatternTable& before, qint16 stepCount,
@@ -85,11 +79,11 @@ OperationResult doneIn(ChartOperation operation, const PatternTable& before, qin
 
 // A region's steps rearranged within it: step `from(k)` of the region becomes its step k.
 template <typename From>
-OperationResult rearranged(ChartOperation operation, const PatternTable& chart, const CellBlock& region,
-                           From from)
+Result<OperationResult> rearranged(ChartOperation operation, const PatternTable& chart,
+                                   const CellBlock& region, From from)
 {
     if (!inChart(region))
-        return outsideTheChart(operation, region);
+        return outsideTheChart();
     PatternTable after = chart;
     for (int k = 0; k < region.steps(); ++k)
         for (int channel = region.first.channel; channel <= region.last.channel; ++channel)
@@ -158,11 +152,11 @@ QString lostCellsText(int cells)
     return QStringLiteral("ステップ80より後ろへ押し出されて、OFF でないセルが%1個失われます。").arg(cells);
 }
 
-OperationResult insertSteps(const PatternTable& chart, qint16 stepCount, const CellBlock& region)
+Result<OperationResult> insertSteps(const PatternTable& chart, qint16 stepCount, const CellBlock& region)
 {
     const ChartOperation operation = ChartOperation::InsertSteps;
     if (!inChart(region))
-        return outsideTheChart(operation, region);
+        return outsideTheChart();
     const int added = region.steps();
     PatternTable after = chart;
     for (int channel = region.first.channel; channel <= region.last.channel; ++channel) {
@@ -175,11 +169,11 @@ OperationResult insertSteps(const PatternTable& chart, qint16 stepCount, const C
                   region, cellsNotOffFrom(chart, region, PatternTable::UsedSteps - added));
 }
 
-OperationResult deleteSteps(const PatternTable& chart, qint16 stepCount, const CellBlock& region)
+Result<OperationResult> deleteSteps(const PatternTable& chart, qint16 stepCount, const CellBlock& region)
 {
     const ChartOperation operation = ChartOperation::DeleteSteps;
     if (!inChart(region))
-        return outsideTheChart(operation, region);
+        return outsideTheChart();
     const int gone = region.steps();
     PatternTable after = chart;
     for (int channel = region.first.channel; channel <= region.last.channel; ++channel)
@@ -193,13 +187,13 @@ OperationResult deleteSteps(const PatternTable& chart, qint16 stepCount, const C
     return doneIn(operation, chart, stepCount, after, countAfter, region);
 }
 
-OperationResult duplicateSteps(const PatternTable& chart, qint16 stepCount, const CellBlock& region)
+Result<OperationResult> duplicateSteps(const PatternTable& chart, qint16 stepCount, const CellBlock& region)
 {
     const ChartOperation operation = ChartOperation::DuplicateSteps;
     if (!inChart(region))
-        return outsideTheChart(operation, region);
+        return outsideTheChart();
     if (region.last.step == LastStep)
-        return refused(operation, region, QStringLiteral("ステップ80の後ろには複製を置けません。"));
+        return Failure{QStringLiteral("ステップ80の後ろには複製を置けません。")};
     const int added = region.steps();
     PatternTable after = chart;
     for (int channel = region.first.channel; channel <= region.last.channel; ++channel)
@@ -215,29 +209,28 @@ OperationResult duplicateSteps(const PatternTable& chart, qint16 stepCount, cons
                   copy, lost);
 }
 
-OperationResult moveSteps(const PatternTable& chart, qint16 stepCount, const CellBlock& region, Side side)
+Result<OperationResult> moveSteps(const PatternTable& chart, qint16 stepCount, const CellBlock& region,
+                                  Side side)
 {
     const ChartOperation operation =
         side == Side::Left ? ChartOperation::MoveStepsLeft : ChartOperation::MoveStepsRight;
     if (!inChart(region))
-        return outsideTheChart(operation, region);
+        return outsideTheChart();
     // No step crosses the end of the steps in use, unless the block itself spans it.
     const int inUse = stepsInUse(stepCount);
     const bool withinUse = region.last.step < inUse;
     const bool afterUse = region.first.step >= inUse;
     if (side == Side::Left && region.first.step == (afterUse ? inUse : 0))
-        return refused(operation, region,
-                       afterUse ? QStringLiteral("ステップ%1より左へは移動できません（ステップ数 %2）。")
+        return Failure{afterUse ? QStringLiteral("ステップ%1より左へは移動できません（ステップ数 %2）。")
                                       .arg(inUse + 1)
                                       .arg(stepCount)
-                                : QStringLiteral("ステップ1より左へは移動できません。"));
+                                : QStringLiteral("ステップ1より左へは移動できません。")};
     if (side == Side::Right && region.last.step == (withinUse ? inUse - 1 : LastStep))
-        return refused(operation, region,
-                       withinUse && inUse < PatternTable::UsedSteps
+        return Failure{withinUse && inUse < PatternTable::UsedSteps
                            ? QStringLiteral("ステップ%1より右へは移動できません（ステップ数 %2）。")
                                  .arg(inUse)
                                  .arg(stepCount)
-                           : QStringLiteral("ステップ80より右へは移動できません。"));
+                           : QStringLiteral("ステップ80より右へは移動できません。")};
 
     const int shift = side == Side::Left ? -1 : 1;
     // The neighbour goes round to the other end of the block.
@@ -255,15 +248,14 @@ OperationResult moveSteps(const PatternTable& chart, qint16 stepCount, const Cel
     return doneIn(operation, chart, stepCount, after, stepCount, moved);
 }
 
-OperationResult copyGroup(const PatternTable& chart, int from, int to)
+Result<OperationResult> copyGroup(const PatternTable& chart, int from, int to)
 {
     const ChartOperation operation = ChartOperation::CopyGroup;
     if (!isGroup(from) || !isGroup(to))
-        return outsideTheChart(operation, {});
+        return outsideTheChart();
     const CellBlock target = CellBlock::wholeGroup(to);
     if (from == to)
-        return refused(operation, target,
-                       QStringLiteral("%1を%1自身へはコピーできません。").arg(groupName(from)));
+        return Failure{QStringLiteral("%1を%1自身へはコピーできません。").arg(groupName(from))};
     PatternTable after = chart;
     for (int step = 0; step <= LastStep; ++step)
         for (int k = 0; k < ChannelsPerGroup; ++k)
@@ -272,15 +264,14 @@ OperationResult copyGroup(const PatternTable& chart, int from, int to)
                 QStringLiteral("%1を%2へ").arg(groupName(from), groupName(to)));
 }
 
-OperationResult swapGroups(const PatternTable& chart, int group, int other)
+Result<OperationResult> swapGroups(const PatternTable& chart, int group, int other)
 {
     const ChartOperation operation = ChartOperation::SwapGroups;
     if (!isGroup(group) || !isGroup(other))
-        return outsideTheChart(operation, {});
+        return outsideTheChart();
     const CellBlock target = CellBlock::wholeGroup(other);
     if (group == other)
-        return refused(operation, target,
-                       QStringLiteral("%1を%1自身とは入れ替えられません。").arg(groupName(group)));
+        return Failure{QStringLiteral("%1を%1自身とは入れ替えられません。").arg(groupName(group))};
     PatternTable after = chart;
     for (int step = 0; step <= LastStep; ++step)
         for (int k = 0; k < ChannelsPerGroup; ++k)
@@ -290,11 +281,11 @@ OperationResult swapGroups(const PatternTable& chart, int group, int other)
                 QStringLiteral("%1と%2").arg(groupName(group), groupName(other)));
 }
 
-OperationResult clearGroup(const PatternTable& chart, int group)
+Result<OperationResult> clearGroup(const PatternTable& chart, int group)
 {
     const ChartOperation operation = ChartOperation::ClearGroup;
     if (!isGroup(group))
-        return outsideTheChart(operation, {});
+        return outsideTheChart();
     const CellBlock target = CellBlock::wholeGroup(group);
     PatternTable after = chart;
     for (int step = 0; step <= LastStep; ++step)
@@ -303,12 +294,12 @@ OperationResult clearGroup(const PatternTable& chart, int group)
     return done(operation, chart, 0, after, 0, target, groupName(group));
 }
 
-OperationResult chase(const PatternTable& chart, const CellBlock& region, const ElementCode& element,
-                      ChaseDirection direction)
+Result<OperationResult> chase(const PatternTable& chart, const CellBlock& region, const ElementCode& element,
+                              ChaseDirection direction)
 {
     const ChartOperation operation = ChartOperation::Chase;
     if (!inChart(region))
-        return outsideTheChart(operation, region);
+        return outsideTheChart();
     PatternTable after = chart;
     for (int k = 0; k < region.steps(); ++k) {
         const int round = k % region.channels();
@@ -320,13 +311,13 @@ OperationResult chase(const PatternTable& chart, const CellBlock& region, const 
     return doneIn(operation, chart, 0, after, 0, region);
 }
 
-OperationResult reverseSteps(const PatternTable& chart, const CellBlock& region)
+Result<OperationResult> reverseSteps(const PatternTable& chart, const CellBlock& region)
 {
     const int last = region.steps() - 1;
     return rearranged(ChartOperation::Reverse, chart, region, [last](int k) { return last - k; });
 }
 
-OperationResult rotateSteps(const PatternTable& chart, const CellBlock& region, Side side)
+Result<OperationResult> rotateSteps(const PatternTable& chart, const CellBlock& region, Side side)
 {
     const int steps = region.steps();
     const int by = side == Side::Left ? 1 : steps - 1;

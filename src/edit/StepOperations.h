@@ -4,6 +4,7 @@
 #include "chart/PatternTable.h"
 #include "edit/ChartChange.h"
 #include "edit/ChartClipboard.h"
+#include "result/Result.h"
 
 #include <QString>
 #include <optional>
@@ -57,7 +58,9 @@ enum class ChartOperation {
 // "元に戻す: ステップを挿入".
 QString operationText(ChartOperation operation);
 
-// What an operation would do, or why it cannot be done.
+// What an operation would do. Each operation below gives it, or why nothing
+// can be done (a move at the edge, a duplicate with no room, a region outside
+// the chart) as the failure's reason.
 struct OperationResult
 {
     ChartOperation operation;
@@ -69,11 +72,6 @@ struct OperationResult
     QString place;
     // Cells that are not OFF which the change pushes past step 80.
     int lostCells = 0;
-    // Why nothing can be done (a move at the edge, a duplicate with no room);
-    // the change is then empty.
-    QString refusal;
-
-    bool ok() const { return refusal.isEmpty(); }
     // For the screen reader: "ステップを挿入：全チャンネル ステップ10～12".
     QString spoken() const;
 };
@@ -91,22 +89,23 @@ QString lostCellsText(int cells);
 
 // As many all-OFF steps as the region spans, before it; the later steps move
 // right. The region stays where it is (now the new steps).
-OperationResult insertSteps(const PatternTable& chart, qint16 stepCount, const CellBlock& region);
+Result<OperationResult> insertSteps(const PatternTable& chart, qint16 stepCount, const CellBlock& region);
 // The region's steps go, the later ones move left and OFF fills the end.
-OperationResult deleteSteps(const PatternTable& chart, qint16 stepCount, const CellBlock& region);
+Result<OperationResult> deleteSteps(const PatternTable& chart, qint16 stepCount, const CellBlock& region);
 // A copy of the region's steps right after them; the later steps move right.
 // The region afterwards is the copy.
-OperationResult duplicateSteps(const PatternTable& chart, qint16 stepCount, const CellBlock& region);
+Result<OperationResult> duplicateSteps(const PatternTable& chart, qint16 stepCount, const CellBlock& region);
 
 enum class Side { Left, Right };
 // The region's block of steps swaps places with its neighbour step.
-OperationResult moveSteps(const PatternTable& chart, qint16 stepCount, const CellBlock& region, Side side);
+Result<OperationResult> moveSteps(const PatternTable& chart, qint16 stepCount, const CellBlock& region,
+                                  Side side);
 
 // Groups 0 to 7 (A to H), five channels by all 80 steps; the step count stays.
 // Copying or swapping a group with itself is refused.
-OperationResult copyGroup(const PatternTable& chart, int from, int to);
-OperationResult swapGroups(const PatternTable& chart, int group, int other);
-OperationResult clearGroup(const PatternTable& chart, int group);
+Result<OperationResult> copyGroup(const PatternTable& chart, int from, int to);
+Result<OperationResult> swapGroups(const PatternTable& chart, int group, int other);
+Result<OperationResult> clearGroup(const PatternTable& chart, int group);
 
 // Which way a chase runs through the region's channels. CH1 is the top row
 // of the chart as shown: downwards is the first channel at the first step,
@@ -114,9 +113,9 @@ OperationResult clearGroup(const PatternTable& chart, int group);
 enum class ChaseDirection { Downwards, Upwards };
 // `element` on a diagonal over the region, one channel a step, round again
 // after the last channel; the region's other cells OFF.
-OperationResult chase(const PatternTable& chart, const CellBlock& region, const ElementCode& element,
-                      ChaseDirection direction);
+Result<OperationResult> chase(const PatternTable& chart, const CellBlock& region, const ElementCode& element,
+                              ChaseDirection direction);
 // The region's steps in reverse order.
-OperationResult reverseSteps(const PatternTable& chart, const CellBlock& region);
+Result<OperationResult> reverseSteps(const PatternTable& chart, const CellBlock& region);
 // The region's steps moved one to the side, the one at the end coming round.
-OperationResult rotateSteps(const PatternTable& chart, const CellBlock& region, Side side);
+Result<OperationResult> rotateSteps(const PatternTable& chart, const CellBlock& region, Side side);

@@ -106,11 +106,12 @@ QStringList systemArguments(int argc, const char* const argv[])
         ::LocalFree(words);
     }
     return wide;
-#endif
+#else
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << fileNameFromSystem(QByteArray(argv[i]));
     return arguments;
+#endif
 }
 
 QByteArray systemFileName(const QString& name)

@@ -11,15 +11,14 @@ ChartHistory::ChartHistory(ChartDocument& document, QObject* parent)
 {
 }
 
-bool ChartHistory::edit(ChartChange change, const QString& text, const QString& place)
+void ChartHistory::edit(ChartChange change, const QString& text, const QString& place)
 {
     if (!change.changesAnything())
-        return false;
+        return;
     const QString where = place.isEmpty() ? changePlace(change) : place;
     auto* command = new ChartEditCommand(m_document, text, std::move(change), where);
     m_stack->push(command);
     emit edited(text, where, command->change());
-    return true;
 }
 
 bool ChartHistory::canUndo() const

@@ -23,8 +23,8 @@ public:
     // Carries `change` out as one step named `text` ("貼り付け", "一括設定",
     // ...) that acted at `place` (in words; by default the cells the change
     // writes); a change that leaves everything as it was is neither carried
-    // out nor kept. Whether it was.
-    bool edit(ChartChange change, const QString& text, const QString& place = {});
+    // out nor kept.
+    void edit(ChartChange change, const QString& text, const QString& place = {});
 
     bool canUndo() const;
     bool canRedo() const;

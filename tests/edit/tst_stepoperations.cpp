@@ -74,7 +74,7 @@ CellBlock cells(int first, int last, int from, int to)
     return {{first, from}, {last, to}};
 }
 
-using Operation = std::function<OperationResult(const PatternTable&, qint16)>;
+using Operation = std::function<Result<OperationResult>(const PatternTable&, qint16)>;
 
 Operation inserting(CellBlock region)
 {
@@ -333,13 +333,13 @@ void TestStepOperations::operations()
     QFETCH(QString, refusal);
 
     const PatternTable chart = chartOf(before);
-    const OperationResult result = operation(chart, qint16(stepCount));
-    QCOMPARE(result.ok(), refusal.isEmpty());
+    const Result<OperationResult> carried = operation(chart, qint16(stepCount));
+    QCOMPARE(carried.ok(), refusal.isEmpty());
     if (!refusal.isEmpty()) {
-        QVERIFY2(result.refusal.startsWith(refusal), qPrintable(result.refusal));
-        QVERIFY(result.change.isEmpty());
+        QVERIFY2(carried.reason().startsWith(refusal), qPrintable(carried.reason()));
         return;
     }
+    const OperationResult& result = *carried;
     QCOMPARE(result.lostCells, lostCells);
     QCOMPARE(result.region, region);
 
@@ -389,10 +389,9 @@ void TestStepOperations::regions()
     QCOMPARE(blockRegion(std::nullopt, 2, 12), cells(0, 11, 10, 14));
     QCOMPARE(blockRegion(std::nullopt, 7, 0), cells(0, 79, 35, 39));
 
-    const OperationResult inserted = insertSteps(chartOf({}), 80, steps(9, 11));
-    QCOMPARE(inserted.spoken(), "ステップを挿入：全チャンネル ステップ10～12");
-    const OperationResult copied = copyGroup(chartOf({}), 0, 3);
-    QCOMPARE(copied.spoken(), "グループをコピー：グループAをグループDへ");
+    QCOMPARE(insertSteps(chartOf({}), 80, steps(9, 11))->spoken(),
+             "ステップを挿入：全チャンネル ステップ10～12");
+    QCOMPARE(copyGroup(chartOf({}), 0, 3)->spoken(), "グループをコピー：グループAをグループDへ");
 }
 
 QTEST_GUILESS_MAIN(TestStepOperations)

@@ -111,7 +111,29 @@ Result<EditRequest> parseArguments(EditRequest request, const Operation& operati
     return request;
 }
 
-OperationResult carriedOut(const EditRequest& request, const PatternTable& chart, qint16 stepCount)
+// The operation as the window names it.
+ChartOperation operationOf(const EditRequest& request)
+{
+    switch (request.kind) {
+    case EditRequest::Kind::Insert:
+        return ChartOperation::InsertSteps;
+    case EditRequest::Kind::Delete:
+        return ChartOperation::DeleteSteps;
+    case EditRequest::Kind::Duplicate:
+        return ChartOperation::DuplicateSteps;
+    case EditRequest::Kind::Move:
+        return request.side == Side::Left ? ChartOperation::MoveStepsLeft : ChartOperation::MoveStepsRight;
+    case EditRequest::Kind::CopyGroup:
+        return ChartOperation::CopyGroup;
+    case EditRequest::Kind::SwapGroups:
+        return ChartOperation::SwapGroups;
+    case EditRequest::Kind::ClearGroup:
+        break;
+    }
+    return ChartOperation::ClearGroup;
+}
+
+Result<OperationResult> carriedOut(const EditRequest& request, const PatternTable& chart, qint16 stepCount)
 {
     const CellBlock region{CellBlock::wholeStep(request.step).first,
                            CellBlock::wholeStep(request.step + request.steps - 1).last};
@@ -174,19 +196,20 @@ int editPatternFile(const QString& file, const QString& output, const EditReques
     if (!loaded)
         return 1;
     const PatternFileContent& content = *loaded;
-    const OperationResult result = carriedOut(request, content.chart, content.stepCount);
+    const Result<OperationResult> result = carriedOut(request, content.chart, content.stepCount);
 
     PatternTable chart = content.chart;
     qint16 stepCount = content.stepCount;
-    result.change.applyTo(chart, stepCount);
+    if (result)
+        result->change.applyTo(chart, stepCount);
 
     QString reason;
     QString where = file;
-    if (!result.ok()) {
-        reason = result.refusal;
-    } else if (result.lostCells > 0 && !force) {
+    if (!result) {
+        reason = result.reason();
+    } else if (result->lostCells > 0 && !force) {
         reason =
-            lostCellsText(result.lostCells) + QStringLiteral("失ってよければ --force を指定してください。");
+            lostCellsText(result->lostCells) + QStringLiteral("失ってよければ --force を指定してください。");
     } else if (const std::optional<QString> refusal = notToReplace(output, force)) {
         reason = *refusal;
         where = output;
@@ -200,21 +223,21 @@ int editPatternFile(const QString& file, const QString& output, const EditReques
         printJson({{QStringLiteral("file"), file},
                    {QStringLiteral("output"), output},
                    {QStringLiteral("operation"), request.word},
-                   {QStringLiteral("text"), operationText(result.operation)},
-                   {QStringLiteral("place"), result.ok() ? QJsonValue(result.place) : QJsonValue::Null},
+                   {QStringLiteral("text"), operationText(operationOf(request))},
+                   {QStringLiteral("place"), result ? QJsonValue(result->place) : QJsonValue::Null},
                    {QStringLiteral("stepCountBefore"), content.stepCount},
                    {QStringLiteral("stepCountAfter"), stepCount},
-                   {QStringLiteral("changedCells"), qsizetype(result.change.cells.size())},
-                   {QStringLiteral("lostCells"), result.lostCells},
+                   {QStringLiteral("changedCells"), result ? qsizetype(result->change.cells.size()) : 0},
+                   {QStringLiteral("lostCells"), result ? result->lostCells : 0},
                    {QStringLiteral("written"), written},
                    {QStringLiteral("reason"), written ? QJsonValue::Null : QJsonValue(reason)}});
     } else if (written) {
-        printLine(stdout, result.spoken());
+        printLine(stdout, result->spoken());
         printLine(stdout, stepCountText(content.stepCount, stepCount));
-        printLine(stdout, QStringLiteral("変わったセル：%1").arg(result.change.cells.size()));
-        if (result.lostCells > 0)
+        printLine(stdout, QStringLiteral("変わったセル：%1").arg(result->change.cells.size()));
+        if (result->lostCells > 0)
             printLine(stdout, QStringLiteral("ステップ80より後ろへ押し出されて失われた OFF でないセル：%1")
-                                  .arg(result.lostCells));
+                                  .arg(result->lostCells));
     }
     if (!written)
         reportFileFailure(where, reason);
