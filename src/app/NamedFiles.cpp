@@ -115,10 +115,7 @@ bool NamedFiles::load(const QString& path)
         reportFailure(OpenTitle, path, loaded.reason());
         return false;
     }
-    const ChartDocument& document = m_context.document;
-    m_context.history.edit(
-        ChartChange::between(document.PatternData(), document.StepCount(), loaded->chart, loaded->stepCount),
-        OpenTitle);
+    m_context.history.load(loaded->chart, loaded->stepCount, OpenTitle);
     remember(path);
     return true;
 }

@@ -55,14 +55,6 @@ PatternFiles::PatternFiles(WindowContext& context, const QString& dataFolder)
     }
 }
 
-void PatternFiles::takeLoaded(const PatternFileContent& content, const QString& text)
-{
-    const ChartDocument& document = m_context.document;
-    m_context.history.edit(
-        ChartChange::between(document.PatternData(), document.StepCount(), content.chart, content.stepCount),
-        text);
-}
-
 bool PatternFiles::confirm(const char* title, const char* prompt)
 {
     return m_context.boxes.show(&m_context.window, {QString::fromUtf8(title), QString::fromUtf8(prompt),
@@ -106,7 +98,7 @@ void PatternFiles::loadSlot(const PatternSlot& slot)
         reportFailure(QString::fromUtf8(slot.loadTitle), slotPath(slot), slotFullPath(slot), loaded.reason());
         return;
     }
-    takeLoaded(*loaded, QStringLiteral("呼出"));
+    m_context.history.load(loaded->chart, loaded->stepCount, QStringLiteral("呼出"));
 }
 
 // Empty where the user has no data folder (no home): then nothing is kept or restored.
@@ -147,7 +139,7 @@ void PatternFiles::restoreLastChart()
         reportFailure(LastChartTitle, LastChartFile, lastChartPath(), loaded.reason());
         return;
     }
-    takeLoaded(*loaded, LastChartTitle);
+    m_context.history.load(loaded->chart, loaded->stepCount, LastChartTitle);
 }
 
 void PatternFiles::addMenuItems(QMenu& menu, bool idle)

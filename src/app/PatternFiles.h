@@ -5,7 +5,6 @@
 
 class QMenu;
 class WindowContext;
-struct PatternFileContent;
 
 // One pattern file and the texts of its buttons' questions.
 struct PatternSlot
@@ -45,9 +44,6 @@ private:
     void restoreLastChart();
     bool confirm(const char* title, const char* prompt);
     void reportFailure(const QString& title, const QString& file, const QString& path, const QString& reason);
-
-    // The chart and step count read, as one step of the history named `text`.
-    void takeLoaded(const PatternFileContent& content, const QString& text);
 
     WindowContext& m_context;
     QString m_dataFolder;

@@ -21,6 +21,11 @@ void ChartHistory::edit(ChartChange change, const QString& text, const QString& 
     emit edited(text, where, command->change());
 }
 
+void ChartHistory::load(const PatternTable& chart, qint16 stepCount, const QString& text)
+{
+    edit(ChartChange::between(m_document.PatternData(), m_document.StepCount(), chart, stepCount), text);
+}
+
 bool ChartHistory::canUndo() const
 {
     return m_stack->canUndo();

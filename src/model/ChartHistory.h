@@ -25,6 +25,9 @@ public:
     // writes); a change that leaves everything as it was is neither carried
     // out nor kept.
     void edit(ChartChange change, const QString& text, const QString& place = {});
+    // The chart and step count of a file loaded take the document's place, as
+    // one step named `text`.
+    void load(const PatternTable& chart, qint16 stepCount, const QString& text);
 
     bool canUndo() const;
     bool canRedo() const;
