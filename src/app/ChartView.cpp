@@ -4,6 +4,7 @@
 #include "app/ChartAccessibility.h"
 #include "app/ChartGeometry.h"
 #include "app/ChartGrid.h"
+#include "app/ControlAccess.h"
 #include "app/ControlFactory.h"
 #include "app/Controls.h"
 #include "app/ElementPictures.h"
@@ -13,7 +14,6 @@
 #include "edit/PageSwitch.h"
 #include "state/WindowState.h"
 
-#include <QAccessible>
 #include <QCursor>
 #include <QKeyEvent>
 #include <QScopedValueRollback>
@@ -84,12 +84,7 @@ void ChartView::showGroup(int group)
         controls.groupTabShapes[tab]->setFillColor(layoutColour(shown ? Layout::Violet : Layout::Lavender));
         controls.groupTabs[tab]->setFocusPolicy(shown ? Qt::TabFocus : Qt::NoFocus);
     }
-    for (int tab : {before, group}) {
-        QAccessible::State selected;
-        selected.selected = true;
-        QAccessibleStateChangeEvent event(controls.groupTabs[std::size_t(tab)], selected);
-        QAccessible::updateAccessibility(&event);
-    }
+    tellGroupTabChoice(controls, before, group);
     if (m_context.state.CurrentPage == 0 || m_context.state.CurrentPage == 1)
         DrawPage(m_context.state.CurrentPage);
     renewChartCells(m_grid);

@@ -393,16 +393,34 @@ void nameControls(QWidget* window, const FormControls& controls, ChartGrid* char
     }
 }
 
-void tellPaletteChoice(const FormControls& controls, int before, int after)
+namespace {
+
+// The members of a group at `before` and `after` have changed `changed` (checked, selected).
+template <typename Members>
+void tellChoice(const Members& members, int before, int after, QAccessible::State changed)
 {
-    for (int ordinal : {before, after}) {
-        if (ordinal < 0)
+    for (int member : {before, after}) {
+        if (member < 0)
             continue;
-        QAccessible::State checked;
-        checked.checked = true;
-        QAccessibleStateChangeEvent event(controls.samePatternPalette[std::size_t(ordinal)], checked);
+        QAccessibleStateChangeEvent event(members[std::size_t(member)], changed);
         QAccessible::updateAccessibility(&event);
     }
+}
+
+} // namespace
+
+void tellPaletteChoice(const FormControls& controls, int before, int after)
+{
+    QAccessible::State checked;
+    checked.checked = true;
+    tellChoice(controls.samePatternPalette, before, after, checked);
+}
+
+void tellGroupTabChoice(const FormControls& controls, int before, int after)
+{
+    QAccessible::State selected;
+    selected.selected = true;
+    tellChoice(controls.groupTabs, before, after, selected);
 }
 
 void nameStatus(QLabel* caption, const QString& text)

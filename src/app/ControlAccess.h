@@ -31,6 +31,8 @@ void nameControls(QWidget* window, const FormControls& controls, ChartGrid* char
 // The element chosen in the same-pattern palette has changed from `before`:
 // told to screen readers as the buttons' checked states.
 void tellPaletteChoice(const FormControls& controls, int before, int after);
+// The group shown has changed from `before`: told as the tabs' selected states.
+void tellGroupTabChoice(const FormControls& controls, int before, int after);
 
 // The status caption `disp1` is named with the result it shows ("結果: 成功"),
 // and each new result is shown to assistive technology as a notification.
