@@ -121,8 +121,7 @@ void ChartView::documentChanged(const ChartChange& change, ChartDocument::Origin
             showWhere(*first);
     bool cursorCellChanged = false;
     for (const CellEdit& edit : change.cells)
-        if (const std::optional<int> index =
-                gridIndexOfCell(edit.cell, m_context.state.CurrentPage, m_context.state.CurrentGroup)) {
+        if (const std::optional<int> index = shownIndexOf(edit.cell)) {
             m_grid->showCell(*index, edit.after);
             renewChartCell(m_grid, *index);
             cursorCellChanged = cursorCellChanged || *index == m_grid->cursor();
@@ -172,19 +171,13 @@ void ChartView::follow(const CellBlock& before, const CellBlock& after)
     cursor.step =
         std::clamp(cursor.step + after.first.step - before.first.step, 0, PatternTable::UsedSteps - 1);
     showWhere(cursor);
-    const WindowState& state = m_context.state;
-    if (const std::optional<int> index = gridIndexOfCell(cursor, state.CurrentPage, state.CurrentGroup))
+    if (const std::optional<int> index = shownIndexOf(cursor))
         m_grid->placeCursor(*index, m_grid->cursorShown());
     clearSelection();
-    const auto shown = [&](ChartCell cell) {
-        return gridIndexOfCell(cell, state.CurrentPage, state.CurrentGroup).has_value();
-    };
-    if (selected && shown(after.first) && shown(after.last)) {
+    if (selected && shownIndexOf(after.first) && shownIndexOf(after.last)) {
         m_selectionAnchor = after.first;
         m_selection = after;
-        m_grid->setSelection(QRect(after.first.step % StepsPerPage, after.first.channel % ChannelsPerGroup,
-                                   after.steps(), after.channels()));
-        tellChartSelection(m_grid);
+        frameSelection();
     }
     tellChartFocus(m_grid);
 }
@@ -194,14 +187,24 @@ void ChartView::selectTo(ChartCell cell)
     if (!m_selection)
         m_selectionAnchor = cell;
     m_selection = CellBlock::spanning(m_selectionAnchor, cell);
-    const int firstColumn = m_selection->first.step % StepsPerPage;
-    const int firstRow = m_selection->first.channel % ChannelsPerGroup;
-    m_grid->setSelection(QRect(firstColumn, firstRow, m_selection->steps(), m_selection->channels()));
-    tellChartSelection(m_grid);
+    frameSelection();
     m_context.announcer.announce(QStringLiteral("ステップ%1、CH%2 を選択")
                                      .arg(span(m_selection->first.step + 1, m_selection->last.step + 1),
                                           span(m_selection->first.channel % ChannelsPerGroup + 1,
                                                m_selection->last.channel % ChannelsPerGroup + 1)));
+}
+
+std::optional<int> ChartView::shownIndexOf(ChartCell cell) const
+{
+    return gridIndexOfCell(cell, m_context.state.CurrentPage, m_context.state.CurrentGroup);
+}
+
+void ChartView::frameSelection()
+{
+    m_grid->setSelection(QRect(m_selection->first.step % StepsPerPage,
+                               m_selection->first.channel % ChannelsPerGroup, m_selection->steps(),
+                               m_selection->channels()));
+    tellChartSelection(m_grid);
 }
 
 void ChartView::clearSelection()
@@ -224,8 +227,7 @@ void ChartView::moveCursor(CursorMove move, bool select)
         return;
     if (select) {
         // The selection stays on the page shown; it grows from the cell the cursor leaves.
-        const std::optional<int> index =
-            gridIndexOfCell(*to, m_context.state.CurrentPage, m_context.state.CurrentGroup);
+        const std::optional<int> index = shownIndexOf(*to);
         if (!index)
             return;
         if (!m_selection)
@@ -235,8 +237,7 @@ void ChartView::moveCursor(CursorMove move, bool select)
     } else {
         if (!goTo(*to))
             return;
-        m_grid->placeCursor(*gridIndexOfCell(*to, m_context.state.CurrentPage, m_context.state.CurrentGroup),
-                            true);
+        m_grid->placeCursor(*shownIndexOf(*to), true);
     }
     tellChartFocus(m_grid);
 }

@@ -88,6 +88,10 @@ private:
     bool goTo(ChartCell cell);
     // What the window shows now, for screen readers.
     void announceShown();
+    // Where `cell` is in the page of cells, if the group and page shown hold it.
+    std::optional<int> shownIndexOf(ChartCell cell) const;
+    // The selection, a block on the page shown, framed and told to screen readers.
+    void frameSelection();
 
     WindowContext& m_context;
     const ElementPictures& m_pictures;
