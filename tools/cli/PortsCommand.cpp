@@ -70,7 +70,7 @@ PortsFacts gather(const SettingsLocation& location)
 {
     PortsFacts facts;
     const QList<SerialDevice> present = presentSerialDevices();
-    // Each device is looked at once, however many names lead to it.
+    // Each device name is looked at once, however many lines name it (lock files go by the name).
     QHash<QString, std::optional<QString>> problems;
     const auto problemOf = [&problems](const QString& device) -> std::optional<QString> {
         if (device.isEmpty() || isUrlName(device))

@@ -30,6 +30,7 @@
 #include <array>
 #include <cstdio>
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -101,26 +102,40 @@ QString twiceTheSize(const QString& name)
 
 // Writes through a save file, so an interrupted build never leaves half a
 // picture behind that a later build would take as up to date.
-bool writePicture(const QImage& image, const QString& folder, const QString& name)
+bool writeFile(const QByteArray& bytes, const QString& folder, const QString& name)
 {
     const QString path = QDir(folder).filePath(name);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         std::fprintf(stderr, "trv-picgen: cannot write %s: %s\n", qPrintable(path),
                      qPrintable(file.errorString()));
         return false;
     }
-    const bool jpeg = name.endsWith(QLatin1String(".jpg"));
-    QImageWriter writer(&file, jpeg ? "jpeg" : "png");
-    if (jpeg)
-        writer.setQuality(JpegQuality);
-    if (!writer.write(image) || !file.commit()) {
-        std::fprintf(stderr, "trv-picgen: cannot write %s: %s\n", qPrintable(path),
-                     qPrintable(writer.error() != QImageWriter::UnknownError ? writer.errorString()
-                                                                             : file.errorString()));
-        return false;
-    }
     return true;
+}
+
+// `image` as a file of `format` ("jpeg", "png"), or nothing, with the reason on standard error.
+std::optional<QByteArray> encoded(const QImage& image, const char* format, const QString& name)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    if (qstrcmp(format, "jpeg") == 0)
+        writer.setQuality(JpegQuality);
+    if (!writer.write(image)) {
+        std::fprintf(stderr, "trv-picgen: cannot make %s: %s\n", qPrintable(name),
+                     qPrintable(writer.errorString()));
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+bool writePicture(const QImage& image, const QString& folder, const QString& name)
+{
+    const std::optional<QByteArray> bytes =
+        encoded(image, name.endsWith(QLatin1String(".jpg")) ? "jpeg" : "png", name);
+    return bytes && writeFile(*bytes, folder, name);
 }
 
 // The sizes Windows shows a program's icon at, from the list of a folder to the Start menu's tiles.
@@ -129,15 +144,15 @@ constexpr std::array<int, 7> WindowsIconSizes{16, 24, 32, 48, 64, 128, 256};
 // A Windows icon file holding the theme icon at each of WindowsIconSizes, as PNG images
 // (which Windows reads in icon files since Vista): a header, one directory entry per
 // image, then the images.
-QByteArray windowsIcon()
+std::optional<QByteArray> windowsIcon()
 {
     QList<QByteArray> images;
     for (int size : WindowsIconSizes) {
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        themeIcon(size).save(&buffer, "png");
-        images << png;
+        const std::optional<QByteArray> png =
+            encoded(themeIcon(size), "png", QStringLiteral("the icon at %1 pixels").arg(size));
+        if (!png)
+            return std::nullopt;
+        images << *png;
     }
     QByteArray file;
     QDataStream out(&file, QIODevice::WriteOnly);
@@ -154,18 +169,6 @@ QByteArray windowsIcon()
     for (const QByteArray& image : images)
         out.writeRawData(image.constData(), int(image.size()));
     return file;
-}
-
-bool writeFile(const QByteArray& bytes, const QString& folder, const QString& name)
-{
-    const QString path = QDir(folder).filePath(name);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        std::fprintf(stderr, "trv-picgen: cannot write %s: %s\n", qPrintable(path),
-                     qPrintable(file.errorString()));
-        return false;
-    }
-    return true;
 }
 
 bool makeFolder(const QString& folder)
@@ -216,7 +219,8 @@ int main(int argc, char* argv[])
             ok = makeFolder(folder) &&
                  writePicture(themeIcon(size), folder, QStringLiteral("trv5kb-programmer.png")) && ok;
         }
-        ok = writeFile(windowsIcon(), arguments.at(3), QStringLiteral("trv5kb-programmer.ico")) && ok;
+        const std::optional<QByteArray> icon = windowsIcon();
+        ok = icon && writeFile(*icon, arguments.at(3), QStringLiteral("trv5kb-programmer.ico")) && ok;
     }
     return ok ? 0 : 1;
 }
