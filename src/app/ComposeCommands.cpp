@@ -14,6 +14,18 @@
 #include <QApplication>
 #include <QMenu>
 
+// The steps submenu, in its order, with the keys of each entry. A step operation acts at a
+// cell (for a key the cursor's, for the menu the one clicked), the others on the selection or
+// the group shown.
+struct StepMenuEntry
+{
+    ChartOperation operation;
+    const QList<QKeySequence>& keys;
+    const char* caption = nullptr; // nullptr: the operation's own text
+    Side side = Side::Left;
+    ChaseDirection direction = ChaseDirection::Downwards;
+};
+
 namespace {
 
 QList<QKeySequence> keys(std::initializer_list<QKeyCombination> combinations)
@@ -41,6 +53,26 @@ const QList<QKeySequence> ReverseKeys = keys({Qt::CTRL | Qt::SHIFT | Qt::Key_R})
 const QList<QKeySequence> RotateLeftKeys = keys({Qt::CTRL | Qt::SHIFT | Qt::Key_Left});
 const QList<QKeySequence> RotateRightKeys = keys({Qt::CTRL | Qt::SHIFT | Qt::Key_Right});
 
+const StepMenuEntry StepEntries[] = {
+    {ChartOperation::InsertSteps, InsertKeys},
+    {ChartOperation::DeleteSteps, DeleteKeys},
+    {ChartOperation::DuplicateSteps, DuplicateKeys},
+    {ChartOperation::MoveStepsLeft, LeftKeys},
+    {ChartOperation::MoveStepsRight, RightKeys},
+    {ChartOperation::Chase, ChaseDownKeys, "チェイス（下へ）"},
+    {ChartOperation::Chase, ChaseUpKeys, "チェイス（上へ）", Side::Left, ChaseDirection::Upwards},
+    {ChartOperation::Reverse, ReverseKeys},
+    {ChartOperation::Rotate, RotateLeftKeys, "回転（左へ）"},
+    {ChartOperation::Rotate, RotateRightKeys, "回転（右へ）", Side::Right},
+};
+
+bool actsAtCell(ChartOperation operation)
+{
+    return operation == ChartOperation::InsertSteps || operation == ChartOperation::DeleteSteps ||
+           operation == ChartOperation::DuplicateSteps || operation == ChartOperation::MoveStepsLeft ||
+           operation == ChartOperation::MoveStepsRight;
+}
+
 } // namespace
 
 ComposeCommands::ComposeCommands(WindowContext& context, ChartView& view)
@@ -55,23 +87,19 @@ void ComposeCommands::installKeys()
     const auto add = [this](const QList<QKeySequence>& keys, std::function<void()> handler) {
         m_context.shortcuts.add(keys, std::move(handler), WindowShortcuts::InBoxes::Box);
     };
-    const auto atCursor = [this](ChartOperation operation) {
-        return [this, operation] { stepOperation(operation, m_view.cursorCell()); };
-    };
-    add(InsertKeys, atCursor(ChartOperation::InsertSteps));
-    add(DeleteKeys, atCursor(ChartOperation::DeleteSteps));
-    add(DuplicateKeys, atCursor(ChartOperation::DuplicateSteps));
-    add(LeftKeys, atCursor(ChartOperation::MoveStepsLeft));
-    add(RightKeys, atCursor(ChartOperation::MoveStepsRight));
+    for (const StepMenuEntry& entry : StepEntries)
+        add(entry.keys, [this, &entry] { act(entry, m_view.cursorCell()); });
     add(CopyGroupKeys, [this] { chooseGroupAtCursor(Target::Copy); });
     add(SwapGroupKeys, [this] { chooseGroupAtCursor(Target::Swap); });
     add(ClearGroupKeys, [this] { clearShownGroup(); });
-    add(ChaseDownKeys,
-        [this] { blockOperation(ChartOperation::Chase, Side::Left, ChaseDirection::Downwards); });
-    add(ChaseUpKeys, [this] { blockOperation(ChartOperation::Chase, Side::Left, ChaseDirection::Upwards); });
-    add(ReverseKeys, [this] { blockOperation(ChartOperation::Reverse); });
-    add(RotateLeftKeys, [this] { blockOperation(ChartOperation::Rotate, Side::Left); });
-    add(RotateRightKeys, [this] { blockOperation(ChartOperation::Rotate, Side::Right); });
+}
+
+void ComposeCommands::act(const StepMenuEntry& entry, ChartCell cell)
+{
+    if (actsAtCell(entry.operation))
+        stepOperation(entry.operation, cell);
+    else
+        blockOperation(entry.operation, entry.side, entry.direction);
 }
 
 void ComposeCommands::addMenuItems(QMenu& menu, bool idle, ChartCell cell)
@@ -84,28 +112,13 @@ void ComposeCommands::addMenuItems(QMenu& menu, bool idle, ChartCell cell)
     };
     QMenu* steps = menu.addMenu(QStringLiteral("ステップ"));
     steps->setObjectName(QStringLiteral("StepMenu"));
-    const auto onCell = [this, cell](ChartOperation operation) {
-        return [this, cell, operation] { stepOperation(operation, cell); };
-    };
-    item(steps, operationText(ChartOperation::InsertSteps), InsertKeys, onCell(ChartOperation::InsertSteps));
-    item(steps, operationText(ChartOperation::DeleteSteps), DeleteKeys, onCell(ChartOperation::DeleteSteps));
-    item(steps, operationText(ChartOperation::DuplicateSteps), DuplicateKeys,
-         onCell(ChartOperation::DuplicateSteps));
-    item(steps, operationText(ChartOperation::MoveStepsLeft), LeftKeys,
-         onCell(ChartOperation::MoveStepsLeft));
-    item(steps, operationText(ChartOperation::MoveStepsRight), RightKeys,
-         onCell(ChartOperation::MoveStepsRight));
-    steps->addSeparator();
-    item(steps, QStringLiteral("チェイス（下へ）"), ChaseDownKeys,
-         [this] { blockOperation(ChartOperation::Chase, Side::Left, ChaseDirection::Downwards); });
-    item(steps, QStringLiteral("チェイス（上へ）"), ChaseUpKeys,
-         [this] { blockOperation(ChartOperation::Chase, Side::Left, ChaseDirection::Upwards); });
-    item(steps, operationText(ChartOperation::Reverse), ReverseKeys,
-         [this] { blockOperation(ChartOperation::Reverse); });
-    item(steps, QStringLiteral("回転（左へ）"), RotateLeftKeys,
-         [this] { blockOperation(ChartOperation::Rotate, Side::Left); });
-    item(steps, QStringLiteral("回転（右へ）"), RotateRightKeys,
-         [this] { blockOperation(ChartOperation::Rotate, Side::Right); });
+    for (const StepMenuEntry& entry : StepEntries) {
+        // The operations on steps at a cell, then those on a block.
+        if (&entry != StepEntries && actsAtCell((&entry - 1)->operation) && !actsAtCell(entry.operation))
+            steps->addSeparator();
+        item(steps, entry.caption ? QString::fromUtf8(entry.caption) : operationText(entry.operation),
+             entry.keys, [this, &entry, cell] { act(entry, cell); });
+    }
     steps->setEnabled(idle);
 
     QMenu* groups = menu.addMenu(QStringLiteral("グループ"));

@@ -8,6 +8,7 @@
 
 class ChartView;
 class QMenu;
+struct StepMenuEntry;
 class WindowContext;
 
 // Composing a show out of whole steps and groups, from the chart menu's
@@ -33,6 +34,8 @@ private:
     enum class Target { Copy, Swap };
 
     void installKeys();
+    // An entry of the steps submenu, at `cell` where it acts at one.
+    void act(const StepMenuEntry& entry, ChartCell cell);
     void stepOperation(ChartOperation operation, ChartCell at);
     void blockOperation(ChartOperation operation, Side side = Side::Left,
                         ChaseDirection direction = ChaseDirection::Downwards);
