@@ -51,4 +51,13 @@ QList<RecordedEvent> AccessibilityRecorder::eventsOf(QAccessible::Event type)
     return found;
 }
 
+QStringList AccessibilityRecorder::namesAt(QAccessible::Event type, const QObject* object)
+{
+    QStringList names;
+    for (const RecordedEvent& event : eventsOf(type))
+        if (event.object == object)
+            names << event.name;
+    return names;
+}
+
 #include "AccessibilityRecorder.moc"

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 // What assistive technology is told, as the platform's accessibility bridge
 // receives it: every accessibility event of the program, with the name,
@@ -28,4 +29,6 @@ QList<RecordedEvent>& events();
 void clear();
 // The events of `type`, oldest first.
 QList<RecordedEvent> eventsOf(QAccessible::Event type);
+// The names `object` had at each event of `type`, oldest first.
+QStringList namesAt(QAccessible::Event type, const QObject* object);
 } // namespace AccessibilityRecorder

@@ -55,15 +55,7 @@ QStringList focusPlaces()
     return places;
 }
 
-// The names `object` had at each event of `type`, oldest first.
-QStringList namesAt(QAccessible::Event type, QObject* object)
-{
-    QStringList names;
-    for (const RecordedEvent& event : AccessibilityRecorder::eventsOf(type))
-        if (event.object == object)
-            names << event.name;
-    return names;
-}
+using AccessibilityRecorder::namesAt;
 
 QStringList nameChanges(QObject* object)
 {

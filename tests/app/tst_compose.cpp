@@ -29,13 +29,12 @@ struct Expected
 // ON on step 6 of CH2, 10 steps in use.
 const QByteArray Start = patternFile({{2, 0, "0"}, {3, 0, "1"}, {5, 1, "2"}}, "10");
 
+// What the window announced last.
 QString announced(const StartedForm& w)
 {
-    QString last;
-    for (const RecordedEvent& event : AccessibilityRecorder::eventsOf(QAccessible::ObjectShow))
-        if (event.object == w.get<QObject>("Announcer"))
-            last = event.name;
-    return last;
+    const QStringList names =
+        AccessibilityRecorder::namesAt(QAccessible::ObjectShow, w.get<QObject>("Announcer"));
+    return names.isEmpty() ? QString() : names.last();
 }
 
 } // namespace
