@@ -309,7 +309,7 @@ void TestPort::shutdownOnFullDiskKeepsSettings()
 void TestPort::shutdownKeepsLinkLoop()
 {
 #ifdef Q_OS_WIN
-    QSKIP("Windows' links are shortcuts, files of their own that Explorer follows, not the file system");
+    QSKIP(NoSymbolicLinksOnWindows);
 #endif
     StartedForm w;
     const QString path = w.folder.filePath("Setting.ini");

@@ -11,6 +11,8 @@
 //
 // Usage: <cross build>/host/bin/trv5kb-wine-bench
 
+#include "Median.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -57,12 +59,6 @@ Start startOnce(const QProcessEnvironment& environment, const char* mode)
         probe.kill();
     probe.waitForFinished();
     return start;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? -1 : values[values.size() / 2];
 }
 
 bool session(const QString& action, const QString& folder)

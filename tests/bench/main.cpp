@@ -18,6 +18,7 @@
 
 #include "ChartText.h"
 #include "FileBytes.h"
+#include "Median.h"
 #include "PseudoTerminal.h"
 #include "Ser2netServer.h"
 #include "SimulatorProcess.h"
@@ -293,12 +294,6 @@ Startup startOnce(const char* mode)
     return {ns / 1e6, fields[3].toDouble() / 1024};
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? -1 : values[values.size() / 2];
-}
-
 // The program against the bare window, started in turns so that both meet the same machine.
 bool measureStartup()
 {
@@ -433,21 +428,17 @@ int main(int argc, char* argv[])
     const Run unpaced = measure({}, 20);
     report("unpaced", unpaced);
     if (!unpaced.seconds.empty()) {
-        std::vector<double> sorted = unpaced.seconds;
-        std::sort(sorted.begin(), sorted.end());
-        const double median = sorted[sorted.size() / 2];
+        const double middle = median(unpaced.seconds);
         std::printf("  %d exchanges in %.1f ms: %.0f us per acknowledgement (target: under 100 ms in all)\n",
-                    Exchanges, median * 1e3, median * 1e6 / Exchanges);
+                    Exchanges, middle * 1e3, middle * 1e6 / Exchanges);
     }
 
     const Run paced = measure({QStringLiteral("--paced")}, 5);
     report("paced", paced);
     if (!paced.seconds.empty()) {
-        std::vector<double> sorted = paced.seconds;
-        std::sort(sorted.begin(), sorted.end());
-        const double median = sorted[sorted.size() / 2];
+        const double middle = median(paced.seconds);
         std::printf("  wire time %.3f s, transfer %.3f s: %+.1f %% (target: within 5 %%)\n", WireSeconds,
-                    median, (median / WireSeconds - 1) * 100);
+                    middle, (middle / WireSeconds - 1) * 100);
     }
 
     int latencyFailures = 0;
@@ -458,11 +449,9 @@ int main(int argc, char* argv[])
         report(title.constData(), behindAdapter);
         latencyFailures += behindAdapter.failures;
         if (!behindAdapter.seconds.empty()) {
-            std::vector<double> sorted = behindAdapter.seconds;
-            std::sort(sorted.begin(), sorted.end());
-            const double median = sorted[sorted.size() / 2];
-            std::printf("  transfer %.3f s, %.1f x the wire time, %.0f %% of the 15 s time-out\n", median,
-                        median / WireSeconds, median / 15 * 100);
+            const double middle = median(behindAdapter.seconds);
+            std::printf("  transfer %.3f s, %.1f x the wire time, %.0f %% of the 15 s time-out\n", middle,
+                        middle / WireSeconds, middle / 15 * 100);
         }
     }
 

@@ -225,7 +225,7 @@ void TestPatternStorage::saveThroughLinks_data()
 void TestPatternStorage::saveThroughLinks()
 {
 #ifdef Q_OS_WIN
-    QSKIP("Windows' links are shortcuts, files of their own that Explorer follows, not the file system");
+    QSKIP(NoSymbolicLinksOnWindows);
 #endif
     QFETCH(QStringList, links);
     QFETCH(QString, writtenTo);
@@ -319,7 +319,7 @@ void TestPatternStorage::loadFailures()
     QString path = dir.filePath(slotFile);
 #ifdef Q_OS_WIN
     if (setup.contains("link"))
-        QSKIP("Windows' links are shortcuts, files of their own that Explorer follows, not the file system");
+        QSKIP(NoSymbolicLinksOnWindows);
 #endif
     if (setup == "folder") {
         QVERIFY(QDir().mkdir(path));
