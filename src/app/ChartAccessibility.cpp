@@ -179,7 +179,7 @@ public:
     {
         const QPoint at = grid()->mapFromGlobal(QPoint(x, y));
         if (const std::optional<int> member = grid()->memberAt(at))
-            return cellAt(*member % Rows, *member / Rows);
+            return child(childOfMember(*member));
         return nullptr;
     }
 
@@ -187,7 +187,7 @@ public:
     {
         if (!grid()->hasFocus())
             return nullptr;
-        return cellAt(grid()->cursor() % Rows, grid()->cursor() / Rows);
+        return child(childOfMember(grid()->cursor()));
     }
 
     // A cell (or all of them) told anew: the next look-up makes a new object.
@@ -204,6 +204,8 @@ public:
             forget(index);
     }
     static int childIndex(int row, int column) { return (row + 1) * ChildColumns + column + 1; }
+    // The child of the grid's member `member` (a column of five a step).
+    static int childOfMember(int member) { return childIndex(member % Rows, member / Rows); }
 
     // QAccessibleTableInterface
     QAccessibleInterface* caption() const override { return nullptr; }
@@ -309,14 +311,13 @@ void tellChartFocus(ChartGrid* grid)
     if (!grid->hasFocus())
         return;
     QAccessibleEvent event(grid, QAccessible::Focus);
-    event.setChild(
-        TableAccessible::childIndex(grid->cursor() % ChannelsPerGroup, grid->cursor() / ChannelsPerGroup));
+    event.setChild(TableAccessible::childOfMember(grid->cursor()));
     QAccessible::updateAccessibility(&event);
 }
 
 void renewChartCell(ChartGrid* grid, int index)
 {
-    tableOf(grid)->forget(TableAccessible::childIndex(index % ChannelsPerGroup, index / ChannelsPerGroup));
+    tableOf(grid)->forget(TableAccessible::childOfMember(index));
 }
 
 void renewChartCells(ChartGrid* grid)
